@@ -1,0 +1,27 @@
+#include "KvExceptions.h"
+
+KvString KvException::Describe() const { return "KvException"; }
+KvString KvConduitException::Describe() const { return "KvConduitException"; }
+KvString KvConduitOpenException::Describe() const { return "KvConduitOpenException"; }
+KvString KvConduitConfigException::Describe() const { return "KvConduitConfigException"; }
+KvString KvConduitReadException::Describe() const { return "KvConduitReadException"; }
+KvString KvConduitWriteException::Describe() const { return "KvConduitWriteException"; }
+KvString KvNoResponseException::Describe() const { return "KvNoResponseException"; }
+
+KvString KvNAKException::Describe() const { return Concat("KvNAKException:", message); }
+KvString KvNAKCommandException::Describe() const { return Concat("KvNAKCommandException:", message); }
+KvString KvNAKParameterException::Describe() const { return Concat("KvNAKParameterException:", message); }
+KvString KvNAKRouteException::Describe() const { return Concat("KvNAKRouteException:", message); }
+KvString KvNAKInforomException::Describe() const { return Concat("KvNAKInforomException:", message); }
+KvString KvNAKByteTimeoutException::Describe() const { return Concat("KvNAKByteTimeoutException:", message); }
+KvString KvNAKRetryFailedException::Describe() const { return Concat("KvNAKRetryFailedException:", message); }
+KvString KvNAKResponseTimeoutException::Describe() const {
+    return Concat("KvNAKResponseTimeoutException:", message);
+}
+KvString KvNAKTargetBusyException::Describe() const { return Concat("KvNAKTargetBusyException:", message); }
+KvString KvNAKDuplicatePacketException::Describe() const {
+    return Concat("KvNAKDuplicatePacketException:", message);
+}
+
+KvString KvStringException::Describe() const { return Concat("KvStringException:", message); }
+KvString KvStringFormatException::Describe() const { return Concat("KvStringFormatException", message); }

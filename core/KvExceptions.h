@@ -1,0 +1,80 @@
+#pragma once
+#include "KvString.h"
+
+// The program's failures. Thrown by value, caught by reference, most-derived
+// class first; the class is the information, the user interface picks its
+// dialog by the class it caught. Objects are never deleted through a base
+// pointer, so the classes need no virtual destructor.
+
+class KvException {
+public:
+    virtual KvString Describe() const;
+};
+
+class KvConduitException : public KvException {
+public:
+    KvString Describe() const override;
+};
+class KvConduitOpenException : public KvConduitException {
+public:
+    KvString Describe() const override;
+};
+class KvConduitConfigException : public KvConduitException {
+public:
+    KvString Describe() const override;
+};
+class KvConduitReadException : public KvConduitException {
+public:
+    KvString Describe() const override;
+};
+class KvConduitWriteException : public KvConduitException {
+public:
+    KvString Describe() const override;
+};
+
+class KvNoResponseException : public KvException {
+public:
+    KvString Describe() const override;
+};
+
+// A rejection from the device; `message` is the whole answer line, CR LF included.
+class KvNAKException : public KvException {
+public:
+    KvNAKException() = default;
+    explicit KvNAKException(const KvString& answer) : message(answer) {}
+    KvString Describe() const override;
+    KvString message;
+};
+
+#define KV_NAK_SUBCLASS(Name)                                   \
+    class Name : public KvNAKException {                        \
+    public:                                                     \
+        Name() = default;                                       \
+        explicit Name(const KvString& answer) : KvNAKException(answer) {} \
+        KvString Describe() const override;                     \
+    };
+
+KV_NAK_SUBCLASS(KvNAKCommandException)
+KV_NAK_SUBCLASS(KvNAKParameterException)
+KV_NAK_SUBCLASS(KvNAKRouteException)
+KV_NAK_SUBCLASS(KvNAKInforomException)
+KV_NAK_SUBCLASS(KvNAKByteTimeoutException)
+KV_NAK_SUBCLASS(KvNAKRetryFailedException)
+KV_NAK_SUBCLASS(KvNAKResponseTimeoutException)
+KV_NAK_SUBCLASS(KvNAKTargetBusyException)
+KV_NAK_SUBCLASS(KvNAKDuplicatePacketException)
+#undef KV_NAK_SUBCLASS
+
+// A second root: text that is not a number. Handlers of KvException do not see it.
+class KvStringException {
+public:
+    explicit KvStringException(const KvString& text) : message(text) {}
+    virtual KvString Describe() const;
+    KvString message;
+};
+
+class KvStringFormatException : public KvStringException {
+public:
+    explicit KvStringFormatException(const KvString& text) : KvStringException(text) {}
+    KvString Describe() const override;
+};

@@ -1,0 +1,66 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "DeviceSettings.h"
+#include "KvDevice.h"
+#include "KvSerialConduit.h"
+#include "KvString.h"
+#include "WorkflowHost.h"
+
+// The document: the one module the program works with, its settings record and
+// the workflows behind every button and menu command. It talks to the user only
+// through its WorkflowHost. No exception of the program's own families leaves a
+// workflow; the getters (GetSerialNumber above all) may throw.
+class CVelmoraDoc {
+public:
+    explicit CVelmoraDoc(WorkflowHost& host);
+    ~CVelmoraDoc();
+    CVelmoraDoc(const CVelmoraDoc&) = delete;
+    CVelmoraDoc& operator=(const CVelmoraDoc&) = delete;
+
+    bool HasDevice() const { return device != nullptr; }
+    void SetPortName(const KvString& name) { portName = name; }
+    KvString GetPortName() const { return portName; }
+
+    // Getters: each returns the value and copies it into the record.
+    std::uint32_t GetSerialNumber();  // live MAN query
+    KvString GetVersionText();
+    int GetOperatingMode(bool stored);
+    int GetAddress();
+    int GetFrequencyIndex();
+    int GetBaudRate();
+    int GetDataBits();
+    int GetParity();
+    int GetStopBits();
+    int GetPinFunction(int index);
+
+    // Workflows
+    bool Scan();
+    // One attempt at the current scan position: 1 found, 2 failed, 3 failed
+    // and every candidate tried. Opening failures leave as exceptions.
+    int ScanStep(KvSerialConduit& conduit, std::uint32_t& serial);
+    void ReadSettings();
+    // True only when the write succeeded, askReload was set and the user chose
+    // to reload. *written, when given, tells whether the write itself succeeded.
+    bool WriteSettings(bool askReload, bool* written = nullptr);
+    bool InitializeDevice();
+    void SetTransparentMaster();
+    void SetTransparentSlave();
+    void CancelTransparentMode();
+    bool EscapeTransparentMode(std::int32_t baudRate, std::int32_t dataBits, std::int32_t parity,
+                               std::int32_t stopBits);
+
+    std::unique_ptr<KvDevice> device;
+    bool pinFunctionsFixed = false;
+    bool addressLocked = false;
+    KvString portName = "COM1";
+    DeviceSettings settings;
+
+    // Factory line settings a module restarts with after INI.
+    static constexpr std::int32_t kFactoryBaudRate = 9600;
+    static constexpr unsigned kInitializeWaitMs = 1200;
+
+private:
+    WorkflowHost& host_;
+};

@@ -1,0 +1,141 @@
+#include "KvSerialConduit.h"
+
+#include "KvExceptions.h"
+
+KvSerialConduit::KvSerialConduit() = default;
+
+// Users close the conduit before they let it go. Should one not (an exception
+// that left hold mode open), the port is released here rather than held
+// exclusively until the program ends.
+KvSerialConduit::~KvSerialConduit() {
+    if (isOpen) ClosePort();
+}
+
+void KvSerialConduit::SetLineSettings(std::uint32_t baud, std::int32_t dataBits, std::int32_t parityToken,
+                                      std::int32_t stopBitsToken) {
+    baudRate = baud;
+    byteSize = dataBits == '7' ? 7 : 8;
+    if (parityToken == 'E') {
+        parity = 2;
+        parityCheck = 1;
+    } else if (parityToken == 'O') {
+        parity = 1;
+        parityCheck = 1;
+    } else {
+        parity = 0;
+        parityCheck = 0;
+    }
+    stopBits = stopBitsToken == '2' ? 2 : 0;
+}
+
+std::uint32_t KvSerialConduit::TimeoutForBaudRate(std::uint32_t baud) {
+    switch (baud) {
+        case 2400: return 150;
+        case 4800: return 100;
+        case 9600:
+        case 19200:
+        case 38400:
+        case 57600:
+        case 115200: return 70;
+        default: return 240;
+    }
+}
+
+void KvSerialConduit::SelectTimeout() { timeoutMs = TimeoutForBaudRate(baudRate); }
+
+void KvSerialConduit::SetTimeout(std::uint32_t milliseconds) { timeoutMs = milliseconds; }
+
+void KvSerialConduit::OpenPort() {
+    if (!port.Open(portName)) throw KvConduitOpenException();
+    if (!port.SetLine(baudRate, byteSize, parityCheck, parity, stopBits)) throw KvConduitConfigException();
+    if (!port.SetTimeouts(0, 0, timeoutMs, 0, timeoutMs)) throw KvConduitConfigException();
+    isOpen = true;
+}
+
+void KvSerialConduit::ClosePort() {
+    port.Close();
+    isOpen = false;
+}
+
+void KvSerialConduit::Open() {
+    if (keepOpen && !isOpen) OpenPort();
+}
+
+void KvSerialConduit::Close() {
+    if (keepOpen && isOpen) ClosePort();
+}
+
+KvString KvSerialConduit::ReadLine() {
+    char buffer[256];
+    int n = 0;
+    bool previousWasCr = false;
+    bool firstFailed = false;
+    for (;;) {
+        std::uint8_t byte = 0;
+        const bool ok = isOpen && port.ReadByte(byte);
+        buffer[n] = static_cast<char>(ok ? byte : 0);
+        ++n;
+        if (!ok) {
+            firstFailed = (n == 1);
+            break;
+        }
+        if (byte == 13) {
+            previousWasCr = true;
+        } else if (previousWasCr && byte == 10) {
+            break;
+        } else {
+            previousWasCr = false;
+        }
+        if (n >= 254) break;
+    }
+    buffer[n] = 0;
+    if (firstFailed) throw KvConduitReadException();
+    return KvString(buffer);
+}
+
+void KvSerialConduit::WriteAll(const KvString& text) {
+    const char* bytes = text.CStr();
+    for (std::int32_t i = 0; i < text.Length(); ++i) {
+        if (!isOpen || !port.WriteByte(static_cast<std::uint8_t>(bytes[i]))) throw KvConduitWriteException();
+    }
+}
+
+KvString KvSerialConduit::Read() {
+    if (!keepOpen && !isOpen) OpenPort();
+    try {
+        KvString line = ReadLine();
+        if (!keepOpen && isOpen) ClosePort();
+        return line;
+    } catch (const KvConduitException&) {
+        // In hold mode the port is closed and stays closed until Open().
+        // In per-call mode it is closed as well, so that a failed read does
+        // not keep the port held until some later operation.
+        if (isOpen) ClosePort();
+        throw;
+    }
+}
+
+void KvSerialConduit::Write(const KvString& text) {
+    if (!keepOpen && !isOpen) OpenPort();
+    try {
+        WriteAll(text);
+    } catch (const KvConduitException&) {
+        if (!keepOpen && isOpen) ClosePort();
+        throw;
+    }
+    if (!keepOpen && isOpen) ClosePort();
+}
+
+KvString KvSerialConduit::Transact(const KvString& request) {
+    if (!keepOpen && !isOpen) OpenPort();
+    KvString answer;
+    try {
+        WriteAll(request);
+        answer = ReadLine();
+    } catch (const KvConduitException&) {
+        if (!keepOpen && isOpen) ClosePort();
+        throw;
+    }
+    if (!keepOpen && isOpen) ClosePort();
+    return answer;
+}

@@ -1,0 +1,68 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "KvString.h"
+#include "KvVirtualPort.h"
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include <termios.h>
+#endif
+
+// Thin wrapper around the operating system's serial port. Every operation
+// reports success as a bool and never throws; KvSerialConduit turns false into
+// exceptions. A name registered as a virtual port is served by that port
+// instead of the operating system. The destructor does not close the port.
+class KvSerialPort {
+public:
+    KvSerialPort();
+    virtual ~KvSerialPort();
+    KvSerialPort(const KvSerialPort&) = delete;
+    KvSerialPort& operator=(const KvSerialPort&) = delete;
+
+    bool Open(KvString portName);
+    // parity: 0 none, 1 odd, 2 even; stopBits: 0 one, 2 two. On failure the port is closed.
+    bool SetLine(std::uint32_t baudRate, std::uint8_t byteSize, std::uint32_t parityCheck, std::uint8_t parity,
+                 std::uint8_t stopBits);
+    // On failure the port is closed.
+    bool SetTimeouts(std::uint32_t readInterval, std::uint32_t readMultiplier, std::uint32_t readConstant,
+                     std::uint32_t writeMultiplier, std::uint32_t writeConstant);
+    bool WriteByte(std::uint8_t byte);
+    // Sets byte to 0 first; true only when exactly one byte was read.
+    bool ReadByte(std::uint8_t& byte);
+    bool Close();
+
+private:
+    bool OsOpen(const KvString& portName);
+    bool OsSetLine(const KvLineParams& line);
+    bool OsSetTimeouts(const KvPortTimeouts& t);
+    bool OsWriteByte(std::uint8_t byte);
+    bool OsReadByte(std::uint8_t& byte);
+    bool OsClose();
+
+    std::shared_ptr<KvVirtualPort> virtualPort_;
+
+#ifdef _WIN32
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    DCB lineState{};
+    COMMTIMEOUTS timeouts{};
+    DWORD lastWritten = 0;
+#else
+    int handle = -1;
+    struct termios lineState {};
+    KvPortTimeouts timeouts{};
+    // A parity, framing or overrun error fails every later read and write
+    // until the port is opened again (as the Windows abort-on-error does).
+    bool lineError = false;
+    // A byte held back while a PARMRK mark sequence is decoded.
+    int pendingByte = -1;
+#endif
+};
