@@ -64,5 +64,13 @@ private:
     bool lineError = false;
     // A byte held back while a PARMRK mark sequence is decoded.
     int pendingByte = -1;
+    // How much of a mark (FF, FF 00) has been read so far; it survives a
+    // read that timed out in the middle of one.
+    std::uint8_t markState = 0;
+    // The driver's error counters (frame, parity, overrun, break) when the
+    // line was set, or -1 where the driver keeps none (pseudo-terminals).
+    long long errorCountBase = -1;
+    long long ReadErrorCount() const;
+    bool LineFailed();
 #endif
 };

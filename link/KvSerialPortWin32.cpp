@@ -1,0 +1,95 @@
+// The operating system's serial port on Windows: a synchronous COM handle
+// with per-byte time-outs; a line error aborts every later read and write
+// until the port is opened again.
+#include <string>
+
+#include "KvSerialPort.h"
+
+bool KvSerialPort::OsOpen(const KvString& portName) {
+    if (handle != INVALID_HANDLE_VALUE) OsClose();
+    const std::string& name = portName.Bytes();
+    // An embedded NUL would silently cut the name short.
+    if (name.empty() || name.find('\0') != std::string::npos) return false;
+    // The device namespace reaches every COM port, COM10 and above included.
+    const std::string path = "\\\\.\\" + name;
+    handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* exclusive */, nullptr, OPEN_EXISTING,
+                         0 /* synchronous */, nullptr);
+    return handle != INVALID_HANDLE_VALUE;
+}
+
+bool KvSerialPort::OsSetLine(const KvLineParams& line) {
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    lineState = DCB{};
+    lineState.DCBlength = sizeof(DCB);
+    if (!GetCommState(handle, &lineState)) {
+        OsClose();
+        return false;
+    }
+    lineState.BaudRate = line.baudRate;
+    lineState.ByteSize = line.byteSize;
+    lineState.Parity = line.parity;
+    lineState.StopBits = line.stopBits;
+
+    lineState.fBinary = TRUE;
+    lineState.fParity = line.parityCheck != 0 ? TRUE : FALSE;
+    lineState.fOutxCtsFlow = FALSE;
+    lineState.fOutxDsrFlow = FALSE;
+    lineState.fDtrControl = DTR_CONTROL_DISABLE;
+    lineState.fDsrSensitivity = FALSE;
+    lineState.fOutX = FALSE;
+    lineState.fInX = FALSE;
+    lineState.fNull = FALSE;
+    lineState.fRtsControl = RTS_CONTROL_DISABLE;
+    lineState.fAbortOnError = TRUE;
+    // fTXContinueOnXoff, fErrorChar, the XON/XOFF limits and characters and
+    // the error, end and event characters keep what the port reported.
+
+    if (!SetCommState(handle, &lineState)) {
+        OsClose();
+        return false;
+    }
+    return true;
+}
+
+bool KvSerialPort::OsSetTimeouts(const KvPortTimeouts& t) {
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    if (!GetCommTimeouts(handle, &timeouts)) {
+        OsClose();
+        return false;
+    }
+    timeouts.ReadIntervalTimeout = t.readInterval;
+    timeouts.ReadTotalTimeoutMultiplier = t.readMultiplier;
+    timeouts.ReadTotalTimeoutConstant = t.readConstant;
+    timeouts.WriteTotalTimeoutMultiplier = t.writeMultiplier;
+    timeouts.WriteTotalTimeoutConstant = t.writeConstant;
+    if (!SetCommTimeouts(handle, &timeouts)) {
+        OsClose();
+        return false;
+    }
+    return true;
+}
+
+bool KvSerialPort::OsWriteByte(std::uint8_t byte) {
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    lastWritten = 0;
+    const BOOL ok = WriteFile(handle, &byte, 1, &lastWritten, nullptr);
+    // A write time-out returns success with nothing written: the byte has
+    // not gone out, so that is a failure too.
+    return ok != FALSE && lastWritten == 1;
+}
+
+bool KvSerialPort::OsReadByte(std::uint8_t& byte) {
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    std::uint8_t received = 0;
+    DWORD count = 0;
+    if (!ReadFile(handle, &received, 1, &count, nullptr) || count != 1) return false;
+    byte = received;
+    return true;
+}
+
+bool KvSerialPort::OsClose() {
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const BOOL ok = CloseHandle(handle);
+    handle = INVALID_HANDLE_VALUE;
+    return ok != FALSE;
+}

@@ -1,0 +1,370 @@
+// The operating system's port, driven through a pseudo-terminal: the port
+// opens the slave end by its path, the test plays the device on the master.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "KvExceptions.h"
+#include "KvSerialConduit.h"
+#include "KvStringPrinting.h"
+#include "KvSerialPort.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+void WriteAllTo(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        pollfd entry{fd, POLLOUT, 0};
+        if (poll(&entry, 1, 2000) <= 0) return;
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0) done += static_cast<std::size_t>(n);
+        else if (n < 0 && errno != EAGAIN && errno != EINTR) return;
+    }
+}
+
+// The device's side: reads the master end and answers every complete request
+// line (ending in LF) with the next scripted answer ("" stays silent).
+class Responder {
+public:
+    Responder(int master, std::deque<std::string> answers) : master_(master), answers_(std::move(answers)) {
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~Responder() {
+        stop_ = true;
+        thread_.join();
+    }
+    std::string Received() {
+        std::lock_guard guard(lock_);
+        return received_;
+    }
+
+private:
+    void Run() {
+        while (!stop_) {
+            pollfd entry{master_, POLLIN, 0};
+            if (poll(&entry, 1, 10) <= 0 || !(entry.revents & POLLIN)) continue;
+            char buffer[512];
+            const ssize_t n = read(master_, buffer, sizeof buffer);
+            for (ssize_t i = 0; i < n; ++i) {
+                std::string answer;
+                {
+                    std::lock_guard guard(lock_);
+                    received_ += buffer[i];
+                    if (buffer[i] != '\n' || answers_.empty()) continue;
+                    answer = answers_.front();
+                    answers_.pop_front();
+                }
+                WriteAllTo(master_, answer);
+            }
+        }
+    }
+
+    int master_;
+    std::mutex lock_;
+    std::deque<std::string> answers_;
+    std::string received_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+class PtyPortTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(master, 0);
+        ASSERT_EQ(grantpt(master), 0);
+        ASSERT_EQ(unlockpt(master), 0);
+        const char* name = ptsname(master);
+        ASSERT_NE(name, nullptr);
+        slavePath = name;
+        ASSERT_EQ(fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK), 0);
+        // Somebody else holding the terminal open without a lock, as a line
+        // monitor might, keeps the master from reporting a hang-up whenever
+        // the port is closed between operations.
+        bystander = open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(bystander, 0);
+
+        conduit.portName = slavePath.c_str();
+        conduit.SetLineSettings(9600, '8', 'N', '1');
+        conduit.SelectTimeout();
+    }
+
+    void TearDown() override {
+        responder.reset();
+        if (conduit.IsOpen()) {
+            conduit.keepOpen = true;
+            conduit.Close();
+        }
+        if (bystander >= 0) close(bystander);
+        if (master >= 0) close(master);
+    }
+
+    void Answer(std::deque<std::string> answers) { responder = std::make_unique<Responder>(master, std::move(answers)); }
+
+    // Everything that reaches the master within the wait, up to `count` bytes.
+    std::string Drain(std::size_t count, int waitMs = 2000) {
+        std::string got;
+        const auto end = Clock::now() + milliseconds(waitMs);
+        while (got.size() < count && Clock::now() < end) {
+            pollfd entry{master, POLLIN, 0};
+            if (poll(&entry, 1, 20) <= 0 || !(entry.revents & POLLIN)) continue;
+            char buffer[4096];
+            const ssize_t n = read(master, buffer, sizeof buffer);
+            if (n > 0) got.append(buffer, static_cast<std::size_t>(n));
+        }
+        return got;
+    }
+
+    termios SlaveState() {
+        termios state{};
+        EXPECT_EQ(tcgetattr(master, &state), 0);
+        return state;
+    }
+
+    // Another holder of the port can have it once this one has let go.
+    bool OthersCanOpen() {
+        KvSerialPort other;
+        if (!other.Open(slavePath.c_str())) return false;
+        EXPECT_TRUE(other.Close());
+        return true;
+    }
+
+    int master = -1;
+    int bystander = -1;
+    std::string slavePath;
+    KvSerialConduit conduit;
+    std::unique_ptr<Responder> responder;
+};
+}  // namespace
+
+TEST_F(PtyPortTest, AnswersComeBackAsLines) {
+    std::string longAnswer;
+    for (int i = 0; i < 300; ++i) longAnswer += static_cast<char>('a' + i % 26);
+    Answer({"VER\r\n", "AB\r\r\n", "OK", longAnswer, std::string("12\0" "34\r\n", 7), "\xFF" "a\xFF\xFF\r\n",
+            std::string("\xFF\0Z\r\n", 5), "LAST\r\n"});
+
+    conduit.keepOpen = true;
+    conduit.Open();
+    // Raw transfer in both directions: CR and LF pass untranslated.
+    EXPECT_EQ(conduit.Transact("-VER\r\n"), "VER\r\n");
+    EXPECT_EQ(conduit.Transact("-VER\r\n"), "AB\r\r\n");
+    // Two bytes and then silence: those two, no exception.
+    EXPECT_EQ(conduit.Transact("-VER\r\n"), "OK");
+    // 300 bytes without a line end: 254 now, the rest on the same open port.
+    EXPECT_EQ(conduit.Transact("-VER\r\n").Bytes(), longAnswer.substr(0, 254));
+    EXPECT_EQ(conduit.Read().Bytes(), longAnswer.substr(254));
+    // A NUL from the device shortens the text.
+    EXPECT_EQ(conduit.Transact("-VER\r\n"), "12");
+    // Received FF bytes come through as themselves, FF 00 as well.
+    EXPECT_EQ(conduit.Transact("-VER\r\n").Bytes(), "\xFF" "a\xFF\xFF\r\n");
+    EXPECT_EQ(conduit.Transact("-VER\r\n").Bytes(), "\xFF");
+    EXPECT_EQ(conduit.Transact("-VER\r\n"), "LAST\r\n");
+    conduit.Close();
+    conduit.keepOpen = false;
+
+    std::string expected;
+    for (int i = 0; i < 8; ++i) expected += "-VER\r\n";
+    EXPECT_EQ(responder->Received(), expected);
+}
+
+TEST_F(PtyPortTest, SilenceFailsTheReadAfterTheTimeoutAndReleasesThePort) {
+    conduit.SetTimeout(200);
+    const auto start = Clock::now();
+    EXPECT_THROW(conduit.Transact("-VER\r\n"), KvConduitReadException);
+    const auto elapsed = Clock::now() - start;
+    EXPECT_GE(elapsed, milliseconds(200));
+    EXPECT_LT(elapsed, milliseconds(5000));
+    EXPECT_FALSE(conduit.IsOpen());
+    EXPECT_TRUE(OthersCanOpen());
+    EXPECT_EQ(Drain(6), "-VER\r\n");
+}
+
+TEST_F(PtyPortTest, WritesGoOutRawAndAnEmptyTextSendsNothing) {
+    conduit.Write("");
+    conduit.Write("A\r\nB\n\x01\x7F\xFF");
+    EXPECT_EQ(Drain(8), "A\r\nB\n\x01\x7F\xFF");
+    EXPECT_FALSE(conduit.IsOpen());
+
+    // Nobody drains the line: the write gives up after the per-byte time-out
+    // instead of waiting for ever.
+    conduit.SetTimeout(20);
+    const std::string flood(1 << 20, 'x');
+    EXPECT_THROW(conduit.Write(flood.c_str()), KvConduitWriteException);
+    EXPECT_FALSE(conduit.IsOpen());
+    EXPECT_TRUE(OthersCanOpen());
+}
+
+TEST_F(PtyPortTest, PortIsHeldExclusively) {
+    conduit.keepOpen = true;
+    conduit.Open();
+
+    KvSerialConduit second;
+    second.portName = slavePath.c_str();
+    second.SetLineSettings(9600, '8', 'N', '1');
+    second.SelectTimeout();
+    EXPECT_THROW(second.Write("x"), KvConduitOpenException);
+    EXPECT_FALSE(second.IsOpen());
+
+    // Another process is refused as well, even one run by root.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        KvSerialPort port;
+        _exit(port.Open(slavePath.c_str()) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "a second process opened a held port";
+
+    conduit.Close();
+    conduit.keepOpen = false;
+    second.Write("x");
+    EXPECT_EQ(Drain(1), "x");
+}
+
+TEST_F(PtyPortTest, PortsThatCannotBeHadFailToOpen) {
+    KvSerialPort port;
+    EXPECT_FALSE(port.Close()) << "closing a port that was never opened";
+    for (const char* name : {"/dev/pts/no-such-terminal", "/dev/null", "COM0", "COM", "COMx", "COM01", "LPT1",
+                             "pts/0", "", "COM1234567890"}) {
+        conduit.portName = name;
+        EXPECT_THROW(conduit.Transact("-VER\r\n"), KvConduitOpenException) << name;
+        EXPECT_FALSE(conduit.IsOpen()) << name;
+    }
+    EXPECT_TRUE(OthersCanOpen());
+}
+
+TEST_F(PtyPortTest, LineParametersReachTheTerminal) {
+    conduit.keepOpen = true;
+    conduit.SetLineSettings(19200, '8', 'N', '2');
+    conduit.Open();
+    termios state = SlaveState();
+    EXPECT_EQ(cfgetospeed(&state), B19200);
+    EXPECT_EQ(cfgetispeed(&state), B19200);
+    EXPECT_TRUE(state.c_cflag & CSTOPB);
+    EXPECT_TRUE(state.c_cflag & CLOCAL);
+    EXPECT_TRUE(state.c_cflag & CREAD);
+    EXPECT_FALSE(state.c_cflag & HUPCL);
+#ifdef CRTSCTS
+    EXPECT_FALSE(state.c_cflag & CRTSCTS);
+#endif
+    EXPECT_FALSE(state.c_iflag & (IXON | IXOFF | IXANY | ISTRIP | IGNPAR | ICRNL | INLCR | IGNCR | IGNBRK));
+    EXPECT_TRUE(state.c_iflag & PARMRK);
+    EXPECT_TRUE(state.c_iflag & INPCK);
+    EXPECT_FALSE(state.c_oflag & OPOST);
+    EXPECT_FALSE(state.c_lflag & (ICANON | ECHO | ISIG | IEXTEN));
+    conduit.Close();
+
+    // Each opening takes the settings of that moment.
+    conduit.SetLineSettings(1200, '7', 'O', '1');
+    conduit.Open();
+    state = SlaveState();
+    EXPECT_EQ(cfgetospeed(&state), B1200);
+    EXPECT_FALSE(state.c_cflag & CSTOPB);
+    conduit.Close();
+
+    const std::pair<std::uint32_t, speed_t> rates[] = {{2400, B2400},   {4800, B4800},   {9600, B9600},
+                                                       {38400, B38400}, {57600, B57600}, {115200, B115200}};
+    for (const auto& [baud, speed] : rates) {
+        conduit.SetLineSettings(baud, '8', 'E', '1');
+        conduit.Open();
+        state = SlaveState();
+        EXPECT_EQ(cfgetospeed(&state), speed) << baud;
+        conduit.Close();
+    }
+
+    // A rate the port does not offer: the configuration fails and the port
+    // is let go.
+    conduit.SetLineSettings(300, '8', 'N', '1');
+    EXPECT_THROW(conduit.Open(), KvConduitConfigException);
+    EXPECT_FALSE(conduit.IsOpen());
+    EXPECT_TRUE(OthersCanOpen());
+    conduit.keepOpen = false;
+}
+
+TEST_F(PtyPortTest, LineErrorFailsEveryTransferUntilReopened) {
+    // A line error reaches the program as the mark FF 00 x. A pseudo-terminal
+    // never produces one, but with marking switched off on its side the
+    // device's own FF 00 x arrives unescaped and looks exactly like one.
+    conduit.SetTimeout(2000);
+    conduit.keepOpen = true;
+    conduit.Open();
+    termios state = SlaveState();
+    state.c_iflag &= ~static_cast<tcflag_t>(PARMRK);
+    ASSERT_EQ(tcsetattr(master, TCSANOW, &state), 0);
+
+    Answer({std::string("A\xFF\0U", 4)});
+    EXPECT_EQ(conduit.Transact("-VER\r\n"), "A");
+    EXPECT_THROW(conduit.Write("x"), KvConduitWriteException);
+    WriteAllTo(master, "B\r\n");
+    EXPECT_THROW(conduit.Read(), KvConduitReadException);
+    EXPECT_FALSE(conduit.IsOpen());
+
+    // Opened again, the port works.
+    conduit.Open();
+    EXPECT_TRUE(SlaveState().c_iflag & PARMRK);
+    WriteAllTo(master, "C\r\n");
+    KvString line = conduit.Read();
+    if (line == "B\r\n") line = conduit.Read();  // left over from before, if the terminal kept it
+    EXPECT_EQ(line, "C\r\n");
+    conduit.Close();
+    conduit.keepOpen = false;
+}
+
+TEST_F(PtyPortTest, MarkSplitByATimeoutIsDecodedByTheNextRead) {
+    conduit.SetTimeout(150);
+    conduit.keepOpen = true;
+    conduit.Open();
+    termios state = SlaveState();
+    state.c_iflag &= ~static_cast<tcflag_t>(PARMRK);
+    ASSERT_EQ(tcsetattr(master, TCSANOW, &state), 0);
+
+    // The FF arrives, the rest of the mark only after the read gave up: the
+    // next read still sees FF 00 x, a line error, not a NUL.
+    Answer({"X\xFF"});
+    EXPECT_EQ(conduit.Transact("-VER\r\n"), "X");
+    WriteAllTo(master, std::string("\0Q", 2));
+    EXPECT_THROW(conduit.Read(), KvConduitReadException);
+    EXPECT_FALSE(conduit.IsOpen());
+
+    // The same split of a received FF (FF FF) gives the FF.
+    conduit.Open();
+    state = SlaveState();
+    state.c_iflag &= ~static_cast<tcflag_t>(PARMRK);
+    ASSERT_EQ(tcsetattr(master, TCSANOW, &state), 0);
+    WriteAllTo(master, "Z\xFF");
+    EXPECT_EQ(conduit.Read(), "Z");
+    WriteAllTo(master, "\xFFY\r\n");
+    EXPECT_EQ(conduit.Read().Bytes(), "\xFFY\r\n");
+    conduit.Close();
+    conduit.keepOpen = false;
+}
+
+TEST_F(PtyPortTest, VanishedDeviceFailsAtOnce) {
+    conduit.SetTimeout(30000);
+    conduit.keepOpen = true;
+    conduit.Open();
+    close(bystander);
+    bystander = -1;
+    close(master);
+    master = -1;
+    const auto start = Clock::now();
+    EXPECT_THROW(conduit.Read(), KvConduitReadException);
+    EXPECT_LT(Clock::now() - start, milliseconds(20000)) << "waited for a device that is gone";
+    conduit.keepOpen = false;
+}
