@@ -1,0 +1,5 @@
+#pragma once
+// Everything of the simulated Tarnik module in one include.
+#include "SimulatedPort.h"
+#include "TarnikModule.h"
+#include "VirtualModulePort.h"
