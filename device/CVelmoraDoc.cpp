@@ -1,1 +1,433 @@
 #include "CVelmoraDoc.h"
+
+#include <utility>
+
+#include "KvExceptions.h"
+#include "ResourceIds.h"
+#include "SerialSettings.h"
+
+namespace {
+
+// The serial-number query the search sends at every candidate, and the two
+// lines that follow the escape string.
+const char kManQuery[] = "-MAN\r\n";
+const char kStandardModeLine[] = "+MOD:0\r\n";
+
+// STX ETX "Tovenk" ETX STX: a module in transparent mode takes it in the first
+// 30 seconds after power-up and returns to command mode.
+KvString EscapeString() {
+    return KvString("\x02\x03"
+                    "Tovenk"
+                    "\x03\x02");
+}
+
+// Holds a conduit's port open for a batch of operations. Release closes the
+// port and leaves hold mode; the destructor does the same for any way out that
+// did not, so no path leaves a port held open.
+class PortHold {
+public:
+    explicit PortHold(KvConduit& conduit)
+        : conduit_(conduit), serial_(dynamic_cast<KvSerialConduit*>(&conduit)) {
+        if (serial_) serial_->keepOpen = true;
+    }
+    ~PortHold() { Release(); }
+    PortHold(const PortHold&) = delete;
+    PortHold& operator=(const PortHold&) = delete;
+
+    void Open() { conduit_.Open(); }
+    void Release() {
+        if (!held_) return;
+        held_ = false;
+        conduit_.Close();
+        if (serial_) serial_->keepOpen = false;
+    }
+
+private:
+    KvConduit& conduit_;
+    KvSerialConduit* serial_;
+    bool held_ = true;
+};
+
+// Runs the commands of a write, an initialisation or a mode change. Returns 0
+// when they all went through, otherwise the dialog that reports the failure:
+// the port could not be opened (136), or the module was left possibly half set
+// (139) - a link failure, a rejection, no answer or an answer that does not read.
+template <typename Commands>
+int SettingFailure(Commands&& commands) {
+    try {
+        commands();
+        return 0;
+    } catch (const KvConduitOpenException&) {
+        return IDD_OPEN_ERROR;
+    } catch (const KvConduitException&) {
+        return IDD_SET_ERROR;
+    } catch (const KvNAKException&) {
+        return IDD_SET_ERROR;
+    } catch (const KvException&) {
+        return IDD_SET_ERROR;
+    } catch (const KvStringException&) {
+        return IDD_SET_ERROR;
+    }
+}
+
+}  // namespace
+
+CVelmoraDoc::CVelmoraDoc(WorkflowHost& host) : host_(host) {}
+
+// The device owns its conduit, whose destructor lets go of a port still open.
+CVelmoraDoc::~CVelmoraDoc() = default;
+
+KvSerialConduit* CVelmoraDoc::DeviceConduit() const {
+    return device ? dynamic_cast<KvSerialConduit*>(device->conduit) : nullptr;
+}
+
+// ---------------------------------------------------------------- getters
+
+std::uint32_t CVelmoraDoc::GetSerialNumber() {
+    if (!device) return 0;
+    device->ReadSerialNumber();
+    return device->serialNumber;
+}
+
+KvString CVelmoraDoc::GetVersionText() { return device ? device->GetVersion() : KvString(); }
+
+int CVelmoraDoc::GetOperatingMode(bool stored) {
+    if (!device) return -1;
+    switch (device->GetMode(stored)) {
+        case 0:
+        case 15: return 0;
+        case 1: return 1;
+        case 2: return 2;
+        default: return stored ? 1 : 0;
+    }
+}
+
+int CVelmoraDoc::GetAddress() {
+    if (!device) return -1;
+    settings.address = device->GetAddress(false);
+    return settings.address;
+}
+
+int CVelmoraDoc::GetFrequencyIndex() {
+    if (!device) return -1;
+    settings.frequencyIndex = device->GetFrequency(false);
+    return settings.frequencyIndex;
+}
+
+int CVelmoraDoc::GetBaudRate() {
+    if (!device) return -1;
+    settings.baudRate = device->GetBaudRate(false);
+    return settings.baudRate;
+}
+
+int CVelmoraDoc::GetDataBits() {
+    if (!device) return -1;
+    settings.dataBits = device->GetDataBits(false);
+    return settings.dataBits;
+}
+
+int CVelmoraDoc::GetParity() {
+    if (!device) return -1;
+    settings.parity = device->GetParity(false);
+    return settings.parity;
+}
+
+int CVelmoraDoc::GetStopBits() {
+    if (!device) return -1;
+    settings.stopBits = device->GetStopBits(false);
+    return settings.stopBits;
+}
+
+int CVelmoraDoc::GetPinFunction(int index) {
+    // Four pin pairs; any other index has no value and no slot in the record.
+    if (!device || index < 0 || index > 3) return -1;
+    settings.pinFunctions[index] = device->GetPinFunction(index, false);
+    return settings.pinFunctions[index];
+}
+
+// ---------------------------------------------------------------- search
+
+int CVelmoraDoc::ScanStep(KvSerialConduit& conduit, std::uint32_t& serial) {
+    const SerialSettings candidate = CurrentScanSettings();
+    conduit.SetLineSettings(static_cast<std::uint32_t>(candidate.baudRate), candidate.dataBits, candidate.parity,
+                            candidate.stopBits);
+    conduit.SelectTimeout();
+
+    PortHold hold(conduit);
+    hold.Open();  // a port that cannot be opened or configured ends the search
+
+    // Whatever goes wrong in the exchange - no answer, a failed write, an
+    // answer without a number where the serial number belongs - the module
+    // does not talk at this candidate: move on to the next.
+    bool found = false;
+    try {
+        const KvString answer = conduit.Transact(kManQuery);
+        serial = static_cast<std::uint32_t>(answer.Substring(6).ToLong());
+        found = true;
+    } catch (const KvException&) {
+    } catch (const KvStringException&) {
+    }
+
+    int result = 1;
+    if (!found) {
+        if (AdvanceScanPosition()) {
+            serial = 0;
+            result = 3;
+        } else {
+            result = 2;
+        }
+    }
+    hold.Release();
+    return result;
+}
+
+bool CVelmoraDoc::Scan() {
+    auto conduit = std::make_unique<KvSerialConduit>();
+    conduit->portName = portName;
+
+    host_.CreateProgress(IDD_SCAN);
+    ResetScanPosition();
+
+    std::uint32_t serial = 0;
+    int result = 2;
+    int failureDialog = 0;
+    try {
+        do {
+            host_.SetProgressText(IDD_SCAN, FormatSerialSettings(CurrentScanSettings()));
+            result = ScanStep(*conduit, serial);
+        } while (result == 2);
+    } catch (const KvConduitReadException&) {
+        failureDialog = IDD_COMM_ERROR;
+    } catch (const KvConduitException&) {
+        failureDialog = IDD_OPEN_ERROR;
+    } catch (const KvException&) {
+        failureDialog = IDD_OPEN_ERROR;
+    }
+
+    if (failureDialog != 0) {
+        // The port failed: the search stops here. The views are left as they are.
+        host_.RunDialog(failureDialog);
+        host_.DestroyProgress(IDD_SCAN);
+        device.reset();
+        return false;
+    }
+
+    bool found = false;
+    if (result == 1) {
+        device.reset();
+        auto newDevice = std::make_unique<KvDevice>();
+        newDevice->serialNumber = serial;
+        newDevice->conduit = conduit.release();
+        device = std::move(newDevice);
+        found = true;
+    } else {
+        device.reset();
+        host_.ShowMessage(IDS_DEVICE_NOT_FOUND);
+    }
+    host_.DestroyProgress(IDD_SCAN);
+    host_.UpdateAllViews();
+    return found;
+}
+
+// ---------------------------------------------------------------- read
+
+void CVelmoraDoc::AbandonRead(int dialogId) {
+    host_.DestroyProgress(IDD_LOADING);
+    host_.RunDialog(dialogId);
+    device.reset();
+    host_.UpdateAllViews();
+}
+
+void CVelmoraDoc::ReadSettings() {
+    host_.CreateProgress(IDD_LOADING);
+    if (device) {
+        WaitCursor wait(host_);
+        // A read that fails in any way leaves the program without a trustworthy
+        // picture of the module: it is dropped and must be found again.
+        int failureDialog = 0;
+        try {
+            device->ReadAll();
+            // Writing the running pin functions back changes nothing; a model
+            // whose pins cannot be changed rejects it with the parameter code.
+            pinFunctionsFixed = false;
+            const std::int32_t pin0 = device->GetPinFunction(0, false);
+            try {
+                device->SetPinFunction(0, pin0, 0);
+            } catch (const KvNAKParameterException&) {
+                pinFunctionsFixed = true;
+            }
+        } catch (const KvConduitReadException&) {
+            failureDialog = IDD_COMM_ERROR;
+        } catch (const KvConduitException&) {
+            failureDialog = IDD_OPEN_ERROR;
+        } catch (const KvNAKException&) {
+            failureDialog = IDD_COMM_ERROR;
+        } catch (const KvException&) {
+            failureDialog = IDD_COMM_ERROR;
+        } catch (const KvStringException&) {
+            failureDialog = IDD_COMM_ERROR;
+        }
+        if (failureDialog != 0) {
+            AbandonRead(failureDialog);
+            return;  // the wait cursor goes last
+        }
+        const std::uint8_t storedMode = device->GetMode(true);
+        addressLocked = storedMode == 1 || storedMode == 2;
+    }
+    host_.DestroyProgress(IDD_LOADING);
+    host_.UpdateAllViews();
+}
+
+// ---------------------------------------------------------------- write
+
+void CVelmoraDoc::SendSettingsRecord() {
+    device->SetAddress(settings.address, 2);
+    device->SetFrequency(settings.frequencyIndex, 2);
+    if (!pinFunctionsFixed) {
+        for (int pin = 0; pin < 4; ++pin) device->SetPinFunction(pin, settings.pinFunctions[pin], 2);
+    }
+    // Last: the module answers at its old line settings and listens at the new.
+    device->SetSerialSettings(static_cast<std::uint32_t>(settings.baudRate), settings.dataBits, settings.parity,
+                              settings.stopBits, 2);
+}
+
+bool CVelmoraDoc::WriteSettings(bool askReload, bool* written) {
+    if (written) *written = false;
+    if (!device || !device->conduit) return false;
+
+    WaitCursor wait(host_);
+    host_.CreateProgress(IDD_SETTING);
+
+    bool succeeded = false;
+    {
+        PortHold hold(*device->conduit);
+        bool opened = false;
+        try {
+            hold.Open();
+            opened = true;
+        } catch (const KvException&) {
+            host_.RunDialog(IDD_OPEN_ERROR);
+        }
+        if (opened) {
+            // The error dialog comes up with the port still held; it is closed
+            // once the user has dismissed it.
+            const int failureDialog = SettingFailure([this] { SendSettingsRecord(); });
+            if (failureDialog != 0) host_.RunDialog(failureDialog);
+            succeeded = failureDialog == 0;
+        }
+        hold.Release();
+    }
+    host_.DestroyProgress(IDD_SETTING);
+
+    if (!succeeded) return false;
+    if (written) *written = true;
+
+    // The module now talks at the record's line settings; so do we.
+    if (KvSerialConduit* conduit = DeviceConduit()) {
+        conduit->SetLineSettings(static_cast<std::uint32_t>(settings.baudRate), settings.dataBits, settings.parity,
+                                 settings.stopBits);
+        conduit->SelectTimeout();
+    }
+    if (!askReload) return false;
+    return host_.RunDialog(IDD_SET_DONE) == IDOK;
+}
+
+// ---------------------------------------------------------------- initialise and modes
+
+bool CVelmoraDoc::InitializeDevice() {
+    if (!device) return false;
+    host_.CreateProgress(IDD_INITIALIZING);
+    const int failureDialog = SettingFailure([this] { device->Initialize(); });
+    if (failureDialog != 0) {
+        host_.DestroyProgress(IDD_INITIALIZING);
+        host_.RunDialog(failureDialog);
+        return false;
+    }
+    // The module restarts with its factory line settings.
+    if (KvSerialConduit* conduit = DeviceConduit()) {
+        conduit->SetLineSettings(kFactoryBaudRate, '8', 'N', '1');
+        conduit->SelectTimeout();
+    }
+    host_.Sleep(kInitializeWaitMs);
+    host_.DestroyProgress(IDD_INITIALIZING);
+    return true;
+}
+
+void CVelmoraDoc::SetTransparentMode(int dialogId, std::uint32_t mode, std::uint32_t address,
+                                     std::uint32_t partnerAddress) {
+    if (!device) return;
+    if (host_.RunDialog(dialogId) != IDOK) return;
+    // The record goes first; a failed write has shown its own dialog and the
+    // mode change is attempted all the same.
+    WriteSettings(false);
+    const int failureDialog = SettingFailure([&] {
+        device->SetMode(mode, 1);  // stored only: the switch happens at the next power-up
+        device->SetAddress(address, 2);
+        device->SetPartnerAddress(partnerAddress, 2);
+    });
+    if (failureDialog != 0) {
+        host_.RunDialog(failureDialog);
+        return;
+    }
+    ReadSettings();
+}
+
+void CVelmoraDoc::SetTransparentMaster() { SetTransparentMode(IDD_MASTER_MODE, 1, 0, 1); }
+
+void CVelmoraDoc::SetTransparentSlave() { SetTransparentMode(IDD_SLAVE_MODE, 2, 1, 0); }
+
+void CVelmoraDoc::CancelTransparentMode() {
+    if (!device) return;
+    if (host_.RunDialog(IDD_STANDARD_MODE) != IDOK) return;
+    // Only the stored mode: the addresses stay as the transparent mode forced them.
+    const int failureDialog = SettingFailure([this] { device->SetMode(0, 1); });
+    if (failureDialog != 0) {
+        host_.RunDialog(failureDialog);
+        return;
+    }
+    ReadSettings();
+}
+
+// ---------------------------------------------------------------- escape
+
+bool CVelmoraDoc::EscapeTransparentMode(std::int32_t baudRate, std::int32_t dataBits, std::int32_t parity,
+                                        std::int32_t stopBits) {
+    if (!device) device = std::make_unique<KvDevice>();
+    KvSerialConduit* conduit = DeviceConduit();
+    if (!conduit) {
+        delete device->conduit;
+        conduit = new KvSerialConduit();
+        device->conduit = conduit;
+    }
+    conduit->portName = portName;
+    conduit->SetLineSettings(static_cast<std::uint32_t>(baudRate), dataBits, parity, stopBits);
+    conduit->SelectTimeout();
+
+    host_.CreateProgress(IDD_ESCAPING);
+    bool result = true;
+    KvString manAnswer;
+    try {
+        conduit->Write(EscapeString());
+        conduit->Transact(kStandardModeLine);  // any line at all will do
+        manAnswer = conduit->Transact(kManQuery);
+    } catch (const KvConduitReadException&) {
+        result = false;  // still in transparent mode, or not there: the caller offers a retry
+    } catch (const KvConduitException&) {
+        host_.RunDialog(IDD_OPEN_ERROR);
+        result = false;
+    } catch (const KvException&) {
+        host_.RunDialog(IDD_OPEN_ERROR);
+        result = false;
+    }
+    host_.DestroyProgress(IDD_ESCAPING);
+
+    if (result) {
+        // Only a serial number shows that the module is back in command mode.
+        try {
+            device->serialNumber = static_cast<std::uint32_t>(manAnswer.Substring(6).ToLong());
+        } catch (const KvStringException&) {
+            result = false;
+        }
+    }
+    return result;
+}

@@ -62,5 +62,15 @@ public:
     static constexpr unsigned kInitializeWaitMs = 1200;
 
 private:
+    // The conduit the document's device talks through (every device the
+    // document makes has a serial one); none without a device.
+    KvSerialConduit* DeviceConduit() const;
+    // A read met a failure: popup away, the dialog, the device dropped, views updated.
+    void AbandonRead(int dialogId);
+    // SAD, FRQ, the pin functions unless fixed, SCI: the record to both banks.
+    void SendSettingsRecord();
+    // Master and slave differ only in their dialog and the forced values.
+    void SetTransparentMode(int dialogId, std::uint32_t mode, std::uint32_t address, std::uint32_t partnerAddress);
+
     WorkflowHost& host_;
 };

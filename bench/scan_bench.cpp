@@ -1,0 +1,83 @@
+// Time of a full 84-candidate device search on the operating system's serial
+// port, against the 9240 ms that the read time-outs alone take. The port is
+// the slave end of a pseudo-terminal whose master end never answers, so every
+// candidate runs into its time-out; what the search adds on top (opening and
+// configuring the port 84 times, writing the probe, closing) is the overhead.
+//
+// Prints the figures and, last, "ratio: X.XXX" (measured / 9240 ms).
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "CVelmoraDoc.h"
+#include "ResourceIds.h"
+#include "SerialSettings.h"
+
+namespace {
+
+constexpr double kTimeoutsMs = 9240.0;
+
+// A console host that answers every dialog with OK and remembers what it showed.
+class ConsoleHost : public WorkflowHost {
+public:
+    int RunDialog(int dialogId) override {
+        shown.push_back("dialog " + std::to_string(dialogId));
+        return IDOK;
+    }
+    void ShowMessage(int stringId) override { shown.push_back("message " + std::to_string(stringId)); }
+    void CreateProgress(int) override {}
+    void SetProgressText(int, const KvString&) override { ++attempts; }
+    void DestroyProgress(int) override {}
+    void BeginWaitCursor() override {}
+    void EndWaitCursor() override {}
+    void UpdateAllViews() override {}
+    void Sleep(unsigned milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+
+    int attempts = 0;
+    std::vector<std::string> shown;
+};
+
+}  // namespace
+
+int main() {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+        std::perror("pseudo-terminal");
+        return 1;
+    }
+    const char* slave = ptsname(master);
+    if (slave == nullptr) {
+        std::perror("ptsname");
+        return 1;
+    }
+    const std::string slavePath = slave;
+
+    ConsoleHost host;
+    CVelmoraDoc doc(host);
+    doc.SetPortName(slavePath.c_str());
+
+    const auto start = std::chrono::steady_clock::now();
+    const bool found = doc.Scan();
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    const double measuredMs = std::chrono::duration<double, std::milli>(elapsed).count();
+    close(master);
+
+    std::printf("port: %s\n", slavePath.c_str());
+    std::printf("attempts: %d\n", host.attempts);
+    std::printf("found: %s\n", found ? "yes" : "no");
+    for (const auto& line : host.shown) std::printf("shown: %s\n", line.c_str());
+    std::printf("time-outs: %.0f ms\n", kTimeoutsMs);
+    std::printf("measured: %.1f ms\n", measuredMs);
+    std::printf("overhead: %.1f ms (%.3f ms per attempt)\n", measuredMs - kTimeoutsMs,
+                host.attempts > 0 ? (measuredMs - kTimeoutsMs) / host.attempts : 0.0);
+    const bool complete = !found && host.attempts == kScanCandidateCount;
+    if (!complete) std::printf("the search did not run through every candidate: the figure is not comparable\n");
+    std::printf("ratio: %.3f\n", measuredMs / kTimeoutsMs);
+    return complete ? 0 : 1;
+}

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "DeviceRig.h"
+#include "ResourceIds.h"
+#include "SerialSettings.h"
+
+using std::chrono::milliseconds;
+
+TEST(Scan, SilentPortTriesEveryCandidateAndSpendsItsTimeOuts) {
+    ScriptedRig rig;
+    rig.Attach();  // an earlier device goes when nothing answers
+    EXPECT_FALSE(rig.doc.Scan());
+
+    EXPECT_EQ(rig.clock.Slept(), milliseconds(9240));
+    const auto texts = rig.host.ScanTexts();
+    ASSERT_EQ(texts.size(), 84u);
+    EXPECT_EQ(texts[0], "57600bps, 7bits, none, stop1");
+    EXPECT_EQ(texts[1], "57600bps, 7bits, none, stop2");
+    EXPECT_EQ(texts[12], "38400bps, 7bits, none, stop1");
+    EXPECT_EQ(texts[42], "9600bps, 8bits, none, stop1");
+    EXPECT_EQ(texts[83], "1200bps, 8bits, odd, stop2");
+    EXPECT_EQ(std::set<std::string>(texts.begin(), texts.end()).size(), 84u);
+
+    // One probe per attempt, the port opened and closed around each.
+    EXPECT_EQ(rig.port->lines.size(), 84u);
+    EXPECT_EQ(rig.port->lines.front(), "-MAN\r\n");
+    EXPECT_EQ(rig.port->openCount, 84);
+    EXPECT_EQ(rig.port->closeCount, 84);
+    EXPECT_FALSE(rig.port->isOpen);
+    // The last attempt really ran at 1200 baud, 8 bits, odd parity, two stop bits.
+    EXPECT_EQ(rig.port->line.baudRate, 1200u);
+    EXPECT_EQ(rig.port->line.byteSize, 8);
+    EXPECT_EQ(rig.port->line.parity, 1);
+    EXPECT_EQ(rig.port->line.stopBits, 2);
+    EXPECT_EQ(rig.port->timeouts.readConstant, 240u);
+
+    EXPECT_FALSE(rig.doc.HasDevice());
+    const std::vector<std::string> tail(rig.host.log.end() - 3, rig.host.log.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"message 41453", "destroy 132", "update"}));
+    EXPECT_EQ(rig.host.log.front(), "create 132");
+    EXPECT_TRUE(rig.host.Dialogs().empty());
+    EXPECT_EQ(CurrentScanSettings(), (SerialSettings{57600, '7', 'N', '1'}));
+}
+
+TEST(Scan, PortThatCannotBeUsedEndsAtTheFirstAttempt) {
+    for (int failure = 0; failure < 2; ++failure) {
+        ScriptedRig rig;
+        rig.Attach();
+        (failure == 0 ? rig.port->failOpen : rig.port->failSetLine) = true;
+        EXPECT_FALSE(rig.doc.Scan());
+        EXPECT_EQ(rig.host.log, (std::vector<std::string>{"create 132", "text 132 57600bps, 7bits, none, stop1",
+                                                           "dialog 136", "destroy 132"}));
+        EXPECT_FALSE(rig.doc.HasDevice()) << failure;
+        EXPECT_FALSE(rig.port->isOpen);
+        EXPECT_TRUE(rig.port->written.empty());
+    }
+}
+
+TEST(Scan, AnswerWithoutSerialNumberCountsAsSilence) {
+    ScriptedRig rig;
+    // Letters where the digits belong, then two bytes and silence, then a module.
+    rig.Answer({"*MAN: ABCDEFGHI\r\n", "ab", "*MAN: 123456789\r\n"});
+    ASSERT_TRUE(rig.doc.Scan());
+
+    EXPECT_EQ(rig.host.ScanTexts().size(), 3u);
+    EXPECT_EQ(rig.doc.device->serialNumber, 123456789u);
+    EXPECT_EQ(rig.port->openCount, 3);
+    EXPECT_EQ(rig.port->closeCount, 3);
+    EXPECT_FALSE(rig.port->isOpen);
+
+    // The found module keeps the candidate that answered; its later commands
+    // open and close the port themselves.
+    KvSerialConduit* conduit = rig.Conduit();
+    ASSERT_NE(conduit, nullptr);
+    EXPECT_FALSE(conduit->keepOpen);
+    EXPECT_FALSE(conduit->IsOpen());
+    EXPECT_EQ(conduit->portName, "COM7");
+    EXPECT_EQ(conduit->BaudRate(), 57600u);
+    EXPECT_EQ(conduit->Parity(), 2);  // 7E1 is the third candidate
+    EXPECT_EQ(CurrentScanSettings(), (SerialSettings{57600, '7', 'E', '1'}));
+    EXPECT_EQ(rig.host.log.back(), "update");
+    EXPECT_TRUE(rig.host.Lines("message").empty());
+}
