@@ -1,0 +1,178 @@
+// How answer lines are judged and parsed into the cache.
+#include "DeviceFixture.h"
+#include "KvExceptions.h"
+
+TEST_F(DeviceOnScriptedPort, RejectionCodeSelectsTheClassAndCarriesTheLine) {
+    const struct {
+        const char* answer;
+        const char* described;
+    } cases[] = {
+        {"*NAK:01\r\n", "KvNAKCommandException:"},
+        {"*NAK:02\r\n", "KvNAKRouteException:"},
+        {"*NAK:03\r\n", "KvNAKParameterException:"},
+        {"*NAK:04\r\n", "KvNAKInforomException:"},
+        {"*NAK:05\r\n", "KvNAKByteTimeoutException:"},
+        {"*NAK:10\r\n", "KvNAKRetryFailedException:"},
+        {"*NAK:11\r\n", "KvNAKResponseTimeoutException:"},
+        {"*NAK:12\r\n", "KvNAKTargetBusyException:"},
+        {"*NAK:13\r\n", "KvNAKDuplicatePacketException:"},
+        {"*NAK:00\r\n", "KvNAKException:"},
+        {"*NAK:07\r\n", "KvNAKException:"},
+        {"*NAK:14\r\n", "KvNAKException:"},
+        {"xNAKx-3\r\n", "KvNAKException:"},         // negative code
+        {"#NAK: 3 trailing\r\n", "KvNAKParameterException:"},  // blank before the digit
+        {"*NAK:3\r\n", "KvNAKParameterException:"},  // one digit and CR
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        Answer({c.answer});
+        try {
+            device.SendCommand("MOD", "", 0);
+            ADD_FAILURE() << "accepted a rejection";
+        } catch (const KvNAKException& rejection) {
+            EXPECT_STREQ(rejection.message.CStr(), c.answer);
+            EXPECT_EQ(std::string(rejection.Describe().CStr()), std::string(c.described) + c.answer);
+        }
+    }
+}
+
+TEST_F(DeviceOnScriptedPort, RejectionWithoutANumberIsAFormatFailure) {
+    for (const char* answer : {"*NAK\r\n", "*NAK:xx\r\n", "*NAK"}) {
+        SCOPED_TRACE(answer);
+        Answer({answer});
+        EXPECT_THROW(device.SendCommand("SAD", "1", 2), KvStringFormatException);
+    }
+}
+
+TEST_F(DeviceOnScriptedPort, ShortAnswersAndWhereNakCounts) {
+    // Fewer than four characters: no answer at all.
+    for (const char* answer : {"\r\n", "OK\r", "A"}) {
+        SCOPED_TRACE(answer);
+        Answer({answer});
+        EXPECT_THROW(device.SendCommand("MOD", "", 0), KvNoResponseException);
+    }
+    // Nothing at all: the conduit's own failure passes unchanged.
+    Answer({""});
+    EXPECT_THROW(device.SendCommand("MOD", "", 0), KvConduitReadException);
+
+    // Exactly four characters, and "NAK" anywhere but at index 1, are acceptances.
+    for (const char* answer : {"OK\r\n", "NAK:03\r\n", "**NAK:03\r\n", "*nak:03\r\n"}) {
+        SCOPED_TRACE(answer);
+        Answer({answer});
+        EXPECT_STREQ(device.SendCommand("MOD", "", 0).CStr(), answer);
+    }
+    // A line cut off without CR LF is handed back as it came.
+    const std::string overlong(300, 'Q');
+    Answer({overlong.c_str()});
+    EXPECT_EQ(std::string(device.SendCommand("VER", "", 0).CStr()), overlong.substr(0, 254));
+}
+
+TEST_F(DeviceOnScriptedPort, ValuePairsLedAndPinDigits) {
+    Answer({"*MOD:0/1\r\n", "*LED:2/1\r\n", "*LED:1/0\r\n", "*PFC:120/1\r\n", "*PFC:12345/98765\r\n",
+            "*RTY:  9/-1\r\n"});
+    device.ReadMode();
+    EXPECT_EQ(device.GetMode(false), 0);
+    EXPECT_EQ(device.GetMode(true), 1);
+
+    device.ReadLed();  // only a first integer of exactly 1 means on
+    EXPECT_EQ(device.running.led, 0);
+    EXPECT_EQ(device.stored.led, 0);
+    device.ReadLed();
+    EXPECT_EQ(device.running.led, 1);
+    EXPECT_EQ(device.stored.led, 1);
+
+    const auto pins = [this](bool stored) {
+        std::string text;
+        for (int pin = 0; pin < 4; ++pin) text += static_cast<char>(device.GetPinFunction(pin, stored));
+        return text;
+    };
+    device.ReadPinFunctions();
+    EXPECT_EQ(pins(false), "0120");
+    EXPECT_EQ(pins(true), "0001");
+    device.ReadPinFunctions();  // only the four lowest digits count
+    EXPECT_EQ(pins(false), "2345");
+    EXPECT_EQ(pins(true), "8765");
+
+    device.ReadRetryCount();
+    EXPECT_EQ(device.running.retryCount, 9);
+    EXPECT_EQ(device.stored.retryCount, 255);
+}
+
+TEST_F(DeviceOnScriptedPort, VersionAndSerialNumberText) {
+    Answer({"*VER: 1.00.003\r\n", "*VER:\r\n", "*VER: \r\n", "*VER:\r", "*MAN: 123456789\r\n", "*MAN: -1\r\n",
+            "*MAN: ABC\r\n"});
+    device.ReadVersion();
+    EXPECT_STREQ(device.GetVersion().CStr(), "1.00.003");
+    device.ReadVersion();  // seven characters: nothing between the six and the CR LF
+    EXPECT_STREQ(device.GetVersion().CStr(), "");
+    device.version = "old";
+    device.ReadVersion();  // exactly eight
+    EXPECT_STREQ(device.GetVersion().CStr(), "");
+    device.version = "old";
+    device.ReadVersion();  // cut short
+    EXPECT_STREQ(device.GetVersion().CStr(), "");
+
+    device.ReadSerialNumber();
+    EXPECT_EQ(device.serialNumber, 123456789u);
+    device.ReadSerialNumber();  // kept as its 32-bit pattern
+    EXPECT_EQ(device.serialNumber, 0xFFFFFFFFu);
+    EXPECT_THROW(device.ReadSerialNumber(), KvStringFormatException);
+    EXPECT_EQ(device.serialNumber, 0xFFFFFFFFu);
+}
+
+TEST_F(DeviceOnScriptedPort, SerialSettingsHalves) {
+    const auto expectBank = [](const SettingBank& bank, int baud, char data, char parity, char stop) {
+        EXPECT_EQ(bank.baudRate, baud);
+        EXPECT_EQ(bank.dataBits, data);
+        EXPECT_EQ(bank.parity, parity);
+        EXPECT_EQ(bank.stopBits, stop);
+    };
+
+    Answer({"*SCI: 9600,8,N,1/19200,7,E,2\r\n"});
+    device.ReadSerialSettings();
+    expectBank(device.running, 9600, '8', 'N', '1');
+    expectBank(device.stored, 19200, '7', 'E', '2');
+
+    Answer({"*SCI: 57600,7,O,2\r\n"});  // no "/": one text for both banks
+    device.ReadSerialSettings();
+    expectBank(device.running, 57600, '7', 'O', '2');
+    expectBank(device.stored, 57600, '7', 'O', '2');
+
+    // A bad stored half: the running half has already gone into the cache.
+    Answer({"*SCI: 4800,8,E,1/fast,8,N,1\r\n"});
+    try {
+        device.ReadSerialSettings();
+        ADD_FAILURE() << "accepted a baud that is no number";
+    } catch (const KvStringFormatException& e) {
+        EXPECT_STREQ(e.message.CStr(), "fast");
+    }
+    expectBank(device.running, 4800, '8', 'E', '1');
+    expectBank(device.stored, 57600, '7', 'O', '2');
+
+    // A stored half too short for its three characters is malformed, not read past its end.
+    Answer({"*SCI: 2400,8,N,2/9600,8\r\n"});
+    try {
+        device.ReadSerialSettings();
+        ADD_FAILURE() << "accepted a short half";
+    } catch (const KvStringFormatException& e) {
+        EXPECT_STREQ(e.message.CStr(), "9600,8\r\n");
+    }
+    expectBank(device.running, 2400, '8', 'N', '2');
+    expectBank(device.stored, 57600, '7', 'O', '2');
+
+    // A bad running half changes neither bank.
+    for (const char* answer : {"*SCI: 1200,8/9600,8,N,1\r\n", "*SCI: 1200/9600,8,N,1\r\n", "*SCI\r\n",
+                               "*SCI: x,8,N,1/9600,8,N,1\r\n"}) {
+        SCOPED_TRACE(answer);
+        Answer({answer});
+        EXPECT_THROW(device.ReadSerialSettings(), KvStringFormatException);
+        expectBank(device.running, 2400, '8', 'N', '2');
+        expectBank(device.stored, 57600, '7', 'O', '2');
+    }
+
+    // The shortest full half: the stop bit is the last character of the answer.
+    Answer({"*SCI: 1200,7,E,2/2400,8,O,1"});
+    device.ReadSerialSettings();
+    expectBank(device.running, 1200, '7', 'E', '2');
+    expectBank(device.stored, 2400, '8', 'O', '1');
+}
