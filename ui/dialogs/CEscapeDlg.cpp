@@ -1,0 +1,166 @@
+#include "CEscapeDlg.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <algorithm>
+#include <iterator>
+
+#include "ResourceIds.h"
+
+namespace {
+
+// Position of one labelled list inside the line-settings box, in dialog units
+// relative to the box, as on the settings form.
+struct ListRow {
+    const char* label;
+    int labelX, labelY, labelWidth;
+    const char* unit;
+};
+
+constexpr int kBoxWidth = 142;
+constexpr int kBoxHeight = 92;
+constexpr int kListX = 69;
+constexpr int kListWidth = 34;
+
+constexpr ListRow kRows[] = {
+    {"通信速度：", 29, 19, 36, "bps"},
+    {"データ長：", 30, 37, 35, "ビット"},
+    {"パリティ：", 38, 55, 27, ""},
+    {"ストップビット：", 21, 72, 44, "ビット"},
+};
+
+QString ParityText(std::int32_t parity)
+{
+    switch (parity) {
+    case 'E': return QStringLiteral("偶数");
+    case 'O': return QStringLiteral("奇数");
+    default: return QStringLiteral("なし");
+    }
+}
+
+void Select(QComboBox* list, std::int32_t value)
+{
+    // No item with that value: findData gives -1 and the list shows no selection.
+    list->setCurrentIndex(list->findData(value));
+}
+
+void Store(const QComboBox* list, std::int32_t& field)
+{
+    if (list->currentIndex() >= 0) field = list->currentData().toInt();
+}
+
+}  // namespace
+
+CEscapeDlg::CEscapeDlg(QWidget* owner) : CLayoutDlg(IDD_ESCAPE, owner)
+{
+    setWindowTitle(QStringLiteral("透過モード脱出"));
+    const DialogUnits& u = Units();
+
+    AddHeadline({QStringLiteral("透過モード脱出文字列を送信します。")});
+    AddGroup(QString(),
+             {QStringLiteral("・下の「シリアル通信設定」欄にある各項目を、透過モードを脱出させたいTarnik装置と同じにして下さい。"),
+              QStringLiteral("設定が不明な場合は、装置のハードリセットをお勧めします。"),
+              QStringLiteral("・Tarnik装置の電源を再投入し、30秒以内に「透過モード脱出」ボタンをクリックしてください。"),
+              QStringLiteral("透過モードで動作しているTarnik装置は、電源投入直後の30秒間のみ透過モード脱出文字列を受け付けます。")});
+
+    QWidget* area = AddArea(kBoxHeight);
+    auto* box = new QGroupBox(QStringLiteral("シリアル通信設定"), area);
+
+    QComboBox** lists[] = {&baudRate_, &dataBits_, &parity_, &stopBits_};
+    const int listIds[] = {IDC_BAUD_RATE, IDC_DATA_BITS, IDC_PARITY, IDC_STOP_BITS};
+    for (QComboBox** list : lists) {
+        *list = new QComboBox(box);
+        (*list)->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    }
+    for (std::size_t i = 0; i < std::size(lists); ++i) {
+        (*lists[i])->setObjectName(QStringLiteral("IDC_%1").arg(listIds[i]));
+    }
+    LoadLists();
+
+    // Lists as wide as the form's, or wider where the style needs room for the
+    // longest item; the unit labels follow the list.
+    int listWidth = u.X(kListWidth);
+    for (QComboBox** list : lists) listWidth = std::max(listWidth, (*list)->sizeHint().width());
+
+    int boxWidth = u.X(kBoxWidth);
+    for (std::size_t i = 0; i < std::size(kRows); ++i) {
+        const ListRow& row = kRows[i];
+        auto* label = new QLabel(QString::fromUtf8(row.label), box);
+        label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+        // Right-aligned: keep the right edge, grow to the left when the text needs it.
+        const QRect wanted = u.Rect(row.labelX, row.labelY, row.labelWidth, 8);
+        const int labelWidth = std::max(wanted.width(), label->sizeHint().width());
+        label->setGeometry(wanted.right() + 1 - labelWidth, wanted.top(), labelWidth, wanted.height());
+
+        QComboBox* list = *lists[i];
+        const int listHeight = list->sizeHint().height();
+        // Centred on the label's line, as a drop-down list sits beside its label.
+        const int listTop = wanted.top() + (wanted.height() - listHeight) / 2;
+        list->setGeometry(u.X(kListX), listTop, listWidth, listHeight);
+
+        if (row.unit[0] != '\0') {
+            auto* unit = new QLabel(QString::fromUtf8(row.unit), box);
+            const int unitX = u.X(kListX) + listWidth + u.X(3);
+            unit->setGeometry(unitX, wanted.top(), unit->sizeHint().width(), wanted.height());
+            boxWidth = std::max(boxWidth, unitX + unit->sizeHint().width() + u.X(6));
+        }
+    }
+    box->setGeometry(0, 0, boxWidth, u.Y(kBoxHeight));
+
+    // The two buttons to the right of the box, one above the other, at the
+    // dialog's right margin.
+    QPushButton* escape = MakeButton(IDOK, QStringLiteral("透過モード脱出"), area);
+    QPushButton* cancel = MakeButton(IDCANCEL, QStringLiteral("キャンセル"), area);
+    const int buttonWidth = std::max(ButtonWidth(escape->text()), ButtonWidth(cancel->text()));
+    const int areaWidth = u.X(246) - 2 * u.X(7);
+    const int buttonX = std::max(areaWidth - buttonWidth, boxWidth + u.X(7));
+    escape->setGeometry(buttonX, u.Y(6), buttonWidth, u.Y(14));
+    cancel->setGeometry(buttonX, u.Y(6 + 14 + 4), buttonWidth, u.Y(14));
+
+    FinishLayout(246, 233);
+    // A box or button that had to grow widens the dialog instead of overlapping.
+    const int overflow = buttonX + buttonWidth - areaWidth;
+    if (overflow > 0) {
+        area->resize(area->width() + overflow, area->height());
+        setFixedWidth(width() + overflow);
+    }
+}
+
+void CEscapeDlg::LoadLists()
+{
+    baudRate_->clear();
+    for (std::int32_t rate : kUserBaudRates) baudRate_->addItem(QString::number(rate), rate);
+    dataBits_->clear();
+    for (std::int32_t bits : kUserDataBits) dataBits_->addItem(QString(QChar(bits)), bits);
+    parity_->clear();
+    for (std::int32_t parity : kUserParities) parity_->addItem(ParityText(parity), parity);
+    stopBits_->clear();
+    for (std::int32_t bits : kUserStopBits) stopBits_->addItem(QString(QChar(bits)), bits);
+
+    Select(baudRate_, settings.baudRate);
+    Select(dataBits_, settings.dataBits);
+    Select(parity_, settings.parity);
+    Select(stopBits_, settings.stopBits);
+}
+
+void CEscapeDlg::StoreSelections()
+{
+    Store(baudRate_, settings.baudRate);
+    Store(stopBits_, settings.stopBits);
+    Store(parity_, settings.parity);
+    Store(dataBits_, settings.dataBits);
+}
+
+int CEscapeDlg::DoModal()
+{
+    LoadLists();
+    return exec() == IDOK ? IDOK : IDCANCEL;
+}
+
+void CEscapeDlg::done(int result)
+{
+    StoreSelections();
+    CLayoutDlg::done(result);
+}

@@ -1,0 +1,85 @@
+#include "Dialogs.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QWidget>
+
+#include "ResourceIds.h"
+
+namespace {
+
+// Top-left of owner's client area in global coordinates: the central widget
+// of the main window, or owner itself.
+QPoint ClientOrigin(QWidget* owner)
+{
+    if (owner == nullptr) return QPoint(0, 0);
+    QWidget* client = owner;
+    if (auto* frame = qobject_cast<QMainWindow*>(owner->window())) {
+        if (frame->centralWidget() != nullptr) client = frame->centralWidget();
+    }
+    return client->mapToGlobal(QPoint(0, 0));
+}
+
+}  // namespace
+
+QDialog* CreateModalDialog(int dialogId, QWidget* owner)
+{
+    switch (dialogId) {
+    case IDD_ABOUTBOX: return new CAboutDlg(owner);
+    case IDD_OPEN_ERROR: return new COpenErrorDlg(owner);
+    case IDD_COMM_ERROR: return new CCommErrorDlg(owner);
+    case IDD_SET_CONFIRM: return new CSetConfirmDlg(owner);
+    case IDD_SET_ERROR: return new CSetErrorDlg(owner);
+    case IDD_SET_DONE: return new CSetDoneDlg(owner);
+    case IDD_INIT_CONFIRM: return new CInitConfirmDlg(owner);
+    case IDD_MASTER_MODE: return new CMasterModeDlg(owner);
+    case IDD_SLAVE_MODE: return new CSlaveModeDlg(owner);
+    case IDD_STANDARD_MODE: return new CStandardModeDlg(owner);
+    case IDD_ESCAPE_DONE: return new CEscapeDoneDlg(owner);
+    case IDD_ESCAPE_FAILED: return new CEscapeFailedDlg(owner);
+    default: return nullptr;
+    }
+}
+
+int RunModalDialog(int dialogId, QWidget* owner)
+{
+    // Guarded: should the owner go away during the run, it takes the dialog with it.
+    QPointer<QDialog> dialog = CreateModalDialog(dialogId, owner);
+    if (dialog.isNull()) return IDCANCEL;
+    const int result = dialog->exec();
+    delete dialog.data();
+    return result == IDOK ? IDOK : IDCANCEL;
+}
+
+QDialog* CreateProgressWindow(int dialogId, QWidget* owner)
+{
+    CLayoutDlg* window = nullptr;
+    QPoint position;  // dialog units, relative to the client area
+    switch (dialogId) {
+    case IDD_SCAN:
+        window = new CScanDlg(owner);
+        position = QPoint(42, 73);
+        break;
+    case IDD_LOADING:
+        window = new CLoadingDlg(owner);
+        position = QPoint(55, 85);
+        break;
+    case IDD_SETTING:
+        window = new CSettingDlg(owner);
+        position = QPoint(68, 85);
+        break;
+    case IDD_INITIALIZING:
+        window = new CInitializingDlg(owner);
+        position = QPoint(68, 85);
+        break;
+    case IDD_ESCAPING:
+        window = new CEscapingDlg(owner);
+        position = QPoint(68, 85);
+        break;
+    default: return nullptr;
+    }
+    const DialogUnits units(DialogFont());
+    window->move(ClientOrigin(owner) + QPoint(units.X(position.x()), units.Y(position.y())));
+    window->setEnabled(false);
+    return window;
+}

@@ -1,0 +1,31 @@
+#pragma once
+// Every dialog of the program and the two ways the rest of the program uses
+// them: a modal run by dialog number, and the modeless progress windows.
+#include <QDialog>
+
+#include "CAboutDlg.h"
+#include "CEscapeDlg.h"
+#include "CLayoutDlg.h"
+#include "CProgressDlg.h"
+#include "CScanDlg.h"
+#include "MessageDialogs.h"
+#include "DialogUnits.h"
+#include "StringTable.h"
+
+class QWidget;
+
+// A new, not yet shown modal dialog of that number (100, 136..144, 151, 152),
+// owned by owner; nullptr for any other number. The caller deletes it.
+QDialog* CreateModalDialog(int dialogId, QWidget* owner);
+
+// Builds the dialog of that number, runs it modally centred over owner and
+// returns IDOK or IDCANCEL (Escape key and close box give IDCANCEL). A number
+// that is not one of those dialogs shows nothing and gives IDCANCEL; the
+// escape dialog (148) is run through the settings window's own CEscapeDlg.
+int RunModalDialog(int dialogId, QWidget* owner);
+
+// A modeless progress window (132, 145, 146, 147, 153), owned by owner, placed
+// at its layout position relative to owner's client area (the main window's
+// central widget), disabled and not yet shown; nullptr for any other number.
+// The caller shows, paints and finally deletes it.
+QDialog* CreateProgressWindow(int dialogId, QWidget* owner);
