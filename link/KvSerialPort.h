@@ -13,6 +13,10 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+// <windows.h> defines far and near as empty macros; they would eat names in
+// every file that includes this header.
+#undef far
+#undef near
 #else
 #include <termios.h>
 #endif
