@@ -1,0 +1,286 @@
+#include "Commands.h"
+
+#include "KvExceptions.h"
+#include "ResourceIds.h"
+#include "SerialSettings.h"
+#include "Texts.h"
+
+namespace {
+
+// Does the module still answer? One serial-number query at the line settings
+// the document's device uses now. A rejection is an answer too.
+bool ModuleAnswers(CVelmoraDoc& doc) {
+    if (!doc.device) return false;
+    try {
+        doc.device->ReadSerialNumber();
+        return true;
+    } catch (const KvNAKException&) {
+        return true;
+    } catch (const KvException&) {
+        return false;
+    } catch (const KvStringException&) {
+        return false;
+    }
+}
+
+// What the settings window does after every read: every value through the
+// document's getters (the serial number is a query of its own), in the
+// window's order, so the record holds what a following write sends.
+int Refresh(CommandContext& ctx, ModuleReport& report) {
+    CVelmoraDoc& doc = ctx.doc;
+    try {
+        report.serialNumber = doc.GetSerialNumber();
+    } catch (const KvConduitReadException&) {
+        ctx.host.RunDialog(IDD_COMM_ERROR);
+        return kExitLink;
+    } catch (const KvConduitException&) {
+        ctx.host.RunDialog(IDD_OPEN_ERROR);
+        return kExitPort;
+    } catch (const KvException&) {
+        ctx.host.RunDialog(IDD_COMM_ERROR);
+        return kExitLink;
+    } catch (const KvStringException&) {
+        ctx.host.RunDialog(IDD_COMM_ERROR);
+        return kExitLink;
+    }
+    report.version = doc.GetVersionText().Bytes();
+    report.storedMode = doc.GetOperatingMode(true);
+    report.runningMode = doc.GetOperatingMode(false);
+    report.address = doc.GetAddress();
+    report.channel = doc.GetFrequencyIndex();
+    report.baudRate = doc.GetBaudRate();
+    report.dataBits = doc.GetDataBits();
+    report.stopBits = doc.GetStopBits();
+    report.parity = doc.GetParity();
+    for (int i = 0; i < 4; ++i) report.pins[i] = doc.GetPinFunction(i);
+    report.pinsFixed = doc.pinFunctionsFixed;
+    report.addressLocked = doc.addressLocked;
+    return kExitOk;
+}
+
+void PrintReport(CommandContext& ctx, const ModuleReport& report) {
+    if (ctx.json) {
+        std::fprintf(ctx.out, "%s\n", ReportJson(report).dump(2).c_str());
+    } else {
+        std::fputs(ReportText(report).c_str(), ctx.out);
+    }
+    std::fflush(ctx.out);
+}
+
+// Search, read and refresh: what every command that needs a module does first.
+int FindModule(CommandContext& ctx, ModuleReport& report) {
+    ctx.doc.SetPortName(ctx.port.c_str());
+    if (!ctx.doc.Scan()) return FailureExit(ctx, kExitNotFound);
+    ctx.doc.ReadSettings();
+    if (!ctx.doc.HasDevice() || ctx.host.FirstFailure() != 0) return FailureExit(ctx, kExitLink);
+    return Refresh(ctx, report);
+}
+
+// A read after a workflow; its result printed.
+int ReadBack(CommandContext& ctx, ModuleReport& report) {
+    if (!ctx.doc.HasDevice() || ctx.host.FirstFailure() != 0) return FailureExit(ctx, kExitLink);
+    const int rc = Refresh(ctx, report);
+    if (rc == kExitOk) PrintReport(ctx, report);
+    return rc;
+}
+
+std::string PinsOf(const DeviceSettings& record) {
+    std::string text;
+    for (const std::int32_t pin : record.pinFunctions) text += static_cast<char>(pin);
+    return text;
+}
+
+std::string LineOf(const DeviceSettings& record) {
+    return FormatSerialSettings(
+               SerialSettings{record.baudRate, record.dataBits, record.parity, record.stopBits})
+        .Bytes();
+}
+
+// "address 25 -> 30" for every field a write changes.
+void NoteChanges(CommandContext& ctx, const DeviceSettings& before, const DeviceSettings& after) {
+    auto note = [&](const char* name, const std::string& from, const std::string& to) {
+        if (from != to) ctx.host.Info(std::string("  ") + name + ": " + from + " -> " + to);
+    };
+    note("address", std::to_string(before.address), std::to_string(after.address));
+    note("channel", std::to_string(before.frequencyIndex) + " (" + std::to_string(ChannelMHz(before.frequencyIndex)) +
+                        " MHz)",
+         std::to_string(after.frequencyIndex) + " (" + std::to_string(ChannelMHz(after.frequencyIndex)) + " MHz)");
+    note("line", LineOf(before), LineOf(after));
+    note("pins", PinsOf(before), PinsOf(after));
+}
+
+// Fields whose value read back differs from the value written.
+std::string Differences(const DeviceSettings& wanted, const DeviceSettings& read, bool pinsFixed) {
+    std::string fields;
+    auto check = [&](bool same, const char* name) {
+        if (!same) fields += std::string(fields.empty() ? "" : ", ") + name;
+    };
+    check(wanted.address == read.address, "address");
+    check(wanted.frequencyIndex == read.frequencyIndex, "channel");
+    check(wanted.baudRate == read.baudRate, "baudRate");
+    check(wanted.dataBits == read.dataBits, "dataBits");
+    check(wanted.parity == read.parity, "parity");
+    check(wanted.stopBits == read.stopBits, "stopBits");
+    if (!pinsFixed) check(PinsOf(wanted) == PinsOf(read), "pins");
+    return fields;
+}
+
+void BeforeChange(CommandContext& ctx) {
+    if (ctx.beforeChange) ctx.beforeChange();
+}
+
+}  // namespace
+
+int FailureExit(CommandContext& ctx, int fallback) {
+    switch (ctx.host.FirstFailure()) {
+        case IDD_OPEN_ERROR: return kExitPort;
+        case IDS_DEVICE_NOT_FOUND: return kExitNotFound;
+        case IDD_COMM_ERROR:
+        case IDD_ESCAPE_FAILED: return kExitLink;
+        case IDD_SET_ERROR:
+            // The same dialog reports a rejection and a link that failed; a
+            // module that still answers has rejected the request.
+            if (ModuleAnswers(ctx.doc)) {
+                ctx.host.Note("tarnik: the module answers: it rejected a request");
+                return kExitRejected;
+            }
+            ctx.host.Note("tarnik: the module does not answer any more");
+            return kExitLink;
+        default: return fallback;
+    }
+}
+
+int RunScan(CommandContext& ctx) {
+    ctx.doc.SetPortName(ctx.port.c_str());
+    if (!ctx.doc.Scan()) return FailureExit(ctx, kExitNotFound);
+    // The search stays on the candidate that answered.
+    const SerialSettings found = CurrentScanSettings();
+    const std::uint32_t serial = ctx.doc.device->serialNumber;
+    if (ctx.json) {
+        nlohmann::ordered_json j;
+        j["port"] = ctx.port;
+        j["serialNumber"] = serial;
+        j["baudRate"] = found.baudRate;
+        j["dataBits"] = found.dataBits - '0';
+        j["parity"] = std::string(1, static_cast<char>(found.parity));
+        j["stopBits"] = found.stopBits - '0';
+        j["candidate"] = ctx.host.scanAttempts;
+        std::fprintf(ctx.out, "%s\n", j.dump(2).c_str());
+    } else {
+        char number[16];
+        std::snprintf(number, sizeof number, "%09u", static_cast<unsigned>(serial));
+        std::fprintf(ctx.out, "%s: %s\n製造番号：%s\n", ctx.port.c_str(), FormatSerialSettings(found).CStr(), number);
+    }
+    std::fflush(ctx.out);
+    return kExitOk;
+}
+
+int RunRead(CommandContext& ctx) {
+    ModuleReport report;
+    const int rc = FindModule(ctx, report);
+    if (rc != kExitOk) return rc;
+    PrintReport(ctx, report);
+    return kExitOk;
+}
+
+int RunWrite(CommandContext& ctx, const SettingValues& values) {
+    ModuleReport report;
+    int rc = FindModule(ctx, report);
+    if (rc != kExitOk) return rc;
+
+    // What the settings window would not let the user change.
+    if (values.address && *values.address != report.address && report.addressLocked) {
+        ctx.host.Note(KvText(report.storedMode == 2 ? IDS_MODE_SLAVE : IDS_MODE_MASTER));
+        ctx.host.Note("tarnik: address: fixed at " + std::to_string(report.address) +
+                      " while the module is set for transparent mode; nothing was written");
+        return kExitUsage;
+    }
+    if (values.pins && *values.pins != report.PinText()) {
+        if (report.pinsFixed) {
+            // The module answered the pin-function probe with a rejection.
+            ctx.host.Note(KvText(IDS_PINS_FIXED_MODEL));
+            ctx.host.Note("tarnik: pins: the module rejects pin-function changes; nothing was written");
+            return kExitRejected;
+        }
+        if (report.storedMode == 1 || report.storedMode == 2) {
+            ctx.host.Note(KvText(IDS_PINS_LOCKED_TRANSPARENT));
+            ctx.host.Note("tarnik: pins: locked while the module is set for transparent mode; nothing was written");
+            return kExitUsage;
+        }
+    }
+
+    const DeviceSettings before = ctx.doc.settings;
+    values.ApplyTo(ctx.doc.settings);
+    const DeviceSettings wanted = ctx.doc.settings;
+    NoteChanges(ctx, before, wanted);
+    ctx.host.ClearEvents();
+    if (ctx.host.RunDialog(IDD_SET_CONFIRM) != IDOK) return kExitDeclined;
+    BeforeChange(ctx);
+
+    bool written = false;
+    const bool reload = ctx.doc.WriteSettings(true, &written);
+    if (!written) return FailureExit(ctx, kExitLink);
+    if (!reload) return kExitOk;
+
+    ctx.doc.ReadSettings();
+    rc = ReadBack(ctx, report);
+    if (rc != kExitOk) return rc;
+    const std::string differences = Differences(wanted, ctx.doc.settings, report.pinsFixed);
+    if (!differences.empty()) {
+        ctx.host.Note("tarnik: the module reads back other values than were written: " + differences);
+        return kExitLink;
+    }
+    return kExitOk;
+}
+
+int RunInit(CommandContext& ctx) {
+    ModuleReport report;
+    const int rc = FindModule(ctx, report);
+    if (rc != kExitOk) return rc;
+    ctx.host.ClearEvents();
+    if (ctx.host.RunDialog(IDD_INIT_CONFIRM) != IDOK) return kExitDeclined;
+    BeforeChange(ctx);
+    if (!ctx.doc.InitializeDevice()) return FailureExit(ctx, kExitLink);
+    ctx.doc.ReadSettings();
+    return ReadBack(ctx, report);
+}
+
+int RunMode(CommandContext& ctx, int mode) {
+    ModuleReport report;
+    int rc = FindModule(ctx, report);
+    if (rc != kExitOk) return rc;
+    ctx.host.ClearEvents();
+    BeforeChange(ctx);
+    switch (mode) {
+        case 1: ctx.doc.SetTransparentMaster(); break;
+        case 2: ctx.doc.SetTransparentSlave(); break;
+        default: ctx.doc.CancelTransparentMode(); break;
+    }
+    if (ctx.host.declined) return kExitDeclined;
+    rc = ReadBack(ctx, report);
+    if (rc != kExitOk) return rc;
+    if (report.storedMode != mode) {
+        ctx.host.Note("tarnik: the module's stored mode reads back as " + std::to_string(report.storedMode) +
+                      ", not " + std::to_string(mode));
+        return kExitLink;
+    }
+    return kExitOk;
+}
+
+int RunEscape(CommandContext& ctx, int baudRate, int dataBits, int parity, int stopBits) {
+    const KvString line = FormatSerialSettings(SerialSettings{baudRate, dataBits, parity, stopBits});
+    while (true) {
+        ctx.host.ClearEvents();
+        ctx.host.Note(std::string("シリアル通信設定：") + line.CStr());
+        if (ctx.host.RunDialog(IDD_ESCAPE) != IDOK) return kExitDeclined;
+        ctx.doc.SetPortName(ctx.port.c_str());
+        BeforeChange(ctx);
+        if (ctx.doc.EscapeTransparentMode(baudRate, dataBits, parity, stopBits)) {
+            ctx.host.RunDialog(IDD_ESCAPE_DONE);
+            ctx.doc.ReadSettings();
+            ModuleReport report;
+            return ReadBack(ctx, report);
+        }
+        if (ctx.host.RunDialog(IDD_ESCAPE_FAILED) != IDOK) return FailureExit(ctx, kExitLink);
+    }
+}

@@ -1,0 +1,193 @@
+#include "ConsoleHost.h"
+
+#include <chrono>
+#include <cstring>
+
+#include "ResourceIds.h"
+#include "SerialSettings.h"
+#include "Texts.h"
+
+namespace {
+
+// The OK button of each confirmation: the question asked on the terminal.
+const char* ConfirmButton(int dialogId) {
+    switch (dialogId) {
+        case IDD_SET_CONFIRM: return "設定";
+        case IDD_INIT_CONFIRM: return "初期化";
+        case IDD_MASTER_MODE: return "マスター機として設定";
+        case IDD_SLAVE_MODE: return "スレーブ機として設定";
+        case IDD_STANDARD_MODE: return "標準モードに戻す";
+        case IDD_ESCAPE: return "透過モード脱出";
+        default: return nullptr;
+    }
+}
+
+bool IsFailureDialog(int dialogId) {
+    return dialogId == IDD_OPEN_ERROR || dialogId == IDD_COMM_ERROR || dialogId == IDD_SET_ERROR ||
+           dialogId == IDD_ESCAPE_FAILED;
+}
+
+}  // namespace
+
+ConsoleHost::ConsoleHost(const ConsoleOptions& options, KvClock& clock, std::FILE* out, std::FILE* in)
+    : options_(options), clock_(clock), out_(out), in_(in) {}
+
+ConsoleHost::~ConsoleHost() { EndProgressLine(); }
+
+int ConsoleHost::RunDialog(int dialogId) {
+    events.push_back({false, dialogId});
+    if (ConfirmButton(dialogId)) return Confirm(dialogId) ? IDOK : IDCANCEL;
+    switch (dialogId) {
+        case IDD_SET_DONE:
+            // The write went through; a re-read only when asked for.
+            if (!options_.quiet) PrintDialog(dialogId, true);
+            return options_.reload ? IDOK : IDCANCEL;
+        case IDD_ESCAPE_DONE:
+            if (!options_.quiet) PrintDialog(dialogId, true);
+            return IDOK;
+        case IDD_ESCAPE_FAILED:
+            PrintDialog(dialogId, false);
+            // "再試行" only on a terminal and only when nobody answers for the user.
+            if (options_.interactive && !options_.yes) return Ask("再試行") ? IDOK : IDCANCEL;
+            return IDCANCEL;
+        default:
+            PrintDialog(dialogId, false);
+            return IDOK;
+    }
+}
+
+void ConsoleHost::ShowMessage(int stringId) {
+    events.push_back({true, stringId});
+    const char* text = KvText(stringId);
+    Print(text ? text : ("message " + std::to_string(stringId)));
+}
+
+void ConsoleHost::CreateProgress(int dialogId) {
+    if (dialogId == IDD_SCAN) scanAttempts = 0;
+    if (options_.quiet) return;
+    const std::vector<const char*> lines = KvDialogLines(dialogId);
+    if (lines.empty()) return;
+    if (dialogId != IDD_SCAN && options_.terminal) {
+        // A transient line, gone when the workflow ends.
+        EndProgressLine();
+        std::fprintf(out_, "\r\033[K%s", lines.front());
+        std::fflush(out_);
+        progressLineOpen_ = true;
+        return;
+    }
+    Print(lines.front());
+}
+
+void ConsoleHost::SetProgressText(int dialogId, const KvString& text) {
+    if (dialogId != IDD_SCAN) return;
+    ++scanAttempts;
+    if (options_.quiet) return;
+    const std::string line = "candidate " + std::to_string(scanAttempts) + "/" +
+                             std::to_string(kScanCandidateCount) + ": " + text.Bytes();
+    if (options_.terminal) {
+        std::fprintf(out_, "\r\033[K%s", line.c_str());
+        std::fflush(out_);
+        progressLineOpen_ = true;
+    } else {
+        Print(line);
+    }
+}
+
+void ConsoleHost::DestroyProgress(int dialogId) {
+    if (!progressLineOpen_ || !options_.terminal) return;
+    if (dialogId == IDD_SCAN) {
+        // The last candidate stays on screen: it is the one that answered.
+        EndProgressLine();
+    } else {
+        std::fputs("\r\033[K", out_);
+        std::fflush(out_);
+        progressLineOpen_ = false;
+    }
+}
+
+void ConsoleHost::Sleep(unsigned milliseconds) { clock_.SleepFor(std::chrono::milliseconds(milliseconds)); }
+
+void ConsoleHost::Note(const std::string& text) { Print(text); }
+
+void ConsoleHost::Info(const std::string& text) {
+    if (!options_.quiet) Print(text);
+}
+
+bool ConsoleHost::Ask(const std::string& question) {
+    if (!options_.interactive) return false;
+    EndProgressLine();
+    std::fprintf(out_, "%s [y/N] ", question.c_str());
+    std::fflush(out_);
+    char answer[64] = {};
+    if (!std::fgets(answer, sizeof answer, in_)) {
+        std::fputs("\n", out_);
+        return false;
+    }
+    return std::strcmp(answer, "y\n") == 0 || std::strcmp(answer, "Y\n") == 0 || std::strcmp(answer, "yes\n") == 0;
+}
+
+bool ConsoleHost::Saw(int dialogId) const {
+    for (const Event& e : events) {
+        if (!e.message && e.id == dialogId) return true;
+    }
+    return false;
+}
+
+bool ConsoleHost::SawMessage(int stringId) const {
+    for (const Event& e : events) {
+        if (e.message && e.id == stringId) return true;
+    }
+    return false;
+}
+
+int ConsoleHost::FirstFailure() const {
+    for (const Event& e : events) {
+        if (e.message ? e.id == IDS_DEVICE_NOT_FOUND : IsFailureDialog(e.id)) return e.id;
+    }
+    return 0;
+}
+
+void ConsoleHost::ClearEvents() {
+    events.clear();
+    declined = false;
+}
+
+bool ConsoleHost::Confirm(int dialogId) {
+    if (options_.yes) {
+        if (!options_.quiet) PrintDialog(dialogId, true);
+        return true;
+    }
+    if (!options_.interactive) {
+        // The command checks this before it sends anything; here only as a guard.
+        Print("tarnik: confirmation needed; standard input is not a terminal (use --yes)");
+        declined = true;
+        return false;
+    }
+    PrintDialog(dialogId, false);
+    const bool ok = Ask(ConfirmButton(dialogId));
+    if (!ok) declined = true;
+    return ok;
+}
+
+void ConsoleHost::PrintDialog(int dialogId, bool headlineOnly) {
+    const char* title = KvDialogTitle(dialogId);
+    const std::vector<const char*> lines = KvDialogLines(dialogId);
+    std::string first = title && *title ? std::string("[") + title + "] " : std::string();
+    first += lines.empty() ? ("dialog " + std::to_string(dialogId)) : std::string(lines.front());
+    Print(first);
+    if (headlineOnly) return;
+    for (std::size_t i = 1; i < lines.size(); ++i) Print(std::string("  ") + lines[i]);
+}
+
+void ConsoleHost::EndProgressLine() {
+    if (!progressLineOpen_) return;
+    std::fputs("\n", out_);
+    std::fflush(out_);
+    progressLineOpen_ = false;
+}
+
+void ConsoleHost::Print(const std::string& line) {
+    EndProgressLine();
+    std::fprintf(out_, "%s\n", line.c_str());
+    std::fflush(out_);
+}

@@ -1,0 +1,270 @@
+// tarnik: the Tarnik configuration utility on the command line.
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#ifdef _WIN32
+#include <io.h>
+#define KV_ISATTY _isatty
+#else
+#include <unistd.h>
+#define KV_ISATTY isatty
+#endif
+
+#include "CVelmoraDoc.h"
+#include "Commands.h"
+#include "ConsoleHost.h"
+#include "KvClock.h"
+#include "ResourceIds.h"
+#include "Simulation.h"
+#include "Texts.h"
+#include "Values.h"
+
+namespace {
+
+const char kFooter[] =
+    "Exit codes: 0 success; 1 a confirmation was answered with no; 2 bad usage or a bad\n"
+    "value (nothing is sent); 3 the port cannot be opened; 4 no module found;\n"
+    "5 communication error; 6 the module rejected a request.\n"
+    "Global options (--port, --yes, --quiet, --simulate, ...) may stand before or after\n"
+    "the command: see tarnik --help and tarnik(1).";
+
+int Usage(const std::string& problem) {
+    std::fprintf(stderr, "tarnik: %s\n", problem.c_str());
+    return kExitUsage;
+}
+
+// "COM3" or a device path ("/dev/ttyUSB0").
+bool IsPortName(const std::string& name) {
+    if (!name.empty() && name[0] == '/') return true;
+#ifdef _WIN32
+    if (name.rfind("\\\\.\\", 0) == 0 && name.size() > 4) return true;
+#endif
+    if (name.size() < 4 || (name[0] != 'C' && name[0] != 'c') || (name[1] != 'O' && name[1] != 'o') ||
+        (name[2] != 'M' && name[2] != 'm') || name[3] < '1' || name[3] > '9') {
+        return false;
+    }
+    return name.find_first_not_of("0123456789", 4) == std::string::npos && name.size() <= 12;
+}
+
+// The value options of `write`, as typed.
+struct WriteOptions {
+    std::string address, channel, baud, dataBits, parity, stopBits, pins, from;
+};
+
+// One option: "" when absent or valid (stored into `field`), else the message.
+template <typename T, typename Parser>
+std::string TakeOption(CLI::App* command, const char* name, const std::string& text, std::optional<T>& field,
+                       Parser parse) {
+    if (command->count(name) == 0) return "";
+    T value{};
+    const std::string problem = parse(text, value);
+    if (!problem.empty()) return std::string(name) + ": " + problem;
+    field = value;
+    return "";
+}
+
+std::string GatherWriteValues(CLI::App* write, const WriteOptions& w, SettingValues& values) {
+    if (!w.from.empty()) {
+        std::string text;
+        if (w.from == "-") {
+            std::ostringstream buffer;
+            buffer << std::cin.rdbuf();
+            text = buffer.str();
+        } else {
+            std::ifstream file(w.from, std::ios::binary);
+            if (!file) return "--from: cannot read " + w.from;
+            std::ostringstream buffer;
+            buffer << file.rdbuf();
+            text = buffer.str();
+        }
+        const nlohmann::json profile = nlohmann::json::parse(text, nullptr, false);
+        if (profile.is_discarded()) return w.from + ": not a JSON profile";
+        const std::string problem = ProfileValues(profile, values);
+        if (!problem.empty()) return w.from + ": " + problem;
+    }
+    // Options given beside a profile take precedence over it.
+    SettingValues options;
+    std::string problem;
+    if (problem.empty()) problem = TakeOption(write, "--address", w.address, options.address, ParseAddress);
+    if (problem.empty()) problem = TakeOption(write, "--channel", w.channel, options.channel, ParseChannel);
+    if (problem.empty()) problem = TakeOption(write, "--baud", w.baud, options.baudRate, ParseBaudRate);
+    if (problem.empty()) problem = TakeOption(write, "--data-bits", w.dataBits, options.dataBits, ParseDataBits);
+    if (problem.empty()) problem = TakeOption(write, "--parity", w.parity, options.parity, ParseParity);
+    if (problem.empty()) problem = TakeOption(write, "--stop-bits", w.stopBits, options.stopBits, ParseStopBits);
+    if (problem.empty()) problem = TakeOption(write, "--pins", w.pins, options.pins, ParsePins);
+    if (!problem.empty()) return problem;
+    values.Overlay(options);
+    if (values.Empty()) return "write: nothing to write; give --from FILE or a value option (see tarnik write --help)";
+    return "";
+}
+
+void AddLineOptions(CLI::App* command, WriteOptions& w, bool withDefaults) {
+    const char* suffix = withDefaults ? " (default " : "";
+    auto help = [&](const char* text, const char* def) {
+        return std::string(text) + (withDefaults ? std::string(suffix) + def + ")" : std::string());
+    };
+    command->add_option("--baud", w.baud, help("baud rate: 1200, 2400, 4800, 9600, 19200, 38400, 57600", "9600"))
+        ->type_name("N");
+    command->add_option("--data-bits", w.dataBits, help("data bits: 7 or 8", "8"))->type_name("N");
+    command->add_option("--parity", w.parity, help("parity: N none, E even, O odd", "N"))->type_name("P");
+    command->add_option("--stop-bits", w.stopBits, help("stop bits: 1 or 2", "1"))->type_name("N");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"tarnik - configure Tarnik radio modules over a serial line.\n"
+                 "Every command that works on a module first searches the port for it at the 84\n"
+                 "line settings a module can use, then reads its settings.",
+                 "tarnik"};
+    app.footer(kFooter);
+    app.fallthrough();
+    app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("tarnik (") + KvDialogLines(IDD_ABOUTBOX).front() + ")");
+
+    std::string port = "COM1";
+    bool yes = false;
+    bool quiet = false;
+    bool simulate = false;
+    SimulationOptions sim;
+    app.add_option("-p,--port", port, "serial port: COMn or a device path such as /dev/ttyUSB0 (default COM1)")->type_name("PORT");
+    app.add_flag("-y,--yes", yes, "answer every confirmation with yes (needed when standard input is not a terminal)");
+    app.add_flag("-q,--quiet", quiet, "no progress lines and no result messages; errors are still shown");
+    app.add_flag("--simulate", simulate, "talk to a simulated module inside the program, registered on --port");
+    app.add_option("--sim-line", sim.line, "simulated module's line settings BAUD,DATABITS,PARITY,STOPBITS (default 9600,8,N,1)")
+        ->type_name("B,D,P,S");
+    app.add_option("--sim-serial", sim.serial, "simulated module's serial number")->type_name("N");
+    app.add_option("--sim-version", sim.version, "simulated module's firmware version text")->type_name("TEXT");
+    app.add_flag("--sim-fixed-pins", sim.fixedPins, "simulate a model whose pin functions cannot be changed");
+    app.add_option("--sim-stored-mode", sim.storedMode, "mode the simulated module powered up with: 0, 1 or 2 (1 and 2 start it in transparent mode)")
+        ->type_name("M");
+    app.add_option("--sim-fault", sim.faults,
+                   "disturb the simulated module: KIND[:MNEMONIC[:COUNT]], KIND one of silence, late, cut, "
+                   "garbage, nul, overlong, nak[=CODE], bad-man, vanish; MNEMONIC * for every request; "
+                   "COUNT -1 for ever (default 1); repeatable")
+        ->type_name("SPEC");
+    app.add_option("--sim-change-fault", sim.changeFaults,
+                   "like --sim-fault, but armed only when the command, past its search and read, starts "
+                   "changing the module; repeatable")
+        ->type_name("SPEC");
+    app.add_flag("--sim-log", sim.log, "print the simulated module's requests and answers at the end");
+
+    bool json = false;
+    CLI::App* scan = app.add_subcommand("scan", "search the port for a module and show the line settings it answered at");
+    scan->add_flag("--json", json, "print the result as JSON");
+
+    CLI::App* read = app.add_subcommand("read", "search, then read and show every setting of the module");
+    read->add_flag("--json", json,
+                   "print the settings as JSON (a profile that write --from takes)");
+
+    WriteOptions w;
+    bool reload = false;
+    CLI::App* write = app.add_subcommand(
+        "write", "search, read, then write the given values (the rest as read) to the module");
+    write->add_option("--from", w.from, "profile: a JSON file as printed by read --json ('-' reads standard input)")->type_name("FILE");
+    write->add_option("--address", w.address, "address: 0 to 9999")->type_name("N");
+    write->add_option("--channel", w.channel, "radio channel: 0 to 75 (2405 to 2480 MHz)")->type_name("N");
+    AddLineOptions(write, w, false);
+    write->add_option("--pins", w.pins,
+                      "pin functions of I/O 1-2, 3-4, 5-6, 7-8 as four digits: 0 digital input, 1 digital "
+                      "output, 2 analog input (1-2 and 3-4 only), e.g. 2100")
+        ->type_name("DDDD");
+    write->add_flag("--reload", reload, "read the settings back after the write, check and show them");
+    write->add_flag("--json", json, "with --reload: show the settings as JSON");
+
+    CLI::App* init = app.add_subcommand("init", "restore the module's factory settings, then read them");
+    init->add_flag("--json", json, "show the settings read afterwards as JSON");
+
+    std::string modeName;
+    CLI::App* mode = app.add_subcommand(
+        "mode", "master/slave: set the module for transparent mode at its next power-up; standard: cancel that");
+    mode->add_option("MODE", modeName, "master, slave or standard")
+        ->required()
+        ->check(CLI::IsMember({"master", "slave", "standard"}));
+    mode->add_flag("--json", json, "show the settings read afterwards as JSON");
+
+    WriteOptions e;
+    CLI::App* escape = app.add_subcommand(
+        "escape",
+        "send the escape string to a module running in transparent mode (power it up at most 30 s before)");
+    AddLineOptions(escape, e, true);
+    escape->add_flag("--json", json, "show the settings read afterwards as JSON");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int code = app.exit(error);
+        return code == 0 ? kExitOk : kExitUsage;
+    }
+
+    // Everything is checked before the port is touched.
+    if (!IsPortName(port)) return Usage("--port: '" + port + "' is neither COMn nor a device path");
+    if (simulate) {
+        const std::string problem = Simulation::Check(sim);
+        if (!problem.empty()) return Usage(problem);
+    }
+    SettingValues values;
+    if (write->parsed()) {
+        const std::string problem = GatherWriteValues(write, w, values);
+        if (!problem.empty()) return Usage(problem + "; nothing was sent");
+    }
+    int escapeLine[4] = {9600, '8', 'N', '1'};
+    if (escape->parsed()) {
+        std::optional<int> baud, dataBits, parity, stopBits;
+        std::string problem = TakeOption(escape, "--baud", e.baud, baud, ParseBaudRate);
+        if (problem.empty()) problem = TakeOption(escape, "--data-bits", e.dataBits, dataBits, ParseDataBits);
+        if (problem.empty()) problem = TakeOption(escape, "--parity", e.parity, parity, ParseParity);
+        if (problem.empty()) problem = TakeOption(escape, "--stop-bits", e.stopBits, stopBits, ParseStopBits);
+        if (!problem.empty()) return Usage(problem + "; nothing was sent");
+        escapeLine[0] = baud.value_or(9600);
+        escapeLine[1] = dataBits.value_or('8');
+        escapeLine[2] = parity.value_or('N');
+        escapeLine[3] = stopBits.value_or('1');
+    }
+
+    ConsoleOptions console;
+    console.yes = yes;
+    console.reload = reload;
+    console.quiet = quiet;
+    console.interactive = KV_ISATTY(0) != 0;
+    console.terminal = KV_ISATTY(2) != 0;
+    const bool changesModule = write->parsed() || init->parsed() || mode->parsed() || escape->parsed();
+    if (changesModule && !yes && !console.interactive) {
+        return Usage("this command changes the module and asks for confirmation, but standard input is not a "
+                     "terminal: add --yes; nothing was sent");
+    }
+
+    KvClock& clock = SteadyClock();
+    std::unique_ptr<Simulation> simulation;
+    if (simulate) simulation = std::make_unique<Simulation>(port, sim, clock);
+
+    int rc = kExitOk;
+    {
+        ConsoleHost host(console, clock);
+        CVelmoraDoc doc(host);
+        CommandContext ctx{doc, host, port, json, stdout, {}};
+        if (simulation) ctx.beforeChange = [&simulation] { simulation->ArmChangeFaults(); };
+        if (scan->parsed()) {
+            rc = RunScan(ctx);
+        } else if (read->parsed()) {
+            rc = RunRead(ctx);
+        } else if (write->parsed()) {
+            rc = RunWrite(ctx, values);
+        } else if (init->parsed()) {
+            rc = RunInit(ctx);
+        } else if (mode->parsed()) {
+            rc = RunMode(ctx, modeName == "master" ? 1 : modeName == "slave" ? 2 : 0);
+        } else if (escape->parsed()) {
+            rc = RunEscape(ctx, escapeLine[0], escapeLine[1], escapeLine[2], escapeLine[3]);
+        }
+    }
+    if (simulation && sim.log) simulation->PrintLog(stderr);
+    return rc;
+}

@@ -1,0 +1,473 @@
+// tarnik run as a process, the way scripts run it: against the module
+// simulated inside it (--simulate), against tarnik-sim on a pseudo-terminal,
+// and against pseudo-terminals whose far end the test plays.
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Processes.h"
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+// A module found at the first candidate: the search costs one attempt.
+const Args kFast = {"--simulate", "--sim-line", "57600,7,N,1"};
+
+Args With(Args base, const Args& more) {
+    base.insert(base.end(), more.begin(), more.end());
+    return base;
+}
+
+nlohmann::json Json(const std::string& text) { return nlohmann::json::parse(text, nullptr, false); }
+
+// The requests the in-process module heard (--sim-log), in order.
+std::vector<std::string> Heard(const RunResult& r) {
+    std::vector<std::string> requests;
+    std::size_t at = 0;
+    while ((at = r.err.find("sim: ", at)) != std::string::npos) {
+        at += 5;
+        requests.push_back(r.err.substr(at, r.err.find(" -> ", at) - at));
+    }
+    return requests;
+}
+
+// Index of the first request equal to `request` at or after `from`; -1 if none.
+int Find(const std::vector<std::string>& requests, const std::string& request, int from = 0) {
+    for (std::size_t i = static_cast<std::size_t>(from); i < requests.size(); ++i) {
+        if (requests[i] == request) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+bool AnyStartsWith(const std::vector<std::string>& requests, const std::string& prefix) {
+    for (const std::string& r : requests) {
+        if (r.rfind(prefix, 0) == 0) return true;
+    }
+    return false;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+}  // namespace
+
+TEST(CliSimulated, ReadAndScanReportTheModule) {
+    RunResult r = RunTarnik(With(kFast, {"--sim-serial", "4242", "--sim-version", "2.01.007", "read", "--json"}));
+    ASSERT_EQ(r.code, 0) << r.err;
+    nlohmann::json j = Json(r.out);
+    ASSERT_TRUE(j.is_object()) << r.out;
+    EXPECT_EQ(j["serialNumber"], 4242);
+    EXPECT_EQ(j["version"], "2.01.007");
+    EXPECT_EQ(j["runningMode"], 0);
+    EXPECT_EQ(j["storedMode"], 0);
+    EXPECT_EQ(j["address"], 0);
+    EXPECT_EQ(j["channel"], 0);
+    EXPECT_EQ(j["channelMHz"], 2405);
+    EXPECT_EQ(j["baudRate"], 57600);
+    EXPECT_EQ(j["dataBits"], 7);
+    EXPECT_EQ(j["parity"], "N");
+    EXPECT_EQ(j["stopBits"], 1);
+    EXPECT_EQ(j["pins"], "0000");
+    EXPECT_EQ(j["pinsFixed"], false);
+    EXPECT_EQ(j["addressLocked"], false);
+    // Not a terminal: the search prints plain lines, and found the module at once.
+    EXPECT_TRUE(Contains(r.err, "candidate 1/84: 57600bps, 7bits, none, stop1\n")) << r.err;
+    EXPECT_FALSE(Contains(r.err, "candidate 2/84")) << r.err;
+    EXPECT_FALSE(Contains(r.err, "\r")) << r.err;
+
+    r = RunTarnik(With(kFast, {"--sim-fixed-pins", "read", "--json"}));
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Json(r.out)["pinsFixed"], true);
+
+    // The human form carries the settings window's notes.
+    r = RunTarnik(With(kFast, {"--sim-fixed-pins", "read"}));
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "このTarnik装置はI／Oピン機能が固定されているモデルです。")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "通信速度：57600 bps")) << r.out;
+
+    r = RunTarnik({"--simulate", "--sim-line", "38400,7,O,2", "scan", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    j = Json(r.out);
+    EXPECT_EQ(j["candidate"], 18);
+    EXPECT_EQ(j["baudRate"], 38400);
+    EXPECT_EQ(j["dataBits"], 7);
+    EXPECT_EQ(j["parity"], "O");
+    EXPECT_EQ(j["stopBits"], 2);
+    EXPECT_TRUE(Contains(r.err, "candidate 17/84: 38400bps, 7bits, odd, stop1\n")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "candidate 18/84: 38400bps, 7bits, odd, stop2\n")) << r.err;
+}
+
+TEST(CliSimulated, WriteSendsTheRecordAndReadsItBack) {
+    RunResult r = RunTarnik(With(kFast, {"--sim-log", "--yes", "write", "--address", "25", "--channel", "10",
+                                         "--pins", "2100", "--baud", "19200", "--parity", "e", "--reload", "--json"}));
+    ASSERT_EQ(r.code, 0) << r.err;
+    const nlohmann::json j = Json(r.out);
+    EXPECT_EQ(j["address"], 25);
+    EXPECT_EQ(j["channel"], 10);
+    EXPECT_EQ(j["channelMHz"], 2415);
+    EXPECT_EQ(j["baudRate"], 19200);
+    EXPECT_EQ(j["dataBits"], 7);  // as read: not given, so written as it was
+    EXPECT_EQ(j["parity"], "E");
+    EXPECT_EQ(j["pins"], "2100");
+    const std::vector<std::string> heard = Heard(r);
+    const int sad = Find(heard, "+SAD:25\\r\\n");
+    const int frq = Find(heard, "+FRQ:10\\r\\n", sad);
+    const int sci = Find(heard, "+SCI:19200,7,E,1\\r\\n", frq);
+    ASSERT_GE(sad, 0) << r.err;
+    ASSERT_GT(frq, sad) << r.err;
+    ASSERT_GT(sci, frq) << r.err;
+    EXPECT_GT(Find(heard, "-PFC:2100\\r\\n", frq), frq) << r.err;
+    // The re-read comes after the line settings changed.
+    EXPECT_GT(Find(heard, "-VER\\r\\n", sci), sci) << r.err;
+
+    // A model with fixed pin functions: no pin write at all; asking for other
+    // pins is refused before anything is written.
+    r = RunTarnik(With(kFast, {"--sim-fixed-pins", "--sim-log", "--yes", "write", "--address", "7", "--pins", "0000"}));
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_GE(Find(Heard(r), "+SAD:7\\r\\n"), 0) << r.err;
+    EXPECT_FALSE(AnyStartsWith(Heard(r), "@PFC")) << r.err;
+    EXPECT_FALSE(AnyStartsWith(Heard(r), "+PFC")) << r.err;
+
+    r = RunTarnik(With(kFast, {"--sim-fixed-pins", "--sim-log", "--yes", "write", "--address", "7", "--pins", "1000"}));
+    EXPECT_EQ(r.code, 6) << r.err;
+    EXPECT_TRUE(Contains(r.err, "このTarnik装置はI／Oピン機能が固定されているモデルです。")) << r.err;
+    EXPECT_FALSE(AnyStartsWith(Heard(r), "+")) << r.err;
+    EXPECT_FALSE(AnyStartsWith(Heard(r), "@")) << r.err;
+}
+
+TEST(CliSimulated, ProfileValuesAndOptionsCombine) {
+    TempDir dir;
+    const std::string profile = dir.File("p.json");
+    // A profile as read --json prints it, from some other module; the option given beside it wins.
+    WriteFile(profile, R"({"serialNumber": 99, "version": "9.99.999", "runningMode": 0, "storedMode": 0,
+        "address": 4321, "addressLocked": false, "channel": 75, "channelMHz": 2480, "baudRate": 38400,
+        "dataBits": 8, "parity": "O", "stopBits": 2, "pins": "1201", "pinsFixed": false})");
+    RunResult r = RunTarnik(With(kFast, {"--yes", "write", "--from", profile, "--address", "12", "--reload", "--json"}));
+    ASSERT_EQ(r.code, 0) << r.err;
+    nlohmann::json j = Json(r.out);
+    EXPECT_EQ(j["address"], 12);
+    EXPECT_EQ(j["channel"], 75);
+    EXPECT_EQ(j["baudRate"], 38400);
+    EXPECT_EQ(j["dataBits"], 8);
+    EXPECT_EQ(j["parity"], "O");
+    EXPECT_EQ(j["stopBits"], 2);
+    EXPECT_EQ(j["pins"], "1201");
+    EXPECT_EQ(j["serialNumber"], 123456789);  // the module's own, not the profile's
+
+    // A partial profile keeps the module's other values; channelMHz stands for channel.
+    WriteFile(profile, R"({"channelMHz": 2410})");
+    r = RunTarnik(With(kFast, {"--yes", "write", "--from", profile, "--reload", "--json"}));
+    ASSERT_EQ(r.code, 0) << r.err;
+    j = Json(r.out);
+    EXPECT_EQ(j["channel"], 5);
+    EXPECT_EQ(j["baudRate"], 57600);
+    EXPECT_EQ(j["address"], 0);
+}
+
+TEST(CliUsage, BadValuesAreRefusedBeforeAnythingIsSent) {
+    TempDir dir;
+    struct Case {
+        Args args;
+        std::string named;  // what the message must name
+    };
+    const std::vector<Case> cases = {
+        {{"--yes", "write", "--address", "10000"}, "--address"},
+        {{"--yes", "write", "--address=-1"}, "--address"},
+        {{"--yes", "write", "--address", "12ab"}, "--address"},
+        {{"--yes", "write", "--channel", "76"}, "--channel"},
+        {{"--yes", "write", "--baud", "115200"}, "--baud"},
+        {{"--yes", "write", "--data-bits", "9"}, "--data-bits"},
+        {{"--yes", "write", "--parity", "X"}, "--parity"},
+        {{"--yes", "write", "--stop-bits", "3"}, "--stop-bits"},
+        {{"--yes", "write", "--pins", "0020"}, "I/O 5-6"},
+        {{"--yes", "write", "--pins", "00011"}, "--pins"},
+        {{"--yes", "write"}, "nothing to write"},
+        {{"--yes", "mode", "sideways"}, "sideways"},
+        {{"--yes", "escape", "--baud", "300"}, "--baud"},
+        {{"--port", "LPT1", "read"}, "--port"},
+        {{"--sim-line", "9600,9,N,1", "read"}, "--sim-line"},
+        {{"frobnicate"}, "subcommand"},
+        {{}, "subcommand"},
+        // stdin is not a terminal: the confirmation cannot be asked.
+        {{"write", "--address", "5"}, "--yes"},
+        {{"init"}, "--yes"},
+    };
+    for (const Case& c : cases) {
+        const RunResult r = RunTarnik(With({"--simulate", "--sim-log"}, c.args));
+        const std::string shown = c.args.empty() ? "(none)" : c.args.back();
+        EXPECT_EQ(r.code, 2) << shown << "\n" << r.err;
+        EXPECT_TRUE(Contains(r.err, c.named)) << shown << "\n" << r.err;
+        EXPECT_TRUE(Heard(r).empty()) << shown << "\n" << r.err;
+    }
+
+    const std::vector<std::pair<std::string, std::string>> profiles = {
+        {R"({"address": 12000})", "address:"},
+        {R"({"adress": 5})", "adress: unknown field"},
+        {R"({"address": "5"})", "address: must be a whole number"},
+        {R"({"parity": 1})", "parity: must be a string"},
+        {R"({"pins": "0120"})", "pins: I/O 5-6"},
+        {R"({"dataBits": 7.5})", "dataBits:"},
+        {R"({"channel": 10, "channelMHz": 2416})", "channelMHz:"},
+        {R"([1, 2])", "not a JSON object"},
+        {R"({"address": 5)", "not a JSON profile"},
+    };
+    const std::string file = dir.File("bad.json");
+    for (const auto& [text, named] : profiles) {
+        WriteFile(file, text);
+        const RunResult r = RunTarnik({"--simulate", "--sim-log", "--yes", "write", "--from", file});
+        EXPECT_EQ(r.code, 2) << text << "\n" << r.err;
+        EXPECT_TRUE(Contains(r.err, named)) << text << "\n" << r.err;
+        EXPECT_TRUE(Contains(r.err, "nothing was sent")) << text << "\n" << r.err;
+        EXPECT_TRUE(Heard(r).empty()) << text << "\n" << r.err;
+    }
+    const RunResult r = RunTarnik({"--simulate", "--yes", "write", "--from", dir.File("missing.json")});
+    EXPECT_EQ(r.code, 2) << r.err;
+    EXPECT_TRUE(Contains(r.err, "--from")) << r.err;
+}
+
+TEST(CliSimulated, EachFailureHasItsExitCode) {
+    // 3: the port cannot be opened.
+    RunResult r = RunTarnik({"--port", "/nonexistent-tarnik-dir/tty", "read"});
+    EXPECT_EQ(r.code, 3) << r.err;
+    EXPECT_TRUE(Contains(r.err, "シリアルポートを開けません。")) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+
+    // 5: the module falls silent during the read.
+    r = RunTarnik(With(kFast, {"--sim-fault", "silence:VER", "read", "--json"}));
+    EXPECT_EQ(r.code, 5) << r.err;
+    EXPECT_TRUE(Contains(r.err, "Tarnik装置との通信でエラーが発生しました。")) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+
+    // 5: the module goes away in the middle of a write.
+    r = RunTarnik(With(kFast, {"--sim-change-fault", "vanish:FRQ", "--sim-log", "--yes", "write", "--address", "3"}));
+    EXPECT_EQ(r.code, 5) << r.err;
+    EXPECT_TRUE(Contains(r.err, "設定中にTarnik装置との通信でエラーが発生しました。")) << r.err;
+
+    // 6: the module rejects the first command of the write; nothing after it is sent.
+    r = RunTarnik(With(kFast, {"--sim-change-fault", "nak:SAD", "--sim-log", "--yes", "write", "--address", "3"}));
+    EXPECT_EQ(r.code, 6) << r.err;
+    EXPECT_TRUE(Contains(r.err, "設定中にTarnik装置との通信でエラーが発生しました。")) << r.err;
+    const std::vector<std::string> heard = Heard(r);
+    const int sad = Find(heard, "+SAD:3\\r\\n");
+    ASSERT_GE(sad, 0) << r.err;
+    EXPECT_LT(Find(heard, "+FRQ:0\\r\\n", sad), 0) << r.err;
+
+    // 6: a rejected initialisation and a rejected mode change.
+    r = RunTarnik(With(kFast, {"--sim-change-fault", "nak:INI", "--yes", "init"}));
+    EXPECT_EQ(r.code, 6) << r.err;
+    r = RunTarnik(With(kFast, {"--sim-change-fault", "nak:MOD", "--yes", "mode", "slave"}));
+    EXPECT_EQ(r.code, 6) << r.err;
+
+    // 5: the escape gets no answer (wrong line settings); 3: its port is missing.
+    r = RunTarnik({"--simulate", "--sim-line", "19200,8,N,1", "--sim-stored-mode", "1", "--yes", "escape"});
+    EXPECT_EQ(r.code, 5) << r.err;
+    EXPECT_TRUE(Contains(r.err, "透過モードからの脱出に失敗しました。")) << r.err;
+    r = RunTarnik({"--port", "/nonexistent-tarnik-dir/tty", "--yes", "escape"});
+    EXPECT_EQ(r.code, 3) << r.err;
+}
+
+TEST(CliSimulated, ModeInitialisationAndEscape) {
+    RunResult r = RunTarnik(With(kFast, {"--sim-log", "--yes", "mode", "master", "--json"}));
+    ASSERT_EQ(r.code, 0) << r.err;
+    nlohmann::json j = Json(r.out);
+    EXPECT_EQ(j["storedMode"], 1);
+    EXPECT_EQ(j["runningMode"], 0);
+    EXPECT_EQ(j["address"], 0);
+    EXPECT_EQ(j["addressLocked"], true);
+    std::vector<std::string> heard = Heard(r);
+    const int sci = Find(heard, "+SCI:57600,7,N,1\\r\\n");
+    const int mod = Find(heard, "@MOD:1\\r\\n", sci);
+    const int sad = Find(heard, "+SAD:0\\r\\n", mod);
+    ASSERT_GE(sci, 0) << r.err;
+    ASSERT_GT(mod, sci) << r.err;
+    ASSERT_GT(sad, mod) << r.err;
+    EXPECT_GT(Find(heard, "+PAD:1\\r\\n", sad), sad) << r.err;
+
+    r = RunTarnik(With(kFast, {"--yes", "mode", "slave", "--json"}));
+    ASSERT_EQ(r.code, 0) << r.err;
+    j = Json(r.out);
+    EXPECT_EQ(j["storedMode"], 2);
+    EXPECT_EQ(j["address"], 1);
+
+    r = RunTarnik(With(kFast, {"--sim-log", "--yes", "mode", "standard", "--json"}));
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Json(r.out)["storedMode"], 0);
+    EXPECT_GE(Find(Heard(r), "@MOD:0\\r\\n"), 0) << r.err;
+
+    // Initialisation of a module at 38400: it comes back at 9600 8N1.
+    r = RunTarnik({"--simulate", "--sim-line", "38400,8,E,1", "--sim-log", "--yes", "init", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    j = Json(r.out);
+    EXPECT_EQ(j["baudRate"], 9600);
+    EXPECT_EQ(j["dataBits"], 8);
+    EXPECT_EQ(j["parity"], "N");
+    EXPECT_GE(Find(Heard(r), "-INI\\r\\n"), 0) << r.err;
+
+    // A module that powered up in transparent mode comes back at the line settings given.
+    r = RunTarnik({"--simulate", "--sim-line", "19200,8,N,1", "--sim-stored-mode", "1", "--yes", "escape", "--baud",
+                   "19200", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    j = Json(r.out);
+    EXPECT_EQ(j["storedMode"], 0);
+    EXPECT_EQ(j["runningMode"], 0);
+    EXPECT_EQ(j["baudRate"], 19200);
+    EXPECT_TRUE(Contains(r.err, "透過モードから脱出しました。")) << r.err;
+}
+
+TEST(CliTerminal, ConfirmationIsAskedOnATerminal) {
+    for (const std::string answer : {"n\n", "y\n"}) {
+        TestTerminal keyboard;
+        ASSERT_TRUE(keyboard.Ok());
+        ASSERT_EQ(write(keyboard.master(), answer.data(), answer.size()), static_cast<ssize_t>(answer.size()));
+        const RunResult r =
+            RunTarnik(With(kFast, {"--sim-log", "write", "--address", "5"}), keyboard.slave());
+        EXPECT_TRUE(Contains(r.err, "Tarnik装置の設定を変更します。")) << r.err;
+        EXPECT_TRUE(Contains(r.err, "設定 [y/N]")) << r.err;
+        if (answer == "n\n") {
+            EXPECT_EQ(r.code, 1) << r.err;
+            EXPECT_FALSE(AnyStartsWith(Heard(r), "+SAD")) << r.err;
+        } else {
+            EXPECT_EQ(r.code, 0) << r.err;
+            EXPECT_GE(Find(Heard(r), "+SAD:5\\r\\n"), 0) << r.err;
+        }
+    }
+}
+
+TEST(CliHelp, EveryCommandHasHelpAndTheManPageCoversEveryOption) {
+    const std::string man = ReadFile(TARNIK_MAN_PAGE);
+    ASSERT_FALSE(man.empty());
+    std::set<std::string> options;
+    for (const std::string command : {"", "scan", "read", "write", "init", "mode", "escape"}) {
+        const RunResult r = RunTarnik(command.empty() ? Args{"--help"} : Args{command, "--help"});
+        EXPECT_EQ(r.code, 0) << command << r.err;
+        EXPECT_TRUE(Contains(r.out, "Usage: tarnik")) << command << r.out;
+        const std::regex option("--[a-z][a-z-]*");
+        for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), option); it != std::sregex_iterator(); ++it) {
+            options.insert(it->str());
+        }
+        if (!command.empty()) {
+            EXPECT_TRUE(Contains(man, ".B " + command) || Contains(man, ".BR \"" + command) ||
+                        Contains(man, "\"mode master\""))
+                << command;
+        }
+    }
+    EXPECT_GT(options.size(), 20u);
+    for (const std::string& o : options) {
+        std::string roff;
+        for (const char c : o) roff += c == '-' ? std::string("\\-") : std::string(1, c);
+        EXPECT_TRUE(Contains(man, roff)) << o << " is not in the man page";
+    }
+}
+
+// --- against tarnik-sim and plain pseudo-terminals ---
+
+TEST(CliPty, ProfileCopiesFromOneModuleToAnother) {
+    TempDir dir;
+    SimProcess a(dir, "a", {"--baud", "57600", "--serial", "111"});
+    SimProcess b(dir, "b", {"--baud", "38400", "--serial", "222", "--version", "2.00.000"});
+    ASSERT_TRUE(a.Ready()) << a.Log();
+    ASSERT_TRUE(b.Ready()) << b.Log();
+
+    RunResult r = RunTarnik({"--port", a.link(), "--yes", "write", "--address", "321", "--channel", "42", "--pins",
+                             "1200"});
+    ASSERT_EQ(r.code, 0) << r.err << a.Log();
+    r = RunTarnik({"--port", a.link(), "read", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err << a.Log();
+    const nlohmann::json source = Json(r.out);
+    ASSERT_TRUE(source.is_object()) << r.out;
+    EXPECT_EQ(source["address"], 321);
+    WriteFile(dir.File("p.json"), r.out);
+
+    r = RunTarnik({"--port", b.link(), "--yes", "write", "--from", dir.File("p.json")});
+    ASSERT_EQ(r.code, 0) << r.err << b.Log();
+    r = RunTarnik({"--port", b.link(), "read", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err << b.Log();
+    const nlohmann::json copy = Json(r.out);
+    ASSERT_TRUE(copy.is_object()) << r.out;
+    EXPECT_EQ(copy["serialNumber"], 222);
+    EXPECT_EQ(copy["version"], "2.00.000");
+    for (const auto& [key, value] : source.items()) {
+        if (key == "serialNumber" || key == "version") continue;
+        EXPECT_EQ(copy[key], value) << key;
+    }
+}
+
+TEST(CliPty, NothingReachesTheModuleForABadValue) {
+    TempDir dir;
+    SimProcess sim(dir, "m", {"--baud", "57600"});
+    ASSERT_TRUE(sim.Ready()) << sim.Log();
+    WriteFile(dir.File("bad.json"), R"({"address": 5, "pins": "0020"})");
+    RunResult r = RunTarnik({"--port", sim.link(), "--yes", "write", "--from", dir.File("bad.json")});
+    EXPECT_EQ(r.code, 2) << r.err;
+    EXPECT_TRUE(Contains(r.err, "pins: I/O 5-6")) << r.err;
+    r = RunTarnik({"--port", sim.link(), "--yes", "write", "--channel", "80"});
+    EXPECT_EQ(r.code, 2) << r.err;
+    // A search afterwards is the first and only request the module hears:
+    // anything sent before would be in its log ahead of it.
+    r = RunTarnik({"--port", sim.link(), "scan"});
+    ASSERT_EQ(r.code, 0) << r.err << sim.Log();
+    EXPECT_EQ(sim.RequestsHeard(), 1) << sim.Log();
+}
+
+TEST(CliPty, SilentAndFailingTerminals) {
+    // 5: something answers the search, then nothing answers the read.
+    TestTerminal half([](const std::string& line) -> std::string {
+        return line.find("-MAN\r\n") != std::string::npos ? "*MAN: 000000777\r\n" : "";
+    });
+    ASSERT_TRUE(half.Ok());
+    RunResult r = RunTarnik({"--port", half.path(), "read"});
+    EXPECT_EQ(r.code, 5) << r.err;
+    EXPECT_TRUE(Contains(r.err, "Tarnik装置との通信でエラーが発生しました。")) << r.err;
+    const std::vector<std::string> lines = half.Lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "-MAN\r\n");
+    EXPECT_EQ(lines[1], "-VER\r\n");
+
+    // 4: nobody answers at any of the 84 settings (about 9.3 s of time-outs).
+    TestTerminal silent;
+    ASSERT_TRUE(silent.Ok());
+    r = RunTarnik({"--port", silent.path(), "scan"});
+    EXPECT_EQ(r.code, 4) << r.err;
+    EXPECT_TRUE(Contains(r.err, "Tarnik装置が見つかりません。")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "candidate 84/84: 1200bps, 8bits, odd, stop2\n")) << r.err;
+}
+
+TEST(CliPty, TransparentModeLocksTheAddressAndPinsUntilTheEscape) {
+    TempDir dir;
+    SimProcess sim(dir, "m", {"--baud", "57600", "--serial", "333"});
+    ASSERT_TRUE(sim.Ready()) << sim.Log();
+
+    RunResult r = RunTarnik({"--port", sim.link(), "--yes", "mode", "master", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err << sim.Log();
+    EXPECT_EQ(Json(r.out)["storedMode"], 1);
+    EXPECT_EQ(Json(r.out)["addressLocked"], true);
+
+    // Pending transparent mode: address and pins are what the mode made them.
+    r = RunTarnik({"--port", sim.link(), "--yes", "write", "--address", "5"});
+    EXPECT_EQ(r.code, 2) << r.err;
+    EXPECT_TRUE(Contains(r.err, "透過モード（マスター）に設定されています。")) << r.err;
+    r = RunTarnik({"--port", sim.link(), "--yes", "write", "--pins", "1000"});
+    EXPECT_EQ(r.code, 2) << r.err;
+    EXPECT_TRUE(Contains(r.err, "透過モードに設定されたTarnik装置のピン機能は変更できません。")) << r.err;
+    EXPECT_EQ(sim.Log().find("SAD:5"), std::string::npos) << sim.Log();
+    EXPECT_EQ(sim.Log().find("PFC:1000"), std::string::npos) << sim.Log();
+    // The channel is not locked.
+    r = RunTarnik({"--port", sim.link(), "--yes", "write", "--channel", "7"});
+    EXPECT_EQ(r.code, 0) << r.err;
+
+    // Powered up in transparent mode, the module takes the escape string.
+    sim.PowerCycle();
+    ASSERT_TRUE(sim.WaitForLog("escape window")) << sim.Log();
+    r = RunTarnik({"--port", sim.link(), "--yes", "escape", "--baud", "57600", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err << sim.Log();
+    const nlohmann::json j = Json(r.out);
+    EXPECT_EQ(j["serialNumber"], 333);
+    EXPECT_EQ(j["storedMode"], 0);
+    EXPECT_EQ(j["channel"], 7);
+}

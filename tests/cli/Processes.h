@@ -1,0 +1,99 @@
+#pragma once
+// Running tarnik and tarnik-sim as processes, as a user or a script does, and
+// a pseudo-terminal whose far end the test plays itself.
+#include <sys/types.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct RunResult {
+    int code = -1;  // exit code, or -1 when the process did not end by itself
+    std::string out;
+    std::string err;
+};
+
+// Runs tarnik with `args`. Standard input is /dev/null unless `stdinFd` is
+// given (a terminal, say). Killed after `limit`.
+RunResult RunTarnik(const std::vector<std::string>& args, int stdinFd = -1,
+                    std::chrono::seconds limit = std::chrono::seconds(120));
+
+// A directory of its own, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& text);
+
+// tarnik-sim serving a module behind a link in `dir`; its log (standard
+// error) goes to a file beside the link.
+class SimProcess {
+public:
+    SimProcess(const TempDir& dir, const std::string& name, const std::vector<std::string>& options);
+    ~SimProcess();
+    SimProcess(const SimProcess&) = delete;
+    SimProcess& operator=(const SimProcess&) = delete;
+
+    // True once the module is served behind the link (bounded wait).
+    bool Ready() const { return ready_; }
+    const std::string& link() const { return link_; }
+    std::string Log() const { return ReadFile(logPath_); }
+    // Requests the module has heard so far.
+    int RequestsHeard() const;
+    // Switches the module off and on (a line on its standard input).
+    void PowerCycle();
+    // Waits until the log holds `text`, at most `limit`.
+    bool WaitForLog(const std::string& text, std::chrono::seconds limit = std::chrono::seconds(10)) const;
+
+private:
+    pid_t pid_ = -1;
+    int input_ = -1;
+    bool ready_ = false;
+    std::string link_;
+    std::string logPath_;
+};
+
+// A pseudo-terminal pair held open by the test. tarnik opens `path()`; the
+// test's responder, when given, answers each complete line that arrives at
+// the far end (return "" to stay silent).
+class TestTerminal {
+public:
+    using Responder = std::function<std::string(const std::string& line)>;
+    explicit TestTerminal(Responder responder = nullptr);
+    ~TestTerminal();
+    TestTerminal(const TestTerminal&) = delete;
+    TestTerminal& operator=(const TestTerminal&) = delete;
+
+    bool Ok() const { return master_ >= 0; }
+    const std::string& path() const { return path_; }
+    int master() const { return master_; }
+    int slave() const { return slave_; }
+    // Lines that arrived so far (only with a responder).
+    std::vector<std::string> Lines();
+
+private:
+    void Serve();
+
+    int master_ = -1;
+    int slave_ = -1;
+    std::string path_;
+    Responder responder_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+    std::mutex linesLock_;
+    std::vector<std::string> lines_;
+};
