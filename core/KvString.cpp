@@ -84,14 +84,18 @@ std::int32_t KvString::ToLong() const {
         ++p;
     }
     if (*p < '0' || *p > '9') throw KvStringFormatException(*this);
-    // Values beyond 32 bits are outside what the devices send; they wrap rather
-    // than overflow a signed type.
-    std::uint32_t value = 0;
+    // A number beyond the signed 32-bit range is nothing a module sends: it is
+    // line noise, typically a run of digits cut off at the 254-byte limit of a
+    // line. It is refused like any other text that is no number, rather than
+    // wrapped into a plausible-looking setting.
+    const std::uint64_t limit = negative ? 2147483648u : 2147483647u;
+    std::uint64_t value = 0;
     while (*p >= '0' && *p <= '9') {
-        value = value * 10u + static_cast<std::uint32_t>(*p - '0');
+        value = value * 10u + static_cast<std::uint64_t>(*p - '0');
+        if (value > limit) throw KvStringFormatException(*this);
         ++p;
     }
-    if (negative) value = 0u - value;
+    if (negative) return static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(value));
     return static_cast<std::int32_t>(value);
 }
 

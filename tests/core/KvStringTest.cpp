@@ -23,7 +23,11 @@ TEST(KvString, ToLongReadsLikeScanf) {
     EXPECT_EQ(KvString("+17").ToLong(), 17);
     EXPECT_EQ(KvString("123\r\n").ToLong(), 123);
     EXPECT_EQ(KvString("\t\r\n\v\f9").ToLong(), 9);
-    for (const char* bad : {"", "   ", "abc", "-", "+", "- 5"}) {
+    EXPECT_EQ(KvString("2147483647").ToLong(), 2147483647);
+    EXPECT_EQ(KvString("-2147483648").ToLong(), -2147483647 - 1);
+    // Beyond 32 bits is noise (a digit run cut at the end of a line), not a number.
+    for (const char* bad : {"", "   ", "abc", "-", "+", "- 5", "2147483648", "-2147483649",
+                            "00123456789012345678901234567890"}) {
         try {
             KvString(bad).ToLong();
             ADD_FAILURE() << "no exception for '" << bad << "'";

@@ -1,0 +1,219 @@
+// Soak: read and write the settings of a simulated module over and over, on
+// the operating system's serial port (the slave end of the pseudo-terminal
+// that tarnik-sim serves), and watch for anything that grows: open file
+// descriptors (/proc/self/fd) and memory (VmRSS, and the peak VmHWM, from
+// /proc/self/status). Both should stay flat from the first cycle to the last.
+//
+//   soak_bench [cycles]      default 1000
+//
+// Each cycle is what the settings window does: ReadSettings, the refresh
+// through every getter (one more MAN query), then WriteSettings with the
+// address changed, which the next cycle's read must show.
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "CVelmoraDoc.h"
+#include "ResourceIds.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Answers every dialog with OK and counts what it showed.
+class BenchHost : public WorkflowHost {
+public:
+    int RunDialog(int dialogId) override {
+        ++dialogs;
+        lastDialog = dialogId;
+        return IDOK;
+    }
+    void ShowMessage(int stringId) override {
+        ++dialogs;
+        lastDialog = stringId;
+    }
+    void CreateProgress(int) override {}
+    void SetProgressText(int, const KvString&) override {}
+    void DestroyProgress(int) override {}
+    void BeginWaitCursor() override {}
+    void EndWaitCursor() override {}
+    void UpdateAllViews() override {}
+    void Sleep(unsigned milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+
+    int dialogs = 0;
+    int lastDialog = 0;
+};
+
+int OpenDescriptors() {
+    DIR* dir = opendir("/proc/self/fd");
+    if (dir == nullptr) return -1;
+    int count = 0;
+    while (const dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] != '.') ++count;
+    }
+    closedir(dir);
+    return count - 1;  // the directory stream's own descriptor
+}
+
+// A "VmHWM:" or "VmRSS:" line of /proc/self/status, in kB.
+long StatusKb(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::size_t length = std::strlen(key);
+    while (std::getline(status, line)) {
+        if (line.compare(0, length, key) == 0) return std::strtol(line.c_str() + length, nullptr, 10);
+    }
+    return -1;
+}
+
+void Report(const char* when, int cycle) {
+    std::printf("%-6s cycle %5d: fds %3d  VmRSS %6ld kB  VmHWM %6ld kB\n", when, cycle, OpenDescriptors(),
+                StatusKb("VmRSS:"), StatusKb("VmHWM:"));
+    std::fflush(stdout);
+}
+
+// tarnik-sim behind a symbolic link in a fresh directory. Its standard input
+// is a pipe: when this program ends, however it ends, the simulator does too.
+struct Simulator {
+    bool Start(const std::string& link) {
+        int in[2];
+        if (pipe(in) != 0) return false;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        posix_spawn_file_actions_addclose(&actions, in[1]);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        std::string binary = TARNIK_SIM_BINARY;
+        std::vector<std::string> args = {binary, "--link", link, "--no-pace", "--latency-ms", "0", "--exit-on-eof"};
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const int spawned = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(in[0]);
+        input = in[1];
+        fcntl(input, F_SETFD, FD_CLOEXEC);
+        if (spawned != 0) {
+            pid = -1;
+            return false;
+        }
+        // The link appears once the terminal is ready; wait for it, within bounds.
+        const auto deadline = Clock::now() + std::chrono::seconds(10);
+        char target[256];
+        while (Clock::now() < deadline) {
+            if (readlink(link.c_str(), target, sizeof target) > 0) return true;
+            if (waitpid(pid, nullptr, WNOHANG) == pid) {
+                pid = -1;
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+    ~Simulator() {
+        if (input >= 0) close(input);
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    pid_t pid = -1;
+    int input = -1;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int cycles = argc > 1 ? std::atoi(argv[1]) : 1000;
+    if (cycles <= 0) {
+        std::fprintf(stderr, "usage: soak_bench [cycles]\n");
+        return 2;
+    }
+
+    char dir[] = "/tmp/velmora-soak-XXXXXX";
+    if (mkdtemp(dir) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const std::string link = std::string(dir) + "/module";
+    int status = 0;
+    {
+        Simulator sim;
+        if (!sim.Start(link)) {
+            std::fprintf(stderr, "soak_bench: tarnik-sim did not come up (%s)\n", TARNIK_SIM_BINARY);
+            rmdir(dir);
+            return 1;
+        }
+
+        BenchHost host;
+        CVelmoraDoc doc(host);
+        doc.SetPortName(link.c_str());
+        const auto scanStart = Clock::now();
+        if (!doc.Scan()) {
+            std::fprintf(stderr, "soak_bench: the search did not find the module (dialog or message %d)\n",
+                         host.lastDialog);
+            return 1;
+        }
+        std::printf("module found in %.1f s; %d read/write cycles\n",
+                    std::chrono::duration<double>(Clock::now() - scanStart).count(), cycles);
+        Report("start", 0);
+
+        int failures = 0;
+        int mismatches = 0;
+        int expectedAddress = -1;
+        const auto start = Clock::now();
+        for (int cycle = 1; cycle <= cycles; ++cycle) {
+            const int dialogsBefore = host.dialogs;
+            doc.ReadSettings();
+            if (!doc.HasDevice()) {
+                std::fprintf(stderr, "soak_bench: cycle %d: the read dropped the device (dialog %d)\n", cycle,
+                             host.lastDialog);
+                status = 1;
+                break;
+            }
+            doc.GetSerialNumber();
+            doc.GetVersionText();
+            doc.GetOperatingMode(true);
+            const int address = doc.GetAddress();
+            doc.GetFrequencyIndex();
+            doc.GetBaudRate();
+            doc.GetDataBits();
+            doc.GetParity();
+            doc.GetStopBits();
+            for (int pin = 0; pin < 4; ++pin) doc.GetPinFunction(pin);
+            if (expectedAddress >= 0 && address != expectedAddress) ++mismatches;
+
+            expectedAddress = 100 + cycle % 2;
+            doc.settings.address = static_cast<std::uint16_t>(expectedAddress);
+            bool written = false;
+            doc.WriteSettings(false, &written);
+            if (!written || host.dialogs != dialogsBefore) ++failures;
+
+            if (cycle == 1) Report("warm", cycle);
+            if (cycle % 250 == 0 && cycle != cycles) Report("", cycle);
+        }
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        Report("end", cycles);
+        std::printf("failed cycles %d, values not read back %d; %.1f s, %.1f ms per cycle\n", failures, mismatches,
+                    seconds, 1000.0 * seconds / cycles);
+        if (failures != 0 || mismatches != 0) status = 1;
+    }
+    unlink(link.c_str());
+    rmdir(dir);
+    return status;
+}
