@@ -397,8 +397,10 @@ std::string Module::Execute(char scope, const std::string& mnemonic, const std::
 
 void Module::Send(const std::string& answer, Micros start, const LineSettings& line) {
     const Micros frame = paced_ ? FrameTime(line) : Micros{0};
-    // The queue stays in order of due time: a late answer may still be on its
-    // way when the next one is ready.
+    // The module has one transmitter: an answer that is ready while an earlier
+    // one (a late or an overlong one) is still going out waits for it to end,
+    // so two answers never mix byte by byte.
+    if (!output_.empty() && output_.back().due > start) start = output_.back().due;
     for (std::size_t k = 0; k < answer.size(); ++k) {
         const OutputByte out{static_cast<std::uint8_t>(answer[k]), start + frame * static_cast<long>(k + 1), line};
         const auto position = std::upper_bound(output_.begin(), output_.end(), out.due,

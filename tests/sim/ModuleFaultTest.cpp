@@ -76,6 +76,21 @@ TEST(ModuleFaults, AnswersCutGarbledOrOverlong) {
     EXPECT_EQ(wire.Ask("-MAN\r\n"), kMan);
 }
 
+TEST(ModuleFaults, AnAnswerWaitsForTheOneStillGoingOut) {
+    // The program gives up on an overlong answer after 254 bytes and sends its
+    // next request while the rest is still on the line: the next answer follows
+    // the rest, it does not mix into it.
+    Wire wire;
+    wire.module->InjectFault(Make(FaultKind::Overlong, 1, "SAD"));
+    wire.Send("-SAD\r\n");
+    EXPECT_EQ(wire.Line(254).size(), 254u);
+    wire.Send("-FRQ\r\n");
+    const std::string rest = wire.Line();
+    ASSERT_GE(rest.size(), 46u);
+    EXPECT_EQ(rest.substr(46), "*FRQ: 0/0\r\n");
+    EXPECT_EQ(rest.substr(0, 46).find_first_not_of("0123456789"), std::string::npos);
+}
+
 TEST(ModuleFaults, ChosenNakRejectsWithoutCarryingOut) {
     Wire wire;
     Fault nak = Make(FaultKind::Nak, 2, "SAD");
