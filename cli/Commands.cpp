@@ -7,22 +7,6 @@
 
 namespace {
 
-// Does the module still answer? One serial-number query at the line settings
-// the document's device uses now. A rejection is an answer too.
-bool ModuleAnswers(CVelmoraDoc& doc) {
-    if (!doc.device) return false;
-    try {
-        doc.device->ReadSerialNumber();
-        return true;
-    } catch (const KvNAKException&) {
-        return true;
-    } catch (const KvException&) {
-        return false;
-    } catch (const KvStringException&) {
-        return false;
-    }
-}
-
 // What the settings window does after every read: every value through the
 // document's getters (the serial number is a query of its own), in the
 // window's order, so the record holds what a following write sends.
@@ -138,13 +122,12 @@ int FailureExit(CommandContext& ctx, int fallback) {
         case IDD_COMM_ERROR:
         case IDD_ESCAPE_FAILED: return kExitLink;
         case IDD_SET_ERROR:
-            // The same dialog reports a rejection and a link that failed; a
-            // module that still answers has rejected the request.
-            if (ModuleAnswers(ctx.doc)) {
-                ctx.host.Note("tarnik: the module answers: it rejected a request");
+            // The same dialog reports a rejection and a link that failed; the
+            // document knows which.
+            if (ctx.doc.lastSettingRejected) {
+                ctx.host.Note("tarnik: the module rejected a request");
                 return kExitRejected;
             }
-            ctx.host.Note("tarnik: the module does not answer any more");
             return kExitLink;
         default: return fallback;
     }

@@ -42,5 +42,5 @@ int RunEscape(CommandContext& ctx, int baudRate, int dataBits, int parity, int s
 
 // The exit code for the failure the host reported first; `fallback` when it
 // reported none. A setting error (dialog 139) is a rejection when the module
-// still answers afterwards, a communication error when it does not.
+// refused a request, a communication error otherwise.
 int FailureExit(CommandContext& ctx, int fallback);

@@ -52,20 +52,28 @@ private:
 // when they all went through, otherwise the dialog that reports the failure:
 // the port could not be opened (136), or the module was left possibly half set
 // (139) - a link failure, a rejection, no answer or an answer that does not read.
+// On a failure `rejected` tells whether the module itself refused a request
+// (a NAK), as opposed to a link that failed or an answer that could not be
+// read; a success leaves it alone, so it describes the latest failure.
 template <typename Commands>
-int SettingFailure(Commands&& commands) {
+int SettingFailure(bool& rejected, Commands&& commands) {
     try {
         commands();
         return 0;
     } catch (const KvConduitOpenException&) {
+        rejected = false;
         return IDD_OPEN_ERROR;
     } catch (const KvConduitException&) {
+        rejected = false;
         return IDD_SET_ERROR;
     } catch (const KvNAKException&) {
+        rejected = true;
         return IDD_SET_ERROR;
     } catch (const KvException&) {
+        rejected = false;
         return IDD_SET_ERROR;
     } catch (const KvStringException&) {
+        rejected = false;
         return IDD_SET_ERROR;
     }
 }
@@ -311,7 +319,7 @@ bool CVelmoraDoc::WriteSettings(bool askReload, bool* written) {
         if (opened) {
             // The error dialog comes up with the port still held; it is closed
             // once the user has dismissed it.
-            const int failureDialog = SettingFailure([this] { SendSettingsRecord(); });
+            const int failureDialog = SettingFailure(lastSettingRejected, [this] { SendSettingsRecord(); });
             if (failureDialog != 0) host_.RunDialog(failureDialog);
             succeeded = failureDialog == 0;
         }
@@ -337,7 +345,7 @@ bool CVelmoraDoc::WriteSettings(bool askReload, bool* written) {
 bool CVelmoraDoc::InitializeDevice() {
     if (!device) return false;
     host_.CreateProgress(IDD_INITIALIZING);
-    const int failureDialog = SettingFailure([this] { device->Initialize(); });
+    const int failureDialog = SettingFailure(lastSettingRejected, [this] { device->Initialize(); });
     if (failureDialog != 0) {
         host_.DestroyProgress(IDD_INITIALIZING);
         host_.RunDialog(failureDialog);
@@ -360,7 +368,7 @@ void CVelmoraDoc::SetTransparentMode(int dialogId, std::uint32_t mode, std::uint
     // The record goes first; a failed write has shown its own dialog and the
     // mode change is attempted all the same.
     WriteSettings(false);
-    const int failureDialog = SettingFailure([&] {
+    const int failureDialog = SettingFailure(lastSettingRejected, [&] {
         device->SetMode(mode, 1);  // stored only: the switch happens at the next power-up
         device->SetAddress(address, 2);
         device->SetPartnerAddress(partnerAddress, 2);
@@ -380,7 +388,7 @@ void CVelmoraDoc::CancelTransparentMode() {
     if (!device) return;
     if (host_.RunDialog(IDD_STANDARD_MODE) != IDOK) return;
     // Only the stored mode: the addresses stay as the transparent mode forced them.
-    const int failureDialog = SettingFailure([this] { device->SetMode(0, 1); });
+    const int failureDialog = SettingFailure(lastSettingRejected, [this] { device->SetMode(0, 1); });
     if (failureDialog != 0) {
         host_.RunDialog(failureDialog);
         return;

@@ -51,6 +51,10 @@ public:
     bool EscapeTransparentMode(std::int32_t baudRate, std::int32_t dataBits, std::int32_t parity,
                                std::int32_t stopBits);
 
+    // After a write, initialisation or mode change that failed: true when the
+    // module rejected a request (a NAK), false when the link or the answer failed.
+    bool lastSettingRejected = false;
+
     std::unique_ptr<KvDevice> device;
     bool pinFunctionsFixed = false;
     bool addressLocked = false;

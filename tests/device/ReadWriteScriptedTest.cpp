@@ -204,12 +204,13 @@ TEST(WriteSettings, FailureStopsTheBatchAndKeepsTheOldLine) {
         const char* failing;   // nullptr: silence
         int dialog;
         std::size_t sent;
+        bool rejected;         // the module refused, as opposed to the link failing
     } cases[] = {
-        {"silence at FRQ", 1, nullptr, IDD_SET_ERROR, 2},
-        {"rejected pin", 3, "*NAK:03\r\n", IDD_SET_ERROR, 4},
-        {"no answer to SCI", 10, "\r\n", IDD_SET_ERROR, 11},
-        {"rejection without a code", 0, "*NAK:xy\r\n", IDD_SET_ERROR, 1},
-        {"port gone", -1, nullptr, IDD_OPEN_ERROR, 0},
+        {"silence at FRQ", 1, nullptr, IDD_SET_ERROR, 2, false},
+        {"rejected pin", 3, "*NAK:03\r\n", IDD_SET_ERROR, 4, true},
+        {"no answer to SCI", 10, "\r\n", IDD_SET_ERROR, 11, false},
+        {"rejection without a code", 0, "*NAK:xy\r\n", IDD_SET_ERROR, 1, false},
+        {"port gone", -1, nullptr, IDD_OPEN_ERROR, 0, false},
     };
     for (const Case& c : cases) {
         ScriptedRig rig;
@@ -225,6 +226,7 @@ TEST(WriteSettings, FailureStopsTheBatchAndKeepsTheOldLine) {
         bool written = true;
         EXPECT_FALSE(rig.doc.WriteSettings(true, &written)) << c.what;
         EXPECT_FALSE(written) << c.what;
+        EXPECT_EQ(rig.doc.lastSettingRejected, c.rejected) << c.what;
         EXPECT_EQ(rig.port->lines.size(), c.sent) << c.what;
         EXPECT_EQ(rig.host.log, (std::vector<std::string>{"wait+", "create 146", "dialog " + std::to_string(c.dialog),
                                                           "destroy 146", "wait-"}))
