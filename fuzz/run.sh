@@ -22,6 +22,7 @@ if [ ${#targets[@]} -eq 0 ]; then
   targets=(fuzz_string fuzz_device_answers fuzz_conduit fuzz_sim_requests)
 fi
 
+"$root/scripts/deps.sh" clang libclang-rt-14-dev
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_FUZZ=ON \
   -DVELMORA_BUILD_UI=OFF -DVELMORA_BUILD_CLI=OFF -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" --target "${targets[@]}" -j 2
