@@ -1,21 +1,42 @@
 #pragma once
 #include <vector>
 
-// The program's own texts in plain UTF-8, for front-ends that are not Qt (the
-// command-line tool) and for tests: the string table by number and the lines
-// of the dialogs, top to bottom, as the dialogs show them.
+// The program's own texts in plain UTF-8, in one place: the string table by
+// number and every dialog's title, lines and buttons. The desktop program
+// builds its dialogs from them, the command-line tool prints them.
 
-// A string-table entry (IDS_... and the application titles 57344, 57345);
-// nullptr for a number the table does not hold.
+// A string-table entry (IDS_..., the application titles 57344 and 57345, and
+// the one-line descriptions of the Tools commands); nullptr for a number the
+// table does not hold.
 const char* KvText(int id);
+
+struct KvDialogButton {
+    int id;  // 1 ends the dialog with OK, 2 with Cancel
+    const char* text;
+};
+
+// One dialog's texts, top to bottom.
+struct KvDialogText {
+    int id;
+    const char* title;                        // "" for the untitled windows
+    std::vector<const char*> headline;        // centred lines
+    const char* groupCaption;                 // nullptr: no framed box; "": a box without caption
+    std::vector<const char*> groupLines;      // inside the box
+    std::vector<const char*> trailingLines;   // below the box
+    std::vector<KvDialogButton> buttons;      // in row order
+};
+
+// The texts of a dialog by its number; nullptr for a number that is no dialog
+// of the program.
+const KvDialogText* KvDialog(int dialogId);
 
 // A dialog's title ("" for the untitled progress windows); nullptr for a
 // number that is no dialog of the program.
 const char* KvDialogTitle(int dialogId);
 
-// The text lines of a dialog, top to bottom: the headline first, then each
-// group's caption (where it has one) followed by the group's lines, then the
-// lines below the group. Buttons are left out, and so are the labels of the
-// escape dialog's line-settings box (the caller shows the settings itself).
-// Empty for a number that is no dialog with texts.
+// The text lines of a dialog, top to bottom: the headline first, then the
+// box's caption (where it has one) followed by its lines, then the lines below
+// the box. Buttons are left out, and so are the labels of the escape dialog's
+// line-settings box (the caller shows the settings itself). Empty for a number
+// that is no dialog with texts.
 std::vector<const char*> KvDialogLines(int dialogId);

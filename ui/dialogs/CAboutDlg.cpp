@@ -6,10 +6,12 @@
 #include <QPushButton>
 
 #include "ResourceIds.h"
+#include "Texts.h"
 
 CAboutDlg::CAboutDlg(QWidget* owner) : CLayoutDlg(IDD_ABOUTBOX, owner)
 {
-    setWindowTitle(QStringLiteral("Tarnik設定ユーティリティのバージョン情報"));
+    const KvDialogText& texts = *KvDialog(IDD_ABOUTBOX);
+    setWindowTitle(QString::fromUtf8(texts.title));
     const DialogUnits& u = Units();
 
     // The program icon is the application's window icon once the program has
@@ -22,7 +24,7 @@ CAboutDlg::CAboutDlg(QWidget* owner) : CLayoutDlg(IDD_ABOUTBOX, owner)
     if (!programIcon.isNull()) icon->setPixmap(programIcon.pixmap(32, 32));
 
     const QRect textArea = u.Rect(40, 10, 132, 8);
-    const QStringList lines = {QStringLiteral("Tarnik設定ユーティリティ Version 1.00.03"),
+    const QStringList lines = {QString::fromUtf8(texts.headline.front()),
                                QStringLiteral("Copyright (C) 2026 Tarnik developers")};
     int y = textArea.top();
     for (const QString& line : lines) {
@@ -34,7 +36,7 @@ CAboutDlg::CAboutDlg(QWidget* owner) : CLayoutDlg(IDD_ABOUTBOX, owner)
         y += height + u.Y(6);
     }
 
-    QPushButton* ok = MakeButton(IDOK, QStringLiteral("OK"), this);
+    QPushButton* ok = MakeButton(IDOK, QString::fromUtf8(texts.buttons.front().text), this);
     ok->setGeometry(u.Rect(178, 7, 50, 14));
     setFixedSize(u.Size(235, 55));
 }

@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "ResourceIds.h"
+#include "Texts.h"
 
 namespace {
 
@@ -55,15 +56,15 @@ void Store(const QComboBox* list, std::int32_t& field)
 
 CEscapeDlg::CEscapeDlg(QWidget* owner) : CLayoutDlg(IDD_ESCAPE, owner)
 {
-    setWindowTitle(QStringLiteral("透過モード脱出"));
+    const KvDialogText& texts = *KvDialog(IDD_ESCAPE);
+    setWindowTitle(QString::fromUtf8(texts.title));
     const DialogUnits& u = Units();
 
-    AddHeadline({QStringLiteral("透過モード脱出文字列を送信します。")});
-    AddGroup(QString(),
-             {QStringLiteral("・下の「シリアル通信設定」欄にある各項目を、透過モードを脱出させたいTarnik装置と同じにして下さい。"),
-              QStringLiteral("設定が不明な場合は、装置のハードリセットをお勧めします。"),
-              QStringLiteral("・Tarnik装置の電源を再投入し、30秒以内に「透過モード脱出」ボタンをクリックしてください。"),
-              QStringLiteral("透過モードで動作しているTarnik装置は、電源投入直後の30秒間のみ透過モード脱出文字列を受け付けます。")});
+    QStringList headline, instructions;
+    for (const char* line : texts.headline) headline << QString::fromUtf8(line);
+    for (const char* line : texts.groupLines) instructions << QString::fromUtf8(line);
+    AddHeadline(headline);
+    AddGroup(QString(), instructions);
 
     QWidget* area = AddArea(kBoxHeight);
     auto* box = new QGroupBox(QStringLiteral("シリアル通信設定"), area);
@@ -111,8 +112,8 @@ CEscapeDlg::CEscapeDlg(QWidget* owner) : CLayoutDlg(IDD_ESCAPE, owner)
 
     // The two buttons to the right of the box, one above the other, at the
     // dialog's right margin.
-    QPushButton* escape = MakeButton(IDOK, QStringLiteral("透過モード脱出"), area);
-    QPushButton* cancel = MakeButton(IDCANCEL, QStringLiteral("キャンセル"), area);
+    QPushButton* escape = MakeButton(IDOK, QString::fromUtf8(texts.buttons[0].text), area);
+    QPushButton* cancel = MakeButton(IDCANCEL, QString::fromUtf8(texts.buttons[1].text), area);
     const int buttonWidth = std::max(ButtonWidth(escape->text()), ButtonWidth(cancel->text()));
     const int areaWidth = u.X(246) - 2 * u.X(7);
     const int buttonX = std::max(areaWidth - buttonWidth, boxWidth + u.X(7));

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "ResourceIds.h"
+#include "Texts.h"
 
 namespace {
 
@@ -191,6 +192,26 @@ void CLayoutDlg::PlaceBlock(const Block& block, int x, int y, int width, int ext
         label->setGeometry(lineX + indent, lineY, inner - indent, lineHeight);
         lineY += lineHeight;
     }
+}
+
+namespace {
+QStringList Lines(const std::vector<const char*>& lines)
+{
+    QStringList result;
+    for (const char* line : lines) result << QString::fromUtf8(line);
+    return result;
+}
+}  // namespace
+
+void CLayoutDlg::AddTexts()
+{
+    const KvDialogText* texts = KvDialog(dialogId_);
+    if (!texts) return;
+    setWindowTitle(QString::fromUtf8(texts->title));
+    if (!texts->headline.empty()) AddHeadline(Lines(texts->headline));
+    if (texts->groupCaption) AddGroup(QString::fromUtf8(texts->groupCaption), Lines(texts->groupLines));
+    if (!texts->trailingLines.empty()) AddLines(Lines(texts->trailingLines));
+    for (const KvDialogButton& button : texts->buttons) AddButton(button.id, QString::fromUtf8(button.text));
 }
 
 void CLayoutDlg::FinishLayout(int widthDlu, int heightDlu)

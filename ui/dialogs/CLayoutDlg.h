@@ -63,6 +63,10 @@ protected:
     // A push button placed by the dialog itself (not in the bottom row).
     QPushButton* MakeButton(int id, const QString& text, QWidget* parent);
 
+    // The dialog's title, headline, box and lines below it and its bottom-row
+    // buttons, as the program's text table holds them for this dialog.
+    void AddTexts();
+
     // Sizes the dialog (client area, dialog units) and places everything.
     void FinishLayout(int widthDlu, int heightDlu);
 

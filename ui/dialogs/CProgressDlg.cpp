@@ -4,9 +4,9 @@
 #include <QLabel>
 
 #include "ResourceIds.h"
+#include "Texts.h"
 
-CProgressDlg::CProgressDlg(int dialogId, const QString& text, int widthDlu, int heightDlu,
-                           QWidget* owner)
+CProgressDlg::CProgressDlg(int dialogId, int widthDlu, int heightDlu, QWidget* owner)
     : CLayoutDlg(dialogId, owner, Frame::Popup)
 {
     const QSize size = Units().Size(widthDlu, heightDlu);
@@ -18,7 +18,8 @@ CProgressDlg::CProgressDlg(int dialogId, const QString& text, int widthDlu, int 
     frame->setFrameStyle(QFrame::WinPanel | QFrame::Raised);
     frame->setGeometry(0, 0, size.width(), size.height());
 
-    text_ = new QLabel(text, this);
+    // The window's one line, from the program's text table.
+    text_ = new QLabel(QString::fromUtf8(KvDialog(dialogId)->headline.front()), this);
     text_->setObjectName(QStringLiteral("progressText"));
     text_->setTextFormat(Qt::PlainText);
     text_->setWordWrap(true);
@@ -32,21 +33,21 @@ CProgressDlg::CProgressDlg(int dialogId, const QString& text, int widthDlu, int 
 }
 
 CLoadingDlg::CLoadingDlg(QWidget* owner)
-    : CProgressDlg(IDD_LOADING, QStringLiteral("設定を読み込んでいます..."), 159, 61, owner)
+    : CProgressDlg(IDD_LOADING, 159, 61, owner)
 {
 }
 
 CSettingDlg::CSettingDlg(QWidget* owner)
-    : CProgressDlg(IDD_SETTING, QStringLiteral("設定中..."), 135, 61, owner)
+    : CProgressDlg(IDD_SETTING, 135, 61, owner)
 {
 }
 
 CInitializingDlg::CInitializingDlg(QWidget* owner)
-    : CProgressDlg(IDD_INITIALIZING, QStringLiteral("初期化中..."), 135, 61, owner)
+    : CProgressDlg(IDD_INITIALIZING, 135, 61, owner)
 {
 }
 
 CEscapingDlg::CEscapingDlg(QWidget* owner)
-    : CProgressDlg(IDD_ESCAPING, QStringLiteral("透過モード脱出処理中..."), 135, 61, owner)
+    : CProgressDlg(IDD_ESCAPING, 135, 61, owner)
 {
 }

@@ -14,7 +14,7 @@ public:
     QLabel* textLabel() const { return text_; }
 
 protected:
-    CProgressDlg(int dialogId, const QString& text, int widthDlu, int heightDlu, QWidget* owner);
+    CProgressDlg(int dialogId, int widthDlu, int heightDlu, QWidget* owner);
 
 private:
     QLabel* text_;
