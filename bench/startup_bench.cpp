@@ -1,0 +1,127 @@
+// Start-up benchmark of the desktop program: time from starting the process to
+// the first paint of its main window, and the process's peak resident memory,
+// against a bare Qt window. Both run on the offscreen platform, in turn, the
+// same number of times; the last line is the ratio of the median start-up times
+// (program / bare window).
+//
+//   startup_bench [runs]      (default 10)
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+struct Sample {
+    double milliseconds = 0;
+    long peakKiB = 0;
+};
+
+// Starts `argv`, waits for its "first-paint" line, then for its end.
+bool RunOnce(const std::vector<std::string>& args, Sample& sample)
+{
+    int out[2];
+    if (pipe(out) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    if (spawned != 0) {
+        close(out[0]);
+        return false;
+    }
+
+    std::string seen;
+    bool painted = false;
+    char buffer[256];
+    for (;;) {
+        const ssize_t n = read(out[0], buffer, sizeof buffer);
+        if (n <= 0) break;
+        seen.append(buffer, static_cast<std::size_t>(n));
+        if (seen.find("first-paint") != std::string::npos) {
+            painted = true;
+            break;
+        }
+    }
+    const auto painted_at = std::chrono::steady_clock::now();
+    close(out[0]);
+
+    int status = 0;
+    struct rusage usage {};
+    if (wait4(pid, &status, 0, &usage) != pid) return false;
+    sample.milliseconds = std::chrono::duration<double, std::milli>(painted_at - start).count();
+    sample.peakKiB = usage.ru_maxrss;
+    return painted && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+template <typename T>
+T Median(std::vector<T> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+    const std::vector<std::string> program = {VELMORA_PROGRAM, "--exit-after-first-paint"};
+    const std::vector<std::string> bare = {BARE_WINDOW_PROGRAM};
+    const std::vector<std::string> labelled = {BARE_WINDOW_PROGRAM, "--label"};
+
+    // One unmeasured start of each, so both find the libraries and fonts cached.
+    Sample warm;
+    if (!RunOnce(program, warm) || !RunOnce(bare, warm) || !RunOnce(labelled, warm)) {
+        std::fprintf(stderr, "a program did not start or paint\n");
+        return 1;
+    }
+
+    std::vector<double> programMs, bareMs, labelledMs;
+    std::vector<long> programKiB, bareKiB;
+    for (int i = 0; i < runs; ++i) {
+        Sample p, b, l;
+        if (!RunOnce(program, p) || !RunOnce(bare, b) || !RunOnce(labelled, l)) {
+            std::fprintf(stderr, "run %d failed\n", i + 1);
+            return 1;
+        }
+        programMs.push_back(p.milliseconds);
+        programKiB.push_back(p.peakKiB);
+        bareMs.push_back(b.milliseconds);
+        bareKiB.push_back(b.peakKiB);
+        labelledMs.push_back(l.milliseconds);
+        std::printf("run %2d: velmora %7.1f ms %7ld KiB   bare window %7.1f ms %7ld KiB   with a Japanese label %7.1f ms\n",
+                    i + 1, p.milliseconds, p.peakKiB, b.milliseconds, b.peakKiB, l.milliseconds);
+    }
+    const double pm = Median(programMs), bm = Median(bareMs);
+    const long pk = Median(programKiB), bk = Median(bareKiB);
+    std::printf("median start-up to first paint: velmora %.1f ms, bare window %.1f ms\n", pm, bm);
+    std::printf("for comparison: bare window with one Japanese label %.1f ms (velmora / that %.2f)\n",
+                Median(labelledMs), pm / Median(labelledMs));
+    std::printf("median peak memory: velmora %ld KiB, bare window %ld KiB, ratio %.2f\n", pk, bk,
+                static_cast<double>(pk) / static_cast<double>(bk));
+    std::printf("ratio: %.2f\n", pm / bm);
+    return 0;
+}

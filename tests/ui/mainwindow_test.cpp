@@ -1,0 +1,599 @@
+// The main window and the settings window, driven as a user would against a
+// simulated module on "COM1" that runs on a virtual clock. Modal dialogs of the
+// workflows are answered through the host's answerer; the escape dialog, which
+// the window runs itself, is answered on screen.
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "CMainFrame.h"
+#include "CVelmoraApp.h"
+#include "CVelmoraDoc.h"
+#include "CVelmoraDocTemplate.h"
+#include "CVelmoraView.h"
+#include "Dialogs.h"
+#include "KvClock.h"
+#include "QtWorkflowHost.h"
+#include "ResourceIds.h"
+#include "StringTable.h"
+#include "TarnikSim.h"
+
+using tarnik::sim::Fault;
+using tarnik::sim::FaultKind;
+using tarnik::sim::ModuleConfig;
+
+namespace {
+
+Fault MakeFault(FaultKind kind, int count, const char* mnemonic = "")
+{
+    Fault fault;
+    fault.kind = kind;
+    fault.count = count;
+    fault.mnemonic = mnemonic;
+    return fault;
+}
+
+const QColor kRed(230, 0, 0);
+
+// One program window set (document, frame, view) against one simulated module.
+struct Rig {
+    explicit Rig(ModuleConfig config = {})
+        : sim(std::make_unique<tarnik::sim::SimulatedPort>("COM1", config, clock, true)),
+          docTemplate(std::make_unique<CVelmoraDocTemplate>(clock))
+    {
+        Host().dialogAnswerer = [this](int id) {
+            dialogs.push_back(id);
+            return answer ? answer(id) : IDOK;
+        };
+        Host().messageAnswerer = [this](int id) { messages.push_back(id); };
+        docTemplate->OpenDocumentFile();
+        Frame()->show();
+    }
+    ~Rig()
+    {
+        docTemplate.reset();
+        sim.reset();
+    }
+
+    QtWorkflowHost& Host() { return docTemplate->Host(); }
+    CMainFrame* Frame() { return docTemplate->Frame(); }
+    CVelmoraView* View() { return docTemplate->View(); }
+    CVelmoraDoc& Doc() { return *docTemplate->Document(); }
+    tarnik::sim::Module& Module() { return sim->module(); }
+
+    template <typename T>
+    T* Control(const char* name)
+    {
+        T* control = View()->findChild<T*>(QString::fromLatin1(name));
+        if (control == nullptr) qFatal("no control %s", name);
+        return control;
+    }
+    QString Guide() { return Control<QLabel>("IDC_GUIDE")->text(); }
+    bool ToolsEnabled(int id)
+    {
+        emit Frame()->ToolsMenu()->aboutToShow();
+        return Frame()->CommandAction(id)->isEnabled();
+    }
+    // Chooses a command the way a user does: the menu opens (its enabled states
+    // are brought up to date), then the item is triggered.
+    void Command(int id)
+    {
+        emit Frame()->ToolsMenu()->aboutToShow();
+        Frame()->CommandAction(id)->trigger();
+    }
+    void ScanAndRead()
+    {
+        View()->OnScan();
+        QVERIFY(Doc().HasDevice());
+    }
+
+    KvVirtualClock clock;
+    std::unique_ptr<tarnik::sim::SimulatedPort> sim;
+    std::unique_ptr<CVelmoraDocTemplate> docTemplate;
+    std::vector<int> dialogs;
+    std::vector<int> messages;
+    std::function<int(int)> answer;
+};
+
+bool IsRed(const QLabel* label)
+{
+    return label->palette().color(QPalette::Active, QPalette::WindowText) == kRed;
+}
+
+// Runs `check` on the next modal dialog that opens, once it is on screen.
+void OnNextModal(std::function<void(QWidget*)> act)
+{
+    auto* poll = new QTimer(QCoreApplication::instance());
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act)] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || !modal->isVisible()) return;
+        poll->stop();
+        poll->deleteLater();
+        act(modal);
+    });
+    poll->start();
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void frameTitleStyleAndMenus();
+    void toolsCommandsFollowTheDevice();
+    void formListsAndFirstRead();
+    void setRejectsBadAddressesAndSendsNothing();
+    void setWritesRecordAndReportsOutcome();
+    void transparentModesShowRedNotesAndLockControls();
+    void fixedPinModelShowsItsNoteInEveryMode();
+    void searchFindingNothingKeepsLastValues();
+    void failedSerialQueryDuringRefreshKeepsWindow();
+    void escapeDialogRemembersChoicesAndRetries();
+    void initializeRestoresFactorySettings();
+    void addressParsing();
+};
+
+void MainWindowTest::frameTitleStyleAndMenus()
+{
+    Rig rig;
+    CMainFrame* frame = rig.Frame();
+    QCOMPARE(frame->windowTitle(), QStringLiteral("Tarnik設定ユーティリティ"));
+    const Qt::WindowFlags flags = frame->windowFlags();
+    QVERIFY(flags & Qt::WindowMinimizeButtonHint);
+    QVERIFY(flags & Qt::WindowSystemMenuHint);
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    QVERIFY(flags & Qt::CustomizeWindowHint);
+    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(frame->minimumSize(), frame->maximumSize());
+    QVERIFY(frame->findChildren<QStatusBar*>().isEmpty());
+    QVERIFY(frame->findChildren<QToolBar*>().isEmpty());
+
+    // The frame fits the form, menu bar included, and nothing lies outside the form.
+    const QSize form = rig.View()->FormSize();
+    QCOMPARE(rig.View()->size(), form);
+    QCOMPARE(frame->height(), form.height() + frame->menuBar()->sizeHint().height());
+    for (QWidget* child : rig.View()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        QVERIFY2(rig.View()->rect().contains(child->geometry()), qPrintable(child->objectName()));
+    }
+
+    QStringList titles;
+    for (QAction* a : frame->menuBar()->actions()) titles << a->text();
+    QCOMPARE(titles, QStringList({QStringLiteral("ファイル(&F)"), QStringLiteral("編集(&E)"),
+                                  QStringLiteral("ツール(&T)"), QStringLiteral("ヘルプ(&H)")}));
+
+    // Framework commands: shortcut labels shown, the commands never available.
+    QCOMPARE(frame->CommandAction(ID_FILE_NEW_)->text(), QStringLiteral("新規作成(&N)\tCtrl+N"));
+    QCOMPARE(frame->CommandAction(ID_EDIT_PASTE)->text(), QStringLiteral("貼り付け(&P)\tCtrl+V"));
+    QCOMPARE(frame->CommandAction(ID_FILE_PRINT_PREVIEW_)->text(), QStringLiteral("印刷ﾌﾟﾚﾋﾞｭｰ(&V)"));
+    for (int id : {ID_FILE_NEW_, ID_FILE_OPEN_, ID_FILE_SAVE_, ID_FILE_SAVE_AS_, ID_FILE_PRINT_, ID_FILE_PRINT_PREVIEW_,
+                   ID_FILE_PRINT_SETUP_, ID_FILE_MRU_FILE1, ID_EDIT_UNDO, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE}) {
+        QVERIFY2(!frame->CommandAction(id)->isEnabled(), qPrintable(QString::number(id)));
+        QVERIFY(frame->CommandAction(id)->shortcut().isEmpty());
+    }
+    QCOMPARE(frame->CommandAction(ID_APP_EXIT)->text(), QStringLiteral("Tarnik設定ユーティリティの終了(&X)"));
+
+    // The 動作モード sub-menu holds the three mode commands and, after a separator, the escape.
+    auto* mode = qobject_cast<QMenu*>(frame->CommandAction(ID_MODE_TRANSPARENT_MASTER)->parent());
+    QVERIFY(mode != nullptr);
+    QCOMPARE(mode->title(), QStringLiteral("動作モード"));
+    QStringList modeItems;
+    for (QAction* a : mode->actions()) modeItems << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    QCOMPARE(modeItems, QStringList({QStringLiteral("透過モード（マスター）に設定..."),
+                                     QStringLiteral("透過モード（スレーブ）に設定..."),
+                                     QStringLiteral("透過モード設定を取り消す..."), QStringLiteral("-"),
+                                     QStringLiteral("透過モード脱出")}));
+
+    // About goes through the host as dialog 100; closing asks nothing and sends nothing.
+    frame->CommandAction(ID_APP_ABOUT)->trigger();
+    QCOMPARE(rig.dialogs, std::vector<int>{IDD_ABOUTBOX});
+    const std::size_t heard = rig.Module().Log().size();
+    frame->CommandAction(ID_APP_EXIT)->trigger();
+    QVERIFY(!frame->isVisible());
+    QCOMPARE(rig.dialogs.size(), std::size_t{1});
+    QCOMPARE(rig.Module().Log().size(), heard);
+}
+
+void MainWindowTest::toolsCommandsFollowTheDevice()
+{
+    Rig rig;
+    const int device[] = {ID_TOOLS_INITIALIZE, ID_MODE_TRANSPARENT_MASTER, ID_MODE_TRANSPARENT_SLAVE,
+                          ID_MODE_CANCEL_TRANSPARENT};
+    for (int id : device) QVERIFY(!rig.ToolsEnabled(id));
+    QVERIFY(rig.ToolsEnabled(ID_MODE_ESCAPE_TRANSPARENT));
+    QVERIFY(rig.Frame()->CommandAction(ID_APP_ABOUT)->isEnabled());
+
+    rig.ScanAndRead();
+    for (int id : device) QVERIFY(rig.ToolsEnabled(id));
+    QVERIFY(rig.ToolsEnabled(ID_MODE_ESCAPE_TRANSPARENT));
+    QCOMPARE(rig.Frame()->windowTitle(), QStringLiteral("Tarnik設定ユーティリティ"));
+
+    // A later search that finds nothing takes them away again.
+    rig.Module().InjectFault(MakeFault(FaultKind::Silence, -1));
+    rig.View()->OnScan();
+    QCOMPARE(rig.messages, std::vector<int>{IDS_DEVICE_NOT_FOUND});
+    for (int id : device) QVERIFY(!rig.ToolsEnabled(id));
+    QVERIFY(rig.ToolsEnabled(ID_MODE_ESCAPE_TRANSPARENT));
+}
+
+void MainWindowTest::formListsAndFirstRead()
+{
+    ModuleConfig config;
+    config.line = {38400, '7', 'O', '2'};
+    config.serialNumber = 4567;
+    Rig rig(config);
+    rig.Module().MutableRunning().frequency = 0;
+    rig.Module().MutableRunning().address = 42;
+    rig.Module().MutableRunning().pins[0] = '2';
+    rig.Module().MutableRunning().pins[3] = '1';
+
+    // Before the first search: scan guide, COM1, placeholders, lists without a selection, all disabled.
+    auto* frequency = rig.Control<QComboBox>("IDC_FREQUENCY");
+    QCOMPARE(rig.Guide(), LoadKvString(IDS_GUIDE_SCAN));
+    QCOMPARE(rig.Control<QComboBox>("IDC_COM_PORT")->currentText(), QStringLiteral("COM1"));
+    QCOMPARE(rig.Control<QComboBox>("IDC_COM_PORT")->itemText(19), QStringLiteral("COM20"));
+    QCOMPARE(rig.Control<QLabel>("IDC_SERIAL_NUMBER")->text(), QStringLiteral("000000000"));
+    QCOMPARE(rig.Control<QLabel>("IDC_VERSION")->text(), QStringLiteral("0.00.000"));
+    QCOMPARE(frequency->currentIndex(), -1);
+    QCOMPARE(rig.Control<QComboBox>("IDC_BAUD_RATE")->currentIndex(), -1);
+    QVERIFY(!rig.Control<QPushButton>("IDC_SET")->isEnabled());
+    QVERIFY(!frequency->isEnabled());
+    QVERIFY(rig.Control<QPushButton>("IDC_SCAN")->isEnabled());
+
+    QCOMPARE(frequency->count(), 76);
+    QCOMPARE(frequency->itemText(0), QStringLiteral("2405"));
+    QCOMPARE(frequency->itemText(75), QStringLiteral("2480"));
+    for (int i = 0; i < 76; ++i) QCOMPARE(frequency->itemText(i).toInt(), 2405 + i);
+    QCOMPARE(rig.Control<QLineEdit>("IDC_ADDRESS")->maxLength(), 4);
+    QCOMPARE(rig.Control<QComboBox>("IDC_PIN_56")->count(), 2);
+
+    rig.ScanAndRead();
+    QCOMPARE(rig.Guide(), LoadKvString(IDS_GUIDE_EDIT));
+    QCOMPARE(frequency->currentText(), QStringLiteral("2405"));
+    QCOMPARE(rig.Control<QLabel>("IDC_SERIAL_NUMBER")->text(), QStringLiteral("000004567"));
+    QCOMPARE(rig.Control<QLabel>("IDC_VERSION")->text(), QStringLiteral("1.00.003"));
+    QCOMPARE(rig.Control<QLineEdit>("IDC_ADDRESS")->text(), QStringLiteral("42"));
+    QCOMPARE(rig.Control<QComboBox>("IDC_BAUD_RATE")->currentText(), QStringLiteral("38400"));
+    QCOMPARE(rig.Control<QComboBox>("IDC_DATA_BITS")->currentText(), QStringLiteral("7"));
+    QCOMPARE(rig.Control<QComboBox>("IDC_PARITY")->currentText(), QStringLiteral("奇数"));
+    QCOMPARE(rig.Control<QComboBox>("IDC_STOP_BITS")->currentText(), QStringLiteral("2"));
+    QCOMPARE(rig.Control<QComboBox>("IDC_PIN_12")->currentText(), QStringLiteral("アナログ入力"));
+    QCOMPARE(rig.Control<QComboBox>("IDC_PIN_34")->currentText(), QStringLiteral("デジタル入力"));
+    QCOMPARE(rig.Control<QComboBox>("IDC_PIN_78")->currentText(), QStringLiteral("デジタル出力"));
+    QVERIFY(rig.Control<QPushButton>("IDC_SET")->isEnabled());
+    QVERIFY(rig.Control<QLineEdit>("IDC_ADDRESS")->isEnabled());
+    QVERIFY(rig.Control<QComboBox>("IDC_PIN_78")->isEnabled());
+    QVERIFY(rig.Control<QLabel>("IDC_MODE_NOTE")->text().isEmpty());
+    QVERIFY(rig.Control<QLabel>("IDC_PIN_NOTE")->text().isEmpty());
+
+    // The controls go into the record by their item data, the frequency by its index.
+    frequency->setCurrentIndex(75);
+    rig.Control<QComboBox>("IDC_PARITY")->setCurrentIndex(1);
+    rig.Control<QComboBox>("IDC_PIN_34")->setCurrentIndex(2);
+    rig.View()->StoreControlsToDocument();
+    QCOMPARE(int(rig.Doc().settings.frequencyIndex), 75);
+    QCOMPARE(rig.Doc().settings.parity, int('E'));
+    QCOMPARE(rig.Doc().settings.baudRate, 38400);
+    QCOMPARE(rig.Doc().settings.pinFunctions[0], int('2'));
+    QCOMPARE(rig.Doc().settings.pinFunctions[1], int('2'));
+    QCOMPARE(rig.Doc().settings.pinFunctions[3], int('1'));
+    QCOMPARE(CVelmoraView::FindItemByData(rig.Control<QComboBox>("IDC_BAUD_RATE"), 57600), 6);
+    QCOMPARE(CVelmoraView::FindItemByData(rig.Control<QComboBox>("IDC_PIN_78"), '2'), -1);
+}
+
+void MainWindowTest::setRejectsBadAddressesAndSendsNothing()
+{
+    Rig rig;
+    rig.ScanAndRead();
+    auto* address = rig.Control<QLineEdit>("IDC_ADDRESS");
+    const std::size_t heard = rig.Module().Log().size();
+
+    address->clear();
+    QTest::mouseClick(rig.Control<QPushButton>("IDC_SET"), Qt::LeftButton);
+    QCOMPARE(rig.messages, std::vector<int>{IDS_BAD_ADDRESS});
+    QVERIFY(rig.dialogs.empty());
+    QCOMPARE(rig.Module().Log().size(), heard);
+
+    // The edit takes digits only, four at most.
+    address->clear();
+    QTest::keyClicks(address, QStringLiteral("-1a2345"));
+    QCOMPARE(address->text(), QStringLiteral("1234"));
+
+    // 0 and 9999 pass to the confirmation; cancelling it sends nothing either.
+    rig.answer = [](int) { return IDCANCEL; };
+    for (const char* text : {"0", "9999"}) {
+        rig.dialogs.clear();
+        address->setText(QString::fromLatin1(text));
+        rig.View()->OnSet();
+        QCOMPARE(rig.dialogs, std::vector<int>{IDD_SET_CONFIRM});
+    }
+    QCOMPARE(rig.messages.size(), std::size_t{1});
+    QCOMPARE(rig.Module().Log().size(), heard);
+}
+
+void MainWindowTest::setWritesRecordAndReportsOutcome()
+{
+    Rig rig;
+    rig.ScanAndRead();
+
+    // The module's stored mode changes behind the program's back: only a re-read shows it.
+    rig.Module().MutableStored().mode = 1;
+
+    // "閉じる" in dialog 140: written, no re-read, the edits stay, the guide says done.
+    rig.Control<QComboBox>("IDC_FREQUENCY")->setCurrentIndex(10);
+    rig.Control<QLineEdit>("IDC_ADDRESS")->setText(QStringLiteral("1234"));
+    rig.Control<QComboBox>("IDC_PIN_56")->setCurrentIndex(1);
+    rig.answer = [](int id) { return id == IDD_SET_DONE ? IDCANCEL : IDOK; };
+    rig.View()->OnSet();
+    QCOMPARE(rig.dialogs, (std::vector<int>{IDD_SET_CONFIRM, IDD_SET_DONE}));
+    QCOMPARE(rig.Module().Running().frequency, 10);
+    QCOMPARE(rig.Module().Stored().frequency, 10);
+    QCOMPARE(rig.Module().Running().address, 1234);
+    QCOMPARE(rig.Module().Stored().pins[2], '1');
+    QCOMPARE(rig.Guide(), LoadKvString(IDS_SET_DONE));
+    QVERIFY(rig.Control<QLabel>("IDC_MODE_NOTE")->text().isEmpty());
+
+    // "再読み込み": the values come back from the module and the guide still says done.
+    rig.dialogs.clear();
+    rig.answer = [](int) { return IDOK; };
+    rig.View()->OnSet();
+    QCOMPARE(rig.dialogs, (std::vector<int>{IDD_SET_CONFIRM, IDD_SET_DONE}));
+    QCOMPARE(rig.Control<QLineEdit>("IDC_ADDRESS")->text(), QStringLiteral("1234"));
+    QCOMPARE(rig.Control<QLabel>("IDC_MODE_NOTE")->text(), LoadKvString(IDS_MODE_MASTER));
+    QCOMPARE(rig.Guide(), LoadKvString(IDS_SET_DONE));
+
+    // A write the module does not answer: error dialog 139, and the guide does not
+    // claim success (it keeps the editing guide a refresh put there).
+    rig.View()->RefreshFromDocument();
+    QCOMPARE(rig.Guide(), LoadKvString(IDS_GUIDE_EDIT));
+    rig.Module().InjectFault(MakeFault(FaultKind::Silence, -1, "SAD"));
+    rig.dialogs.clear();
+    rig.View()->OnSet();
+    QCOMPARE(rig.dialogs, (std::vector<int>{IDD_SET_CONFIRM, IDD_SET_ERROR}));
+    QCOMPARE(rig.Guide(), LoadKvString(IDS_GUIDE_EDIT));
+}
+
+void MainWindowTest::transparentModesShowRedNotesAndLockControls()
+{
+    Rig rig;
+    rig.ScanAndRead();
+    auto* modeNote = rig.Control<QLabel>("IDC_MODE_NOTE");
+    auto* pinNote = rig.Control<QLabel>("IDC_PIN_NOTE");
+    QVERIFY(IsRed(modeNote));
+    QVERIFY(IsRed(pinNote));
+    QVERIFY(!IsRed(rig.Control<QLabel>("IDC_GUIDE")));
+
+    rig.Control<QComboBox>("IDC_FREQUENCY")->setCurrentIndex(20);
+    rig.Command(ID_MODE_TRANSPARENT_MASTER);
+    QVERIFY(!rig.dialogs.empty());
+    QCOMPARE(rig.dialogs.front(), IDD_MASTER_MODE);
+    QCOMPARE(rig.Module().Stored().mode, 1);
+    QCOMPARE(rig.Module().Stored().frequency, 20);  // the controls went with the switch
+    QCOMPARE(modeNote->text(), LoadKvString(IDS_MODE_MASTER));
+    QCOMPARE(pinNote->text(), LoadKvString(IDS_PINS_LOCKED_TRANSPARENT));
+    QVERIFY(!rig.Control<QLineEdit>("IDC_ADDRESS")->isEnabled());
+    for (const char* pin : {"IDC_PIN_12", "IDC_PIN_34", "IDC_PIN_56", "IDC_PIN_78"})
+        QVERIFY(!rig.Control<QComboBox>(pin)->isEnabled());
+    for (const char* list : {"IDC_FREQUENCY", "IDC_BAUD_RATE", "IDC_DATA_BITS", "IDC_PARITY", "IDC_STOP_BITS"})
+        QVERIFY(rig.Control<QComboBox>(list)->isEnabled());
+    QVERIFY(rig.Control<QPushButton>("IDC_SET")->isEnabled());
+
+    rig.Command(ID_MODE_TRANSPARENT_SLAVE);
+    QCOMPARE(modeNote->text(), LoadKvString(IDS_MODE_SLAVE));
+    QCOMPARE(pinNote->text(), LoadKvString(IDS_PINS_LOCKED_TRANSPARENT));
+
+    // Cancelled before a power cycle: standard mode, notes empty, controls open again.
+    rig.Command(ID_MODE_CANCEL_TRANSPARENT);
+    QVERIFY(!rig.dialogs.empty());
+    QCOMPARE(rig.dialogs.back(), IDD_STANDARD_MODE);
+    QVERIFY(modeNote->text().isEmpty());
+    QVERIFY(pinNote->text().isEmpty());
+    QVERIFY(rig.Control<QLineEdit>("IDC_ADDRESS")->isEnabled());
+    QVERIFY(rig.Control<QComboBox>("IDC_PIN_12")->isEnabled());
+}
+
+void MainWindowTest::fixedPinModelShowsItsNoteInEveryMode()
+{
+    ModuleConfig config;
+    config.fixedPins = true;
+    Rig rig(config);
+    rig.ScanAndRead();
+    auto* pinNote = rig.Control<QLabel>("IDC_PIN_NOTE");
+    QCOMPARE(pinNote->text(), LoadKvString(IDS_PINS_FIXED_MODEL));
+    QVERIFY(!rig.Control<QComboBox>("IDC_PIN_12")->isEnabled());
+    QVERIFY(rig.Control<QLineEdit>("IDC_ADDRESS")->isEnabled());
+
+    rig.View()->OnTransparentMaster();
+    QCOMPARE(rig.Control<QLabel>("IDC_MODE_NOTE")->text(), LoadKvString(IDS_MODE_MASTER));
+    QCOMPARE(pinNote->text(), LoadKvString(IDS_PINS_FIXED_MODEL));
+    QVERIFY(!rig.Control<QComboBox>("IDC_PIN_34")->isEnabled());
+}
+
+void MainWindowTest::searchFindingNothingKeepsLastValues()
+{
+    ModuleConfig config;
+    config.serialNumber = 987654321;
+    Rig rig(config);
+    rig.ScanAndRead();
+    rig.View()->OnTransparentMaster();
+    const QString address = rig.Control<QLineEdit>("IDC_ADDRESS")->text();
+
+    rig.Module().InjectFault(MakeFault(FaultKind::Silence, -1));
+    rig.messages.clear();
+    QTest::mouseClick(rig.Control<QPushButton>("IDC_SCAN"), Qt::LeftButton);
+    QCOMPARE(rig.messages, std::vector<int>{IDS_DEVICE_NOT_FOUND});
+    QVERIFY(!rig.Doc().HasDevice());
+    QCOMPARE(rig.Guide(), LoadKvString(IDS_GUIDE_SCAN));
+    QCOMPARE(rig.Control<QLabel>("IDC_SERIAL_NUMBER")->text(), QStringLiteral("987654321"));
+    QCOMPARE(rig.Control<QLineEdit>("IDC_ADDRESS")->text(), address);
+    QCOMPARE(rig.Control<QLabel>("IDC_MODE_NOTE")->text(), LoadKvString(IDS_MODE_MASTER));
+    QCOMPARE(rig.Control<QLabel>("IDC_PIN_NOTE")->text(), LoadKvString(IDS_PINS_LOCKED_TRANSPARENT));
+    QVERIFY(!rig.Control<QPushButton>("IDC_SET")->isEnabled());
+    QVERIFY(!rig.Control<QComboBox>("IDC_FREQUENCY")->isEnabled());
+    QVERIFY(!rig.Control<QLabel>("IDC_SERIAL_NUMBER")->isEnabled());
+    // The window takes input again; the search's own controls never went grey.
+    QVERIFY(rig.View()->isEnabled());
+    QVERIFY(rig.Control<QPushButton>("IDC_SCAN")->isEnabled());
+    QVERIFY(rig.Control<QComboBox>("IDC_COM_PORT")->isEnabled());
+}
+
+void MainWindowTest::failedSerialQueryDuringRefreshKeepsWindow()
+{
+    Rig rig;
+    rig.ScanAndRead();
+    rig.Control<QLineEdit>("IDC_ADDRESS")->setText(QStringLiteral("55"));  // an edit in progress
+
+    for (FaultKind kind : {FaultKind::Silence, FaultKind::NonNumericMan}) {
+        rig.dialogs.clear();
+        rig.Module().InjectFault(MakeFault(kind, 1, "MAN"));
+        rig.Host().UpdateAllViews();
+        QCOMPARE(rig.dialogs, std::vector<int>{IDD_COMM_ERROR});
+        QCOMPARE(rig.Control<QLineEdit>("IDC_ADDRESS")->text(), QStringLiteral("55"));
+        QCOMPARE(rig.Control<QLabel>("IDC_SERIAL_NUMBER")->text(), QStringLiteral("123456789"));
+        QVERIFY(rig.Control<QPushButton>("IDC_SET")->isEnabled());
+    }
+    // The module answers again: the next refresh shows the module's values.
+    rig.dialogs.clear();
+    rig.Host().UpdateAllViews();
+    QVERIFY(rig.dialogs.empty());
+    QCOMPARE(rig.Control<QLineEdit>("IDC_ADDRESS")->text(), QStringLiteral("0"));
+}
+
+void MainWindowTest::escapeDialogRemembersChoicesAndRetries()
+{
+    Rig rig;
+    const std::size_t heard = rig.Module().Log().size();
+    struct Shown {
+        QString baud, data, parity, stop;
+    };
+    std::vector<Shown> shown;
+    auto answerEscape = [&shown](std::function<void(QWidget*)> then) {
+        OnNextModal([&shown, then](QWidget* dialog) {
+            auto list = [dialog](int id) {
+                return dialog->findChild<QComboBox*>(QStringLiteral("IDC_%1").arg(id));
+            };
+            shown.push_back({list(IDC_BAUD_RATE)->currentText(), list(IDC_DATA_BITS)->currentText(),
+                             list(IDC_PARITY)->currentText(), list(IDC_STOP_BITS)->currentText()});
+            then(dialog);
+        });
+    };
+    auto click = [](QWidget* dialog, const char* button) {
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
+    };
+
+    // First opening: the defaults. Pick other values and cancel.
+    answerEscape([&click](QWidget* dialog) {
+        auto list = [dialog](int id) { return dialog->findChild<QComboBox*>(QStringLiteral("IDC_%1").arg(id)); };
+        list(IDC_BAUD_RATE)->setCurrentText(QStringLiteral("19200"));
+        list(IDC_DATA_BITS)->setCurrentText(QStringLiteral("7"));
+        list(IDC_PARITY)->setCurrentText(QStringLiteral("偶数"));
+        list(IDC_STOP_BITS)->setCurrentText(QStringLiteral("2"));
+        click(dialog, "button2");
+    });
+    rig.Command(ID_MODE_ESCAPE_TRANSPARENT);
+    QCOMPARE(shown.size(), std::size_t{1});
+    QCOMPARE(shown[0].baud, QStringLiteral("9600"));
+    QCOMPARE(shown[0].data, QStringLiteral("8"));
+    QCOMPARE(shown[0].parity, QStringLiteral("なし"));
+    QCOMPARE(shown[0].stop, QStringLiteral("1"));
+    QCOMPARE(rig.Module().Log().size(), heard);
+    QVERIFY(rig.dialogs.empty());
+
+    // Second opening shows the cancelled choice. Send at it (the module is not in
+    // transparent mode and does not answer there), choose 再試行, then cancel the
+    // escape dialog the retry opens: nothing more is sent.
+    answerEscape([&click](QWidget* dialog) { click(dialog, "button1"); });
+    rig.answer = [&](int id) {
+        if (id == IDD_ESCAPE_FAILED) answerEscape([&click](QWidget* dialog) { click(dialog, "button2"); });
+        return IDOK;
+    };
+    rig.View()->OnEscapeTransparent();
+    QCOMPARE(shown.size(), std::size_t{3});
+    for (std::size_t i = 1; i < 3; ++i) {
+        QCOMPARE(shown[i].baud, QStringLiteral("19200"));
+        QCOMPARE(shown[i].data, QStringLiteral("7"));
+        QCOMPARE(shown[i].parity, QStringLiteral("偶数"));
+        QCOMPARE(shown[i].stop, QStringLiteral("2"));
+    }
+    QCOMPARE(rig.dialogs, std::vector<int>{IDD_ESCAPE_FAILED});
+    QVERIFY(rig.Doc().HasDevice());  // an escape attempt leaves a device object behind
+
+    // A module in transparent mode at 9600 8N1, powered up just now: the escape works,
+    // dialog 151 follows and the settings are read.
+    rig.Module().MutableStored().mode = 1;
+    rig.Module().PowerCycle();
+    QVERIFY(rig.Module().Transparent());
+    rig.dialogs.clear();
+    answerEscape([&click](QWidget* dialog) {
+        dialog->findChild<QComboBox*>(QStringLiteral("IDC_%1").arg(IDC_BAUD_RATE))->setCurrentText(QStringLiteral("9600"));
+        dialog->findChild<QComboBox*>(QStringLiteral("IDC_%1").arg(IDC_DATA_BITS))->setCurrentText(QStringLiteral("8"));
+        dialog->findChild<QComboBox*>(QStringLiteral("IDC_%1").arg(IDC_PARITY))->setCurrentText(QStringLiteral("なし"));
+        dialog->findChild<QComboBox*>(QStringLiteral("IDC_%1").arg(IDC_STOP_BITS))->setCurrentText(QStringLiteral("1"));
+        click(dialog, "button1");
+    });
+    rig.View()->OnEscapeTransparent();
+    QVERIFY(!rig.Module().Transparent());
+    QCOMPARE(rig.dialogs, std::vector<int>{IDD_ESCAPE_DONE});
+    QCOMPARE(rig.Guide(), LoadKvString(IDS_GUIDE_EDIT));
+}
+
+void MainWindowTest::initializeRestoresFactorySettings()
+{
+    ModuleConfig config;
+    config.line = {57600, '8', 'N', '2'};
+    Rig rig(config);
+    rig.ScanAndRead();
+    rig.Module().MutableRunning().frequency = 33;
+    rig.Module().MutableStored().frequency = 33;
+
+    // Cancelled: nothing sent.
+    const std::size_t heard = rig.Module().Log().size();
+    rig.answer = [](int) { return IDCANCEL; };
+    rig.Command(ID_TOOLS_INITIALIZE);
+    QCOMPARE(rig.dialogs, std::vector<int>{IDD_INIT_CONFIRM});
+    QCOMPARE(rig.Module().Log().size(), heard);
+
+    rig.answer = nullptr;
+    rig.clock.ResetSlept();
+    rig.View()->OnInitializeDevice();
+    QVERIFY(rig.clock.Slept() >= std::chrono::milliseconds(1200));  // the restart wait
+    QVERIFY(rig.Doc().HasDevice());
+    QCOMPARE(rig.Control<QComboBox>("IDC_BAUD_RATE")->currentText(), QStringLiteral("9600"));
+    QCOMPARE(rig.Control<QComboBox>("IDC_STOP_BITS")->currentText(), QStringLiteral("1"));
+    QCOMPARE(rig.Control<QComboBox>("IDC_FREQUENCY")->currentIndex(), tarnik::sim::FactoryBank().frequency);
+}
+
+void MainWindowTest::addressParsing()
+{
+    int address = -1;
+    QVERIFY(ParseAddressText(QStringLiteral("0"), address) && address == 0);
+    QVERIFY(ParseAddressText(QStringLiteral("9999"), address) && address == 9999);
+    QVERIFY(ParseAddressText(QStringLiteral("  12x"), address) && address == 12);
+    QVERIFY(ParseAddressText(QStringLiteral("0042"), address) && address == 42);
+    QVERIFY(!ParseAddressText(QString(), address));
+    QVERIFY(!ParseAddressText(QStringLiteral("   "), address));
+    QVERIFY(!ParseAddressText(QStringLiteral("10000"), address));
+    QVERIFY(!ParseAddressText(QStringLiteral("-1"), address));
+    QVERIFY(!ParseAddressText(QStringLiteral("42949672960"), address));
+}
+
+int main(int argc, char** argv)
+{
+    CVelmoraApp app(argc, argv);
+    MainWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "mainwindow_test.moc"

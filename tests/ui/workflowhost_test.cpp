@@ -1,0 +1,353 @@
+// The Qt side of the workflows: progress windows on screen while the thread
+// blocks, message boxes, the wait cursor, input that arrives during a workflow,
+// the guard at the event loop, and the serial devices offered in the port list.
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWindow>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "CMainFrame.h"
+#include "CVelmoraApp.h"
+#include "CVelmoraDoc.h"
+#include "CVelmoraDocTemplate.h"
+#include "CVelmoraView.h"
+#include "Dialogs.h"
+#include "KvClock.h"
+#include "KvExceptions.h"
+#include "QtWorkflowHost.h"
+#include "ResourceIds.h"
+#include "SerialPortList.h"
+#include "SerialSettings.h"
+#include "StringTable.h"
+#include "TarnikSim.h"
+
+namespace {
+
+struct Rig {
+    explicit Rig(tarnik::sim::ModuleConfig config = {})
+        : sim(std::make_unique<tarnik::sim::SimulatedPort>("COM1", config, clock, true)),
+          docTemplate(std::make_unique<CVelmoraDocTemplate>(clock))
+    {
+        Host().dialogAnswerer = [this](int id) {
+            dialogs.push_back(id);
+            return answer;
+        };
+        Host().messageAnswerer = [this](int id) { messages.push_back(id); };
+        docTemplate->OpenDocumentFile();
+        docTemplate->Frame()->show();
+    }
+    ~Rig()
+    {
+        docTemplate.reset();
+        sim.reset();
+    }
+    QtWorkflowHost& Host() { return docTemplate->Host(); }
+    CVelmoraView* View() { return docTemplate->View(); }
+    QPushButton* SetButton() { return View()->findChild<QPushButton*>(QStringLiteral("IDC_SET")); }
+    // Requests heard that begin with `prefix` ("+SAD:" is an address write).
+    int Requests(const char* prefix)
+    {
+        int n = 0;
+        for (const auto& exchange : sim->module().Log()) n += exchange.request.rfind(prefix, 0) == 0;
+        return n;
+    }
+
+    KvVirtualClock clock;
+    std::unique_ptr<tarnik::sim::SimulatedPort> sim;
+    std::unique_ptr<CVelmoraDocTemplate> docTemplate;
+    std::vector<int> dialogs;
+    std::vector<int> messages;
+    int answer = IDCANCEL;
+};
+
+// Queues a click (mouse, then the space key) on a button as the window system
+// would hand it over later: posted, not delivered yet.
+void PostClick(QPushButton* button)
+{
+    const QPointF at = QRectF(button->rect()).center();
+    const QPointF global = button->mapToGlobal(at);
+    QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
+                                                        Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
+                                                        Qt::NoButton, Qt::NoModifier));
+}
+
+void PostSpaceKey(QPushButton* button)
+{
+    QCoreApplication::postEvent(button, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")));
+    QCoreApplication::postEvent(button, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")));
+}
+
+void OnNextModal(std::function<void(QWidget*)> act)
+{
+    auto* poll = new QTimer(QCoreApplication::instance());
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act)] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || !modal->isVisible()) return;
+        poll->stop();
+        poll->deleteLater();
+        act(modal);
+    });
+    poll->start();
+}
+
+class Thrower : public QObject {
+public:
+    std::function<void()> toThrow;
+
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::User) toThrow();
+        return QObject::event(e);
+    }
+};
+
+}  // namespace
+
+class WorkflowHostTest : public QObject {
+    Q_OBJECT
+private slots:
+    void progressWindowsShowEachCandidateWhileTheScanBlocks();
+    void messagesAndDialogsAreRealModalWindows();
+    void clickQueuedDuringWorkflowDoesNotFireAfterwards();
+    void inputDuringWorkflowReachesOnlyItsModalDialogs();
+    void guardAtEventLoopReportsAndCarriesOn();
+    void portListOffersSerialDevices();
+};
+
+void WorkflowHostTest::progressWindowsShowEachCandidateWhileTheScanBlocks()
+{
+    tarnik::sim::ModuleConfig config;
+    config.line = {19200, '8', 'E', '1'};
+    Rig rig(config);
+    QStringList texts;
+    int unexposed = 0, enabled = 0, withoutWaitCursor = 0, loadingShown = 0;
+    rig.Host().progressPainted = [&](int id, QDialog* window) {
+        if (!window->isVisible() || window->windowHandle() == nullptr || !window->windowHandle()->isExposed())
+            ++unexposed;
+        if (window->isEnabled()) ++enabled;
+        if (QGuiApplication::overrideCursor() == nullptr ||
+            QGuiApplication::overrideCursor()->shape() != Qt::WaitCursor)
+            ++withoutWaitCursor;
+        if (id == IDD_LOADING) ++loadingShown;
+        if (id == IDD_SCAN) {
+            auto* line = window->findChild<QLabel*>(QStringLiteral("IDC_%1").arg(IDC_SCAN_SETTINGS));
+            QVERIFY(line != nullptr);
+            // The layout's placeholder never shows; the window is blank until the first candidate.
+            if (!line->text().isEmpty()) texts << line->text();
+        }
+    };
+    rig.View()->OnScan();
+
+    QCOMPARE(unexposed, 0);
+    QCOMPARE(enabled, 0);
+    QCOMPARE(withoutWaitCursor, 0);
+    QCOMPARE(loadingShown, 1);
+    // One line per candidate tried, fastest first, ending on the module's own settings.
+    QVERIFY(texts.size() > 2);
+    QCOMPARE(texts.front(), QString::fromLatin1(FormatSerialSettings({57600, '7', 'N', '1'}).CStr()));
+    QCOMPARE(texts.back(), QString::fromLatin1(FormatSerialSettings({19200, '8', 'E', '1'}).CStr()));
+    QCOMPARE(texts.removeDuplicates(), 0);
+    // Afterwards: windows gone, cursor back, the window takes input.
+    QVERIFY(rig.Host().ProgressWindow(IDD_SCAN) == nullptr);
+    QVERIFY(rig.Host().ProgressWindow(IDD_LOADING) == nullptr);
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    QVERIFY(rig.View()->isEnabled());
+
+    // The restart wait after an initialisation sleeps on the program's clock.
+    rig.clock.ResetSlept();
+    rig.Host().Sleep(1200);
+    QCOMPARE(rig.clock.Slept(), std::chrono::microseconds(1200000));
+}
+
+void WorkflowHostTest::messagesAndDialogsAreRealModalWindows()
+{
+    Rig rig;
+    rig.Host().messageAnswerer = nullptr;
+    rig.Host().dialogAnswerer = nullptr;
+    QWidget* frame = rig.docTemplate->Frame();
+
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QWidget* owner = nullptr;
+    OnNextModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        QVERIFY(box != nullptr);
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        owner = box->parentWidget();
+        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    });
+    rig.Host().ShowMessage(IDS_BAD_ADDRESS);
+    QCOMPARE(title, QStringLiteral("Tarnik設定ユーティリティ"));
+    QCOMPARE(text, LoadKvString(IDS_BAD_ADDRESS));
+    QCOMPARE(icon, QMessageBox::Warning);
+    QCOMPARE(owner, frame);
+
+    // A confirmation by its number: the dialog of that number, over the main window;
+    // the Escape key answers Cancel.
+    QString name;
+    OnNextModal([&](QWidget* modal) {
+        name = modal->objectName();
+        owner = modal->parentWidget();
+        QTest::keyClick(modal, Qt::Key_Escape);
+    });
+    QCOMPARE(rig.Host().RunDialog(IDD_SET_CONFIRM), IDCANCEL);
+    QCOMPARE(name, QStringLiteral("IDD_%1").arg(IDD_SET_CONFIRM));
+    QCOMPARE(owner, frame);
+}
+
+void WorkflowHostTest::clickQueuedDuringWorkflowDoesNotFireAfterwards()
+{
+    Rig rig;
+    rig.View()->OnScan();
+    QPushButton* set = rig.SetButton();
+    QVERIFY(set->isEnabled());
+
+    // Outside a workflow a queued click and a queued space key do reach 設定
+    // (which asks for confirmation; answered with Cancel).
+    PostClick(set);
+    QCoreApplication::processEvents();
+    PostSpaceKey(set);
+    set->setFocus();
+    QCoreApplication::processEvents();
+    QCOMPARE(rig.dialogs, (std::vector<int>{IDD_SET_CONFIRM, IDD_SET_CONFIRM}));
+
+    // The same input made while a scan and the read after it block the thread:
+    // nothing of it acts once they are over.
+    rig.dialogs.clear();
+    rig.answer = IDOK;
+    int posted = 0;
+    rig.Host().progressPainted = [&](int id, QDialog*) {
+        if (id == IDD_SCAN && posted == 0) {
+            PostClick(set);
+            ++posted;
+        } else if (id == IDD_LOADING) {
+            PostClick(set);
+            PostSpaceKey(set);
+            ++posted;
+        }
+    };
+    const int writesBefore = rig.Requests("+SAD:");
+    QTest::mouseClick(rig.View()->findChild<QPushButton*>(QStringLiteral("IDC_SCAN")), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    QVERIFY(rig.dialogs.empty());
+    QCOMPARE(rig.Requests("+SAD:"), writesBefore);
+    QCOMPARE(posted, 2);
+    QVERIFY(!WorkflowInputBlocker::Active());
+}
+
+void WorkflowHostTest::inputDuringWorkflowReachesOnlyItsModalDialogs()
+{
+    Rig rig;
+    rig.View()->OnScan();
+    QPushButton* set = rig.SetButton();
+    QSignalSpy clicks(set, &QPushButton::clicked);
+    {
+        WorkflowInputBlocker blocker;
+        QVERIFY(WorkflowInputBlocker::Active());
+        QTest::mouseClick(set, Qt::LeftButton);
+        QCOMPARE(clicks.count(), 0);
+
+        // A dialog the workflow opens takes clicks and keys, its lists' pop-ups included.
+        bool listOpened = false;
+        bool listTookKey = false;
+        OnNextModal([&](QWidget* modal) {
+            QTest::mouseClick(set, Qt::LeftButton);  // still nothing for the window behind
+            if (auto* list = modal->findChild<QComboBox*>()) {
+                list->showPopup();
+                listOpened = list->view()->isVisible();
+                const int before = list->view()->currentIndex().row();
+                QTest::keyClick(list->view(), before == 0 ? Qt::Key_Down : Qt::Key_Up);
+                listTookKey = list->view()->currentIndex().row() != before;
+                list->hidePopup();
+            }
+            QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("button1")), Qt::LeftButton);
+        });
+        QCOMPARE(rig.View()->EscapeDialog()->DoModal(), IDOK);
+        QVERIFY(listOpened);
+        QVERIFY(listTookKey);
+        QCOMPARE(clicks.count(), 0);
+    }
+    QVERIFY(!WorkflowInputBlocker::Active());
+    QVERIFY(rig.dialogs.empty());
+    QTest::mouseClick(set, Qt::LeftButton);
+    QCOMPARE(clicks.count(), 1);
+}
+
+void WorkflowHostTest::guardAtEventLoopReportsAndCarriesOn()
+{
+    auto* app = qobject_cast<CVelmoraApp*>(QCoreApplication::instance());
+    QVERIFY(app != nullptr);
+    const int before = app->UnhandledFailures();
+
+    Thrower thrower;
+    const std::vector<std::function<void()>> failures = {
+        [] { throw KvConduitReadException(); },
+        [] { throw KvNAKParameterException(KvString("*NAK:03\r\n")); },
+        [] { throw KvStringFormatException(KvString("XXXXXXXXX")); },
+    };
+    for (const auto& failure : failures) {
+        QString shown;
+        OnNextModal([&shown](QWidget* modal) {
+            shown = modal->objectName();
+            QTest::keyClick(modal, Qt::Key_Escape);
+        });
+        thrower.toThrow = failure;
+        QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
+        QCoreApplication::processEvents();
+        QCOMPARE(shown, QStringLiteral("IDD_%1").arg(IDD_COMM_ERROR));
+    }
+    QCOMPARE(app->UnhandledFailures(), before + 3);
+
+    // Events go on being delivered afterwards.
+    bool delivered = false;
+    QTimer::singleShot(0, [&delivered] { delivered = true; });
+    QTRY_VERIFY(delivered);
+}
+
+void WorkflowHostTest::portListOffersSerialDevices()
+{
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QDir dir(root.path());
+    QVERIFY(dir.mkpath(QStringLiteral("serial/by-id")));
+    for (const char* name : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0", "ttyAMA0", "rfcomm1", "tty1", "null",
+                             "serial/by-id/usb-FTDI_FT232R_A1-if00-port0"}) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    const QString r = root.path();
+    QCOMPARE(SerialDevicePaths(r), QStringList({r + "/serial/by-id/usb-FTDI_FT232R_A1-if00-port0", r + "/ttyUSB2",
+                                                r + "/ttyUSB10", r + "/ttyACM0", r + "/ttyAMA0", r + "/rfcomm1"}));
+    const QStringList names = ComPortNames(r);
+    QCOMPARE(names.size(), 26);
+    QCOMPARE(names.front(), QStringLiteral("COM1"));
+    QCOMPARE(names[19], QStringLiteral("COM20"));
+    QCOMPARE(names[20], r + "/serial/by-id/usb-FTDI_FT232R_A1-if00-port0");
+    QCOMPARE(ComPortNames(r + "/missing").size(), 20);
+}
+
+int main(int argc, char** argv)
+{
+    CVelmoraApp app(argc, argv);
+    WorkflowHostTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "workflowhost_test.moc"

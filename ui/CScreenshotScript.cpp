@@ -1,0 +1,144 @@
+#include "CScreenshotScript.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QEventLoop>
+#include <QMenu>
+#include <QPixmap>
+#include <QTimer>
+#include <QWindow>
+
+#include <cstdio>
+
+#include "CDemoModule.h"
+#include "CMainFrame.h"
+#include "CVelmoraDocTemplate.h"
+#include "CVelmoraView.h"
+#include "Dialogs.h"
+#include "QtWorkflowHost.h"
+#include "ResourceIds.h"
+
+CScreenshotScript::CScreenshotScript(CVelmoraDocTemplate& docTemplate, CDemoModule* demo, QString folder)
+    : template_(docTemplate), demo_(demo), folder_(std::move(folder))
+{
+}
+
+void CScreenshotScript::Save(QWidget* widget, const QString& name)
+{
+    if (widget == nullptr) return;
+    const QString path = QDir(folder_).filePath(name + QStringLiteral(".png"));
+    if (widget->grab().save(path)) {
+        saved_.insert(name);
+        std::printf("saved %s\n", qPrintable(path));
+    } else {
+        std::fprintf(stderr, "could not save %s\n", qPrintable(path));
+    }
+    std::fflush(stdout);
+}
+
+void CScreenshotScript::Pause(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void CScreenshotScript::CaptureNextModal(const QString& name)
+{
+    // Polls until the dialog is on screen, gives it a moment to paint, saves it.
+    auto* poll = new QTimer(this);
+    poll->setInterval(50);
+    QObject::connect(poll, &QTimer::timeout, poll, [this, poll, name, tries = 100]() mutable {
+        QWidget* modal = QApplication::activeModalWidget();
+        const bool ready = modal != nullptr && modal->windowHandle() != nullptr && modal->windowHandle()->isExposed();
+        if (!ready && --tries > 0) return;
+        poll->stop();
+        poll->deleteLater();
+        if (modal == nullptr) return;
+        QTimer::singleShot(150, this, [this, name, modal = QPointer<QWidget>(modal)] {
+            if (!modal) return;
+            Save(modal, name);
+            if (auto* dialog = qobject_cast<QDialog*>(modal.data()))
+                dialog->reject();
+            else
+                modal->close();
+        });
+    });
+    poll->start();
+}
+
+void CScreenshotScript::Run()
+{
+    QDir().mkpath(folder_);
+    if (demo_ == nullptr) {
+        std::fprintf(stderr, "--screenshot-script needs --demo\n");
+        QApplication::exit(2);
+        return;
+    }
+    CMainFrame* frame = template_.Frame();
+    CVelmoraView* view = template_.View();
+    QtWorkflowHost& host = template_.Host();
+
+    Pause(300);
+    Save(frame, QStringLiteral("main_start"));
+
+    // Progress windows as the workflows show them.
+    host.progressPainted = [this](int dialogId, QDialog* window) {
+        if (dialogId == IDD_SCAN) {
+            if (++scanLines_ == 16) Save(window, QStringLiteral("scan"));
+        } else if (dialogId == IDD_LOADING && !saved_.count(QStringLiteral("loading"))) {
+            Save(window, QStringLiteral("loading"));
+        } else if (dialogId == IDD_SETTING && !saved_.count(QStringLiteral("setting"))) {
+            Save(window, QStringLiteral("setting"));
+        }
+    };
+
+    view->OnScan();
+    Pause(300);
+    Save(frame, QStringLiteral("main"));
+
+    // Menus.
+    for (const char* name : {"fileMenu", "editMenu", "toolsMenu", "modeMenu", "helpMenu"}) {
+        if (QMenu* menu = frame->findChild<QMenu*>(QString::fromLatin1(name))) {
+            if (menu == frame->ToolsMenu() || QString::fromLatin1(name) == QLatin1String("modeMenu"))
+                frame->OnUpdateDeviceCommand();
+            menu->popup(frame->mapToGlobal(QPoint(40, 20)));
+            Pause(300);
+            Save(menu, QStringLiteral("menu_") + QString::fromLatin1(name).chopped(4));
+            menu->hide();
+        }
+    }
+
+    // Every modal dialog, closed with Cancel once saved.
+    for (int id : {IDD_ABOUTBOX, IDD_OPEN_ERROR, IDD_COMM_ERROR, IDD_SET_CONFIRM, IDD_SET_ERROR, IDD_SET_DONE,
+                   IDD_INIT_CONFIRM, IDD_MASTER_MODE, IDD_SLAVE_MODE, IDD_STANDARD_MODE, IDD_ESCAPE_DONE,
+                   IDD_ESCAPE_FAILED}) {
+        CaptureNextModal(QStringLiteral("dialog_%1").arg(id));
+        RunModalDialog(id, frame);
+    }
+    CaptureNextModal(QStringLiteral("dialog_%1").arg(IDD_ESCAPE));
+    view->EscapeDialog()->DoModal();
+    CaptureNextModal(QStringLiteral("message_%1").arg(IDS_BAD_ADDRESS));
+    host.ShowMessage(IDS_BAD_ADDRESS);
+
+    // The progress windows no workflow of this run shows.
+    for (int id : {IDD_INITIALIZING, IDD_ESCAPING}) {
+        host.CreateProgress(id);
+        Save(host.ProgressWindow(id), QStringLiteral("dialog_%1").arg(id));
+        host.DestroyProgress(id);
+    }
+
+    // A write (its progress window), then transparent master: the red notes.
+    host.dialogAnswerer = [](int dialogId) { return dialogId == IDD_SET_DONE ? IDCANCEL : IDOK; };
+    view->OnSet();
+    Pause(200);
+    Save(frame, QStringLiteral("main_after_set"));
+    view->OnTransparentMaster();
+    Pause(200);
+    Save(frame, QStringLiteral("main_master"));
+    host.dialogAnswerer = nullptr;
+    host.progressPainted = nullptr;
+
+    QApplication::quit();
+}

@@ -1,0 +1,49 @@
+#pragma once
+#include <QApplication>
+#include <QString>
+
+#include <memory>
+
+class CDemoModule;
+class CScreenshotScript;
+class CVelmoraDocTemplate;
+
+// The application object: one per process. Start-up creates the single document
+// with its frame and view and shows the main window. The program keeps no
+// settings between runs; every run starts on "COM1".
+//
+// Options: --demo puts a simulated module on COM1 and adds the デモ menu. Two
+// more are for the project's own tooling and not shown anywhere:
+// --screenshot-script DIR saves pictures of the windows into DIR and quits;
+// --exit-after-first-paint prints "first-paint" once the main window has been
+// painted and quits (the start-up benchmark).
+class CVelmoraApp final : public QApplication {
+    Q_OBJECT
+public:
+    CVelmoraApp(int& argc, char** argv);
+    ~CVelmoraApp() override;
+
+    // Start-up; false when it failed and the program is to end without a window.
+    bool InitInstance();
+    // The message loop, unless start-up already asked to end.
+    int Run();
+
+    // The guard at the event loop: an exception of the program's own families
+    // that reaches it is reported with the communication-error dialog and the
+    // program goes on.
+    bool notify(QObject* receiver, QEvent* event) override;
+
+    CVelmoraDocTemplate* DocTemplate() const { return template_.get(); }
+    CDemoModule* Demo() const { return demo_.get(); }
+    int UnhandledFailures() const { return unhandledFailures_; }
+
+private:
+    void ReportUnhandledFailure();
+
+    std::unique_ptr<CDemoModule> demo_;
+    std::unique_ptr<CVelmoraDocTemplate> template_;
+    std::unique_ptr<CScreenshotScript> script_;
+    bool reporting_ = false;
+    bool exitRequested_ = false;
+    int unhandledFailures_ = 0;
+};
