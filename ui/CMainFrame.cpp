@@ -1,5 +1,6 @@
 #include "CMainFrame.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLayout>
 #include <QMenu>
@@ -35,7 +36,7 @@ CMainFrame::CMainFrame(CVelmoraDoc& document, QtWorkflowHost& host)
 {
     setObjectName(QStringLiteral("IDR_MAINFRAME"));
     setWindowTitle(TemplateTitle());
-    setWindowIcon(QIcon(QStringLiteral(":/velmora/icon.xpm")));
+    setWindowIcon(QApplication::windowIcon());
     setAttribute(Qt::WA_DeleteOnClose, false);
     view_ = new CVelmoraView(document, host, this);
     setCentralWidget(view_);

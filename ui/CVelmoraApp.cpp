@@ -34,7 +34,10 @@ bool CVelmoraApp::InitInstance()
     // area gets its name, but nothing of the program is ever stored there.
     setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
     setFont(DialogFont());
-    setWindowIcon(QIcon(QStringLiteral(":/velmora/icon.xpm")));  // frame, About box, task bar
+    // Resource 128, the program icon: frame, About box, task bar.
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128, 256}) icon.addFile(QStringLiteral(":/velmora/icon-%1.png").arg(size));
+    setWindowIcon(icon);
 
     bool demo = false;
     bool exitAfterFirstPaint = false;
