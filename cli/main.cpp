@@ -149,11 +149,11 @@ int main(int argc, char** argv) {
                    "disturb the simulated module: KIND[:MNEMONIC[:COUNT]], KIND one of silence, late, cut, "
                    "garbage, nul, overlong, nak[=CODE], bad-man, vanish; MNEMONIC * for every request; "
                    "COUNT -1 for ever (default 1); repeatable")
-        ->type_name("SPEC");
+        ->type_name("LINE");
     app.add_option("--sim-change-fault", sim.changeFaults,
                    "like --sim-fault, but armed only when the command, past its search and read, starts "
                    "changing the module; repeatable")
-        ->type_name("SPEC");
+        ->type_name("LINE");
     app.add_flag("--sim-log", sim.log, "print the simulated module's requests and answers at the end");
 
     bool json = false;
