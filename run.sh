@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the program and starts it. Without arguments it starts with a
-# simulated module on COM1 (demo); give arguments to pass them on instead,
-# e.g. ./run.sh --real to talk to real ports only.
+# simulated module on COM1 (demo); ./run.sh --real starts it for real ports
+# only; other arguments are passed on to the program.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
@@ -9,9 +9,6 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)" --target velmora
 if [ $# -eq 0 ]; then
   exec build/ui/velmora --demo
-elif [ "$1" = "--real" ]; then
-  shift
-  exec build/ui/velmora "$@"
-else
-  exec build/ui/velmora "$@"
 fi
+[ "$1" = "--real" ] && shift
+exec build/ui/velmora "$@"
