@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those missing.
 # Usage: scripts/deps.sh [extra packages...]
+#        scripts/deps.sh --only packages...   (just these, not the build's own)
 set -euo pipefail
-packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev qt6-base-dev libgl-dev
-          libcli11-dev nlohmann-json3-dev fonts-ipafont-gothic "$@")
+if [ "${1:-}" = "--only" ]; then
+  shift
+  packages=("$@")
+else
+  packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev qt6-base-dev libgl-dev
+            libcli11-dev nlohmann-json3-dev fonts-ipafont-gothic "$@")
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -29,22 +29,8 @@ started=$SECONDS
 step() { echo "== [$((SECONDS - started)) s] $*"; }
 
 # ---------------------------------------------------------------- packages
-packages=(cmake make g++ googletest g++-mingw-w64-x86-64-posix wine64 wine)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "Missing packages: ${missing[*]}" >&2
-    echo "Install them with: sudo apt-get install --no-install-recommends ${missing[*]}" >&2
-    exit 1
-  fi
-  step "installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+step "packages"
+scripts/deps.sh --only cmake make g++ googletest g++-mingw-w64-x86-64-posix wine64 wine
 wine_bin=$(command -v wine)
 
 # ---------------------------------------------------------------- builds
