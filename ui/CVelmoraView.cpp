@@ -110,6 +110,47 @@ QStyle* CompactStyle()
     return style.data();
 }
 
+// The COM port list. Its drop-down list is as wide as the longest name plus
+// `margin` (a device path is longer than the box is wide); the names are measured
+// when the list opens, not before.
+class PortListBox final : public QComboBox {
+public:
+    PortListBox(int margin, QWidget* parent) : QComboBox(parent), margin_(margin) {}
+
+    void showPopup() override
+    {
+        int widest = 0;
+        const QFontMetrics fm(font());
+        for (int i = 0; i < count(); ++i) widest = std::max(widest, fm.horizontalAdvance(itemText(i)));
+        view()->setMinimumWidth(widest + margin_);
+        QComboBox::showPopup();
+    }
+
+private:
+    int margin_;
+};
+
+// Gives a list box the compact style. A style change makes a list box build its
+// drop-down list at once (to pick the item painter for the new style), which
+// costs as much again as the list box itself; a list box fresh from its
+// constructor, never polished nor shown, has nothing to update, and its drop-down
+// list, built when first needed, takes the style it finds then. So the change
+// notice is kept from such a list box.
+void SetCompactStyle(QComboBox* combo)
+{
+    class DropStyleChange final : public QObject {
+    protected:
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            return event->type() == QEvent::StyleChange || QObject::eventFilter(watched, event);
+        }
+    };
+    DropStyleChange filter;
+    combo->installEventFilter(&filter);
+    combo->setStyle(CompactStyle());
+    combo->removeEventFilter(&filter);
+}
+
 }  // namespace
 
 bool ParseAddressText(const QString& text, int& address)
@@ -160,10 +201,11 @@ void CVelmoraView::CreateControls()
         box->setGeometry(du.Rect(x, y, w, h));
         return box;
     };
-    auto list = [this, &du](const char* name, int x, int y, int w, std::initializer_list<const char*> items) {
-        auto* combo = new QComboBox(this);
+    auto list = [this, &du](const char* name, int x, int y, int w, std::initializer_list<const char*> items,
+                            QComboBox* combo = nullptr) {
+        if (combo == nullptr) combo = new QComboBox(this);
         combo->setObjectName(QString::fromLatin1(name));
-        combo->setStyle(CompactStyle());
+        SetCompactStyle(combo);
         for (const char* item : items) combo->addItem(Text(item));
         combo->setCurrentIndex(-1);
         const int height = std::min(combo->sizeHint().height(), du.Y(14));
@@ -180,14 +222,8 @@ void CVelmoraView::CreateControls()
     modeNote_ = text("", 13, 8, 154, 8, Qt::AlignLeft);
     modeNote_->setObjectName(QStringLiteral("IDC_MODE_NOTE"));
     text("使用COMポート：", 171, 8, 50, 8, Qt::AlignRight);
-    comPort_ = list("IDC_COM_PORT", 224, 6, 38, {});
+    comPort_ = list("IDC_COM_PORT", 224, 6, 38, {}, new PortListBox(du.X(12), this));
     comPort_->addItems(ComPortNames());
-    {
-        int widest = 0;
-        const QFontMetrics fm(comPort_->font());
-        for (int i = 0; i < comPort_->count(); ++i) widest = std::max(widest, fm.horizontalAdvance(comPort_->itemText(i)));
-        comPort_->view()->setMinimumWidth(widest + du.X(12));
-    }
     comPort_->setCurrentIndex(0);
     // A device path is longer than the list is wide: the tip shows it whole.
     connect(comPort_, &QComboBox::currentTextChanged, comPort_, &QWidget::setToolTip);

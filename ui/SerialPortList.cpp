@@ -1,9 +1,14 @@
 #include "SerialPortList.h"
 
 #include <QDir>
-#include <QRegularExpression>
+#include <QFile>
 
 #include <algorithm>
+
+#ifndef _WIN32
+#include <dirent.h>
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -36,18 +41,58 @@ bool NaturalLess(const QString& a, const QString& b)
     return (a.size() - i) < (b.size() - j);
 }
 
-// Paths of the entries of `dir` whose names match one of `patterns`, grouped
-// by pattern in the order given, each group in natural order. One pass over the folder.
-QStringList EntriesOf(const QString& dir, const QStringList& patterns)
+// The names in `dir` that begin with one of `prefixes` (an empty prefix takes
+// every name) and are not folders or links to folders, hidden entries left out:
+// files, device nodes, FIFOs, sockets, links (by-id) wherever they lead.
+QStringList NamesIn(const QString& dir, const QStringList& prefixes)
 {
-    QDir d(dir);
-    if (!d.exists()) return {};
-    // Device nodes are system files to QDir; symbolic links (by-id) may point anywhere.
-    const QStringList found = d.entryList(patterns, QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+    auto wanted = [&prefixes](const QString& name) {
+        return std::any_of(prefixes.begin(), prefixes.end(), [&name](const QString& p) { return name.startsWith(p); });
+    };
+    QStringList names;
+#ifndef _WIN32
+    // Read straight from the folder, so that of the hundreds of entries in /dev only
+    // the few with a wanted name are looked at more closely.
+    const QByteArray path = QFile::encodeName(dir);
+    DIR* folder = opendir(path.constData());
+    if (folder == nullptr) return names;
+    while (const dirent* entry = readdir(folder)) {
+        if (entry->d_name[0] == '.') continue;  // hidden, "." and ".."
+        const QString name = QFile::decodeName(entry->d_name);
+        if (!wanted(name) || entry->d_type == DT_DIR) continue;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            const QByteArray full = path + '/' + entry->d_name;
+            struct stat info {};
+            if (stat(full.constData(), &info) == 0) {
+                if (S_ISDIR(info.st_mode)) continue;
+            } else if (lstat(full.constData(), &info) != 0) {
+                continue;  // gone meanwhile; a broken link stays
+            }
+        }
+        names << name;
+    }
+    closedir(folder);
+#else
+    const QStringList found = QDir(dir).entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+    for (const QString& name : found) {
+        if (wanted(name)) names << name;
+    }
+#endif
+    return names;
+}
+
+// Paths of those entries of `dir`, grouped by prefix in the order given, each
+// group in natural order.
+QStringList EntriesOf(const QString& dir, const QStringList& prefixes)
+{
+    const QStringList found = NamesIn(dir, prefixes);
+    const QDir d(dir);
     QStringList paths;
-    for (const QString& pattern : patterns) {
-        const QRegularExpression match(QRegularExpression::wildcardToRegularExpression(pattern));
-        QStringList names = found.filter(match);
+    for (const QString& prefix : prefixes) {
+        QStringList names;
+        for (const QString& n : found) {
+            if (n.startsWith(prefix)) names << n;
+        }
         std::sort(names.begin(), names.end(), NaturalLess);
         for (const QString& n : names) paths << d.filePath(n);
     }
@@ -58,9 +103,9 @@ QStringList EntriesOf(const QString& dir, const QStringList& patterns)
 
 QStringList SerialDevicePaths(const QString& deviceRoot)
 {
-    QStringList paths = EntriesOf(deviceRoot + QStringLiteral("/serial/by-id"), {QStringLiteral("*")});
-    paths << EntriesOf(deviceRoot, {QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*"), QStringLiteral("ttyAMA*"),
-                                    QStringLiteral("rfcomm*")});
+    QStringList paths = EntriesOf(deviceRoot + QStringLiteral("/serial/by-id"), {QString()});
+    paths << EntriesOf(deviceRoot, {QStringLiteral("ttyUSB"), QStringLiteral("ttyACM"), QStringLiteral("ttyAMA"),
+                                    QStringLiteral("rfcomm")});
     return paths;
 }
 
