@@ -12,23 +12,17 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <deque>
 #include <memory>
 #include <string>
 
+#include "FuzzFail.h"
 #include "KvClock.h"
 #include "KvExceptions.h"
 #include "KvSerialConduit.h"
 #include "KvVirtualPort.h"
 
 namespace {
-
-[[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "fuzz_conduit: %s\n", what);
-    std::abort();
-}
 
 constexpr char kPortName[] = "FUZZ-CONDUIT";
 constexpr int kTimeout = -1;

@@ -5,13 +5,12 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <typeindex>
 #include <typeinfo>
 
+#include "FuzzFail.h"
 #include "KvClock.h"
 #include "KvDevice.h"
 #include "KvExceptions.h"
@@ -20,11 +19,6 @@
 #include "ScriptedPort.h"
 
 namespace {
-
-[[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "fuzz_device_answers: %s\n", what);
-    std::abort();
-}
 
 constexpr char kPortName[] = "FUZZ-DEVICE";
 

@@ -11,11 +11,10 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "FuzzFail.h"
 #include "KvClock.h"
 #include "TarnikModule.h"
 #include "VirtualModulePort.h"
@@ -23,11 +22,6 @@
 namespace {
 
 using namespace tarnik::sim;
-
-[[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "fuzz_sim_requests: %s\n", what);
-    std::abort();
-}
 
 KvLineParams ParamsOf(const LineSettings& line) {
     KvLineParams params;

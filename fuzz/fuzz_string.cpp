@@ -5,21 +5,15 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 #include <optional>
 #include <string>
 
+#include "FuzzFail.h"
 #include "KvExceptions.h"
 #include "KvString.h"
 
 namespace {
-
-[[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "fuzz_string: %s\n", what);
-    std::abort();
-}
 
 // "%ld" as the program reads it: blanks, one optional sign, one or more
 // digits. A number beyond the signed 32-bit range is refused as noise.

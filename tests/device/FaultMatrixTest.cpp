@@ -18,11 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "CVelmoraDoc.h"
 #include "KvSerialConduit.h"
-#include "RecorderHost.h"
 #include "ResourceIds.h"
-#include "TarnikSim.h"
+#include "SimRig.h"
 
 namespace {
 
@@ -204,28 +202,6 @@ std::string Describe(const Outcome& o) {
 
 // ---------------------------------------------------------------- one cell
 
-struct Rig {
-    explicit Rig(const ModuleConfig& config) : sim(kPortName, config, clock, true), host(clock), doc(host) {
-        doc.SetPortName(kPortName);
-    }
-    KvVirtualClock clock;
-    tarnik::sim::SimulatedPort sim;
-    RecorderHost host;
-    CVelmoraDoc doc;
-};
-
-// What the settings window does after a read: every getter, so the record holds the device's values.
-void Refresh(CVelmoraDoc& doc) {
-    doc.GetVersionText();
-    doc.GetAddress();
-    doc.GetFrequencyIndex();
-    doc.GetBaudRate();
-    doc.GetDataBits();
-    doc.GetParity();
-    doc.GetStopBits();
-    for (int pin = 0; pin < 4; ++pin) doc.GetPinFunction(pin);
-}
-
 std::optional<bool> RunWorkflow(Workflow w, CVelmoraDoc& doc) {
     switch (w) {
         case Workflow::Scan: return doc.Scan();
@@ -259,13 +235,9 @@ void RunCell(Workflow w, const FaultRow& row) {
 
     ModuleConfig config;                               // 9600 8N1, found at the 43rd candidate
     if (w == Workflow::Escape) config.storedMode = 1;  // powered up in transparent mode just now
-    Rig rig(config);
-
+    SimRig rig(config, kPortName);
     if (w != Workflow::Escape) {
-        ASSERT_TRUE(rig.doc.Scan());
-        rig.doc.ReadSettings();
-        ASSERT_TRUE(rig.doc.HasDevice());
-        Refresh(rig.doc);
+        ASSERT_NO_FATAL_FAILURE(rig.FindAndRead());
     }
     if (w == Workflow::Write) {
         rig.doc.settings.address = 42;

@@ -101,10 +101,7 @@ TEST(Escape, AnsweredEscapeCreatesTheDeviceAndTakesTheSerialNumber) {
     EXPECT_EQ(rig.port->written, kEscapeBytes + "+MOD:0\r\n-MAN\r\n");
     EXPECT_EQ(rig.port->openCount, 3);
     EXPECT_FALSE(rig.port->isOpen);
-    EXPECT_EQ(rig.port->line.baudRate, 19200u);
-    EXPECT_EQ(rig.port->line.byteSize, 7);
-    EXPECT_EQ(rig.port->line.parity, 1);
-    EXPECT_EQ(rig.port->line.stopBits, 2);
+    EXPECT_EQ(LineOf(rig.port->line), LineOf({19200, 7, 1, 1, 2}));
     EXPECT_EQ(rig.Conduit()->portName, "COM9");
     EXPECT_EQ(rig.host.log, (std::vector<std::string>{"create 153", "destroy 153"}));
 }

@@ -13,8 +13,11 @@ void AnswerReadAll(ScriptedRig& rig, int upTo = 10) {
 TEST(ReadSettings, QueriesThenProbesAndFillsTheRecordThroughTheGetters) {
     ScriptedRig rig;
     rig.Attach();
-    AnswerReadAll(rig);
-    rig.Answer({"*PFC: 0120/0120\r\n", "*MAN: 000000042\r\n"});
+    // The stored bank differs in every value the window shows: the record is
+    // filled from the running bank.
+    rig.Answer({"*VER: 1.00.003\r\n", "*MOD: 0/0\r\n", "*SAD: 25/99\r\n", "*PAD: 7/7\r\n", "*PAN: 0/0\r\n",
+                "*FRQ: 10/11\r\n", "*RTY: 3/3\r\n", "*LED: 1/1\r\n", "*SCI: 9600,8,N,1/4800,7,E,2\r\n",
+                "*PFC: 0120/1001\r\n", "*PFC: 0120/1001\r\n", "*MAN: 000000042\r\n"});
     rig.doc.ReadSettings();
 
     EXPECT_EQ(rig.port->lines,

@@ -16,10 +16,8 @@ TEST(Scan, SilentPortTriesEveryCandidateAndSpendsItsTimeOuts) {
     EXPECT_EQ(rig.clock.Slept(), milliseconds(9240));
     const auto texts = rig.host.ScanTexts();
     ASSERT_EQ(texts.size(), 84u);
+    // Every candidate once, in the order of the scan table (checked on its own in the link tests).
     EXPECT_EQ(texts[0], "57600bps, 7bits, none, stop1");
-    EXPECT_EQ(texts[1], "57600bps, 7bits, none, stop2");
-    EXPECT_EQ(texts[12], "38400bps, 7bits, none, stop1");
-    EXPECT_EQ(texts[42], "9600bps, 8bits, none, stop1");
     EXPECT_EQ(texts[83], "1200bps, 8bits, odd, stop2");
     EXPECT_EQ(std::set<std::string>(texts.begin(), texts.end()).size(), 84u);
 
@@ -30,10 +28,7 @@ TEST(Scan, SilentPortTriesEveryCandidateAndSpendsItsTimeOuts) {
     EXPECT_EQ(rig.port->closeCount, 84);
     EXPECT_FALSE(rig.port->isOpen);
     // The last attempt really ran at 1200 baud, 8 bits, odd parity, two stop bits.
-    EXPECT_EQ(rig.port->line.baudRate, 1200u);
-    EXPECT_EQ(rig.port->line.byteSize, 8);
-    EXPECT_EQ(rig.port->line.parity, 1);
-    EXPECT_EQ(rig.port->line.stopBits, 2);
+    EXPECT_EQ(LineOf(rig.port->line), LineOf({1200, 8, 1, 1, 2}));
     EXPECT_EQ(rig.port->timeouts.readConstant, 240u);
 
     EXPECT_FALSE(rig.doc.HasDevice());

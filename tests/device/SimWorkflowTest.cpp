@@ -2,11 +2,8 @@
 // hears only what reaches it at its own line settings.
 #include <gtest/gtest.h>
 
-#include "CVelmoraDoc.h"
-#include "DeviceRig.h"
-#include "RecorderHost.h"
 #include "ResourceIds.h"
-#include "TarnikSim.h"
+#include "SimRig.h"
 
 using std::chrono::milliseconds;
 using tarnik::sim::LineSettings;
@@ -18,45 +15,6 @@ ModuleConfig At(std::uint32_t baud, char dataBits, char parity, char stopBits) {
     config.line = LineSettings{baud, dataBits, parity, stopBits};
     return config;
 }
-
-struct SimRig {
-    explicit SimRig(ModuleConfig config = {}, bool paced = true)
-        : sim("COM3", config, clock, paced), host(clock), doc(host) {
-        doc.SetPortName("COM3");
-    }
-    tarnik::sim::Module& module() { return sim.module(); }
-    std::vector<std::string> Requests(std::size_t from = 0) const {
-        std::vector<std::string> requests;
-        const auto& log = const_cast<SimRig*>(this)->sim.module().Log();
-        for (std::size_t i = from; i < log.size(); ++i) requests.push_back(log[i].request);
-        return requests;
-    }
-    // What the settings window does after every workflow that changed something.
-    void Refresh() {
-        doc.GetSerialNumber();
-        doc.GetVersionText();
-        doc.GetOperatingMode(true);
-        doc.GetAddress();
-        doc.GetFrequencyIndex();
-        doc.GetBaudRate();
-        doc.GetDataBits();
-        doc.GetParity();
-        doc.GetStopBits();
-        for (int pin = 0; pin < 4; ++pin) doc.GetPinFunction(pin);
-    }
-    void FindAndRead() {
-        ASSERT_TRUE(doc.Scan());
-        doc.ReadSettings();
-        ASSERT_TRUE(doc.HasDevice());
-        Refresh();
-        host.Clear();
-    }
-
-    KvVirtualClock clock;
-    tarnik::sim::SimulatedPort sim;
-    RecorderHost host;
-    CVelmoraDoc doc;
-};
 }  // namespace
 
 TEST(SimScan, FindsTheModuleAtItsCandidate) {
@@ -85,7 +43,6 @@ TEST(SimScan, FindsTheModuleAtItsCandidate) {
         EXPECT_EQ(rig.doc.GetBaudRate(), static_cast<int>(c.config.line.baud));
         EXPECT_EQ(rig.doc.GetParity(), c.config.line.parity);
     }
-
 }
 
 TEST(SimReadSettings, FixedPinsAndPendingTransparentMode) {
@@ -110,7 +67,7 @@ TEST(SimReadSettings, FixedPinsAndPendingTransparentMode) {
     EXPECT_TRUE(rig.host.Dialogs().empty());
 
     // A fixed-pin model is written without its pins.
-    rig.Refresh();
+    RefreshRecord(rig.doc);
     rig.host.Clear();
     const std::size_t writeStart = rig.module().Log().size();
     bool written = false;
@@ -118,7 +75,6 @@ TEST(SimReadSettings, FixedPinsAndPendingTransparentMode) {
     EXPECT_TRUE(written);
     EXPECT_EQ(rig.Requests(writeStart),
               (std::vector<std::string>{"+SAD:0\r\n", "+FRQ:0\r\n", "+SCI:19200,8,E,1\r\n"}));
-
 }
 
 TEST(SimWriteSettings, BaudChangeIsFollowedAndReadBack) {
@@ -147,7 +103,6 @@ TEST(SimWriteSettings, BaudChangeIsFollowedAndReadBack) {
     EXPECT_EQ(rig.doc.GetFrequencyIndex(), 12);
     EXPECT_EQ(rig.doc.GetPinFunction(1), '2');
     EXPECT_EQ(rig.module().Stored().line.baud, 38400u);
-
 }
 
 TEST(SimInitialize, ModuleAt38400ComesBackAt9600) {
@@ -180,16 +135,13 @@ TEST(SimTransparentMode, MasterThenCancel) {
     const std::size_t start = rig.module().Log().size();
     rig.doc.SetTransparentMaster();
 
+    // The record (address, channel, four pin pairs, line settings), then the mode and its forced values.
     const auto sent = rig.Requests(start);
     ASSERT_GE(sent.size(), 15u);
-    EXPECT_EQ(sent[0], "+SAD:25\r\n");
-    EXPECT_EQ(sent[1], "+FRQ:3\r\n");
-    EXPECT_EQ(sent[2], "@PFC:0000\r\n");
-    EXPECT_EQ(sent[10], "+SCI:9600,8,N,1\r\n");
-    EXPECT_EQ(sent[11], "@MOD:1\r\n");
-    EXPECT_EQ(sent[12], "+SAD:0\r\n");
-    EXPECT_EQ(sent[13], "+PAD:1\r\n");
-    EXPECT_EQ(sent[14], "-VER\r\n");
+    EXPECT_EQ(std::vector(sent.begin(), sent.begin() + 3),
+              (std::vector<std::string>{"+SAD:25\r\n", "+FRQ:3\r\n", "@PFC:0000\r\n"}));
+    EXPECT_EQ(std::vector(sent.begin() + 10, sent.begin() + 15),
+              (std::vector<std::string>{"+SCI:9600,8,N,1\r\n", "@MOD:1\r\n", "+SAD:0\r\n", "+PAD:1\r\n", "-VER\r\n"}));
     EXPECT_EQ(rig.host.Dialogs(), std::vector<int>{IDD_MASTER_MODE});
     EXPECT_TRUE(rig.doc.addressLocked);
     EXPECT_EQ(rig.doc.GetAddress(), 0);

@@ -2,24 +2,21 @@
 // opens the slave end by its path, the test plays the device on the master.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <deque>
-#include <mutex>
 #include <string>
-#include <thread>
+#include <vector>
 
 #include "KvExceptions.h"
 #include "KvSerialConduit.h"
-#include "KvStringPrinting.h"
 #include "KvSerialPort.h"
+#include "KvStringPrinting.h"
+#include "Processes.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -36,84 +33,35 @@ void WriteAllTo(int fd, const std::string& bytes) {
     }
 }
 
-// The device's side: reads the master end and answers every complete request
-// line (ending in LF) with the next scripted answer ("" stays silent).
-class Responder {
-public:
-    Responder(int master, std::deque<std::string> answers) : master_(master), answers_(std::move(answers)) {
-        thread_ = std::thread([this] { Run(); });
-    }
-    ~Responder() {
-        stop_ = true;
-        thread_.join();
-    }
-    std::string Received() {
-        std::lock_guard guard(lock_);
-        return received_;
-    }
-
-private:
-    void Run() {
-        while (!stop_) {
-            pollfd entry{master_, POLLIN, 0};
-            if (poll(&entry, 1, 10) <= 0 || !(entry.revents & POLLIN)) continue;
-            char buffer[512];
-            const ssize_t n = read(master_, buffer, sizeof buffer);
-            for (ssize_t i = 0; i < n; ++i) {
-                std::string answer;
-                {
-                    std::lock_guard guard(lock_);
-                    received_ += buffer[i];
-                    if (buffer[i] != '\n' || answers_.empty()) continue;
-                    answer = answers_.front();
-                    answers_.pop_front();
-                }
-                WriteAllTo(master_, answer);
-            }
-        }
-    }
-
-    int master_;
-    std::mutex lock_;
-    std::deque<std::string> answers_;
-    std::string received_;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
-
 class PtyPortTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        master = posix_openpt(O_RDWR | O_NOCTTY);
-        ASSERT_GE(master, 0);
-        ASSERT_EQ(grantpt(master), 0);
-        ASSERT_EQ(unlockpt(master), 0);
-        const char* name = ptsname(master);
-        ASSERT_NE(name, nullptr);
-        slavePath = name;
-        ASSERT_EQ(fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK), 0);
-        // Somebody else holding the terminal open without a lock, as a line
-        // monitor might, keeps the master from reporting a hang-up whenever
-        // the port is closed between operations.
-        bystander = open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        ASSERT_GE(bystander, 0);
-
+        ASSERT_TRUE(terminal.Ok());
+        master = terminal.master();
+        slavePath = terminal.path();
         conduit.portName = slavePath.c_str();
         conduit.SetLineSettings(9600, '8', 'N', '1');
         conduit.SelectTimeout();
     }
 
     void TearDown() override {
-        responder.reset();
         if (conduit.IsOpen()) {
             conduit.keepOpen = true;
             conduit.Close();
         }
-        if (bystander >= 0) close(bystander);
-        if (master >= 0) close(master);
     }
 
-    void Answer(std::deque<std::string> answers) { responder = std::make_unique<Responder>(master, std::move(answers)); }
+    // The device answers every request line with the next of `answers` ("" stays silent).
+    void Answer(std::deque<std::string> answers) {
+        terminal.Respond([answers = std::move(answers)](const std::string&) mutable {
+            std::string next;
+            if (!answers.empty()) {
+                next = answers.front();
+                answers.pop_front();
+            }
+            return next;
+        });
+    }
 
     // Everything that reaches the master within the wait, up to `count` bytes.
     std::string Drain(std::size_t count, int waitMs = 2000) {
@@ -134,6 +82,15 @@ protected:
         EXPECT_EQ(tcgetattr(master, &state), 0);
         return state;
     }
+    // Opens the port in hold mode, then the terminal stops marking received
+    // FF bytes: whatever the device sends arrives as it is, an FF 00 x of its own included.
+    void OpenWithoutMarking() {
+        conduit.keepOpen = true;
+        conduit.Open();
+        termios state = SlaveState();
+        state.c_iflag &= ~static_cast<tcflag_t>(PARMRK);
+        ASSERT_EQ(tcsetattr(master, TCSANOW, &state), 0);
+    }
 
     // Another holder of the port can have it once this one has let go.
     bool OthersCanOpen() {
@@ -143,31 +100,25 @@ protected:
         return true;
     }
 
+    TestTerminal terminal;
     int master = -1;
-    int bystander = -1;
     std::string slavePath;
     KvSerialConduit conduit;
-    std::unique_ptr<Responder> responder;
 };
 }  // namespace
 
+// How a line is cut (CR CR LF, 254 bytes, silence in the middle) is the
+// conduit's own logic, tested over the scripted port; here only what the
+// terminal itself could change.
 TEST_F(PtyPortTest, AnswersComeBackAsLines) {
-    std::string longAnswer;
-    for (int i = 0; i < 300; ++i) longAnswer += static_cast<char>('a' + i % 26);
-    Answer({"VER\r\n", "AB\r\r\n", "OK", longAnswer, std::string("12\0" "34\r\n", 7), "\xFF" "a\xFF\xFF\r\n",
-            std::string("\xFF\0Z\r\n", 5), "LAST\r\n"});
+    Answer({"VER\r\n", std::string("12\0" "34\r\n", 7), "\xFF" "a\xFF\xFF\r\n", std::string("\xFF\0Z\r\n", 5),
+            "LAST\r\n"});
 
     conduit.keepOpen = true;
     conduit.Open();
     // Raw transfer in both directions: CR and LF pass untranslated.
     EXPECT_EQ(conduit.Transact("-VER\r\n"), "VER\r\n");
-    EXPECT_EQ(conduit.Transact("-VER\r\n"), "AB\r\r\n");
-    // Two bytes and then silence: those two, no exception.
-    EXPECT_EQ(conduit.Transact("-VER\r\n"), "OK");
-    // 300 bytes without a line end: 254 now, the rest on the same open port.
-    EXPECT_EQ(conduit.Transact("-VER\r\n").Bytes(), longAnswer.substr(0, 254));
-    EXPECT_EQ(conduit.Read().Bytes(), longAnswer.substr(254));
-    // A NUL from the device shortens the text.
+    // A NUL from the device is a byte like any other: it shortens the text.
     EXPECT_EQ(conduit.Transact("-VER\r\n"), "12");
     // Received FF bytes come through as themselves, FF 00 as well.
     EXPECT_EQ(conduit.Transact("-VER\r\n").Bytes(), "\xFF" "a\xFF\xFF\r\n");
@@ -176,25 +127,22 @@ TEST_F(PtyPortTest, AnswersComeBackAsLines) {
     conduit.Close();
     conduit.keepOpen = false;
 
-    std::string expected;
-    for (int i = 0; i < 8; ++i) expected += "-VER\r\n";
-    EXPECT_EQ(responder->Received(), expected);
+    EXPECT_EQ(terminal.Lines(), std::vector<std::string>(5, "-VER\r\n"));
 }
 
 TEST_F(PtyPortTest, SilenceFailsTheReadAfterTheTimeoutAndReleasesThePort) {
     conduit.SetTimeout(200);
     const auto start = Clock::now();
     EXPECT_THROW(conduit.Transact("-VER\r\n"), KvConduitReadException);
-    const auto elapsed = Clock::now() - start;
-    EXPECT_GE(elapsed, milliseconds(200));
-    EXPECT_LT(elapsed, milliseconds(5000));
+    // The port waited its time-out for the first byte (a lower bound only: how
+    // much longer a loaded machine takes is no property of the port).
+    EXPECT_GE(Clock::now() - start, milliseconds(200));
     EXPECT_FALSE(conduit.IsOpen());
     EXPECT_TRUE(OthersCanOpen());
     EXPECT_EQ(Drain(6), "-VER\r\n");
 }
 
-TEST_F(PtyPortTest, WritesGoOutRawAndAnEmptyTextSendsNothing) {
-    conduit.Write("");
+TEST_F(PtyPortTest, WritesGoOutRaw) {
     conduit.Write("A\r\nB\n\x01\x7F\xFF");
     EXPECT_EQ(Drain(8), "A\r\nB\n\x01\x7F\xFF");
     EXPECT_FALSE(conduit.IsOpen());
@@ -302,11 +250,7 @@ TEST_F(PtyPortTest, LineErrorFailsEveryTransferUntilReopened) {
     // never produces one, but with marking switched off on its side the
     // device's own FF 00 x arrives unescaped and looks exactly like one.
     conduit.SetTimeout(2000);
-    conduit.keepOpen = true;
-    conduit.Open();
-    termios state = SlaveState();
-    state.c_iflag &= ~static_cast<tcflag_t>(PARMRK);
-    ASSERT_EQ(tcsetattr(master, TCSANOW, &state), 0);
+    OpenWithoutMarking();
 
     Answer({std::string("A\xFF\0U", 4)});
     EXPECT_EQ(conduit.Transact("-VER\r\n"), "A");
@@ -328,11 +272,7 @@ TEST_F(PtyPortTest, LineErrorFailsEveryTransferUntilReopened) {
 
 TEST_F(PtyPortTest, MarkSplitByATimeoutIsDecodedByTheNextRead) {
     conduit.SetTimeout(150);
-    conduit.keepOpen = true;
-    conduit.Open();
-    termios state = SlaveState();
-    state.c_iflag &= ~static_cast<tcflag_t>(PARMRK);
-    ASSERT_EQ(tcsetattr(master, TCSANOW, &state), 0);
+    OpenWithoutMarking();
 
     // The FF arrives, the rest of the mark only after the read gave up: the
     // next read still sees FF 00 x, a line error, not a NUL.
@@ -343,10 +283,7 @@ TEST_F(PtyPortTest, MarkSplitByATimeoutIsDecodedByTheNextRead) {
     EXPECT_FALSE(conduit.IsOpen());
 
     // The same split of a received FF (FF FF) gives the FF.
-    conduit.Open();
-    state = SlaveState();
-    state.c_iflag &= ~static_cast<tcflag_t>(PARMRK);
-    ASSERT_EQ(tcsetattr(master, TCSANOW, &state), 0);
+    OpenWithoutMarking();
     WriteAllTo(master, "Z\xFF");
     EXPECT_EQ(conduit.Read(), "Z");
     WriteAllTo(master, "\xFFY\r\n");
@@ -359,10 +296,7 @@ TEST_F(PtyPortTest, VanishedDeviceFailsAtOnce) {
     conduit.SetTimeout(30000);
     conduit.keepOpen = true;
     conduit.Open();
-    close(bystander);
-    bystander = -1;
-    close(master);
-    master = -1;
+    terminal.HangUp();
     const auto start = Clock::now();
     EXPECT_THROW(conduit.Read(), KvConduitReadException);
     EXPECT_LT(Clock::now() - start, milliseconds(20000)) << "waited for a device that is gone";

@@ -162,53 +162,38 @@ TEST_F(SerialConduitTest, FailuresThrowTheirOwnClassAndCloseThePortWhereTheyShou
 }
 
 TEST_F(SerialConduitTest, LineSettingsReachThePortAtTheNextOpening) {
+    // Fields: baud rate, byte size, parity check, parity (1 odd, 2 even), stop bits (0 one, 2 two).
     conduit.keepOpen = true;
     conduit.Open();
-    EXPECT_EQ(port->line.baudRate, 9600u);
-    EXPECT_EQ(port->line.byteSize, 8);
-    EXPECT_EQ(port->line.parity, 0);
-    EXPECT_EQ(port->line.parityCheck, 0u);
-    EXPECT_EQ(port->line.stopBits, 0);
+    EXPECT_EQ(LineOf(port->line), LineOf({9600, 8, 0, 0, 0}));
 
     // Changed while open: the open port keeps what it had.
     conduit.SetLineSettings(19200, '7', 'E', '2');
     conduit.SelectTimeout();
     port->answers = {"OK\r\n"};
     EXPECT_EQ(conduit.Transact("-SCI\r\n"), "OK\r\n");
-    EXPECT_EQ(port->line.baudRate, 9600u);
-    EXPECT_EQ(port->line.byteSize, 8);
+    EXPECT_EQ(LineOf(port->line), LineOf({9600, 8, 0, 0, 0}));
     conduit.Close();
-
     conduit.Open();
-    EXPECT_EQ(port->line.baudRate, 19200u);
-    EXPECT_EQ(port->line.byteSize, 7);
-    EXPECT_EQ(port->line.parity, 2);
-    EXPECT_EQ(port->line.parityCheck, 1u);
-    EXPECT_EQ(port->line.stopBits, 2);
+    EXPECT_EQ(LineOf(port->line), LineOf({19200, 7, 1, 2, 2}));
     conduit.Close();
     conduit.keepOpen = false;
 
     struct Case {
-        std::int32_t dataBits, parity, stopBits;
-        std::uint8_t byteSize, portParity;
-        std::uint32_t parityCheck;
-        std::uint8_t portStopBits;
+        char dataBits, parity, stopBits;
+        KvLineParams line;
     };
     const Case cases[] = {
-        {'8', 'O', '1', 8, 1, 1, 0},
-        {'7', 'N', '2', 7, 0, 0, 2},
+        {'8', 'O', '1', {4800, 8, 1, 1, 0}},
+        {'7', 'N', '2', {4800, 7, 0, 0, 2}},
         // Tokens outside the lists: 8 data bits, no parity, one stop bit.
-        {'9', 'X', '3', 8, 0, 0, 0},
-        {'6', 'e', '0', 8, 0, 0, 0},
+        {'9', 'X', '3', {4800, 8, 0, 0, 0}},
+        {'6', 'e', '0', {4800, 8, 0, 0, 0}},
     };
     for (const Case& c : cases) {
         conduit.SetLineSettings(4800, c.dataBits, c.parity, c.stopBits);
         conduit.Write("x");
-        EXPECT_EQ(port->line.baudRate, 4800u);
-        EXPECT_EQ(port->line.byteSize, c.byteSize) << char(c.dataBits);
-        EXPECT_EQ(port->line.parity, c.portParity) << char(c.parity);
-        EXPECT_EQ(port->line.parityCheck, c.parityCheck) << char(c.parity);
-        EXPECT_EQ(port->line.stopBits, c.portStopBits) << char(c.stopBits);
+        EXPECT_EQ(LineOf(port->line), LineOf(c.line)) << c.dataBits << c.parity << c.stopBits;
     }
 }
 
@@ -222,11 +207,7 @@ TEST_F(SerialConduitTest, TimeoutFollowsTheBaudRateAndReachesThePort) {
         conduit.SelectTimeout();
         EXPECT_EQ(conduit.TimeoutMs(), timeout) << baud;
         conduit.Write("x");
-        EXPECT_EQ(port->timeouts.readInterval, 0u);
-        EXPECT_EQ(port->timeouts.readMultiplier, 0u);
-        EXPECT_EQ(port->timeouts.readConstant, timeout) << baud;
-        EXPECT_EQ(port->timeouts.writeMultiplier, 0u);
-        EXPECT_EQ(port->timeouts.writeConstant, timeout) << baud;
+        EXPECT_EQ(TimeoutsOf(port->timeouts), TimeoutsOf({0, 0, timeout, 0, timeout})) << baud;
     }
 
     conduit.SetTimeout(500);

@@ -1,37 +1,26 @@
 // KvDevice against the simulated module: what the program writes is what the
-// module then reports, in the bank the scope names.
+// module then reports, in the bank the scope names. Line-settings changes and
+// initialisation against the module are tested with the workflows that make
+// them (tests/device).
 #include <gtest/gtest.h>
-
-#include <chrono>
 
 #include "DeviceFixture.h"
 #include "KvExceptions.h"
 #include "TarnikSim.h"
 
 namespace {
-using namespace std::chrono_literals;
 using tarnik::sim::ModuleConfig;
 using tarnik::sim::SimulatedPort;
-
-KvSerialConduit* Attach(KvDevice& device, const char* portName, std::uint32_t baud, char data, char parity,
-                        char stop) {
-    auto* conduit = new KvSerialConduit();
-    conduit->portName = portName;
-    conduit->SetLineSettings(baud, data, parity, stop);
-    conduit->SelectTimeout();
-    device.conduit = conduit;
-    return conduit;
-}
 
 class DeviceAgainstSim : public ::testing::Test {
 protected:
     explicit DeviceAgainstSim(ModuleConfig config = {}) : sim("SIMTARNIK", config, clock) {
-        Attach(device, "SIMTARNIK", 9600, '8', 'N', '1');
+        AttachAt9600(device, "SIMTARNIK");
     }
 
     // A second program that knows nothing of what the first one cached.
     void ReadBackInto(KvDevice& reader) {
-        Attach(reader, "SIMTARNIK", 9600, '8', 'N', '1');
+        AttachAt9600(reader, "SIMTARNIK");
         reader.ReadAll();
     }
 
@@ -78,13 +67,13 @@ TEST_F(DeviceAgainstSim, WriteThenReadBackInEachScope) {
         device.SetPartnerAddress(c.partner, c.scope);
         device.SetFrequency(c.frequency, c.scope);
         device.SetPinFunction(c.pin, c.function, c.scope);
-        EXPECT_TRUE(SameBank(device.running, wantRunning));
-        EXPECT_TRUE(SameBank(device.stored, wantStored));
+        EXPECT_EQ(BankText(device.running), BankText(wantRunning));
+        EXPECT_EQ(BankText(device.stored), BankText(wantStored));
 
         KvDevice reader;
         ReadBackInto(reader);
-        EXPECT_TRUE(SameBank(reader.running, wantRunning));
-        EXPECT_TRUE(SameBank(reader.stored, wantStored));
+        EXPECT_EQ(BankText(reader.running), BankText(wantRunning));
+        EXPECT_EQ(BankText(reader.stored), BankText(wantStored));
         EXPECT_EQ(sim.module().Running().address, wantRunning.address);
         EXPECT_EQ(sim.module().Stored().address, wantStored.address);
     }
@@ -96,76 +85,16 @@ TEST_F(DeviceAgainstSim, WriteThenReadBackInEachScope) {
 
 TEST_F(FixedPinModel, PinFunctionWriteIsRejectedAndCachesNothing) {
     device.ReadPinFunctions();
-    const SettingBank runningBefore = device.running;
-    const SettingBank storedBefore = device.stored;
+    const std::string before = Banks(device);
     for (const int scope : {0, 1, 2}) {
         SCOPED_TRACE(scope);
         // Even a write that changes nothing is refused by this model.
         EXPECT_THROW(device.SetPinFunction(0, device.GetPinFunction(0, false), scope), KvNAKParameterException);
         EXPECT_THROW(device.SetPinFunction(1, '1', scope), KvNAKParameterException);
-        EXPECT_TRUE(SameBank(device.running, runningBefore));
-        EXPECT_TRUE(SameBank(device.stored, storedBefore));
+        EXPECT_EQ(Banks(device), before);
     }
     // Other writes still go through.
     device.SetAddress(42, 2);
     device.ReadAddress();
     EXPECT_EQ(device.GetAddress(false), 42);
-}
-
-TEST_F(DeviceAgainstSim, RoutedRequestToAModuleWithoutNeighbours) {
-    auto* far = new KvDevice();
-    far->parent = &device;
-    far->serialNumber = 5;
-    device.children.push_back(far);
-    EXPECT_THROW(far->ReadMode(), KvNAKRouteException);
-}
-
-TEST_F(DeviceAgainstSim, SerialSettingsAnsweredAtOldSettingsHeardAtNew) {
-    device.ReadSerialSettings();
-    auto* conduit = static_cast<KvSerialConduit*>(device.conduit);
-
-    // Stored only: the module keeps listening where it is.
-    device.SetSerialSettings(4800, '7', 'O', '2', 1);
-    device.ReadSerialSettings();
-    EXPECT_EQ(device.GetBaudRate(false), 9600);
-    EXPECT_EQ(device.GetBaudRate(true), 4800);
-    EXPECT_EQ(device.GetParity(true), 'O');
-
-    // Both: the answer still comes at 9600 8N1, the cache waits for a read.
-    device.SetSerialSettings(19200, '8', 'E', '1', 2);
-    EXPECT_EQ(device.GetBaudRate(false), 9600);
-    EXPECT_EQ(device.GetBaudRate(true), 4800);
-
-    // The module no longer hears the old settings.
-    const auto ignoredBefore = sim.module().IgnoredBytes();
-    EXPECT_THROW(device.ReadMode(), KvConduitReadException);
-    EXPECT_GT(sim.module().IgnoredBytes(), ignoredBefore);
-
-    conduit->SetLineSettings(19200, '8', 'E', '1');
-    conduit->SelectTimeout();
-    device.ReadSerialSettings();
-    EXPECT_EQ(device.GetBaudRate(false), 19200);
-    EXPECT_EQ(device.GetDataBits(false), '8');
-    EXPECT_EQ(device.GetParity(false), 'E');
-    EXPECT_EQ(device.GetStopBits(false), '1');
-    EXPECT_EQ(device.GetBaudRate(true), 19200);
-    device.ReadMode();  // and it goes on answering there
-}
-
-TEST_F(DeviceAgainstSim, InitializeThenReadFactorySettingsAtTheFactoryLine) {
-    auto* conduit = static_cast<KvSerialConduit*>(device.conduit);
-    device.SetSerialSettings(38400, '8', 'N', '2', 2);
-    conduit->SetLineSettings(38400, '8', 'N', '2');
-    conduit->SelectTimeout();
-    device.SetAddress(1234, 2);
-
-    device.Initialize();  // answered at 38400 8N2
-    conduit->SetLineSettings(9600, '8', 'N', '1');
-    conduit->SelectTimeout();
-    clock.SleepFor(1200ms);  // the module's restart
-    device.ReadAll();
-    EXPECT_EQ(device.GetAddress(false), 0);
-    EXPECT_EQ(device.GetAddress(true), 0);
-    EXPECT_EQ(device.GetBaudRate(false), 9600);
-    EXPECT_EQ(device.GetStopBits(true), '1');
 }

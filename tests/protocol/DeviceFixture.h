@@ -14,14 +14,19 @@
 #include "KvVirtualPort.h"
 #include "ScriptedPort.h"
 
+// Gives `device` a serial conduit of its own on `portName` at 9600 8N1.
+inline void AttachAt9600(KvDevice& device, const char* portName) {
+    auto* serial = new KvSerialConduit();
+    serial->portName = portName;
+    serial->SetLineSettings(9600, '8', 'N', '1');
+    serial->SelectTimeout();
+    device.conduit = serial;
+}
+
 class DeviceOnScriptedPort : public ::testing::Test {
 protected:
     DeviceOnScriptedPort() : port(std::make_shared<ScriptedPort>(clock)), registration("PROTO7", port) {
-        auto* serial = new KvSerialConduit();
-        serial->portName = "PROTO7";
-        serial->SetLineSettings(9600, '8', 'N', '1');
-        serial->SelectTimeout();
-        device.conduit = serial;
+        AttachAt9600(device, "PROTO7");
     }
 
     void Answer(std::initializer_list<const char*> lines) {
@@ -60,11 +65,35 @@ inline void Mark(SettingBank& bank, int seed) {
     for (int& pin : bank.pinFunctions) pin = '9';
 }
 
-inline bool SameBank(const SettingBank& a, const SettingBank& b) {
-    return a.mode == b.mode && a.address == b.address && a.pan == b.pan && a.frequency == b.frequency &&
-           a.retryCount == b.retryCount && a.led == b.led && a.partnerAddress == b.partnerAddress &&
-           a.baudRate == b.baudRate && a.dataBits == b.dataBits && a.parity == b.parity &&
-           a.stopBits == b.stopBits && a.pinFunctions[0] == b.pinFunctions[0] &&
-           a.pinFunctions[1] == b.pinFunctions[1] && a.pinFunctions[2] == b.pinFunctions[2] &&
-           a.pinFunctions[3] == b.pinFunctions[3];
+// A bank's line settings as the module writes them, "9600,8,N,1".
+inline std::string LineText(const SettingBank& b) {
+    return std::to_string(b.baudRate) + "," + static_cast<char>(b.dataBits) + "," + static_cast<char>(b.parity) +
+           "," + static_cast<char>(b.stopBits);
+}
+
+// A whole bank as one line of text, so that a mismatch shows which setting differs.
+inline std::string BankText(const SettingBank& b) {
+    std::string pins;
+    for (const std::int32_t pin : b.pinFunctions) pins += static_cast<char>(pin);
+    return "mode " + std::to_string(b.mode) + " address " + std::to_string(b.address) + " pan " +
+           std::to_string(b.pan) + " frequency " + std::to_string(b.frequency) + " retries " +
+           std::to_string(b.retryCount) + " led " + std::to_string(b.led) + " partner " +
+           std::to_string(b.partnerAddress) + " line " + LineText(b) + " pins " + pins;
+}
+
+// Both banks of a device, running first.
+inline std::string Banks(const KvDevice& d) { return BankText(d.running) + " / " + BankText(d.stored); }
+
+// The same text with every value that has a cache getter read through it.
+inline std::string GetterText(const KvDevice& d, bool stored) {
+    SettingBank b = stored ? d.stored : d.running;
+    b.mode = d.GetMode(stored);
+    b.address = d.GetAddress(stored);
+    b.frequency = d.GetFrequency(stored);
+    b.baudRate = d.GetBaudRate(stored);
+    b.dataBits = d.GetDataBits(stored);
+    b.parity = d.GetParity(stored);
+    b.stopBits = d.GetStopBits(stored);
+    for (int pin = 0; pin < 4; ++pin) b.pinFunctions[pin] = d.GetPinFunction(pin, stored);
+    return BankText(b);
 }

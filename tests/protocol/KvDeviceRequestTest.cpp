@@ -32,27 +32,11 @@ TEST_F(DeviceOnScriptedPort, ReadAllQueriesInOrderAndFillsBothBanks) {
                              "-LED\r\n", "-SCI\r\n", "-PFC\r\n"}));
 
     EXPECT_STREQ(device.GetVersion().CStr(), "1.00.003");
-    EXPECT_EQ(device.GetMode(false), 0);
-    EXPECT_EQ(device.GetMode(true), 1);
-    EXPECT_EQ(device.GetAddress(false), 4464);  // 70000 in 16 bits
-    EXPECT_EQ(device.GetAddress(true), 12);
-    EXPECT_EQ(device.running.partnerAddress, 3);
-    EXPECT_EQ(device.stored.partnerAddress, 4);
-    EXPECT_EQ(device.running.pan, 4660);
-    EXPECT_EQ(device.stored.pan, 300);
-    EXPECT_EQ(device.GetFrequency(false), 2);  // 258 in 8 bits
-    EXPECT_EQ(device.GetFrequency(true), 7);
-    EXPECT_EQ(device.running.retryCount, 3);
-    EXPECT_EQ(device.stored.retryCount, 5);
-    EXPECT_EQ(device.running.led, 1);
-    EXPECT_EQ(device.stored.led, 1);
-    EXPECT_EQ(device.GetBaudRate(false), 19200);
-    EXPECT_EQ(device.GetParity(false), 'E');
-    EXPECT_EQ(device.GetBaudRate(true), 9600);
-    EXPECT_EQ(device.GetDataBits(true), '7');
-    EXPECT_EQ(device.GetStopBits(true), '2');
-    EXPECT_EQ(device.GetPinFunction(2, false), '2');
-    EXPECT_EQ(device.GetPinFunction(3, true), '1');
+    // Address 70000 in 16 bits, frequency 258 in 8 bits; an LED reads as on only when the first value is 1.
+    EXPECT_EQ(GetterText(device, false),
+              "mode 0 address 4464 pan 4660 frequency 2 retries 3 led 1 partner 3 line 19200,8,E,1 pins 0120");
+    EXPECT_EQ(GetterText(device, true),
+              "mode 1 address 12 pan 300 frequency 7 retries 5 led 1 partner 4 line 9600,7,O,2 pins 0001");
     EXPECT_EQ(device.serialNumber, 0u);  // not part of ReadAll
 
     Answer({"*MAN: 000012345\r\n"});
@@ -81,8 +65,8 @@ TEST_F(DeviceOnScriptedPort, WritesAreNarrowedAndCachedByScope) {
         SCOPED_TRACE(c.scope);
         Mark(device.running, 10);
         Mark(device.stored, 20);
-        const SettingBank runningBefore = device.running;
-        const SettingBank storedBefore = device.stored;
+        SettingBank expectRunning = device.running;
+        SettingBank expectStored = device.stored;
         Answer({kAck, kAck, kAck, kAck});
         device.SetMode(256 + 7, c.scope);
         device.SetAddress(65536 + 5, c.scope);
@@ -91,8 +75,6 @@ TEST_F(DeviceOnScriptedPort, WritesAreNarrowedAndCachedByScope) {
         const std::string s(1, c.character);
         EXPECT_EQ(Sent(), (Lines{s + "MOD:7\r\n", s + "SAD:5\r\n", s + "PAD:4464\r\n", s + "FRQ:255\r\n"}));
 
-        SettingBank expectRunning = runningBefore;
-        SettingBank expectStored = storedBefore;
         for (auto [wanted, bank] : {std::pair{c.running, &expectRunning}, std::pair{c.stored, &expectStored}}) {
             if (!wanted) continue;
             bank->mode = 7;
@@ -100,23 +82,21 @@ TEST_F(DeviceOnScriptedPort, WritesAreNarrowedAndCachedByScope) {
             bank->partnerAddress = 4464;
             bank->frequency = 255;
         }
-        EXPECT_TRUE(SameBank(device.running, expectRunning));
-        EXPECT_TRUE(SameBank(device.stored, expectStored));
+        EXPECT_EQ(BankText(device.running), BankText(expectRunning));
+        EXPECT_EQ(BankText(device.stored), BankText(expectStored));
     }
 }
 
 TEST_F(DeviceOnScriptedPort, SerialSettingsWriteTouchesNeitherCacheNorConduit) {
     Mark(device.running, 1);
     Mark(device.stored, 2);
-    const SettingBank runningBefore = device.running;
-    const SettingBank storedBefore = device.stored;
+    const std::string before = Banks(device);
     Answer({"*SCI: 9600,8,N,1\r\n", kAck, kAck});
     device.SetSerialSettings(19200, '8', 'E', '1', 2);
     device.SetSerialSettings(1200, '7', 'O', '2', 1);
     device.SetSerialSettings(57600, 0x100 + '8', 'N', '1', 0);  // each token is the low byte
     EXPECT_EQ(Sent(), (Lines{"+SCI:19200,8,E,1\r\n", "@SCI:1200,7,O,2\r\n", "-SCI:57600,8,N,1\r\n"}));
-    EXPECT_TRUE(SameBank(device.running, runningBefore));
-    EXPECT_TRUE(SameBank(device.stored, storedBefore));
+    EXPECT_EQ(Banks(device), before);
     EXPECT_EQ(port->line.baudRate, 9600u);  // the conduit still talks at its own settings
 }
 
@@ -166,9 +146,7 @@ TEST_F(DeviceOnScriptedPort, PinFunctionWriteIsBuiltFromTheBankItChanges) {
 TEST_F(DeviceOnScriptedPort, RejectedOrLostTransactionLeavesTheCache) {
     Mark(device.running, 1);
     Mark(device.stored, 2);
-    const SettingBank runningBefore = device.running;
-    const SettingBank storedBefore = device.stored;
-
+    const std::string before = Banks(device);
     Answer({"*NAK:03\r\n", "", "OK\r", "*MOD 4\r\n", "*SAD:1/x\r\n", "*PFC:1111\r\n", "*LED:\r\n", "*NAK:12\r\n"});
     EXPECT_THROW(device.SetAddress(44, 2), KvNAKParameterException);
     EXPECT_THROW(device.SetMode(3, 2), KvConduitReadException);  // silence
@@ -178,8 +156,7 @@ TEST_F(DeviceOnScriptedPort, RejectedOrLostTransactionLeavesTheCache) {
     EXPECT_THROW(device.ReadPinFunctions(), KvStringFormatException);
     EXPECT_THROW(device.ReadLed(), KvStringFormatException);
     EXPECT_THROW(device.SetPartnerAddress(1, 1), KvNAKTargetBusyException);
-    EXPECT_TRUE(SameBank(device.running, runningBefore));
-    EXPECT_TRUE(SameBank(device.stored, storedBefore));
+    EXPECT_EQ(Banks(device), before);
     EXPECT_FALSE(port->isOpen);
 
     // A scope-2 pin write whose second request fails keeps the first one's effect.

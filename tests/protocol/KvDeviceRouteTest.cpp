@@ -124,8 +124,8 @@ TEST(KvDeviceOwnership, ResetMembersReleasesWhatTheDeviceOwns) {
     EXPECT_EQ(device.addressMode, 0);
     EXPECT_EQ(device.serialNumber, 0u);
     EXPECT_STREQ(device.GetVersion().CStr(), "");
-    EXPECT_TRUE(SameBank(device.running, SettingBank()));
-    EXPECT_TRUE(SameBank(device.stored, SettingBank()));
+    EXPECT_EQ(BankText(device.running), BankText(SettingBank()));
+    EXPECT_EQ(BankText(device.stored), BankText(SettingBank()));
 
     // The base conduit carries no transactions.
     device.conduit = new NamedConduit();

@@ -5,10 +5,20 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "KvClock.h"
 #include "KvVirtualPort.h"
+
+// Line parameters and time-outs as one comparable value each, in the order of
+// their fields, so that a test checks all of them in one expectation.
+inline std::tuple<unsigned, int, unsigned, int, int> LineOf(const KvLineParams& l) {
+    return {l.baudRate, l.byteSize, l.parityCheck, l.parity, l.stopBits};
+}
+inline std::tuple<unsigned, unsigned, unsigned, unsigned, unsigned> TimeoutsOf(const KvPortTimeouts& t) {
+    return {t.readInterval, t.readMultiplier, t.readConstant, t.writeMultiplier, t.writeConstant};
+}
 
 class ScriptedPort : public KvVirtualPort {
 public:

@@ -4,31 +4,17 @@
 // the window runs itself, is answered on screen.
 #include <QAction>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
-#include <QTimer>
 #include <QtTest>
 
-#include <functional>
-#include <memory>
-#include <vector>
-
-#include "CMainFrame.h"
 #include "CVelmoraApp.h"
-#include "CVelmoraDoc.h"
-#include "CVelmoraDocTemplate.h"
-#include "CVelmoraView.h"
 #include "Dialogs.h"
-#include "KvClock.h"
-#include "QtWorkflowHost.h"
-#include "ResourceIds.h"
 #include "StringTable.h"
-#include "TarnikSim.h"
+#include "UiRig.h"
 
 using tarnik::sim::Fault;
 using tarnik::sim::FaultKind;
@@ -45,86 +31,30 @@ Fault MakeFault(FaultKind kind, int count, const char* mnemonic = "")
     return fault;
 }
 
-const QColor kRed(230, 0, 0);
-
-// One program window set (document, frame, view) against one simulated module.
-struct Rig {
-    explicit Rig(ModuleConfig config = {})
-        : sim(std::make_unique<tarnik::sim::SimulatedPort>("COM1", config, clock, true)),
-          docTemplate(std::make_unique<CVelmoraDocTemplate>(clock))
-    {
-        Host().dialogAnswerer = [this](int id) {
-            dialogs.push_back(id);
-            return answer ? answer(id) : IDOK;
-        };
-        Host().messageAnswerer = [this](int id) { messages.push_back(id); };
-        docTemplate->OpenDocumentFile();
-        Frame()->show();
-    }
-    ~Rig()
-    {
-        docTemplate.reset();
-        sim.reset();
-    }
-
-    QtWorkflowHost& Host() { return docTemplate->Host(); }
-    CMainFrame* Frame() { return docTemplate->Frame(); }
-    CVelmoraView* View() { return docTemplate->View(); }
-    CVelmoraDoc& Doc() { return *docTemplate->Document(); }
-    tarnik::sim::Module& Module() { return sim->module(); }
-
-    template <typename T>
-    T* Control(const char* name)
-    {
-        T* control = View()->findChild<T*>(QString::fromLatin1(name));
-        if (control == nullptr) qFatal("no control %s", name);
-        return control;
-    }
-    QString Guide() { return Control<QLabel>("IDC_GUIDE")->text(); }
-    bool ToolsEnabled(int id)
-    {
-        emit Frame()->ToolsMenu()->aboutToShow();
-        return Frame()->CommandAction(id)->isEnabled();
-    }
-    // Chooses a command the way a user does: the menu opens (its enabled states
-    // are brought up to date), then the item is triggered.
-    void Command(int id)
-    {
-        emit Frame()->ToolsMenu()->aboutToShow();
-        Frame()->CommandAction(id)->trigger();
-    }
-    void ScanAndRead()
-    {
-        View()->OnScan();
-        QVERIFY(Doc().HasDevice());
-    }
-
-    KvVirtualClock clock;
-    std::unique_ptr<tarnik::sim::SimulatedPort> sim;
-    std::unique_ptr<CVelmoraDocTemplate> docTemplate;
-    std::vector<int> dialogs;
-    std::vector<int> messages;
-    std::function<int(int)> answer;
-};
-
 bool IsRed(const QLabel* label)
 {
-    return label->palette().color(QPalette::Active, QPalette::WindowText) == kRed;
+    return label->palette().color(QPalette::Active, QPalette::WindowText) == QColor(230, 0, 0);
 }
 
-// Runs `check` on the next modal dialog that opens, once it is on screen.
-void OnNextModal(std::function<void(QWidget*)> act)
+bool ToolsEnabled(Rig& rig, int id)
 {
-    auto* poll = new QTimer(QCoreApplication::instance());
-    poll->setInterval(5);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act)] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || !modal->isVisible()) return;
-        poll->stop();
-        poll->deleteLater();
-        act(modal);
-    });
-    poll->start();
+    emit rig.Frame()->ToolsMenu()->aboutToShow();
+    return rig.Frame()->CommandAction(id)->isEnabled();
+}
+
+// Chooses a command the way a user does: the menu opens (its enabled states
+// are brought up to date), then the item is triggered.
+void Command(Rig& rig, int id)
+{
+    emit rig.Frame()->ToolsMenu()->aboutToShow();
+    rig.Frame()->CommandAction(id)->trigger();
+}
+
+// The escape dialog's four line-settings lists.
+QComboBox* LineList(QWidget* dialog, int index)
+{
+    const int ids[] = {IDC_BAUD_RATE, IDC_DATA_BITS, IDC_PARITY, IDC_STOP_BITS};
+    return dialog->findChild<QComboBox*>(QStringLiteral("IDC_%1").arg(ids[index]));
 }
 
 }  // namespace
@@ -211,21 +141,21 @@ void MainWindowTest::toolsCommandsFollowTheDevice()
     Rig rig;
     const int device[] = {ID_TOOLS_INITIALIZE, ID_MODE_TRANSPARENT_MASTER, ID_MODE_TRANSPARENT_SLAVE,
                           ID_MODE_CANCEL_TRANSPARENT};
-    for (int id : device) QVERIFY(!rig.ToolsEnabled(id));
-    QVERIFY(rig.ToolsEnabled(ID_MODE_ESCAPE_TRANSPARENT));
+    for (int id : device) QVERIFY(!ToolsEnabled(rig, id));
+    QVERIFY(ToolsEnabled(rig, ID_MODE_ESCAPE_TRANSPARENT));
     QVERIFY(rig.Frame()->CommandAction(ID_APP_ABOUT)->isEnabled());
 
     rig.ScanAndRead();
-    for (int id : device) QVERIFY(rig.ToolsEnabled(id));
-    QVERIFY(rig.ToolsEnabled(ID_MODE_ESCAPE_TRANSPARENT));
+    for (int id : device) QVERIFY(ToolsEnabled(rig, id));
+    QVERIFY(ToolsEnabled(rig, ID_MODE_ESCAPE_TRANSPARENT));
     QCOMPARE(rig.Frame()->windowTitle(), QStringLiteral("Tarnik設定ユーティリティ"));
 
     // A later search that finds nothing takes them away again.
     rig.Module().InjectFault(MakeFault(FaultKind::Silence, -1));
     rig.View()->OnScan();
     QCOMPARE(rig.messages, std::vector<int>{IDS_DEVICE_NOT_FOUND});
-    for (int id : device) QVERIFY(!rig.ToolsEnabled(id));
-    QVERIFY(rig.ToolsEnabled(ID_MODE_ESCAPE_TRANSPARENT));
+    for (int id : device) QVERIFY(!ToolsEnabled(rig, id));
+    QVERIFY(ToolsEnabled(rig, ID_MODE_ESCAPE_TRANSPARENT));
 }
 
 void MainWindowTest::formListsAndFirstRead()
@@ -376,7 +306,7 @@ void MainWindowTest::transparentModesShowRedNotesAndLockControls()
     QVERIFY(!IsRed(rig.Control<QLabel>("IDC_GUIDE")));
 
     rig.Control<QComboBox>("IDC_FREQUENCY")->setCurrentIndex(20);
-    rig.Command(ID_MODE_TRANSPARENT_MASTER);
+    Command(rig, ID_MODE_TRANSPARENT_MASTER);
     QVERIFY(!rig.dialogs.empty());
     QCOMPARE(rig.dialogs.front(), IDD_MASTER_MODE);
     QCOMPARE(rig.Module().Stored().mode, 1);
@@ -390,12 +320,12 @@ void MainWindowTest::transparentModesShowRedNotesAndLockControls()
         QVERIFY(rig.Control<QComboBox>(list)->isEnabled());
     QVERIFY(rig.Control<QPushButton>("IDC_SET")->isEnabled());
 
-    rig.Command(ID_MODE_TRANSPARENT_SLAVE);
+    Command(rig, ID_MODE_TRANSPARENT_SLAVE);
     QCOMPARE(modeNote->text(), LoadKvString(IDS_MODE_SLAVE));
     QCOMPARE(pinNote->text(), LoadKvString(IDS_PINS_LOCKED_TRANSPARENT));
 
     // Cancelled before a power cycle: standard mode, notes empty, controls open again.
-    rig.Command(ID_MODE_CANCEL_TRANSPARENT);
+    Command(rig, ID_MODE_CANCEL_TRANSPARENT);
     QVERIFY(!rig.dialogs.empty());
     QCOMPARE(rig.dialogs.back(), IDD_STANDARD_MODE);
     QVERIFY(modeNote->text().isEmpty());
@@ -475,58 +405,38 @@ void MainWindowTest::escapeDialogRemembersChoicesAndRetries()
 {
     Rig rig;
     const std::size_t heard = rig.Module().Log().size();
-    struct Shown {
-        QString baud, data, parity, stop;
-    };
-    std::vector<Shown> shown;
-    auto answerEscape = [&shown](std::function<void(QWidget*)> then) {
-        OnNextModal([&shown, then](QWidget* dialog) {
-            auto list = [dialog](int id) {
-                return dialog->findChild<QComboBox*>(QStringLiteral("IDC_%1").arg(id));
-            };
-            shown.push_back({list(IDC_BAUD_RATE)->currentText(), list(IDC_DATA_BITS)->currentText(),
-                             list(IDC_PARITY)->currentText(), list(IDC_STOP_BITS)->currentText()});
-            then(dialog);
+    std::vector<QStringList> shown;  // the four selections each time the dialog came up
+    // Answers the next escape dialog: notes what it shows, picks `pick` (if any), clicks `button`.
+    auto answerEscape = [&shown](QStringList pick, const char* button) {
+        OnNextModal([&shown, pick, button](QWidget* dialog) {
+            shown.emplace_back();
+            for (int i = 0; i < 4; ++i) {
+                shown.back() << LineList(dialog, i)->currentText();
+                if (!pick.isEmpty()) LineList(dialog, i)->setCurrentText(pick[i]);
+            }
+            QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
         });
-    };
-    auto click = [](QWidget* dialog, const char* button) {
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
     };
 
     // First opening: the defaults. Pick other values and cancel.
-    answerEscape([&click](QWidget* dialog) {
-        auto list = [dialog](int id) { return dialog->findChild<QComboBox*>(QStringLiteral("IDC_%1").arg(id)); };
-        list(IDC_BAUD_RATE)->setCurrentText(QStringLiteral("19200"));
-        list(IDC_DATA_BITS)->setCurrentText(QStringLiteral("7"));
-        list(IDC_PARITY)->setCurrentText(QStringLiteral("偶数"));
-        list(IDC_STOP_BITS)->setCurrentText(QStringLiteral("2"));
-        click(dialog, "button2");
-    });
-    rig.Command(ID_MODE_ESCAPE_TRANSPARENT);
-    QCOMPARE(shown.size(), std::size_t{1});
-    QCOMPARE(shown[0].baud, QStringLiteral("9600"));
-    QCOMPARE(shown[0].data, QStringLiteral("8"));
-    QCOMPARE(shown[0].parity, QStringLiteral("なし"));
-    QCOMPARE(shown[0].stop, QStringLiteral("1"));
+    const QStringList picked = {QStringLiteral("19200"), QStringLiteral("7"), QStringLiteral("偶数"), QStringLiteral("2")};
+    const QStringList defaults = {QStringLiteral("9600"), QStringLiteral("8"), QStringLiteral("なし"), QStringLiteral("1")};
+    answerEscape(picked, "button2");
+    Command(rig, ID_MODE_ESCAPE_TRANSPARENT);
+    QCOMPARE(shown, std::vector<QStringList>{defaults});
     QCOMPARE(rig.Module().Log().size(), heard);
     QVERIFY(rig.dialogs.empty());
 
     // Second opening shows the cancelled choice. Send at it (the module is not in
     // transparent mode and does not answer there), choose 再試行, then cancel the
     // escape dialog the retry opens: nothing more is sent.
-    answerEscape([&click](QWidget* dialog) { click(dialog, "button1"); });
+    answerEscape({}, "button1");
     rig.answer = [&](int id) {
-        if (id == IDD_ESCAPE_FAILED) answerEscape([&click](QWidget* dialog) { click(dialog, "button2"); });
+        if (id == IDD_ESCAPE_FAILED) answerEscape({}, "button2");
         return IDOK;
     };
     rig.View()->OnEscapeTransparent();
-    QCOMPARE(shown.size(), std::size_t{3});
-    for (std::size_t i = 1; i < 3; ++i) {
-        QCOMPARE(shown[i].baud, QStringLiteral("19200"));
-        QCOMPARE(shown[i].data, QStringLiteral("7"));
-        QCOMPARE(shown[i].parity, QStringLiteral("偶数"));
-        QCOMPARE(shown[i].stop, QStringLiteral("2"));
-    }
+    QCOMPARE(shown, (std::vector<QStringList>{defaults, picked, picked}));
     QCOMPARE(rig.dialogs, std::vector<int>{IDD_ESCAPE_FAILED});
     QVERIFY(rig.Doc().HasDevice());  // an escape attempt leaves a device object behind
 
@@ -536,13 +446,7 @@ void MainWindowTest::escapeDialogRemembersChoicesAndRetries()
     rig.Module().PowerCycle();
     QVERIFY(rig.Module().Transparent());
     rig.dialogs.clear();
-    answerEscape([&click](QWidget* dialog) {
-        dialog->findChild<QComboBox*>(QStringLiteral("IDC_%1").arg(IDC_BAUD_RATE))->setCurrentText(QStringLiteral("9600"));
-        dialog->findChild<QComboBox*>(QStringLiteral("IDC_%1").arg(IDC_DATA_BITS))->setCurrentText(QStringLiteral("8"));
-        dialog->findChild<QComboBox*>(QStringLiteral("IDC_%1").arg(IDC_PARITY))->setCurrentText(QStringLiteral("なし"));
-        dialog->findChild<QComboBox*>(QStringLiteral("IDC_%1").arg(IDC_STOP_BITS))->setCurrentText(QStringLiteral("1"));
-        click(dialog, "button1");
-    });
+    answerEscape(defaults, "button1");
     rig.View()->OnEscapeTransparent();
     QVERIFY(!rig.Module().Transparent());
     QCOMPARE(rig.dialogs, std::vector<int>{IDD_ESCAPE_DONE});
@@ -561,7 +465,7 @@ void MainWindowTest::initializeRestoresFactorySettings()
     // Cancelled: nothing sent.
     const std::size_t heard = rig.Module().Log().size();
     rig.answer = [](int) { return IDCANCEL; };
-    rig.Command(ID_TOOLS_INITIALIZE);
+    Command(rig, ID_TOOLS_INITIALIZE);
     QCOMPARE(rig.dialogs, std::vector<int>{IDD_INIT_CONFIRM});
     QCOMPARE(rig.Module().Log().size(), heard);
 

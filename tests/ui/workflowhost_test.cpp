@@ -5,71 +5,21 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
-#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QWindow>
 #include <QtTest>
 
-#include <functional>
-#include <memory>
-#include <vector>
-
-#include "CMainFrame.h"
 #include "CVelmoraApp.h"
-#include "CVelmoraDoc.h"
-#include "CVelmoraDocTemplate.h"
-#include "CVelmoraView.h"
 #include "Dialogs.h"
-#include "KvClock.h"
 #include "KvExceptions.h"
-#include "QtWorkflowHost.h"
-#include "ResourceIds.h"
 #include "SerialPortList.h"
 #include "SerialSettings.h"
 #include "StringTable.h"
-#include "TarnikSim.h"
+#include "UiRig.h"
 
 namespace {
-
-struct Rig {
-    explicit Rig(tarnik::sim::ModuleConfig config = {})
-        : sim(std::make_unique<tarnik::sim::SimulatedPort>("COM1", config, clock, true)),
-          docTemplate(std::make_unique<CVelmoraDocTemplate>(clock))
-    {
-        Host().dialogAnswerer = [this](int id) {
-            dialogs.push_back(id);
-            return answer;
-        };
-        Host().messageAnswerer = [this](int id) { messages.push_back(id); };
-        docTemplate->OpenDocumentFile();
-        docTemplate->Frame()->show();
-    }
-    ~Rig()
-    {
-        docTemplate.reset();
-        sim.reset();
-    }
-    QtWorkflowHost& Host() { return docTemplate->Host(); }
-    CVelmoraView* View() { return docTemplate->View(); }
-    QPushButton* SetButton() { return View()->findChild<QPushButton*>(QStringLiteral("IDC_SET")); }
-    // Requests heard that begin with `prefix` ("+SAD:" is an address write).
-    int Requests(const char* prefix)
-    {
-        int n = 0;
-        for (const auto& exchange : sim->module().Log()) n += exchange.request.rfind(prefix, 0) == 0;
-        return n;
-    }
-
-    KvVirtualClock clock;
-    std::unique_ptr<tarnik::sim::SimulatedPort> sim;
-    std::unique_ptr<CVelmoraDocTemplate> docTemplate;
-    std::vector<int> dialogs;
-    std::vector<int> messages;
-    int answer = IDCANCEL;
-};
 
 // Queues a click (mouse, then the space key) on a button as the window system
 // would hand it over later: posted, not delivered yet.
@@ -87,20 +37,6 @@ void PostSpaceKey(QPushButton* button)
 {
     QCoreApplication::postEvent(button, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")));
     QCoreApplication::postEvent(button, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")));
-}
-
-void OnNextModal(std::function<void(QWidget*)> act)
-{
-    auto* poll = new QTimer(QCoreApplication::instance());
-    poll->setInterval(5);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act)] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || !modal->isVisible()) return;
-        poll->stop();
-        poll->deleteLater();
-        act(modal);
-    });
-    poll->start();
 }
 
 class Thrower : public QObject {
@@ -178,7 +114,7 @@ void WorkflowHostTest::messagesAndDialogsAreRealModalWindows()
     Rig rig;
     rig.Host().messageAnswerer = nullptr;
     rig.Host().dialogAnswerer = nullptr;
-    QWidget* frame = rig.docTemplate->Frame();
+    QWidget* frame = rig.Frame();
 
     QString title, text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -215,11 +151,12 @@ void WorkflowHostTest::clickQueuedDuringWorkflowDoesNotFireAfterwards()
 {
     Rig rig;
     rig.View()->OnScan();
-    QPushButton* set = rig.SetButton();
+    auto* set = rig.Control<QPushButton>("IDC_SET");
     QVERIFY(set->isEnabled());
 
     // Outside a workflow a queued click and a queued space key do reach 設定
     // (which asks for confirmation; answered with Cancel).
+    rig.answer = [](int) { return IDCANCEL; };
     PostClick(set);
     QCoreApplication::processEvents();
     PostSpaceKey(set);
@@ -230,7 +167,7 @@ void WorkflowHostTest::clickQueuedDuringWorkflowDoesNotFireAfterwards()
     // The same input made while a scan and the read after it block the thread:
     // nothing of it acts once they are over.
     rig.dialogs.clear();
-    rig.answer = IDOK;
+    rig.answer = nullptr;
     int posted = 0;
     rig.Host().progressPainted = [&](int id, QDialog*) {
         if (id == IDD_SCAN && posted == 0) {
@@ -243,7 +180,7 @@ void WorkflowHostTest::clickQueuedDuringWorkflowDoesNotFireAfterwards()
         }
     };
     const int writesBefore = rig.Requests("+SAD:");
-    QTest::mouseClick(rig.View()->findChild<QPushButton*>(QStringLiteral("IDC_SCAN")), Qt::LeftButton);
+    QTest::mouseClick(rig.Control<QPushButton>("IDC_SCAN"), Qt::LeftButton);
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     QVERIFY(rig.dialogs.empty());
@@ -256,7 +193,7 @@ void WorkflowHostTest::inputDuringWorkflowReachesOnlyItsModalDialogs()
 {
     Rig rig;
     rig.View()->OnScan();
-    QPushButton* set = rig.SetButton();
+    auto* set = rig.Control<QPushButton>("IDC_SET");
     QSignalSpy clicks(set, &QPushButton::clicked);
     {
         WorkflowInputBlocker blocker;

@@ -20,14 +20,6 @@
 // as 0 whatever was set.
 #include <gtest/gtest.h>
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-
 #include <cstdlib>
 #include <ostream>
 #include <string>
@@ -37,7 +29,7 @@
 #include "KvClock.h"
 #include "KvExceptions.h"
 #include "KvSerialConduit.h"
-#include "KvSerialPort.h"
+#include "KvSerialPort.h"  // <windows.h>, as the port wrapper includes it
 #include "RecorderHost.h"
 #include "ResourceIds.h"
 
@@ -98,18 +90,6 @@ void Drain(KvSerialConduit& conduit) {
         }
     }
     ADD_FAILURE() << "the module keeps talking";
-}
-
-// What the settings window does after every workflow that changed something:
-// pull every value through the getters, which fills the record.
-void Refresh(CVelmoraDoc& doc) {
-    doc.GetAddress();
-    doc.GetFrequencyIndex();
-    doc.GetBaudRate();
-    doc.GetDataBits();
-    doc.GetParity();
-    doc.GetStopBits();
-    for (int pin = 0; pin < 4; ++pin) doc.GetPinFunction(pin);
 }
 
 }  // namespace
@@ -269,7 +249,7 @@ TEST(Win32Workflows, ScanReadAndWriteTheModule) {
     EXPECT_TRUE(host.Dialogs().empty());
     EXPECT_EQ(doc.GetSerialNumber(), kSerialNumber);
     EXPECT_EQ(doc.GetVersionText(), kVersion);
-    Refresh(doc);
+    RefreshRecord(doc);
     const DeviceSettings original = doc.settings;
     EXPECT_EQ(original.baudRate, static_cast<std::int32_t>(kBaudRate));
     EXPECT_EQ(original.dataBits, '7');
@@ -305,7 +285,7 @@ TEST(Win32Workflows, ScanReadAndWriteTheModule) {
     ASSERT_TRUE(doc.HasDevice()) << "the read at the new line settings failed";
     EXPECT_TRUE(host.Dialogs().empty());
     doc.settings = DeviceSettings{};
-    Refresh(doc);
+    RefreshRecord(doc);
     EXPECT_EQ(doc.settings, changed);
     EXPECT_EQ(doc.device->GetAddress(true), changed.address);
     EXPECT_EQ(doc.device->GetBaudRate(true), 19200);
@@ -321,6 +301,6 @@ TEST(Win32Workflows, ScanReadAndWriteTheModule) {
     doc.ReadSettings();
     ASSERT_TRUE(doc.HasDevice()) << "the read at the module's first line settings failed";
     doc.settings = DeviceSettings{};
-    Refresh(doc);
+    RefreshRecord(doc);
     EXPECT_EQ(doc.settings, original);
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Running tarnik and tarnik-sim as processes, as a user or a script does, and
-// a pseudo-terminal whose far end the test plays itself.
+// Running the programs (tarnik, tarnik-sim) as processes, as a user or a
+// script does, and a pseudo-terminal whose far end the test plays itself.
 #include <sys/types.h>
 
 #include <atomic>
@@ -17,10 +17,10 @@ struct RunResult {
     std::string err;
 };
 
-// Runs tarnik with `args`. Standard input is /dev/null unless `stdinFd` is
+// Runs `binary` with `args`. Standard input is /dev/null unless `stdinFd` is
 // given (a terminal, say). Killed after `limit`.
-RunResult RunTarnik(const std::vector<std::string>& args, int stdinFd = -1,
-                    std::chrono::seconds limit = std::chrono::seconds(120));
+RunResult RunProgram(const char* binary, const std::vector<std::string>& args, int stdinFd = -1,
+                     std::chrono::seconds limit = std::chrono::seconds(120));
 
 // A directory of its own, removed with everything in it.
 class TempDir {
@@ -39,11 +39,11 @@ private:
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);
 
-// tarnik-sim serving a module behind a link in `dir`; its log (standard
-// error) goes to a file beside the link.
+// tarnik-sim (`binary`) serving a module behind a link in `dir`; its log
+// (standard error) goes to a file beside the link.
 class SimProcess {
 public:
-    SimProcess(const TempDir& dir, const std::string& name, const std::vector<std::string>& options);
+    SimProcess(const char* binary, const TempDir& dir, const std::string& name, const std::vector<std::string>& options);
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
@@ -58,6 +58,8 @@ public:
     void PowerCycle();
     // Waits until the log holds `text`, at most `limit`.
     bool WaitForLog(const std::string& text, std::chrono::seconds limit = std::chrono::seconds(10)) const;
+    // Ends it with SIGTERM; its exit code, or -1.
+    int Stop();
 
 private:
     pid_t pid_ = -1;
@@ -67,9 +69,10 @@ private:
     std::string logPath_;
 };
 
-// A pseudo-terminal pair held open by the test. tarnik opens `path()`; the
-// test's responder, when given, answers each complete line that arrives at
-// the far end (return "" to stay silent).
+// A pseudo-terminal pair held open by the test. The program opens `path()`;
+// the test's responder, once given, answers each complete line that arrives at
+// the far end (return "" to stay silent). The test's own hold on the slave end
+// keeps the master from reporting a hang-up whenever the program closes it.
 class TestTerminal {
 public:
     using Responder = std::function<std::string(const std::string& line)>;
@@ -82,8 +85,12 @@ public:
     const std::string& path() const { return path_; }
     int master() const { return master_; }
     int slave() const { return slave_; }
+    // Starts answering (at most once).
+    void Respond(Responder responder);
     // Lines that arrived so far (only with a responder).
     std::vector<std::string> Lines();
+    // Both ends go: the device has vanished.
+    void HangUp();
 
 private:
     void Serve();

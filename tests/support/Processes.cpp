@@ -2,15 +2,20 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#if defined(__APPLE__)
+#include <util.h>
+#else
+#include <pty.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -25,11 +30,28 @@ int MillisecondsLeft(Clock::time_point deadline) {
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
-std::vector<char*> Argv(std::vector<std::string>& words) {
+// A pipe whose ends the programs started later do not inherit.
+bool Pipe(int fds[2]) {
+    if (pipe(fds) != 0) return false;
+    for (int i = 0; i < 2; ++i) fcntl(fds[i], F_SETFD, FD_CLOEXEC);
+    return true;
+}
+
+// Starts `binary` with `args`; `streams` sets up its standard streams. -1 when it did not start.
+pid_t Spawn(const char* binary, const std::vector<std::string>& args,
+            const std::function<void(posix_spawn_file_actions_t*)>& streams) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    streams(&actions);
+    std::vector<std::string> words{binary};
+    words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
-    return argv;
+    pid_t pid = -1;
+    if (posix_spawn(&pid, binary, &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
 }
 
 // Waits for the process to end, at most `limit`; kills it after that.
@@ -49,34 +71,27 @@ int Reap(pid_t pid, std::chrono::milliseconds limit) {
 
 }  // namespace
 
-RunResult RunTarnik(const std::vector<std::string>& args, int stdinFd, std::chrono::seconds limit) {
+RunResult RunProgram(const char* binary, const std::vector<std::string>& args, int stdinFd, std::chrono::seconds limit) {
     RunResult result;
     int out[2], err[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return result;
-    if (pipe2(err, O_CLOEXEC) != 0) {
+    if (!Pipe(out)) return result;
+    if (!Pipe(err)) {
         close(out[0]);
         close(out[1]);
         return result;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (stdinFd >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, stdinFd, 0);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    }
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-
-    std::vector<std::string> words{TARNIK_BINARY};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv = Argv(words);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, TARNIK_BINARY, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = Spawn(binary, args, [&](posix_spawn_file_actions_t* actions) {
+        if (stdinFd >= 0) {
+            posix_spawn_file_actions_adddup2(actions, stdinFd, 0);
+        } else {
+            posix_spawn_file_actions_addopen(actions, 0, "/dev/null", O_RDONLY, 0);
+        }
+        posix_spawn_file_actions_adddup2(actions, out[1], 1);
+        posix_spawn_file_actions_adddup2(actions, err[1], 2);
+    });
     close(out[1]);
     close(err[1]);
-    if (spawned != 0) {
+    if (pid < 0) {
         close(out[0]);
         close(err[0]);
         return result;
@@ -140,31 +155,27 @@ void WriteFile(const std::string& path, const std::string& text) {
     file << text;
 }
 
-SimProcess::SimProcess(const TempDir& dir, const std::string& name, const std::vector<std::string>& options)
+SimProcess::SimProcess(const char* binary, const TempDir& dir, const std::string& name,
+                       const std::vector<std::string>& options)
     : link_(dir.File(name)), logPath_(dir.File(name + ".log")) {
     int in[2], out[2];
-    if (pipe2(in, O_CLOEXEC) != 0) return;
-    if (pipe2(out, O_CLOEXEC) != 0) {
+    if (!Pipe(in)) return;
+    if (!Pipe(out)) {
         close(in[0]);
         close(in[1]);
         return;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-
-    std::vector<std::string> words{TARNIK_SIM_BINARY, "--link", link_};
-    words.insert(words.end(), options.begin(), options.end());
-    std::vector<char*> argv = Argv(words);
-    const int spawned = posix_spawn(&pid_, TARNIK_SIM_BINARY, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    std::vector<std::string> args{"--link", link_};
+    args.insert(args.end(), options.begin(), options.end());
+    pid_ = Spawn(binary, args, [&](posix_spawn_file_actions_t* actions) {
+        posix_spawn_file_actions_adddup2(actions, in[0], 0);
+        posix_spawn_file_actions_adddup2(actions, out[1], 1);
+        posix_spawn_file_actions_addopen(actions, 2, logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    });
     close(in[0]);
     close(out[1]);
     input_ = in[1];
-    if (spawned != 0) {
-        pid_ = -1;
+    if (pid_ < 0) {
         close(out[0]);
         return;
     }
@@ -188,11 +199,16 @@ SimProcess::SimProcess(const TempDir& dir, const std::string& name, const std::v
 }
 
 SimProcess::~SimProcess() {
-    if (pid_ > 0) {
-        kill(pid_, SIGTERM);
-        Reap(pid_, std::chrono::seconds(5));
-    }
+    Stop();
     if (input_ >= 0) close(input_);
+}
+
+int SimProcess::Stop() {
+    if (pid_ <= 0) return -1;
+    kill(pid_, SIGTERM);
+    const int code = Reap(pid_, std::chrono::seconds(5));
+    pid_ = -1;
+    return code;
 }
 
 int SimProcess::RequestsHeard() const {
@@ -216,7 +232,7 @@ bool SimProcess::WaitForLog(const std::string& text, std::chrono::seconds limit)
     return true;
 }
 
-TestTerminal::TestTerminal(Responder responder) : responder_(std::move(responder)) {
+TestTerminal::TestTerminal(Responder responder) {
     if (openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) {
         master_ = slave_ = -1;
         return;
@@ -224,14 +240,23 @@ TestTerminal::TestTerminal(Responder responder) : responder_(std::move(responder
     const char* name = ttyname(slave_);
     path_ = name ? name : "";
     fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-    if (responder_) thread_ = std::thread([this] { Serve(); });
+    if (responder) Respond(std::move(responder));
 }
 
-TestTerminal::~TestTerminal() {
+TestTerminal::~TestTerminal() { HangUp(); }
+
+void TestTerminal::Respond(Responder responder) {
+    if (master_ < 0 || thread_.joinable()) return;
+    responder_ = std::move(responder);
+    thread_ = std::thread([this] { Serve(); });
+}
+
+void TestTerminal::HangUp() {
     stop_ = true;
     if (thread_.joinable()) thread_.join();
     if (slave_ >= 0) close(slave_);
     if (master_ >= 0) close(master_);
+    slave_ = master_ = -1;
 }
 
 std::vector<std::string> TestTerminal::Lines() {
