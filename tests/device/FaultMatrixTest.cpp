@@ -158,10 +158,11 @@ struct Outcome {
 
 std::string Dialog(int id) { return std::to_string(id); }
 
-// The documented reaction of each workflow, and the choices made where the
-// documents leave it open (rejections, no response and unreadable answers in a
-// read give 137; in a write, initialisation or mode command 139; an escape
-// whose MAN answer does not read is a failed escape).
+// The reaction of each workflow to a fault: its own dialogs, and for the
+// failures it names no dialog for, the program's choice (rejections, no
+// response and unreadable answers in a read give 137; in a write,
+// initialisation or mode command 139; an escape whose MAN answer does not read
+// is a failed escape).
 Outcome Expected(Workflow w, Effect e) {
     const bool fine = e == Effect::Fine;
     switch (w) {
