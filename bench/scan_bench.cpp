@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchHost.h"
 #include "CVelmoraDoc.h"
 #include "ResourceIds.h"
 #include "SerialSettings.h"
@@ -23,25 +24,6 @@ namespace {
 
 constexpr double kTimeoutsMs = 9240.0;
 
-// A console host that answers every dialog with OK and remembers what it showed.
-class ConsoleHost : public WorkflowHost {
-public:
-    int RunDialog(int dialogId) override {
-        shown.push_back("dialog " + std::to_string(dialogId));
-        return IDOK;
-    }
-    void ShowMessage(int stringId) override { shown.push_back("message " + std::to_string(stringId)); }
-    void CreateProgress(int) override {}
-    void SetProgressText(int, const KvString&) override { ++attempts; }
-    void DestroyProgress(int) override {}
-    void BeginWaitCursor() override {}
-    void EndWaitCursor() override {}
-    void UpdateAllViews() override {}
-    void Sleep(unsigned milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
-
-    int attempts = 0;
-    std::vector<std::string> shown;
-};
 
 }  // namespace
 
@@ -58,7 +40,7 @@ int main() {
     }
     const std::string slavePath = slave;
 
-    ConsoleHost host;
+    BenchHost host;
     CVelmoraDoc doc(host);
     doc.SetPortName(slavePath.c_str());
 
@@ -69,14 +51,14 @@ int main() {
     close(master);
 
     std::printf("port: %s\n", slavePath.c_str());
-    std::printf("attempts: %d\n", host.attempts);
+    std::printf("attempts: %d\n", host.progressTexts);
     std::printf("found: %s\n", found ? "yes" : "no");
     for (const auto& line : host.shown) std::printf("shown: %s\n", line.c_str());
     std::printf("time-outs: %.0f ms\n", kTimeoutsMs);
     std::printf("measured: %.1f ms\n", measuredMs);
     std::printf("overhead: %.1f ms (%.3f ms per attempt)\n", measuredMs - kTimeoutsMs,
-                host.attempts > 0 ? (measuredMs - kTimeoutsMs) / host.attempts : 0.0);
-    const bool complete = !found && host.attempts == kScanCandidateCount;
+                host.progressTexts > 0 ? (measuredMs - kTimeoutsMs) / host.progressTexts : 0.0);
+    const bool complete = !found && host.progressTexts == kScanCandidateCount;
     if (!complete) std::printf("the search did not run through every candidate: the figure is not comparable\n");
     std::printf("ratio: %.3f\n", measuredMs / kTimeoutsMs);
     return complete ? 0 : 1;

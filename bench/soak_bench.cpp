@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchHost.h"
 #include "CVelmoraDoc.h"
 #include "ResourceIds.h"
 
@@ -33,30 +34,6 @@ extern char** environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Answers every dialog with OK and counts what it showed.
-class BenchHost : public WorkflowHost {
-public:
-    int RunDialog(int dialogId) override {
-        ++dialogs;
-        lastDialog = dialogId;
-        return IDOK;
-    }
-    void ShowMessage(int stringId) override {
-        ++dialogs;
-        lastDialog = stringId;
-    }
-    void CreateProgress(int) override {}
-    void SetProgressText(int, const KvString&) override {}
-    void DestroyProgress(int) override {}
-    void BeginWaitCursor() override {}
-    void EndWaitCursor() override {}
-    void UpdateAllViews() override {}
-    void Sleep(unsigned milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
-
-    int dialogs = 0;
-    int lastDialog = 0;
-};
 
 int OpenDescriptors() {
     DIR* dir = opendir("/proc/self/fd");
@@ -166,7 +143,7 @@ int main(int argc, char** argv) {
         const auto scanStart = Clock::now();
         if (!doc.Scan()) {
             std::fprintf(stderr, "soak_bench: the search did not find the module (dialog or message %d)\n",
-                         host.lastDialog);
+                         host.lastShown);
             return 1;
         }
         std::printf("module found in %.1f s; %d read/write cycles\n",
@@ -178,11 +155,11 @@ int main(int argc, char** argv) {
         int expectedAddress = -1;
         const auto start = Clock::now();
         for (int cycle = 1; cycle <= cycles; ++cycle) {
-            const int dialogsBefore = host.dialogs;
+            const std::size_t dialogsBefore = host.shown.size();
             doc.ReadSettings();
             if (!doc.HasDevice()) {
                 std::fprintf(stderr, "soak_bench: cycle %d: the read dropped the device (dialog %d)\n", cycle,
-                             host.lastDialog);
+                             host.lastShown);
                 status = 1;
                 break;
             }
@@ -202,7 +179,7 @@ int main(int argc, char** argv) {
             doc.settings.address = static_cast<std::uint16_t>(expectedAddress);
             bool written = false;
             doc.WriteSettings(false, &written);
-            if (!written || host.dialogs != dialogsBefore) ++failures;
+            if (!written || host.shown.size() != dialogsBefore) ++failures;
 
             if (cycle == 1) Report("warm", cycle);
             if (cycle % 250 == 0 && cycle != cycles) Report("", cycle);
