@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BUILD_UI=ON >/dev/null
 cmake --build build -j "$(nproc)" --target velmora
 if [ $# -eq 0 ]; then
   exec build/ui/velmora --demo
