@@ -3,7 +3,7 @@
 # /usr/bin, validates the desktop entry, runs lintian, and removes the package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh lintian desktop-file-utils dpkg-dev file
+scripts/deps.sh lintian desktop-file-utils dpkg-dev file man-db
 scripts/package.sh
 deb=$(ls -1t build-package/velmora_*.deb | head -n 1)
 echo "== package: $deb"
