@@ -1,0 +1,24 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// One serial device the operating system offers. Fields the system does not
+// know stay empty.
+struct KvPortInfo {
+    std::string name;         // what the user types and the port opens: "COM3", "/dev/ttyUSB0"
+    std::string path;         // the device node or Windows device ("/dev/ttyUSB0", "\\Device\\Serial0")
+    std::string byIdPath;     // stable name, e.g. /dev/serial/by-id/usb-FTDI_..._A1B2-if00-port0
+    std::string vendor;       // USB vendor name (or id when no name is known)
+    std::string product;      // USB product name (or id)
+    std::string serialNumber; // USB serial number
+    std::string driver;       // kernel driver or Windows service ("ftdi_sio", "serial", "usbser")
+};
+
+// The serial devices present now, in a stable order (built-in ports first,
+// then by name). Never throws for a missing database: what cannot be read is
+// left out.
+std::vector<KvPortInfo> KvDiscoverSerialPorts();
+
+// One line describing the device for a list: "FTDI FT232R USB UART (ftdi_sio)".
+// Empty when nothing beyond the name is known.
+std::string KvDescribePort(const KvPortInfo& port);
