@@ -21,6 +21,7 @@
 #include "Commands.h"
 #include "ConsoleHost.h"
 #include "KvClock.h"
+#include "Ports.h"
 #include "ResourceIds.h"
 #include "Simulation.h"
 #include "Texts.h"
@@ -208,12 +209,17 @@ int main(int argc, char** argv) {
     AddLineOptions(escape, e, true);
     escape->add_flag("--json", json, "show the settings read afterwards as JSON");
 
+    CLI::App* ports = app.add_subcommand("ports", "list the serial devices of this machine with what is known of them");
+    ports->add_flag("--json", json, "print the list as JSON");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         const int code = app.exit(error);
         return code == 0 ? kExitOk : kExitUsage;
     }
+
+    if (ports->parsed()) return RunPorts(json, stdout);
 
     // Everything is checked before the port is touched.
     if (!IsPortName(port)) return Usage("--port: '" + port + "' is neither COMn nor a device path");

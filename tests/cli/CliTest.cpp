@@ -264,6 +264,31 @@ TEST(CliSimulated, WriteReadsBackAndComparesUnlessToldNotTo) {
     EXPECT_TRUE(r.out.empty()) << r.out;
 }
 
+TEST(CliPorts, ListsTheSerialDevicesOfThisMachine) {
+    const RunResult r = RunTarnik({"ports", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const nlohmann::json list = Json(r.out);
+    ASSERT_TRUE(list.is_array()) << r.out;
+    std::set<std::string> paths;
+    for (const auto& port : list) {
+        for (const char* key : {"name", "path", "byId", "vendor", "product", "serialNumber", "driver", "description"}) {
+            EXPECT_TRUE(port.contains(key)) << key << " in " << port.dump();
+        }
+        paths.insert(port["path"].get<std::string>());
+    }
+    // Every built-in port with a UART behind it, as sysfs shows them.
+    for (int n = 0; n < 32; ++n) {
+        const std::string type = ReadFile("/sys/class/tty/ttyS" + std::to_string(n) + "/type");
+        if (type.empty() || type == "0\n") continue;
+        EXPECT_EQ(paths.count("/dev/ttyS" + std::to_string(n)), 1u) << r.out;
+    }
+    // Pseudo-terminals and virtual terminals are no serial devices.
+    for (const std::string& path : paths) {
+        EXPECT_NE(path.rfind("/dev/pts/", 0), 0u) << path;
+        EXPECT_NE(path, "/dev/tty1");
+    }
+}
+
 TEST(CliSimulated, EachFailureHasItsExitCode) {
     const std::string missing = "/nonexistent-tarnik-dir/tty";
     const std::string readFailed = "Tarnik装置との通信でエラーが発生しました。";
