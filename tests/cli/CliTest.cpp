@@ -292,6 +292,15 @@ TEST(CliPorts, ListsTheSerialDevicesOfThisMachine) {
     }
 }
 
+TEST(CliUsage, ThePortComesFromTarnikPortUnlessGiven) {
+    setenv("TARNIK_PORT", "/dev/no-such-tarnik-port", 1);
+    RunResult r = RunTarnik({"read", "--json"});
+    ExpectFields(r.out, {{"port", "/dev/no-such-tarnik-port"}, {"exitCode", 3}});
+    r = RunTarnik({"--port", "/dev/no-such-other-port", "read", "--json"});
+    ExpectFields(r.out, {{"port", "/dev/no-such-other-port"}});
+    unsetenv("TARNIK_PORT");
+}
+
 TEST(CliSimulated, EachFailureHasItsExitCode) {
     const std::string missing = "/nonexistent-tarnik-dir/tty";
     const std::string readFailed = "Tarnik装置との通信でエラーが発生しました。";
