@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -135,6 +136,19 @@ std::string KvFindUucpLock(const std::string& devicePath, const std::string& loc
         if (pid != getpid() && Alive(pid)) return ProcessName(pid);
     }
     return {};
+}
+
+std::string KvPortHolderCheck::Holder(const std::string& devicePath) {
+    std::string holder = KvFindUucpLock(devicePath);
+    if (!holder.empty()) return holder;
+    const long long now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::steady_clock::now().time_since_epoch())
+                              .count();
+    if (devicePath == cleanPath_ && now - cleanAtMs_ < 1000) return {};
+    holder = KvFindPortHolder(devicePath);
+    cleanPath_ = holder.empty() ? devicePath : std::string();
+    cleanAtMs_ = now;
+    return holder;
 }
 
 KvPortOpenFailure KvOpenFailureFor(const std::string& port, const std::string& path, int error) {

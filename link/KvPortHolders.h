@@ -22,6 +22,20 @@ std::string KvFindUucpLock(const std::string& devicePath, const std::string& loc
 // common form) or a 4-byte binary number (the old form); 0 when neither.
 long KvLockFilePid(const std::string& content);
 
+// The holder check of one port object: the lock files every time, /proc (the
+// costly part, a look at every open descriptor of every visible process) at
+// the first opening of a device and then at most once a second while the same
+// device is opened again and again (the search opens it 84 times).
+class KvPortHolderCheck {
+public:
+    // "" when nobody else holds `devicePath`, else who does.
+    std::string Holder(const std::string& devicePath);
+
+private:
+    std::string cleanPath_;  // the device last found free in /proc
+    long long cleanAtMs_ = 0;
+};
+
 // The failure to report for `port`, opened as `path`, that open() or flock()
 // refused with `error`; the holder is looked for when the device is busy.
 KvPortOpenFailure KvOpenFailureFor(const std::string& port, const std::string& path, int error);

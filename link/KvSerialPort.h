@@ -20,6 +20,8 @@
 #undef near
 #else
 #include <termios.h>
+
+#include "KvPortHolders.h"
 #endif
 
 // Thin wrapper around the operating system's serial port. Every operation
@@ -81,6 +83,8 @@ private:
     // The driver's error counters (frame, parity, overrun, break) when the
     // line was set, or -1 where the driver keeps none (pseudo-terminals).
     long long errorCountBase = -1;
+    // Who else has the device open (checked at every opening).
+    KvPortHolderCheck holderCheck_;
     long long ReadErrorCount() const;
     bool LineFailed();
 #endif

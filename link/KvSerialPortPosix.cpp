@@ -1,7 +1,6 @@
 // The operating system's serial port on Linux and macOS: termios for the line,
 // a bounded wait for every byte, flock plus TIOCEXCL for exclusive access.
 #include "KvSerialPort.h"
-#include "KvPortHolders.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -175,8 +174,7 @@ bool KvSerialPort::OsOpen(const KvString& portName) {
     }
     // A program that opened the device before us without a lock would take
     // the module's answers: the port is exclusive, so it counts as busy.
-    std::string holder = KvFindUucpLock(path);
-    if (holder.empty()) holder = KvFindPortHolder(path);
+    const std::string holder = holderCheck_.Holder(path);
     if (!holder.empty()) {
         close(fd);
         openFailure_ = KvOpenFailureFor(portName.Bytes(), path, EBUSY);
