@@ -242,9 +242,12 @@ TEST(CliSimulated, KnownLineIsTriedBeforeTheSearch) {
     ExpectFields(r.out, {{"baudRate", 1200}});
     EXPECT_FALSE(Contains(r.err, "candidate 1/84")) << r.err;
 
-    r = RunTarnik({"--simulate", "--line", "9600,9,N,1", "read"});
+    // A bad setting is refused before anything is sent, as an error object with --json.
+    r = RunTarnik({"--simulate", "--line", "9600,9,N,1", "read", "--json"});
     EXPECT_EQ(r.code, 2) << r.err;
     EXPECT_TRUE(Contains(r.err, "--line")) << r.err;
+    ExpectFields(r.out, {{"exitCode", 2}, {"error", "bad usage or a bad value; nothing was sent"}});
+    EXPECT_TRUE(Contains(Json(r.out).value("detail", ""), "--line")) << r.out;
 }
 
 TEST(CliSimulated, WriteReadsBackAndComparesUnlessToldNotTo) {
