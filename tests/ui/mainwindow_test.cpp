@@ -73,7 +73,6 @@ private slots:
     void failedSerialQueryDuringRefreshKeepsWindow();
     void escapeDialogRemembersChoicesAndRetries();
     void initializeRestoresFactorySettings();
-    void addressParsing();
 };
 
 void MainWindowTest::frameTitleStyleAndMenus()
@@ -219,8 +218,6 @@ void MainWindowTest::formListsAndFirstRead()
     QCOMPARE(rig.Doc().settings.pinFunctions[0], int('2'));
     QCOMPARE(rig.Doc().settings.pinFunctions[1], int('2'));
     QCOMPARE(rig.Doc().settings.pinFunctions[3], int('1'));
-    QCOMPARE(CVelmoraView::FindItemByData(rig.Control<QComboBox>("IDC_BAUD_RATE"), 57600), 6);
-    QCOMPARE(CVelmoraView::FindItemByData(rig.Control<QComboBox>("IDC_PIN_78"), '2'), -1);
 }
 
 void MainWindowTest::setRejectsBadAddressesAndSendsNothing()
@@ -477,20 +474,6 @@ void MainWindowTest::initializeRestoresFactorySettings()
     QCOMPARE(rig.Control<QComboBox>("IDC_BAUD_RATE")->currentText(), QStringLiteral("9600"));
     QCOMPARE(rig.Control<QComboBox>("IDC_STOP_BITS")->currentText(), QStringLiteral("1"));
     QCOMPARE(rig.Control<QComboBox>("IDC_FREQUENCY")->currentIndex(), tarnik::sim::FactoryBank().frequency);
-}
-
-void MainWindowTest::addressParsing()
-{
-    int address = -1;
-    QVERIFY(ParseAddressText(QStringLiteral("0"), address) && address == 0);
-    QVERIFY(ParseAddressText(QStringLiteral("9999"), address) && address == 9999);
-    QVERIFY(ParseAddressText(QStringLiteral("  12x"), address) && address == 12);
-    QVERIFY(ParseAddressText(QStringLiteral("0042"), address) && address == 42);
-    QVERIFY(!ParseAddressText(QString(), address));
-    QVERIFY(!ParseAddressText(QStringLiteral("   "), address));
-    QVERIFY(!ParseAddressText(QStringLiteral("10000"), address));
-    QVERIFY(!ParseAddressText(QStringLiteral("-1"), address));
-    QVERIFY(!ParseAddressText(QStringLiteral("42949672960"), address));
 }
 
 int main(int argc, char** argv)
