@@ -105,13 +105,6 @@ struct FormRig {
     ControlState& Control(int id) { return view.controls[id]; }
     const std::string& Guide() { return Control(IDC_GUIDE).text; }
     std::size_t Heard() { return Module().Log().size(); }
-    // Requests heard from the `from`th on that begin with `prefix` ("+SAD:").
-    int Requests(const char* prefix, std::size_t from = 0)
-    {
-        int n = 0;
-        for (std::size_t i = from; i < Module().Log().size(); ++i) n += Module().Log()[i].request.rfind(prefix, 0) == 0;
-        return n;
-    }
 
     KvVirtualClock clock;
     tarnik::sim::SimulatedPort sim;

@@ -164,9 +164,10 @@ void MainWindowTest::formListsAndFirstRead()
     rig.Module().MutableRunning().frequency = 0;
     rig.Module().MutableRunning().address = 42;
     rig.Module().MutableRunning().pins[0] = '2';
-    rig.Module().MutableRunning().pins[3] = '1';
 
-    // Before the first search: scan guide, COM1, placeholders, lists without a selection, all disabled.
+    // What the form decides reaches the widgets (the decisions themselves are
+    // checked in tests/form). Before the first search: scan guide, COM1, the
+    // layout's placeholders, lists without a selection, the setting controls disabled.
     auto* frequency = rig.Control<QComboBox>("IDC_FREQUENCY");
     QCOMPARE(rig.Guide(), LoadKvString(IDS_GUIDE_SCAN));
     QCOMPARE(rig.Control<QComboBox>("IDC_COM_PORT")->currentText(), QStringLiteral("COM1"));
@@ -182,9 +183,7 @@ void MainWindowTest::formListsAndFirstRead()
     QCOMPARE(frequency->count(), 76);
     QCOMPARE(frequency->itemText(0), QStringLiteral("2405"));
     QCOMPARE(frequency->itemText(75), QStringLiteral("2480"));
-    for (int i = 0; i < 76; ++i) QCOMPARE(frequency->itemText(i).toInt(), 2405 + i);
     QCOMPARE(rig.Control<QLineEdit>("IDC_ADDRESS")->maxLength(), 4);
-    QCOMPARE(rig.Control<QComboBox>("IDC_PIN_56")->count(), 2);
 
     rig.ScanAndRead();
     QCOMPARE(rig.Guide(), LoadKvString(IDS_GUIDE_EDIT));
@@ -192,30 +191,19 @@ void MainWindowTest::formListsAndFirstRead()
     QCOMPARE(rig.Control<QLabel>("IDC_SERIAL_NUMBER")->text(), QStringLiteral("000004567"));
     QCOMPARE(rig.Control<QLabel>("IDC_VERSION")->text(), QStringLiteral("1.00.003"));
     QCOMPARE(rig.Control<QLineEdit>("IDC_ADDRESS")->text(), QStringLiteral("42"));
-    QCOMPARE(rig.Control<QComboBox>("IDC_BAUD_RATE")->currentText(), QStringLiteral("38400"));
-    QCOMPARE(rig.Control<QComboBox>("IDC_DATA_BITS")->currentText(), QStringLiteral("7"));
     QCOMPARE(rig.Control<QComboBox>("IDC_PARITY")->currentText(), QStringLiteral("奇数"));
-    QCOMPARE(rig.Control<QComboBox>("IDC_STOP_BITS")->currentText(), QStringLiteral("2"));
     QCOMPARE(rig.Control<QComboBox>("IDC_PIN_12")->currentText(), QStringLiteral("アナログ入力"));
-    QCOMPARE(rig.Control<QComboBox>("IDC_PIN_34")->currentText(), QStringLiteral("デジタル入力"));
-    QCOMPARE(rig.Control<QComboBox>("IDC_PIN_78")->currentText(), QStringLiteral("デジタル出力"));
     QVERIFY(rig.Control<QPushButton>("IDC_SET")->isEnabled());
-    QVERIFY(rig.Control<QLineEdit>("IDC_ADDRESS")->isEnabled());
-    QVERIFY(rig.Control<QComboBox>("IDC_PIN_78")->isEnabled());
     QVERIFY(rig.Control<QLabel>("IDC_MODE_NOTE")->text().isEmpty());
-    QVERIFY(rig.Control<QLabel>("IDC_PIN_NOTE")->text().isEmpty());
 
-    // The controls go into the record by their item data, the frequency by its index.
+    // The widgets' selections go into the record.
     frequency->setCurrentIndex(75);
     rig.Control<QComboBox>("IDC_PARITY")->setCurrentIndex(1);
     rig.Control<QComboBox>("IDC_PIN_34")->setCurrentIndex(2);
     rig.View()->StoreControlsToDocument();
     QCOMPARE(int(rig.Doc().settings.frequencyIndex), 75);
     QCOMPARE(rig.Doc().settings.parity, int('E'));
-    QCOMPARE(rig.Doc().settings.baudRate, 38400);
-    QCOMPARE(rig.Doc().settings.pinFunctions[0], int('2'));
     QCOMPARE(rig.Doc().settings.pinFunctions[1], int('2'));
-    QCOMPARE(rig.Doc().settings.pinFunctions[3], int('1'));
 }
 
 void MainWindowTest::setRejectsBadAddressesAndSendsNothing()
@@ -307,8 +295,14 @@ void MainWindowTest::searchFindingNothingKeepsLastValues()
 
     rig.Module().InjectFault(MakeFault(FaultKind::Silence, -1));
     rig.messages.clear();
+    bool enabledDuringSearch = true;
+    rig.Host().messageAnswerer = [&rig, &enabledDuringSearch](int id) {
+        rig.messages.push_back(id);
+        enabledDuringSearch = rig.View()->isEnabled();
+    };
     QTest::mouseClick(rig.Control<QPushButton>("IDC_SCAN"), Qt::LeftButton);
     QCOMPARE(rig.messages, std::vector<int>{IDS_DEVICE_NOT_FOUND});
+    QVERIFY(!enabledDuringSearch);  // the window took no input while the search ran
     QVERIFY(!rig.Doc().HasDevice());
     QCOMPARE(rig.Guide(), LoadKvString(IDS_GUIDE_SCAN));
     QCOMPARE(rig.Control<QLabel>("IDC_SERIAL_NUMBER")->text(), QStringLiteral("987654321"));
