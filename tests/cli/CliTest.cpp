@@ -237,9 +237,9 @@ TEST(CliSimulated, KnownLineIsTriedBeforeTheSearch) {
     ExpectFields(r.out, {{"candidate", 18}, {"baudRate", 38400}, {"parity", "O"}, {"stopBits", 2}});
 
     // Every command that needs a module takes it.
-    r = RunTarnik({"--simulate", "--sim-line", "1200,8,O,2", "--sim-log", "--line", "1200,8,O,2", "read", "--json"});
+    r = RunTarnik({"--simulate", "--sim-line", "57600,8,O,2", "--sim-log", "--line", "57600,8,O,2", "read", "--json"});
     ASSERT_EQ(r.code, 0) << r.err;
-    ExpectFields(r.out, {{"baudRate", 1200}});
+    ExpectFields(r.out, {{"baudRate", 57600}, {"parity", "O"}});
     EXPECT_FALSE(Contains(r.err, "candidate 1/84")) << r.err;
 
     // A bad setting is refused before anything is sent, as an error object with --json.
