@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the three programs (build/ui/velmora, build/cli/tarnik,
+# Builds the three programs (build/ui/qt/velmora, build/cli/tarnik,
 # build/sim/tarnik-sim) and starts the desktop program. Without arguments it
 # starts with a simulated module on COM1 (demo); ./run.sh --real starts it for
 # real ports only; other arguments are passed on to the program.
