@@ -63,7 +63,7 @@ echo "== desktop entry"
 desktop-file-validate /usr/share/applications/velmora.desktop
 
 echo "== lintian --pedantic"
-lintian --pedantic --no-tag-display-limit "$tarnik_deb" "$velmora_deb" | tee build-package/lintian.txt
+lintian --pedantic --tag-display-limit 0 "$tarnik_deb" "$velmora_deb" | tee build-package/lintian.txt
 if grep -q '^[EWP]:' build-package/lintian.txt; then
   echo "lintian reports tags" >&2
   exit 1
