@@ -19,8 +19,8 @@
 
 #include "CVelmoraDoc.h"
 #include "Commands.h"
-#include "Failure.h"
 #include "ConsoleHost.h"
+#include "Failure.h"
 #include "KvClock.h"
 #include "Ports.h"
 #include "ResourceIds.h"
@@ -206,7 +206,7 @@ int main(int argc, char** argv) {
                       "pin functions of I/O 1-2, 3-4, 5-6, 7-8 as four digits: 0 digital input, 1 digital "
                       "output, 2 analog input (1-2 and 3-4 only), e.g. 2100")
         ->type_name("DDDD");
-    write->add_flag("--reload", reload, "read the settings back after the write, check and show them");
+    write->add_flag("--reload", reload, "show the settings read back after the write");
     write->add_flag("--json", json, "with --reload: show the settings as JSON");
     bool noVerify = false;
     write->add_flag("--no-verify", noVerify,
