@@ -5,6 +5,7 @@
 #include "ResourceIds.h"
 #include "SerialSettings.h"
 #include "Texts.h"
+#include "Utf8Text.h"
 
 namespace {
 
@@ -110,6 +111,16 @@ std::string Differences(const DeviceSettings& wanted, const DeviceSettings& read
     return fields;
 }
 
+// What a write sends passes the checks of typed values, also where a value
+// is the module's own (a write sends every field, given or not).
+bool CheckSent(CommandContext& ctx, const DeviceSettings& record, bool withPins) {
+    const std::string problem = CheckRecord(record, withPins);
+    if (problem.empty()) return true;
+    ctx.host.Note("tarnik: " + problem + "; the value is the module's own unless given: give a valid one; "
+                  "nothing was written");
+    return false;
+}
+
 void BeforeChange(CommandContext& ctx) {
     if (ctx.beforeChange) ctx.beforeChange();
 }
@@ -142,7 +153,7 @@ int RunScan(CommandContext& ctx) {
     const std::uint32_t serial = ctx.doc.device->serialNumber;
     if (ctx.json) {
         nlohmann::ordered_json j;
-        j["port"] = ctx.port;
+        j["port"] = DisplayText(ctx.port);
         j["serialNumber"] = serial;
         j["baudRate"] = found.baudRate;
         j["dataBits"] = found.dataBits - '0';
@@ -153,7 +164,7 @@ int RunScan(CommandContext& ctx) {
     } else {
         char number[16];
         std::snprintf(number, sizeof number, "%09u", static_cast<unsigned>(serial));
-        std::fprintf(ctx.out, "%s: %s\n製造番号：%s\n", ctx.port.c_str(), FormatSerialSettings(found).CStr(), number);
+        std::fprintf(ctx.out, "%s: %s\n製造番号：%s\n", DisplayText(ctx.port).c_str(), FormatSerialSettings(found).CStr(), number);
     }
     std::fflush(ctx.out);
     return kExitOk;
@@ -196,6 +207,7 @@ int RunWrite(CommandContext& ctx, const SettingValues& values) {
     const DeviceSettings before = ctx.doc.settings;
     values.ApplyTo(ctx.doc.settings);
     const DeviceSettings wanted = ctx.doc.settings;
+    if (!CheckSent(ctx, wanted, !report.pinsFixed)) return kExitUsage;
     NoteChanges(ctx, before, wanted);
     ctx.host.ClearEvents();
     if (ctx.host.RunDialog(IDD_SET_CONFIRM) != IDOK) return kExitDeclined;
@@ -242,6 +254,8 @@ int RunMode(CommandContext& ctx, int mode) {
     ModuleReport report;
     int rc = FindModule(ctx, report);
     if (rc != kExitOk) return rc;
+    // Master and slave write the settings as read before the mode.
+    if (mode != 0 && !CheckSent(ctx, ctx.doc.settings, !report.pinsFixed)) return kExitUsage;
     ctx.host.ClearEvents();
     BeforeChange(ctx);
     {

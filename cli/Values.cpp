@@ -8,6 +8,7 @@
 #include "ResourceIds.h"
 #include "SerialSettings.h"
 #include "Texts.h"
+#include "Utf8Text.h"
 
 namespace {
 
@@ -162,6 +163,42 @@ std::string ParseLine(const std::string& text, int& baud, int& dataBits, int& pa
     return problem;
 }
 
+namespace {
+
+// A token of the record (a character code) as the text a user would type.
+std::string TokenText(std::int32_t token) {
+    if (token < 0 || token > 0xFF) return std::to_string(token);
+    return DisplayText(std::string(1, static_cast<char>(token)));
+}
+
+}  // namespace
+
+std::string CheckRecord(const DeviceSettings& record, bool withPins) {
+    int number = 0;
+    std::string problem = ParseAddress(std::to_string(record.address), number);
+    if (!problem.empty()) return "--address: " + problem;
+    problem = ParseChannel(std::to_string(record.frequencyIndex), number);
+    if (!problem.empty()) return "--channel: " + problem;
+    problem = ParseBaudRate(std::to_string(record.baudRate), number);
+    if (!problem.empty()) return "--baud: " + problem;
+    problem = ParseDataBits(TokenText(record.dataBits), number);
+    if (!problem.empty()) return "--data-bits: " + problem;
+    // The parity check takes lower case; the module's token must be the letter itself.
+    problem = ParseParity(TokenText(record.parity), number);
+    if (problem.empty() && number != record.parity) problem = "'" + TokenText(record.parity) + "' is not a parity (N none, E even, O odd)";
+    if (!problem.empty()) return "--parity: " + problem;
+    problem = ParseStopBits(TokenText(record.stopBits), number);
+    if (!problem.empty()) return "--stop-bits: " + problem;
+    if (withPins) {
+        std::string pins;
+        for (const std::int32_t pin : record.pinFunctions) pins += TokenText(pin);
+        std::string parsed;
+        problem = ParsePins(pins, parsed);
+        if (!problem.empty()) return "--pins: " + problem;
+    }
+    return "";
+}
+
 std::string ProfileValues(const nlohmann::json& profile, SettingValues& out) {
     if (!profile.is_object()) return "the profile is not a JSON object";
     SettingValues values;
@@ -232,8 +269,9 @@ std::string ModuleReport::PinText() const {
 
 nlohmann::ordered_json ReportJson(const ModuleReport& report) {
     nlohmann::ordered_json j;
+    j["format"] = kProfileFormat;
     j["serialNumber"] = report.serialNumber;
-    j["version"] = report.version;
+    j["version"] = DisplayText(report.version);
     j["runningMode"] = report.runningMode;
     j["storedMode"] = report.storedMode;
     j["address"] = report.address;
@@ -254,7 +292,7 @@ std::string ReportText(const ModuleReport& report) {
     std::snprintf(serial, sizeof serial, "%09u", static_cast<unsigned>(report.serialNumber));
     std::string text;
     text += std::string("製造番号：") + serial + "\n";
-    text += "バージョン：" + report.version + "\n";
+    text += "バージョン：" + DisplayText(report.version) + "\n";
     text += "周波数：" + std::to_string(ChannelMHz(report.channel)) + " MHｚ (channel " +
             std::to_string(report.channel) + ")\n";
     text += "アドレス：" + std::to_string(report.address) + "\n";

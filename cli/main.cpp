@@ -25,6 +25,7 @@
 #include "ResourceIds.h"
 #include "Simulation.h"
 #include "Texts.h"
+#include "Utf8Text.h"
 #include "Values.h"
 
 namespace {
@@ -120,8 +121,9 @@ void AddLineOptions(CLI::App* command, WriteOptions& w, bool withDefaults) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    Interrupt::Install();
+namespace {
+
+int RunTarnik(int argc, char** argv) {
     CLI::App app{"tarnik - configure Tarnik radio modules over a serial line.\n"
                  "Every command that works on a module first searches the port for it at the 84\n"
                  "line settings a module can use, then reads its settings.",
@@ -207,7 +209,7 @@ int main(int argc, char** argv) {
     }
 
     // Everything is checked before the port is touched.
-    if (!IsPortName(port)) return Usage("--port: '" + port + "' is neither COMn nor a device path");
+    if (!IsPortName(port)) return Usage("--port: '" + DisplayText(port) + "' is neither COMn nor a device path");
     if (simulate) {
         const std::string problem = Simulation::Check(sim);
         if (!problem.empty()) return Usage(problem);
@@ -269,4 +271,20 @@ int main(int argc, char** argv) {
     }
     if (simulation && sim.log) simulation->PrintLog(stderr);
     return rc;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Interrupt::Install();
+    // The last guard: whatever the layers below let through ends the program
+    // with a message and an exit code of its own, never with an abort.
+    try {
+        return RunTarnik(argc, argv);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "tarnik: internal error: %s\n", DisplayText(error.what()).c_str());
+    } catch (...) {
+        std::fprintf(stderr, "tarnik: internal error\n");
+    }
+    return kExitInternal;
 }

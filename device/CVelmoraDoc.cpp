@@ -259,6 +259,9 @@ void CVelmoraDoc::ReadSettings() {
             // whose pins cannot be changed rejects it with the parameter code.
             pinFunctionsFixed = false;
             const std::int32_t pin0 = device->GetPinFunction(0, false);
+            // Only a pin code the module itself could have sent goes back to
+            // it: a read must never change the module.
+            if (!device->runningPinsWellFormed) throw KvStringFormatException(KvString("PFC"));
             try {
                 device->SetPinFunction(0, pin0, 0);
             } catch (const KvNAKParameterException&) {
