@@ -241,13 +241,18 @@ std::string ProfileValues(const nlohmann::json& profile, SettingValues& out) {
                 problem = ParsePins(value.get<std::string>(), text);
                 values.pins = text;
             }
+        } else if (key == "format") {
+            problem = JsonNumberText(value, text);
+            if (problem.empty() && text != std::to_string(kProfileFormat)) {
+                problem = text + " is not a profile format this tarnik reads (" + std::to_string(kProfileFormat) + ")";
+            }
         } else if (key == "serialNumber" || key == "version" || key == "runningMode" || key == "storedMode" ||
                    key == "pinsFixed" || key == "addressLocked") {
             // Describes the module the profile was read from; a write leaves it alone.
         } else {
             problem = "unknown field";
         }
-        if (!problem.empty()) return key + ": " + problem;
+        if (!problem.empty()) return DisplayText(key) + ": " + problem;
     }
     if (mhz) {
         if (!values.channel) {

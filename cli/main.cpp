@@ -20,6 +20,7 @@
 #include "CVelmoraDoc.h"
 #include "Commands.h"
 #include "Interrupt.h"
+#include "Profile.h"
 #include "ConsoleHost.h"
 #include "KvClock.h"
 #include "ResourceIds.h"
@@ -74,22 +75,8 @@ std::string TakeOption(CLI::App* command, const char* name, const std::string& t
 
 std::string GatherWriteValues(CLI::App* write, const WriteOptions& w, SettingValues& values) {
     if (!w.from.empty()) {
-        std::string text;
-        if (w.from == "-") {
-            std::ostringstream buffer;
-            buffer << std::cin.rdbuf();
-            text = buffer.str();
-        } else {
-            std::ifstream file(w.from, std::ios::binary);
-            if (!file) return "--from: cannot read " + w.from;
-            std::ostringstream buffer;
-            buffer << file.rdbuf();
-            text = buffer.str();
-        }
-        const nlohmann::json profile = nlohmann::json::parse(text, nullptr, false);
-        if (profile.is_discarded()) return w.from + ": not a JSON profile";
-        const std::string problem = ProfileValues(profile, values);
-        if (!problem.empty()) return w.from + ": " + problem;
+        const std::string problem = ReadProfile(w.from, values);
+        if (!problem.empty()) return problem;
     }
     // Options given beside a profile take precedence over it.
     SettingValues options;

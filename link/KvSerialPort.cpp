@@ -57,3 +57,10 @@ bool KvSerialPort::Close() {
     }
     return OsClose();
 }
+
+KvClock& KvSerialPort::Clock() const {
+    if (virtualPort_) {
+        if (KvClock* clock = virtualPort_->Clock()) return *clock;
+    }
+    return SteadyClock();
+}

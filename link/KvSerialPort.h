@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "KvClock.h"
 #include "KvString.h"
 #include "KvVirtualPort.h"
 
@@ -43,6 +44,8 @@ public:
     // Sets byte to 0 first; true only when exactly one byte was read.
     bool ReadByte(std::uint8_t& byte);
     bool Close();
+    // The clock the port's waits run on: a virtual port's own, else the steady clock.
+    KvClock& Clock() const;
 
 private:
     bool OsOpen(const KvString& portName);

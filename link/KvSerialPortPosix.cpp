@@ -257,6 +257,10 @@ bool KvSerialPort::OsSetLine(const KvLineParams& line) {
     // A change of speed may raise the modem lines again.
     DropModemLines(handle);
     lineState = applied;
+    // Whatever waits in the input queue came before the port was ours (a late
+    // answer to an earlier request, noise at other settings): it must never be
+    // taken for the answer to the next request.
+    (void)tcflush(handle, TCIFLUSH);
     // What arrived while the port still ran at its old settings is no error
     // of this line.
     errorCountBase = ReadErrorCount();

@@ -115,7 +115,7 @@ bool IsPinCode(const KvString& text) {
     if (text.Length() != 4) return false;
     for (std::int32_t pin = 0; pin < 4; ++pin) {
         const char c = text.CStr()[pin];
-        if (c < '0' || c > (pin < 2 ? '2' : '1')) return false;
+        if (c < '0' || c > '2') return false;
     }
     return true;
 }
