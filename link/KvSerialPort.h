@@ -20,6 +20,8 @@
 #undef near
 #else
 #include <termios.h>
+
+#include "PosixLine.h"
 #endif
 
 // Thin wrapper around the operating system's serial port. Every operation
@@ -69,11 +71,9 @@ private:
     // A parity, framing or overrun error fails every later read and write
     // until the port is opened again (as the Windows abort-on-error does).
     bool lineError = false;
-    // A byte held back while a PARMRK mark sequence is decoded.
-    int pendingByte = -1;
-    // How much of a mark (FF, FF 00) has been read so far; it survives a
-    // read that timed out in the middle of one.
-    std::uint8_t markState = 0;
+    // The PARMRK marks in the input; a mark cut by a time-out is finished by
+    // the next read.
+    PosixMarkDecoder marks;
     // The driver's error counters (frame, parity, overrun, break) when the
     // line was set, or -1 where the driver keeps none (pseudo-terminals).
     long long errorCountBase = -1;
