@@ -56,7 +56,8 @@ TEST(Scan, PortThatCannotBeUsedEndsAtTheFirstAttempt) {
 TEST(Scan, AnswerWithoutSerialNumberCountsAsSilence) {
     ScriptedRig rig;
     // Letters where the digits belong, then two bytes and silence, then a module.
-    rig.Answer({"*MAN: ABCDEFGHI\r\n", "ab", "*MAN: 123456789\r\n"});
+    // The serial number begins at index 6, whatever stands at 5.
+    rig.Answer({"*MAN: ABCDEFGHI\r\n", "ab", "*MAN:1123456789\r\n"});
     ASSERT_TRUE(rig.doc.Scan());
 
     EXPECT_EQ(rig.host.ScanTexts().size(), 3u);
