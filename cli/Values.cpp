@@ -285,7 +285,7 @@ nlohmann::ordered_json ReportJson(const ModuleReport& report) {
     j["channelMHz"] = ChannelMHz(report.channel);
     j["baudRate"] = report.baudRate;
     j["dataBits"] = report.dataBits - '0';
-    j["parity"] = std::string(1, static_cast<char>(report.parity));
+    j["parity"] = DisplayText(std::string(1, static_cast<char>(report.parity)));
     j["stopBits"] = report.stopBits - '0';
     j["pins"] = report.PinText();
     j["pinsFixed"] = report.pinsFixed;
@@ -302,9 +302,9 @@ std::string ReportText(const ModuleReport& report) {
             std::to_string(report.channel) + ")\n";
     text += "アドレス：" + std::to_string(report.address) + "\n";
     text += "通信速度：" + std::to_string(report.baudRate) + " bps\n";
-    text += std::string("データ長：") + static_cast<char>(report.dataBits) + " ビット\n";
+    text += "データ長：" + DisplayText(std::string(1, static_cast<char>(report.dataBits))) + " ビット\n";
     text += std::string("パリティ：") + ParityText(report.parity) + "\n";
-    text += std::string("ストップビット：") + static_cast<char>(report.stopBits) + " ビット\n";
+    text += "ストップビット：" + DisplayText(std::string(1, static_cast<char>(report.stopBits))) + " ビット\n";
     static const char* const kPairs[] = {"I/O 1-2", "I/O 3-4", "I/O 5-6", "I/O 7-8"};
     for (int i = 0; i < 4; ++i) text += std::string(kPairs[i]) + "：" + PinFunctionText(report.pins[i]) + "\n";
     // The two notes of the settings window.
