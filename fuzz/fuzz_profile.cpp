@@ -75,6 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckDisplay(port);
     ModuleReport report;
     report.version = version;
+    report.baudRate = 9600;
     report.dataBits = '8';
     report.parity = 'N';
     report.stopBits = '1';
