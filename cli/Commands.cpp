@@ -1,11 +1,13 @@
 #include "Commands.h"
 
 #include "KnownLine.h"
+#include "Interrupt.h"
 #include "KvExceptions.h"
 #include "ResourceIds.h"
 #include "SerialSettings.h"
 #include "Texts.h"
 #include "Verify.h"
+#include "Utf8Text.h"
 
 namespace {
 
@@ -102,6 +104,16 @@ void NoteChanges(CommandContext& ctx, const DeviceSettings& before, const Device
     note("pins", PinsOf(before), PinsOf(after));
 }
 
+// What a write sends passes the checks of typed values, also where a value
+// is the module's own (a write sends every field, given or not).
+bool CheckSent(CommandContext& ctx, const DeviceSettings& record, bool withPins) {
+    const std::string problem = CheckRecord(record, withPins);
+    if (problem.empty()) return true;
+    ctx.host.Note("tarnik: " + problem + "; the value is the module's own unless given: give a valid one; "
+                  "nothing was written");
+    return false;
+}
+
 void BeforeChange(CommandContext& ctx) {
     if (ctx.beforeChange) ctx.beforeChange();
 }
@@ -133,7 +145,7 @@ int RunScan(CommandContext& ctx) {
     const std::uint32_t serial = ctx.doc.device->serialNumber;
     if (ctx.json) {
         nlohmann::ordered_json j;
-        j["port"] = ctx.port;
+        j["port"] = DisplayText(ctx.port);
         j["serialNumber"] = serial;
         j["baudRate"] = found.baudRate;
         j["dataBits"] = found.dataBits - '0';
@@ -144,7 +156,7 @@ int RunScan(CommandContext& ctx) {
     } else {
         char number[16];
         std::snprintf(number, sizeof number, "%09u", static_cast<unsigned>(serial));
-        std::fprintf(ctx.out, "%s: %s\n製造番号：%s\n", ctx.port.c_str(), FormatSerialSettings(found).CStr(), number);
+        std::fprintf(ctx.out, "%s: %s\n製造番号：%s\n", DisplayText(ctx.port).c_str(), FormatSerialSettings(found).CStr(), number);
     }
     std::fflush(ctx.out);
     return kExitOk;
@@ -187,13 +199,18 @@ int RunWrite(CommandContext& ctx, const SettingValues& values) {
     const DeviceSettings before = ctx.doc.settings;
     values.ApplyTo(ctx.doc.settings);
     const DeviceSettings wanted = ctx.doc.settings;
+    if (!CheckSent(ctx, wanted, !report.pinsFixed)) return kExitUsage;
     NoteChanges(ctx, before, wanted);
     ctx.host.ClearEvents();
     if (ctx.host.RunDialog(IDD_SET_CONFIRM) != IDOK) return kExitDeclined;
     BeforeChange(ctx);
 
     bool written = false;
-    const bool reload = ctx.doc.WriteSettings(true, &written);
+    bool reload = false;
+    {
+        Interrupt::ChangeScope changing;
+        reload = ctx.doc.WriteSettings(true, &written);
+    }
     if (!written) return FailureExit(ctx, kExitLink);
     if (!reload && !ctx.verify) return kExitOk;
 
@@ -221,7 +238,12 @@ int RunInit(CommandContext& ctx) {
     ctx.host.ClearEvents();
     if (ctx.host.RunDialog(IDD_INIT_CONFIRM) != IDOK) return kExitDeclined;
     BeforeChange(ctx);
-    if (!ctx.doc.InitializeDevice()) return FailureExit(ctx, kExitLink);
+    bool initialised = false;
+    {
+        Interrupt::ChangeScope changing;
+        initialised = ctx.doc.InitializeDevice();
+    }
+    if (!initialised) return FailureExit(ctx, kExitLink);
     ctx.doc.ReadSettings();
     return ReadBack(ctx, report);
 }
@@ -230,12 +252,17 @@ int RunMode(CommandContext& ctx, int mode) {
     ModuleReport report;
     int rc = FindModule(ctx, report);
     if (rc != kExitOk) return rc;
+    // Master and slave write the settings as read before the mode.
+    if (mode != 0 && !CheckSent(ctx, ctx.doc.settings, !report.pinsFixed)) return kExitUsage;
     ctx.host.ClearEvents();
     BeforeChange(ctx);
-    switch (mode) {
-        case 1: ctx.doc.SetTransparentMaster(); break;
-        case 2: ctx.doc.SetTransparentSlave(); break;
-        default: ctx.doc.CancelTransparentMode(); break;
+    {
+        Interrupt::ChangeScope changing;
+        switch (mode) {
+            case 1: ctx.doc.SetTransparentMaster(); break;
+            case 2: ctx.doc.SetTransparentSlave(); break;
+            default: ctx.doc.CancelTransparentMode(); break;
+        }
     }
     if (ctx.host.declined) return kExitDeclined;
     rc = ReadBack(ctx, report);
@@ -256,7 +283,12 @@ int RunEscape(CommandContext& ctx, int baudRate, int dataBits, int parity, int s
         if (ctx.host.RunDialog(IDD_ESCAPE) != IDOK) return kExitDeclined;
         ctx.doc.SetPortName(ctx.port.c_str());
         BeforeChange(ctx);
-        if (ctx.doc.EscapeTransparentMode(baudRate, dataBits, parity, stopBits)) {
+        bool escaped = false;
+        {
+            Interrupt::ChangeScope changing;
+            escaped = ctx.doc.EscapeTransparentMode(baudRate, dataBits, parity, stopBits);
+        }
+        if (escaped) {
             ctx.host.RunDialog(IDD_ESCAPE_DONE);
             ctx.doc.ReadSettings();
             ModuleReport report;

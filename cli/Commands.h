@@ -20,6 +20,7 @@ enum ExitCode {
     kExitNotFound = 4,   // no module answered at any line setting
     kExitLink = 5,       // communication error
     kExitRejected = 6,   // the module rejected a request
+    kExitInternal = 70,  // a fault of the program itself (an exception nobody handled)
 };
 
 struct CommandContext {

@@ -19,6 +19,8 @@
 
 #include "CVelmoraDoc.h"
 #include "Commands.h"
+#include "Interrupt.h"
+#include "Profile.h"
 #include "ConsoleHost.h"
 #include "Failure.h"
 #include "KvClock.h"
@@ -27,6 +29,7 @@
 #include "Simulation.h"
 #include "Texts.h"
 #include "Trace.h"
+#include "Utf8Text.h"
 #include "Values.h"
 
 namespace {
@@ -91,22 +94,8 @@ std::string TakeOption(CLI::App* command, const char* name, const std::string& t
 
 std::string GatherWriteValues(CLI::App* write, const WriteOptions& w, SettingValues& values) {
     if (!w.from.empty()) {
-        std::string text;
-        if (w.from == "-") {
-            std::ostringstream buffer;
-            buffer << std::cin.rdbuf();
-            text = buffer.str();
-        } else {
-            std::ifstream file(w.from, std::ios::binary);
-            if (!file) return "--from: cannot read " + w.from;
-            std::ostringstream buffer;
-            buffer << file.rdbuf();
-            text = buffer.str();
-        }
-        const nlohmann::json profile = nlohmann::json::parse(text, nullptr, false);
-        if (profile.is_discarded()) return w.from + ": not a JSON profile";
-        const std::string problem = ProfileValues(profile, values);
-        if (!problem.empty()) return w.from + ": " + problem;
+        const std::string problem = ReadProfile(w.from, values);
+        if (!problem.empty()) return problem;
     }
     // Options given beside a profile take precedence over it.
     SettingValues options;
@@ -138,7 +127,9 @@ void AddLineOptions(CLI::App* command, WriteOptions& w, bool withDefaults) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int RunTarnik(int argc, char** argv) {
     CLI::App app{"tarnik - configure Tarnik radio modules over a serial line.\n"
                  "Every command that works on a module first searches the port for it at the 84\n"
                  "line settings a module can use, then reads its settings.",
@@ -245,7 +236,7 @@ int main(int argc, char** argv) {
     errorPort = port;
 
     // Everything is checked before the port is touched.
-    if (!IsPortName(port)) return Usage("--port: '" + port + "' is neither COMn nor a device path");
+    if (!IsPortName(port)) return Usage("--port: '" + DisplayText(port) + "' is neither COMn nor a device path");
     if (simulate) {
         const std::string problem = Simulation::Check(sim);
         if (!problem.empty()) return Usage(problem);
@@ -333,4 +324,20 @@ int main(int argc, char** argv) {
     wire.reset();
     if (simulation && sim.log) simulation->PrintLog(stderr);
     return rc;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Interrupt::Install();
+    // The last guard: whatever the layers below let through ends the program
+    // with a message and an exit code of its own, never with an abort.
+    try {
+        return RunTarnik(argc, argv);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "tarnik: internal error: %s\n", DisplayText(error.what()).c_str());
+    } catch (...) {
+        std::fprintf(stderr, "tarnik: internal error\n");
+    }
+    return kExitInternal;
 }

@@ -12,6 +12,10 @@ namespace {
 // lines that follow the escape string.
 const char kManQuery[] = "-MAN\r\n";
 const char kStandardModeLine[] = "+MOD:0\r\n";
+// The serial-number answer has 17 characters ("*MAN: " + nine digits + CR LF);
+// a module that is still talking well past that is no module at this candidate,
+// and the search must not wait for 254 of its characters.
+constexpr int kManAnswerLimit = 32;
 
 // STX ETX "Tovenk" ETX STX: a module in transparent mode takes it in the first
 // 30 seconds after power-up and returns to command mode.
@@ -175,6 +179,7 @@ int CVelmoraDoc::ScanStep(KvSerialConduit& conduit, std::uint32_t& serial) {
     // answer without a number where the serial number belongs - the module
     // does not talk at this candidate: move on to the next.
     bool found = false;
+    conduit.SetAnswerLimit(kManAnswerLimit);
     try {
         const KvString answer = conduit.Transact(kManQuery);
         serial = static_cast<std::uint32_t>(answer.Substring(6).ToLong());
@@ -182,6 +187,7 @@ int CVelmoraDoc::ScanStep(KvSerialConduit& conduit, std::uint32_t& serial) {
     } catch (const KvException&) {
     } catch (const KvStringException&) {
     }
+    conduit.SetAnswerLimit(KvSerialConduit::kLongestAnswer);
 
     int result = 1;
     if (!found) {
@@ -269,6 +275,9 @@ void CVelmoraDoc::ReadSettings() {
             // whose pins cannot be changed rejects it with the parameter code.
             pinFunctionsFixed = false;
             const std::int32_t pin0 = device->GetPinFunction(0, false);
+            // Only a pin code the module itself could have sent goes back to
+            // it: a read must never change the module.
+            if (!device->runningPinsWellFormed) throw KvStringFormatException(KvString("PFC"));
             try {
                 device->SetPinFunction(0, pin0, 0);
             } catch (const KvNAKParameterException&) {

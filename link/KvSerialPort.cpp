@@ -84,3 +84,10 @@ bool KvSerialPort::Close() {
     if (tracer && ok) tracer->Closed();
     return ok;
 }
+
+KvClock& KvSerialPort::Clock() const {
+    if (virtualPort_) {
+        if (KvClock* clock = virtualPort_->Clock()) return *clock;
+    }
+    return SteadyClock();
+}

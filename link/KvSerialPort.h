@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "KvExceptions.h"
+#include "KvClock.h"
 #include "KvString.h"
 #include "KvVirtualPort.h"
 
@@ -22,6 +23,7 @@
 #include <termios.h>
 
 #include "KvPortHolders.h"
+#include "PosixLine.h"
 #endif
 
 // Thin wrapper around the operating system's serial port. Every operation
@@ -46,6 +48,8 @@ public:
     // Sets byte to 0 first; true only when exactly one byte was read.
     bool ReadByte(std::uint8_t& byte);
     bool Close();
+    // The clock the port's waits run on: a virtual port's own, else the steady clock.
+    KvClock& Clock() const;
 
     // Why the last Open failed, as far as the system tells; cleared by a
     // successful Open.
@@ -75,11 +79,9 @@ private:
     // A parity, framing or overrun error fails every later read and write
     // until the port is opened again (as the Windows abort-on-error does).
     bool lineError = false;
-    // A byte held back while a PARMRK mark sequence is decoded.
-    int pendingByte = -1;
-    // How much of a mark (FF, FF 00) has been read so far; it survives a
-    // read that timed out in the middle of one.
-    std::uint8_t markState = 0;
+    // The PARMRK marks in the input; a mark cut by a time-out is finished by
+    // the next read.
+    PosixMarkDecoder marks;
     // The driver's error counters (frame, parity, overrun, break) when the
     // line was set, or -1 where the driver keeps none (pseudo-terminals).
     long long errorCountBase = -1;

@@ -87,6 +87,9 @@ bool KvSerialPort::OsSetLine(const KvLineParams& line) {
         OsClose();
         return false;
     }
+    // Whatever waits in the input queue came before the port was ours (a late
+    // answer to an earlier request): it must never be taken for the next answer.
+    (void)PurgeComm(handle, PURGE_RXCLEAR);
     return true;
 }
 

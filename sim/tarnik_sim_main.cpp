@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <string>
 
 #include "PtyServer.h"
@@ -75,9 +76,7 @@ int Usage(const std::string& problem) {
     return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int RunSim(int argc, char** argv) {
     using tarnik::sim::ModuleConfig;
     ModuleConfig config;
     std::string link;
@@ -180,4 +179,18 @@ int main(int argc, char** argv) {
     close(signalPipe[0]);
     close(signalPipe[1]);
     return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The last guard: nothing the simulator did not expect ends it with an abort.
+    try {
+        return RunSim(argc, argv);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "tarnik-sim: internal error: %s\n", error.what());
+    } catch (...) {
+        std::fprintf(stderr, "tarnik-sim: internal error\n");
+    }
+    return 70;
 }

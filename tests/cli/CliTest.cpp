@@ -2,13 +2,17 @@
 // simulated inside it (--simulate), against tarnik-sim on a pseudo-terminal,
 // and against pseudo-terminals whose far end the test plays.
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <initializer_list>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <set>
@@ -201,7 +205,11 @@ TEST(CliUsage, BadValuesAreRefusedBeforeAnythingIsSent) {
         {R"({"dataBits": 7.5})", "dataBits:"},
         {R"({"channel": 10, "channelMHz": 2416})", "channelMHz:"},
         {R"([1, 2])", "not a JSON object"},
-        {R"({"address": 5)", "not a JSON profile"},
+        {R"({"address": 5)", "line 1, column 14"},
+        {"{\n  \"address\": 5,\n}", "line 3, column 1"},
+        {"{\"pins\": \"01\xff" "0\"}", "line 1, column"},  // not UTF-8
+        {R"({"address": 5, "channel": 3, "address": 6})", "address: given twice"},
+        {R"({"format": 2, "address": 5})", "format: 2"},
     };
     const std::string file = dir.File("bad.json");
     for (const auto& [text, named] : profiles) {
@@ -212,9 +220,18 @@ TEST(CliUsage, BadValuesAreRefusedBeforeAnythingIsSent) {
         EXPECT_TRUE(Contains(r.err, "nothing was sent")) << text << "\n" << r.err;
         EXPECT_TRUE(Heard(r).empty()) << text << "\n" << r.err;
     }
-    const RunResult r = RunTarnik({"--simulate", "--yes", "write", "--from", dir.File("missing.json")});
-    EXPECT_EQ(r.code, 2) << r.err;
-    EXPECT_TRUE(Contains(r.err, "--from")) << r.err;
+    // Only regular files of at most 64 KiB: a FIFO nobody writes to is not waited for.
+    const std::string fifo = dir.File("fifo.json");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    WriteFile(dir.File("big.json"), "{\"address\": 5" + std::string(64 * 1024, ' ') + "}");
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {dir.File("missing.json"), "--from"}, {fifo, "not a regular file"}, {"/dev/zero", "not a regular file"},
+        {dir.File("big.json"), "64 KiB"}};
+    for (const auto& [path, named] : files) {
+        const RunResult r = RunTarnik({"--simulate", "--yes", "write", "--from", path});
+        EXPECT_EQ(r.code, 2) << path << "\n" << r.err;
+        EXPECT_TRUE(Contains(r.err, named)) << path << "\n" << r.err;
+    }
 }
 
 TEST(CliSimulated, KnownLineIsTriedBeforeTheSearch) {
@@ -590,4 +607,105 @@ TEST(CliPty, TransparentModeLocksTheAddressAndPinsUntilTheEscape) {
     r = RunTarnik({"--port", sim.link(), "--yes", "escape", "--baud", "57600", "--json"});
     ASSERT_EQ(r.code, 0) << r.err << sim.Log();
     ExpectFields(r.out, {{"serialNumber", 333}, {"storedMode", 0}, {"channel", 7}});
+}
+
+namespace {
+
+// A module on a pseudo-terminal that answers every query sensibly except the
+// one mnemonic the test makes it answer as it likes; writes are acknowledged.
+TestTerminal::Responder Hostile(const std::string& mnemonic, const std::string& answer) {
+    return [mnemonic, answer](const std::string& line) -> std::string {
+        if (line.size() < 6) return "";
+        const std::string name = line.substr(1, 3);
+        const bool query = line[0] == '-' && line.size() == 6;
+        if (query && name == mnemonic) return answer;
+        if (!query) return "*" + name + ": OK\r\n";
+        static const std::map<std::string, std::string> kNormal = {
+            {"MAN", "*MAN: 000000777\r\n"}, {"VER", "*VER: 1.00.003\r\n"}, {"MOD", "*MOD: 0/0\r\n"},
+            {"SAD", "*SAD: 5/5\r\n"},       {"PAD", "*PAD: 0/0\r\n"},       {"PAN", "*PAN: 0/0\r\n"},
+            {"FRQ", "*FRQ: 3/3\r\n"},       {"RTY", "*RTY: 3/3\r\n"},       {"LED", "*LED: 1/1\r\n"},
+            {"SCI", "*SCI: 57600,7,N,1/57600,7,N,1\r\n"}, {"PFC", "*PFC: 0000/0000\r\n"}};
+        const auto known = kNormal.find(name);
+        return known == kNormal.end() ? "" : known->second;
+    };
+}
+
+// A request with a parameter other than the pin probe's write-back of the
+// functions the module reported (0000).
+bool ChangedTheModule(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        if (line.find(':') != std::string::npos && line != "-PFC:0000\r\n") return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(CliPty, WhatTheModuleSaysIsCheckedBeforeItIsShownOrSentBack) {
+    struct Case {
+        std::string mnemonic, answer;
+        Args args;
+        int code;
+        std::string shown;  // on standard output or standard error
+    };
+    const std::vector<Case> cases = {
+        // Not UTF-8, and a terminal escape: shown escaped, never raw.
+        {"VER", "*VER: 1.0\xB4\x1B[2J\r\n", {"read", "--json"}, 0, R"("version": "1.0\\xB4\\x1B[2J")"},
+        {"VER", "*VER: 1.0\xB4\x1B[2J\r\n", {"read"}, 0, "バージョン：1.0\\xB4\\x1B[2J\n"},
+        {"SCI", "*SCI: 57600,7,\xB4,1/57600,7,N,1\r\n", {"read", "--json"}, 0, R"("parity": "\\xB4")"},
+        {"SCI", "*SCI: 57600,7,N,\x1B/57600,7,N,1\r\n", {"read"}, 0, "ストップビット：\\x1B ビット"},
+        // Values the user could not type are not written back.
+        {"SAD", "*SAD: 65535/65535\r\n", {"--yes", "write", "--pins", "1000"}, 2, "--address: 65535"},
+        {"FRQ", "*FRQ: 200/200\r\n", {"--yes", "write", "--pins", "1000"}, 2, "--channel: 200"},
+        {"SCI", "*SCI: 115200,9,X,3/115200,9,X,3\r\n", {"--yes", "write", "--pins", "1000"}, 2, "--baud"},
+        {"SCI", "*SCI: 57600,9,N,1/57600,9,N,1\r\n", {"--yes", "write", "--address", "6"}, 2, "--data-bits"},
+        {"SAD", "*SAD: 65535/65535\r\n", {"--yes", "mode", "master"}, 2, "--address"},
+        // A pin code that is not four functions is not written back by the probe.
+        {"PFC", "*PFC: 11/2100\r\n", {"read"}, 5, "Tarnik装置との通信でエラーが発生しました。"},
+    };
+    for (const Case& c : cases) {
+        TestTerminal module(Hostile(c.mnemonic, c.answer));
+        ASSERT_TRUE(module.Ok());
+        const RunResult r = RunTarnik(With({"--port", module.path()}, c.args));
+        const std::string shown = c.answer + " " + c.args.back();
+        EXPECT_EQ(r.code, c.code) << shown << "\n" << r.err;
+        EXPECT_TRUE(Contains(r.out + r.err, c.shown)) << shown << "\n" << r.out << r.err;
+        EXPECT_FALSE(Contains(r.out + r.err, "\x1B[2J")) << shown;
+        EXPECT_FALSE(ChangedTheModule(module.Lines())) << shown;
+    }
+}
+
+TEST(CliPty, AnInterruptReleasesThePort) {
+    struct Case {
+        int signal;
+        std::string when;  // the request at which the signal comes
+        int code;
+        std::string said;
+    };
+    const std::vector<Case> cases = {
+        {SIGTERM, "-MAN\r\n", 143, "tarnik: interrupted\n"},
+        {SIGHUP, "-VER\r\n", 129, "tarnik: interrupted\n"},
+        {SIGINT, "+FRQ:3\r\n", 130, "設定が不完全な状態になっている可能性があります。"},
+    };
+    for (const Case& c : cases) {
+        std::atomic<pid_t> tarnik{-1};
+        const TestTerminal::Responder normal = Hostile("", "");
+        TestTerminal module([&](const std::string& line) -> std::string {
+            if (line == c.when) {
+                kill(tarnik.load(), c.signal);
+                return "";
+            }
+            return normal(line);
+        });
+        ASSERT_TRUE(module.Ok());
+        const RunResult r = RunProgram(TARNIK_BINARY, {"--port", module.path(), "--yes", "write", "--address", "6"},
+                                       -1, std::chrono::seconds(60), [&](pid_t pid) { tarnik = pid; });
+        EXPECT_EQ(r.code, c.code) << c.when << r.err;
+        EXPECT_TRUE(Contains(r.err, c.said)) << c.when << r.err;
+#ifdef TIOCGEXCL
+        int exclusive = -1;
+        ASSERT_EQ(ioctl(module.slave(), TIOCGEXCL, &exclusive), 0);
+        EXPECT_EQ(exclusive, 0) << c.when;
+#endif
+    }
 }

@@ -71,7 +71,8 @@ int Reap(pid_t pid, std::chrono::milliseconds limit) {
 
 }  // namespace
 
-RunResult RunProgram(const char* binary, const std::vector<std::string>& args, int stdinFd, std::chrono::seconds limit) {
+RunResult RunProgram(const char* binary, const std::vector<std::string>& args, int stdinFd, std::chrono::seconds limit,
+                     const std::function<void(pid_t)>& started) {
     RunResult result;
     int out[2], err[2];
     if (!Pipe(out)) return result;
@@ -96,6 +97,7 @@ RunResult RunProgram(const char* binary, const std::vector<std::string>& args, i
         close(err[0]);
         return result;
     }
+    if (started) started(pid);
 
     // Both streams are drained together, so neither pipe fills up.
     const Clock::time_point deadline = Clock::now() + limit;

@@ -18,9 +18,11 @@ struct RunResult {
 };
 
 // Runs `binary` with `args`. Standard input is /dev/null unless `stdinFd` is
-// given (a terminal, say). Killed after `limit`.
+// given (a terminal, say). Killed after `limit`. `started` learns the
+// process's id as soon as it runs (to signal it, say).
 RunResult RunProgram(const char* binary, const std::vector<std::string>& args, int stdinFd = -1,
-                     std::chrono::seconds limit = std::chrono::seconds(120));
+                     std::chrono::seconds limit = std::chrono::seconds(120),
+                     const std::function<void(pid_t)>& started = nullptr);
 
 // A directory of its own, removed with everything in it.
 class TempDir {
