@@ -154,6 +154,12 @@ int main(int argc, char** argv) {
                    "like --sim-fault, but armed only when the command, past its search and read, starts "
                    "changing the module; repeatable")
         ->type_name("LINE");
+    app.add_option("--sim-swap", sim.swaps,
+                   "the module that takes the place of the present one when the next module is asked for "
+                   "(pair, provision): \"\" the next serial number with factory settings, or tarnik-sim's "
+                   "module options, e.g. \"--serial 7 --fault nak:SAD\"; repeatable, in order")
+        ->type_name("OPTIONS")
+        ->allow_extra_args(false);
     app.add_flag("--sim-log", sim.log, "print the simulated module's requests and answers at the end");
 
     bool json = false;
