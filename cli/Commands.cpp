@@ -1,5 +1,6 @@
 #include "Commands.h"
 
+#include "Interrupt.h"
 #include "KvExceptions.h"
 #include "ResourceIds.h"
 #include "SerialSettings.h"
@@ -201,7 +202,11 @@ int RunWrite(CommandContext& ctx, const SettingValues& values) {
     BeforeChange(ctx);
 
     bool written = false;
-    const bool reload = ctx.doc.WriteSettings(true, &written);
+    bool reload = false;
+    {
+        Interrupt::ChangeScope changing;
+        reload = ctx.doc.WriteSettings(true, &written);
+    }
     if (!written) return FailureExit(ctx, kExitLink);
     if (!reload) return kExitOk;
 
@@ -223,7 +228,12 @@ int RunInit(CommandContext& ctx) {
     ctx.host.ClearEvents();
     if (ctx.host.RunDialog(IDD_INIT_CONFIRM) != IDOK) return kExitDeclined;
     BeforeChange(ctx);
-    if (!ctx.doc.InitializeDevice()) return FailureExit(ctx, kExitLink);
+    bool initialised = false;
+    {
+        Interrupt::ChangeScope changing;
+        initialised = ctx.doc.InitializeDevice();
+    }
+    if (!initialised) return FailureExit(ctx, kExitLink);
     ctx.doc.ReadSettings();
     return ReadBack(ctx, report);
 }
@@ -234,10 +244,13 @@ int RunMode(CommandContext& ctx, int mode) {
     if (rc != kExitOk) return rc;
     ctx.host.ClearEvents();
     BeforeChange(ctx);
-    switch (mode) {
-        case 1: ctx.doc.SetTransparentMaster(); break;
-        case 2: ctx.doc.SetTransparentSlave(); break;
-        default: ctx.doc.CancelTransparentMode(); break;
+    {
+        Interrupt::ChangeScope changing;
+        switch (mode) {
+            case 1: ctx.doc.SetTransparentMaster(); break;
+            case 2: ctx.doc.SetTransparentSlave(); break;
+            default: ctx.doc.CancelTransparentMode(); break;
+        }
     }
     if (ctx.host.declined) return kExitDeclined;
     rc = ReadBack(ctx, report);
@@ -258,7 +271,12 @@ int RunEscape(CommandContext& ctx, int baudRate, int dataBits, int parity, int s
         if (ctx.host.RunDialog(IDD_ESCAPE) != IDOK) return kExitDeclined;
         ctx.doc.SetPortName(ctx.port.c_str());
         BeforeChange(ctx);
-        if (ctx.doc.EscapeTransparentMode(baudRate, dataBits, parity, stopBits)) {
+        bool escaped = false;
+        {
+            Interrupt::ChangeScope changing;
+            escaped = ctx.doc.EscapeTransparentMode(baudRate, dataBits, parity, stopBits);
+        }
+        if (escaped) {
             ctx.host.RunDialog(IDD_ESCAPE_DONE);
             ctx.doc.ReadSettings();
             ModuleReport report;

@@ -19,6 +19,7 @@
 
 #include "CVelmoraDoc.h"
 #include "Commands.h"
+#include "Interrupt.h"
 #include "ConsoleHost.h"
 #include "KvClock.h"
 #include "ResourceIds.h"
@@ -120,6 +121,7 @@ void AddLineOptions(CLI::App* command, WriteOptions& w, bool withDefaults) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    Interrupt::Install();
     CLI::App app{"tarnik - configure Tarnik radio modules over a serial line.\n"
                  "Every command that works on a module first searches the port for it at the 84\n"
                  "line settings a module can use, then reads its settings.",

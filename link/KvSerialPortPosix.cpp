@@ -2,6 +2,8 @@
 // a bounded wait for every byte, flock plus TIOCEXCL for exclusive access.
 #include "KvSerialPort.h"
 
+#include "KvOpenPorts.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -168,7 +170,14 @@ bool KvSerialPort::OsOpen(const KvString& portName) {
     // second descriptor in this process; TIOCEXCL keeps ordinary users from
     // opening the device at all while it is held. The lock comes first: an
     // opener that loses it must not touch the holder's exclusive flag.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return false;
+    }
+    // Listed before the flag is set, so a program ended by a signal clears it.
+    KvOpenPorts::Add(fd);
+    if (ioctl(fd, TIOCEXCL) != 0) {
+        KvOpenPorts::Remove(fd);
         close(fd);
         return false;
     }
@@ -318,6 +327,7 @@ bool KvSerialPort::OsClose() {
     // The exclusive flag belongs to the terminal, not to this descriptor, and
     // would outlive it while anybody else (a pseudo-terminal's master) keeps
     // the terminal open.
+    KvOpenPorts::Remove(handle);
     (void)ioctl(handle, TIOCNXCL);
     const bool closed = close(handle) == 0;
     handle = -1;
