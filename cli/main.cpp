@@ -136,7 +136,15 @@ int main(int argc, char** argv) {
     bool quiet = false;
     bool simulate = false;
     SimulationOptions sim;
-    app.add_option("-p,--port", port, "serial port: COMn or a device path such as /dev/ttyUSB0 (default COM1)")->type_name("PORT");
+    app.add_option("-p,--port", port,
+                   "serial port: COMn or a device path such as /dev/ttyUSB0 (default $TARNIK_PORT, else COM1)")
+        ->type_name("PORT")
+        ->envname("TARNIK_PORT");
+    std::string lineText;
+    app.add_option("--line", lineText,
+                   "try the module at these line settings first, e.g. 9600,8,N,1; the search follows only "
+                   "when nothing answers there")
+        ->type_name("B,D,P,S");
     app.add_flag("-y,--yes", yes, "answer every confirmation with yes (needed when standard input is not a terminal)");
     app.add_flag("-q,--quiet", quiet, "no progress lines and no result messages; errors are still shown");
     app.add_flag("--simulate", simulate, "talk to a simulated module inside the program, registered on --port");
@@ -186,6 +194,9 @@ int main(int argc, char** argv) {
         ->type_name("DDDD");
     write->add_flag("--reload", reload, "read the settings back after the write, check and show them");
     write->add_flag("--json", json, "with --reload: show the settings as JSON");
+    bool noVerify = false;
+    write->add_flag("--no-verify", noVerify,
+                    "do not read the settings back and compare them with what was written");
 
     CLI::App* init = app.add_subcommand("init", "restore the module's factory settings, then read them");
     init->add_flag("--json", json, "show the settings read afterwards as JSON");
@@ -217,6 +228,13 @@ int main(int argc, char** argv) {
     if (simulate) {
         const std::string problem = Simulation::Check(sim);
         if (!problem.empty()) return Usage(problem);
+    }
+    std::optional<SerialSettings> knownLine;
+    if (app.count("--line") != 0) {
+        SerialSettings line;
+        const std::string problem = ParseLine(lineText, line.baudRate, line.dataBits, line.parity, line.stopBits);
+        if (!problem.empty()) return Usage("--line: " + problem);
+        knownLine = line;
     }
     SettingValues values;
     if (write->parsed()) {
@@ -257,8 +275,10 @@ int main(int argc, char** argv) {
     {
         ConsoleHost host(console, clock);
         CVelmoraDoc doc(host);
-        CommandContext ctx{doc, host, port, json, stdout, {}};
+        CommandContext ctx{doc, host, port, json, stdout, {}, {}, true};
         if (simulation) ctx.beforeChange = [&simulation] { simulation->ArmChangeFaults(); };
+        ctx.line = knownLine;
+        ctx.verify = !noVerify;
         if (scan->parsed()) {
             rc = RunScan(ctx);
         } else if (read->parsed()) {

@@ -214,6 +214,56 @@ TEST(CliUsage, BadValuesAreRefusedBeforeAnythingIsSent) {
     EXPECT_TRUE(Contains(r.err, "--from")) << r.err;
 }
 
+TEST(CliSimulated, KnownLineIsTriedBeforeTheSearch) {
+    auto mans = [](const RunResult& r) {
+        int n = 0;
+        for (const std::string& request : Heard(r)) n += request == "-MAN\\r\\n";
+        return n;
+    };
+    // Right: one probe, no search (candidate 0), and the settings it answered at.
+    RunResult r = RunTarnik({"--simulate", "--sim-line", "9600,8,N,1", "--sim-log", "--line", "9600,8,N,1", "scan",
+                             "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    ExpectFields(r.out, {{"candidate", 0}, {"baudRate", 9600}, {"dataBits", 8}, {"parity", "N"}, {"stopBits", 1}});
+    EXPECT_EQ(mans(r), 1) << r.err;
+    EXPECT_FALSE(Contains(r.err, "candidate 1/84")) << r.err;
+
+    // Wrong: the search follows and finds the module at its own settings.
+    r = RunTarnik({"--simulate", "--sim-line", "38400,7,O,2", "--sim-log", "--line", "9600,8,N,1", "scan", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    ExpectFields(r.out, {{"candidate", 18}, {"baudRate", 38400}, {"parity", "O"}, {"stopBits", 2}});
+
+    // Every command that needs a module takes it.
+    r = RunTarnik({"--simulate", "--sim-line", "1200,8,O,2", "--sim-log", "--line", "1200,8,O,2", "read", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    ExpectFields(r.out, {{"baudRate", 1200}});
+    EXPECT_FALSE(Contains(r.err, "candidate 1/84")) << r.err;
+
+    r = RunTarnik({"--simulate", "--line", "9600,9,N,1", "read"});
+    EXPECT_EQ(r.code, 2) << r.err;
+    EXPECT_TRUE(Contains(r.err, "--line")) << r.err;
+}
+
+TEST(CliSimulated, WriteReadsBackAndComparesUnlessToldNotTo) {
+    // Nothing after the record's last request without the check...
+    RunResult r = RunTarnik(With(kFast, {"--sim-log", "--yes", "write", "--address", "25", "--no-verify"}));
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::vector<std::string> heard = Heard(r);
+    int sci = Find(heard, "+SCI:57600,7,N,1\\r\\n");
+    ASSERT_GE(sci, 0) << r.err;
+    EXPECT_EQ(sci + 1, static_cast<int>(heard.size())) << r.err;
+
+    // ...and a full read after it by default, nothing printed on standard output.
+    r = RunTarnik(With(kFast, {"--sim-log", "--yes", "write", "--address", "25"}));
+    ASSERT_EQ(r.code, 0) << r.err;
+    heard = Heard(r);
+    sci = Find(heard, "+SCI:57600,7,N,1\\r\\n");
+    ASSERT_GE(sci, 0) << r.err;
+    EXPECT_GE(Find(heard, "-SAD\\r\\n", sci), 0) << r.err;
+    EXPECT_TRUE(Contains(r.err, "verified")) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+}
+
 TEST(CliSimulated, EachFailureHasItsExitCode) {
     const std::string missing = "/nonexistent-tarnik-dir/tty";
     const std::string readFailed = "Tarnik装置との通信でエラーが発生しました。";
