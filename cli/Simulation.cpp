@@ -40,6 +40,16 @@ std::string Printable(const std::string& bytes) {
 
 }  // namespace
 
+SimulationOptions NextModuleOptions(const SimulationOptions& options) {
+    SimulationOptions next;
+    long long number = 123456789;
+    if (!options.serial.empty()) ReadInt(options.serial, 0, 999999999, number);
+    next.serial = std::to_string(number >= 999999999 ? 0 : number + 1);
+    next.version = options.version;
+    next.log = options.log;
+    return next;
+}
+
 std::string Simulation::Check(const SimulationOptions& options) {
     int baud = 0, dataBits = 0, parity = 0, stopBits = 0;
     std::string problem = ParseLine(options.line, baud, dataBits, parity, stopBits);

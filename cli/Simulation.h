@@ -28,6 +28,10 @@ struct SimulationOptions {
     std::vector<std::string> swaps;
 };
 
+// A second simulated module beside the one `options` describe, as a swap would
+// bring it: the next serial number, factory settings, no faults.
+SimulationOptions NextModuleOptions(const SimulationOptions& options);
+
 class Simulation {
 public:
     // Checks the options; "" when they are fine, otherwise "option: problem".

@@ -17,6 +17,7 @@
 #define KV_ISATTY isatty
 #endif
 
+#include "BenchCommands.h"
 #include "CVelmoraDoc.h"
 #include "Commands.h"
 #include "Interrupt.h"
@@ -216,6 +217,9 @@ int main(int argc, char** argv) {
     AddLineOptions(escape, e, true);
     escape->add_flag("--json", json, "show the settings read afterwards as JSON");
 
+    BenchCommands bench;
+    bench.Register(app);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -261,7 +265,8 @@ int main(int argc, char** argv) {
     console.quiet = quiet;
     console.interactive = KV_ISATTY(0) != 0;
     console.terminal = KV_ISATTY(2) != 0;
-    const bool changesModule = write->parsed() || init->parsed() || mode->parsed() || escape->parsed();
+    const bool changesModule =
+        write->parsed() || init->parsed() || mode->parsed() || escape->parsed() || bench.Parsed();
     if (changesModule && !yes && !console.interactive) {
         return Usage("this command changes the module and asks for confirmation, but standard input is not a "
                      "terminal: add --yes; nothing was sent");
@@ -270,6 +275,15 @@ int main(int argc, char** argv) {
     KvClock& clock = SteadyClock();
     std::unique_ptr<Simulation> simulation;
     if (simulate) simulation = std::make_unique<Simulation>(port, sim, clock);
+    // The slave of a simulated pair on its own port: the next module of a bench.
+    std::unique_ptr<Simulation> peerSimulation;
+    if (bench.Parsed()) {
+        if (simulation && !bench.PeerPort().empty()) {
+            peerSimulation = std::make_unique<Simulation>(bench.PeerPort(), NextModuleOptions(sim), clock);
+        }
+        const std::string problem = bench.Check(port, simulation.get());
+        if (!problem.empty()) return Usage(problem + "; nothing was sent");
+    }
 
     int rc = kExitOk;
     {
@@ -291,8 +305,11 @@ int main(int argc, char** argv) {
             rc = RunMode(ctx, modeName == "master" ? 1 : modeName == "slave" ? 2 : 0);
         } else if (escape->parsed()) {
             rc = RunEscape(ctx, escapeLine[0], escapeLine[1], escapeLine[2], escapeLine[3]);
+        } else if (bench.Parsed()) {
+            rc = bench.Run(ctx);
         }
     }
     if (simulation && sim.log) simulation->PrintLog(stderr);
+    if (peerSimulation && sim.log) peerSimulation->PrintLog(stderr);
     return rc;
 }
