@@ -160,7 +160,6 @@ int RunProvision(CommandContext& ctx, const ProvisionOptions& options, NextModul
 
         // From here on the unit has a record, whatever happens.
         auto finish = [&](bool done, const std::string& reason) {
-            Interrupt::SetPendingRecord(-1, nullptr);
             const std::string appended = log.Append(Record(ctx, unit, done, reason));
             if (done) {
                 ++tally.done;
@@ -205,8 +204,9 @@ int RunProvision(CommandContext& ctx, const ProvisionOptions& options, NextModul
         bool done = false;
         std::string reason;
         {
-            // Cut short from here on, the unit is logged as failed with the
-            // handler's text that its settings may be incomplete.
+            // Cut short from here until the record is in the log, the unit is
+            // logged as failed, with the handler's text that its settings may
+            // be incomplete.
             Interrupt::ChangeScope changing;
             const std::string pending =
                 Record(ctx, unit, false, "interrupted while being written; settings may be incomplete").dump() + "\n";
@@ -225,6 +225,7 @@ int RunProvision(CommandContext& ctx, const ProvisionOptions& options, NextModul
             } else if (written) {
                 reason = "the settings could not be read back";
             }
+            Interrupt::SetPendingRecord(-1, nullptr);
             if (!finish(done, reason)) break;
         }
     }

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -17,6 +18,7 @@
 #define KV_CLOSE _close
 #define KV_SYNC _commit
 #else
+#include <sys/file.h>
 #include <unistd.h>
 #define KV_OPEN open
 #define KV_WRITE write
@@ -88,6 +90,7 @@ ProvisionLog::~ProvisionLog() {
 std::string ProvisionLog::Open(const std::string& path) {
     path_ = path;
     std::ifstream file(path, std::ios::binary);
+    bool endsInNewline = true;
     if (file) {
         std::string line;
         int number = 0;
@@ -100,6 +103,7 @@ std::string ProvisionLog::Open(const std::string& path) {
                 return path + ":" + std::to_string(number) + ": " + problem +
                        "; the log is left as it is (mend or move it, then run again)";
             }
+            endsInNewline = !file.eof();
         }
     }
 #ifdef _WIN32
@@ -108,6 +112,16 @@ std::string ProvisionLog::Open(const std::string& path) {
     fd_ = KV_OPEN(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
 #endif
     if (fd_ < 0) return path + ": cannot be opened for appending: " + std::strerror(errno);
+#ifndef _WIN32
+    // Two runs on one log could hand out one address twice.
+    if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        KV_CLOSE(fd_);
+        fd_ = -1;
+        return path + ": in use by another run";
+    }
+#endif
+    // A last line without its line end (edited by hand) must not run into the next record.
+    if (!endsInNewline && KV_WRITE(fd_, "\n", 1) != 1) return path + ": cannot write: " + std::strerror(errno);
     return "";
 }
 

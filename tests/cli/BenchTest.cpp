@@ -3,6 +3,7 @@
 // Enter on tarnik's.
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -54,15 +55,25 @@ std::string Heard(const std::string& request) { return "heard \"" + request + "\
 // One provisioning run on `sim`'s port. The operator's part: at each prompt the
 // next module of `swaps` goes in and Enter is pressed; after the last, the
 // input ends.
-RunResult Provision(SimProcess& sim, const TempDir& dir, const Args& options, const std::vector<std::string>& swaps) {
+// With `interrupt`, tarnik gets SIGINT once `interrupt` holds, instead of the next module.
+RunResult Provision(SimProcess& sim, const TempDir& dir, const Args& options, const std::vector<std::string>& swaps,
+                    const std::function<bool()>& interrupt = {}) {
     const std::string errors = dir.File("provision.err");
+    const std::string pidFile = dir.File("provision.pid");
     WriteFile(errors, "");
-    Args args = {"-c", "exec \"$0\" \"$@\" 2>" + errors, TARNIK_BINARY, "--port", sim.link(), "--yes", "provision"};
+    WriteFile(pidFile, "");
+    Args args = {"-c", "echo $$ >" + pidFile + "; exec \"$0\" \"$@\" 2>" + errors, TARNIK_BINARY, "--port",
+                 sim.link(), "--yes", "provision"};
     args.insert(args.end(), options.begin(), options.end());
     int keys[2];
     if (pipe2(keys, O_CLOEXEC) != 0) return {};  // the end the test writes must not stay open in tarnik
     RunResult result;
     std::thread tarnik([&] { result = RunProgram("/bin/sh", args, keys[0]); });
+    if (interrupt) {
+        if (WaitUntil(interrupt) && WaitUntil([&] { return !ReadFile(pidFile).empty(); })) {
+            kill(std::stoi(ReadFile(pidFile)), SIGINT);
+        }
+    }
     const int swapsBefore = Count(sim.Log(), "swap: module");
     for (std::size_t i = 0; i < swaps.size(); ++i) {
         const int prompts = static_cast<int>(i) + 1;
@@ -71,7 +82,7 @@ RunResult Provision(SimProcess& sim, const TempDir& dir, const Args& options, co
         if (!WaitUntil([&] { return Count(sim.Log(), "swap: module") >= swapsBefore + prompts; })) break;
         if (write(keys[1], "\n", 1) != 1) break;
     }
-    WaitUntil([&] { return Count(ReadFile(errors), "press Enter") > static_cast<int>(swaps.size()); });
+    if (!interrupt) WaitUntil([&] { return Count(ReadFile(errors), "press Enter") > static_cast<int>(swaps.size()); });
     close(keys[1]);
     tarnik.join();
     close(keys[0]);
@@ -181,4 +192,36 @@ TEST(BenchPty, ProvisionLogsEveryUnitAndARerunRetriesOnlyTheFailed) {
         const auto [it, fresh] = holder.emplace(unit["address"].get<int>(), unit["serialNumber"].get<int>());
         EXPECT_TRUE(fresh || it->second == unit["serialNumber"]) << "address " << it->first << " given twice";
     }
+}
+
+TEST(BenchPty, CtrlCEndsARunAndAUnitCutShortIsLoggedAsFailed) {
+    TempDir dir;
+    const std::string profile = dir.File("profile.json");
+    WriteFile(profile, R"({"channel": 3})");
+    const std::string log = dir.File("units.jsonl");
+    const Args options = {"--from", profile, "--address-from", "7", "--log", log, "--line", "9600,8,N,1"};
+    SimProcess sim(TARNIK_SIM_BINARY, dir, "bench", {"--serial", "2001"});
+    ASSERT_TRUE(sim.Ready()) << sim.Log();
+
+    // In the middle of the write.
+    RunResult r = Provision(sim, dir, options, {}, [&] { return Contains(sim.Log(), Heard("+SAD:7")); });
+    EXPECT_EQ(r.code, 130) << r.err;
+    EXPECT_TRUE(Contains(r.err, "設定が不完全な状態になっている可能性があります。")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "provision: done 0, failed 0, skipped 0")) << r.err;
+    std::vector<nlohmann::json> records = Records(log);
+    ASSERT_EQ(records.size(), 1u) << ReadFile(log);
+    EXPECT_EQ(records[0]["result"], "failed");
+    EXPECT_EQ(records[0]["address"], 7);
+    EXPECT_TRUE(Contains(records[0]["reason"].get<std::string>(), "interrupted")) << records[0].dump();
+
+    // Again: the unit is done with its address; Ctrl-C at the prompt for the next ends the run.
+    const int before = Count(sim.Log(), " heard ");
+    r = Provision(sim, dir, options, {}, [&] { return Count(ReadFile(dir.File("provision.err")), "press Enter") > 0; });
+    EXPECT_EQ(r.code, 130) << r.err;
+    EXPECT_TRUE(Contains(r.err, "tarnik: interrupted\nprovision: done 1, failed 0, skipped 0")) << r.err;
+    records = Records(log);
+    ASSERT_EQ(records.size(), 2u) << ReadFile(log);
+    EXPECT_EQ(records[1]["result"], "done");
+    EXPECT_EQ(records[1]["address"], 7);
+    EXPECT_GT(Count(sim.Log(), " heard "), before);
 }

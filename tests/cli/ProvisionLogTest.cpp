@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -28,14 +29,17 @@ std::string Line(unsigned serial, const char* address, const char* result) {
 
 TEST(ProvisionLog, AddressesFollowTheRecordsAndNeverRepeat) {
     // 1001 done at 10, 1002 failed at 11 (a retry keeps it), 1003 failed before an address, 1004 done at 13.
-    const std::string path = FileWith("log.jsonl", Line(1001, "10", "done") + Line(1002, "11", "failed") + "\n" +
-                                                       Line(1003, "null", "failed") + Line(1004, "13", "done"));
-    ProvisionLog log;
-    ASSERT_EQ(log.Open(path), "");
-    EXPECT_TRUE(log.Done(1001));
-    EXPECT_FALSE(log.Done(1002));
-    EXPECT_FALSE(log.Done(1003));
-    EXPECT_EQ(log.DoneAt(1004), "T1004");
+    // The last line has lost its line end (edited by hand).
+    std::string text = Line(1001, "10", "done") + Line(1002, "11", "failed") + "\n" + Line(1003, "null", "failed") +
+                       Line(1004, "13", "done");
+    text.pop_back();
+    const std::string path = FileWith("log.jsonl", text);
+    auto log = std::make_unique<ProvisionLog>();
+    ASSERT_EQ(log->Open(path), "");
+    EXPECT_TRUE(log->Done(1001));
+    EXPECT_FALSE(log->Done(1002));
+    EXPECT_FALSE(log->Done(1003));
+    EXPECT_EQ(log->DoneAt(1004), "T1004");
 
     const struct {
         unsigned serial;
@@ -57,7 +61,7 @@ TEST(ProvisionLog, AddressesFollowTheRecordsAndNeverRepeat) {
     };
     for (const auto& c : cases) {
         int address = -1;
-        const std::string refusal = log.AddressFor(c.serial, c.planned, c.from, c.reserved, address);
+        const std::string refusal = log->AddressFor(c.serial, c.planned, c.from, c.reserved, address);
         if (c.address < 0) {
             EXPECT_NE(refusal.find(c.refusal), std::string::npos) << c.serial << ": " << refusal;
         } else {
@@ -66,13 +70,18 @@ TEST(ProvisionLog, AddressesFollowTheRecordsAndNeverRepeat) {
         }
     }
 
+    // One run at a time on a log.
+    ProvisionLog rival;
+    EXPECT_NE(rival.Open(path).find("in use by another run"), std::string::npos);
+
     // What is appended counts at once, in this run and the next.
-    ASSERT_EQ(log.Append({{"serialNumber", 1003}, {"address", 12}, {"result", "done"}}), "");
-    EXPECT_TRUE(log.Done(1003));
+    ASSERT_EQ(log->Append({{"serialNumber", 1003}, {"address", 12}, {"result", "done"}}), "");
+    EXPECT_TRUE(log->Done(1003));
     int address = -1;
-    EXPECT_EQ(log.AddressFor(3000, std::nullopt, 10, {}, address), "");
+    EXPECT_EQ(log->AddressFor(3000, std::nullopt, 10, {}, address), "");
     EXPECT_EQ(address, 14);
-    EXPECT_NE(log.Append({{"serialNumber", 3000}, {"address", 12}, {"result", "done"}}), "");  // 12 is 1003's
+    EXPECT_NE(log->Append({{"serialNumber", 3000}, {"address", 12}, {"result", "done"}}), "");  // 12 is 1003's
+    log.reset();  // the run ends, and so does its hold on the log
     ProvisionLog again;
     ASSERT_EQ(again.Open(path), "");
     EXPECT_TRUE(again.Done(1003));
