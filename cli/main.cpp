@@ -21,11 +21,14 @@
 #include "CVelmoraDoc.h"
 #include "Commands.h"
 #include "Interrupt.h"
+#include "Failure.h"
 #include "ConsoleHost.h"
 #include "KvClock.h"
+#include "Ports.h"
 #include "ResourceIds.h"
 #include "Simulation.h"
 #include "Texts.h"
+#include "Trace.h"
 #include "Values.h"
 
 namespace {
@@ -37,8 +40,24 @@ const char kFooter[] =
     "Global options (--port, --yes, --quiet, --simulate, ...) may stand before or after\n"
     "the command: see tarnik --help and tarnik(1).";
 
+// With --json, failures are told on standard output as well.
+bool jsonErrors = false;
+std::string errorPort;
+
+void PrintFailureJson(const FailureReport& report) {
+    std::fprintf(stdout, "%s\n", FailureJson(report).dump(2).c_str());
+    std::fflush(stdout);
+}
+
 int Usage(const std::string& problem) {
     std::fprintf(stderr, "tarnik: %s\n", problem.c_str());
+    if (jsonErrors) {
+        FailureReport report;
+        report.exitCode = kExitUsage;
+        report.port = errorPort;
+        report.detail = problem;
+        PrintFailureJson(report);
+    }
     return kExitUsage;
 }
 
@@ -148,6 +167,9 @@ int main(int argc, char** argv) {
         ->type_name("B,D,P,S");
     app.add_flag("-y,--yes", yes, "answer every confirmation with yes (needed when standard input is not a terminal)");
     app.add_flag("-q,--quiet", quiet, "no progress lines and no result messages; errors are still shown");
+    bool trace = false;
+    app.add_flag("--trace", trace,
+                 "write every request and answer on the line, with time stamps, to standard error");
     app.add_flag("--simulate", simulate, "talk to a simulated module inside the program, registered on --port");
     app.add_option("--sim-line", sim.line, "simulated module's line settings BAUD,DATABITS,PARITY,STOPBITS (default 9600,8,N,1)")
         ->type_name("B,D,P,S");
@@ -219,6 +241,8 @@ int main(int argc, char** argv) {
 
     BenchCommands bench;
     bench.Register(app);
+    CLI::App* ports = app.add_subcommand("ports", "list the serial devices of this machine with what is known of them");
+    ports->add_flag("--json", json, "print the list as JSON");
 
     try {
         app.parse(argc, argv);
@@ -226,6 +250,10 @@ int main(int argc, char** argv) {
         const int code = app.exit(error);
         return code == 0 ? kExitOk : kExitUsage;
     }
+
+    if (ports->parsed()) return RunPorts(json, stdout);
+    jsonErrors = json;
+    errorPort = port;
 
     // Everything is checked before the port is touched.
     if (!IsPortName(port)) return Usage("--port: '" + port + "' is neither COMn nor a device path");
@@ -285,6 +313,12 @@ int main(int argc, char** argv) {
         if (!problem.empty()) return Usage(problem + "; nothing was sent");
     }
 
+    std::unique_ptr<WireTrace> wire;
+    if (trace) {
+        wire = std::make_unique<WireTrace>(stderr, clock);
+        KvSetPortTracer(wire.get());
+    }
+
     int rc = kExitOk;
     {
         ConsoleHost host(console, clock);
@@ -308,7 +342,18 @@ int main(int argc, char** argv) {
         } else if (bench.Parsed()) {
             rc = bench.Run(ctx);
         }
+        if (json && rc != kExitOk) {
+            FailureReport report;
+            report.exitCode = rc;
+            report.port = port;
+            report.openFailure = host.openFailure;
+            report.detail = host.lastNote;
+            report.hints = host.hints;
+            PrintFailureJson(report);
+        }
     }
+    KvSetPortTracer(nullptr);
+    wire.reset();
     if (simulation && sim.log) simulation->PrintLog(stderr);
     if (peerSimulation && sim.log) peerSimulation->PrintLog(stderr);
     return rc;

@@ -12,6 +12,9 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QSignalBlocker>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 
 #include <algorithm>
 #include <cstdint>
@@ -110,15 +113,29 @@ QStyle* CompactStyle()
     return style.data();
 }
 
-// The COM port list. Its drop-down list is as wide as the longest name plus
-// `margin` (a device path is longer than the box is wide); the names are measured
-// when the list opens, not before.
+// The COM port list. Each item's data is the port's name; its text adds what the
+// device is. The closed box shows the name alone. The list is built anew from the
+// devices present whenever it opens, the chosen port kept; its drop-down list is
+// as wide as the longest line plus `margin` (a device path with its description
+// is longer than the box is wide).
 class PortListBox final : public QComboBox {
 public:
     PortListBox(int margin, QWidget* parent) : QComboBox(parent), margin_(margin) {}
 
+    void Fill(const QList<PortListEntry>& entries)
+    {
+        const QString chosen = currentData().toString();
+        const QSignalBlocker quiet(this);
+        clear();
+        for (const PortListEntry& e : entries) addItem(e.text, e.name);
+        const int index = findData(chosen);
+        setCurrentIndex(index >= 0 ? index : 0);
+        setToolTip(currentText());
+    }
+
     void showPopup() override
     {
+        Fill(PortListEntries(KvDiscoverSerialPorts()));
         int widest = 0;
         const QFontMetrics fm(font());
         for (int i = 0; i < count(); ++i) widest = std::max(widest, fm.horizontalAdvance(itemText(i)));
@@ -126,9 +143,28 @@ public:
         QComboBox::showPopup();
     }
 
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter painter(this);
+        painter.setPen(palette().color(QPalette::Text));
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        option.currentText = currentData().toString();
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+    }
+
 private:
     int margin_;
 };
+
+// The name of the port chosen in the COM port list.
+QString ChosenPort(const QComboBox* list)
+{
+    const QString name = list->currentData().toString();
+    return name.isEmpty() ? list->currentText() : name;
+}
 
 // Gives a list box the compact style. A style change makes a list box build its
 // drop-down list at once (to pick the item painter for the new style), which
@@ -222,9 +258,10 @@ void CVelmoraView::CreateControls()
     modeNote_ = text("", 13, 8, 154, 8, Qt::AlignLeft);
     modeNote_->setObjectName(QStringLiteral("IDC_MODE_NOTE"));
     text("使用COMポート：", 171, 8, 50, 8, Qt::AlignRight);
-    comPort_ = list("IDC_COM_PORT", 224, 6, 38, {}, new PortListBox(du.X(12), this));
-    comPort_->addItems(ComPortNames());
-    comPort_->setCurrentIndex(0);
+    auto* portList = new PortListBox(du.X(12), this);
+    comPort_ = list("IDC_COM_PORT", 224, 6, 38, {}, portList);
+    // What each device is, is looked up when the list opens.
+    portList->Fill(PortListEntries({}));
     // A device path is longer than the list is wide: the tip shows it whole.
     connect(comPort_, &QComboBox::currentTextChanged, comPort_, &QWidget::setToolTip);
 
@@ -409,7 +446,7 @@ void CVelmoraView::RefreshFromDocument()
 
     const QString port = QString::fromUtf8(doc_.GetPortName().CStr());
     for (int i = 0; i < comPort_->count(); ++i) {
-        if (comPort_->itemText(i).compare(port, Qt::CaseInsensitive) == 0) {
+        if (comPort_->itemData(i).toString().compare(port, Qt::CaseInsensitive) == 0) {
             comPort_->setCurrentIndex(i);
             break;
         }
@@ -468,7 +505,7 @@ void CVelmoraView::OnScan()
 {
     WorkflowInputBlocker blocker;
     WaitCursor wait(host_);
-    doc_.SetPortName(ToKvString(comPort_->currentText()));
+    doc_.SetPortName(ToKvString(ChosenPort(comPort_)));
     setEnabled(false);
     EnableOnExit enableAgain(this);
     if (doc_.Scan()) {
@@ -530,7 +567,7 @@ void CVelmoraView::OnInitializeDevice()
 void CVelmoraView::OnEscapeTransparent()
 {
     WorkflowInputBlocker blocker;
-    const KvString port = ToKvString(comPort_->currentText());
+    const KvString port = ToKvString(ChosenPort(comPort_));
     CEscapeDlg* escape = EscapeDialog();
     if (escape->DoModal() != IDOK) return;
     for (;;) {
