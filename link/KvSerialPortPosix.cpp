@@ -205,6 +205,10 @@ bool KvSerialPort::OsOpen(const KvString& portName) {
         return false;
     }
     DropModemLines(fd);
+    // Bytes that came while nobody had the port open (an answer whose reader
+    // was stopped before it came) belong to no request of ours; the virtual
+    // port drops them the same way.
+    tcflush(fd, TCIFLUSH);
 
     handle = fd;
     lineError = false;
