@@ -138,6 +138,27 @@ TEST(BenchPty, PairSetsOneMasterAndOneSlaveAndChecksBoth) {
     EXPECT_TRUE(Contains(r.err, "escape --baud 19200 --data-bits 8 --parity N --stop-bits 1")) << r.err;
 }
 
+TEST(BenchSimulated, OnOnePortTheMasterItselfIsNotTakenForTheSlave) {
+    // The operator has not changed the module yet (the same serial number comes back), then does.
+    const RunResult r = RunProgram(TARNIK_BINARY, {"--simulate", "--sim-serial", "500", "--sim-swap", "--serial 500",
+                                                   "--sim-swap", "--serial 777", "--sim-log", "--line", "9600,8,N,1", "--yes", "pair",
+                                                   "--channel", "4"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const nlohmann::json record = nlohmann::json::parse(r.out, nullptr, false);
+    ASSERT_TRUE(record.is_object()) << r.out;
+    EXPECT_EQ(record["master"]["serialNumber"], 500);
+    EXPECT_EQ(record["slave"]["serialNumber"], 777);
+    EXPECT_TRUE(Contains(r.err, "is the master itself (000000500)")) << r.err;
+    // Master, then nothing for the module that came back, then the slave.
+    const std::size_t master = r.err.find("sim: @MOD:1");
+    const std::size_t again = r.err.find("sim: swap: module 000000500");
+    const std::size_t slave = r.err.find("sim: swap: module 000000777");
+    ASSERT_NE(slave, std::string::npos) << r.err;
+    EXPECT_LT(master, again);
+    EXPECT_EQ(r.err.substr(again, slave - again).find("sim: @MOD"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("sim: @MOD:2", slave), std::string::npos) << r.err;
+}
+
 TEST(BenchPty, ProvisionLogsEveryUnitAndARerunRetriesOnlyTheFailed) {
     TempDir dir;
     const std::string profile = dir.File("profile.json");
