@@ -180,7 +180,9 @@ int RunPair(CommandContext& ctx, const PairOptions& options, NextModule* next) {
                   SerialText(slaveSerial) + " (address 1, partner 0), channel " + std::to_string(*shared.channel) +
                   " (" + std::to_string(ChannelMHz(*shared.channel)) + " MHz), line " + line);
     ctx.host.Note("Both modules take transparent mode at their next power-up; until then they still take commands.");
-    ctx.host.Note("To undo before that: tarnik --port PORT mode standard, for each module.");
+    const std::string slavePort = ctx.port;
+    ctx.host.Note("To undo before that: tarnik --port " + masterPort + " --yes mode standard" +
+                  (slavePort == masterPort ? " for each module in turn." : ", and the same on " + slavePort + "."));
     ctx.host.Note("After it: switch the module on and, within 30 s, tarnik --port PORT escape --baud " +
                   std::to_string(*shared.baudRate) + " --data-bits " + static_cast<char>(*shared.dataBits) +
                   " --parity " + static_cast<char>(*shared.parity) + " --stop-bits " +
