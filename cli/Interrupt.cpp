@@ -30,13 +30,19 @@ constexpr std::size_t kNoteMax = 512;
 char notes[2][kNoteMax] = {};
 std::atomic<int> shownNote{-1};
 
-void Put(const char* text) {
+// The same for the pending record and the descriptor it goes to.
+constexpr std::size_t kRecordMax = 4096;
+char records[2][kRecordMax] = {};
+int recordFds[2] = {-1, -1};
+std::atomic<int> pendingRecord{-1};
+
+void PutTo(int fd, const char* text) {
     std::size_t left = std::strlen(text);
     while (left > 0) {
 #ifdef _WIN32
-        const int put = _write(2, text, static_cast<unsigned>(left));
+        const int put = _write(fd, text, static_cast<unsigned>(left));
 #else
-        const ssize_t put = write(2, text, left);
+        const ssize_t put = write(fd, text, left);
 #endif
         if (put <= 0) return;
         text += put;
@@ -44,12 +50,16 @@ void Put(const char* text) {
     }
 }
 
+void Put(const char* text) { PutTo(2, text); }
+
 // Only async-signal-safe calls from here on.
 extern "C" void OnSignal(int signalNumber) {
     int expected = 0;
     // A second signal while the first is handled waits for the first's exit.
     if (!received.compare_exchange_strong(expected, signalNumber)) return;
     KvOpenPorts::ReleaseAllForExit();
+    const int record = pendingRecord.load();
+    if (record >= 0 && changing.load() > 0) PutTo(recordFds[record], records[record]);
     if (terminal.load()) Put("\n");
     if (changing.load() > 0) {
         Put("tarnik: interrupted while the module was being changed\n");
@@ -125,6 +135,19 @@ void SetNote(const char* line) {
     std::memcpy(notes[next], line, length);
     notes[next][length] = '\0';
     shownNote.store(next);
+}
+
+void SetPendingRecord(int fd, const char* line) {
+    if (fd < 0 || !line || !*line) {
+        pendingRecord.store(-1);
+        return;
+    }
+    const int next = pendingRecord.load() == 0 ? 1 : 0;
+    const std::size_t length = std::min(std::strlen(line), kRecordMax - 1);
+    std::memcpy(records[next], line, length);
+    records[next][length] = '\0';
+    recordFds[next] = fd;
+    pendingRecord.store(next);
 }
 
 }  // namespace Interrupt

@@ -29,11 +29,15 @@ std::optional<std::uint32_t> Probe(KvSerialConduit& conduit, const SerialSetting
 }  // namespace
 
 FoundModule FindModuleTryingLine(CVelmoraDoc& doc, WorkflowHost& host, const std::optional<SerialSettings>& line) {
+    return FindModuleTryingLines(doc, host, line ? std::vector<SerialSettings>{*line} : std::vector<SerialSettings>{});
+}
+
+FoundModule FindModuleTryingLines(CVelmoraDoc& doc, WorkflowHost& host, const std::vector<SerialSettings>& lines) {
     FoundModule result;
-    if (line) {
+    for (const SerialSettings& line : lines) {
         auto conduit = std::make_unique<KvSerialConduit>();
         conduit->portName = doc.GetPortName();
-        if (const std::optional<std::uint32_t> serial = Probe(*conduit, *line)) {
+        if (const std::optional<std::uint32_t> serial = Probe(*conduit, line)) {
             auto device = std::make_unique<KvDevice>();
             device->serialNumber = *serial;
             device->conduit = conduit.release();
@@ -41,7 +45,7 @@ FoundModule FindModuleTryingLine(CVelmoraDoc& doc, WorkflowHost& host, const std
             host.UpdateAllViews();
             result.found = true;
             result.atGivenLine = true;
-            result.line = *line;
+            result.line = line;
             return result;
         }
     }

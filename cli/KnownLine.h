@@ -2,6 +2,7 @@
 // Finding the module when its line settings are known: one probe at those
 // settings, and the full search only when nothing answers there.
 #include <optional>
+#include <vector>
 
 #include "CVelmoraDoc.h"
 #include "SerialSettings.h"
@@ -22,3 +23,7 @@ struct FoundModule {
 // device whose conduit talks at the settings that answered (per-call mode),
 // exactly as after a successful search, and the views have been told to update.
 FoundModule FindModuleTryingLine(CVelmoraDoc& doc, WorkflowHost& host, const std::optional<SerialSettings>& line);
+
+// The same with several known settings, tried in order before the search
+// (a provisioned module's and a new one's, say).
+FoundModule FindModuleTryingLines(CVelmoraDoc& doc, WorkflowHost& host, const std::vector<SerialSettings>& lines);

@@ -17,6 +17,7 @@
 #define KV_ISATTY isatty
 #endif
 
+#include "BenchCommands.h"
 #include "CVelmoraDoc.h"
 #include "Commands.h"
 #include "Interrupt.h"
@@ -175,6 +176,12 @@ int RunTarnik(int argc, char** argv) {
                    "like --sim-fault, but armed only when the command, past its search and read, starts "
                    "changing the module; repeatable")
         ->type_name("LINE");
+    app.add_option("--sim-swap", sim.swaps,
+                   "the module that takes the place of the present one when the next module is asked for "
+                   "(pair, provision): \"\" the next serial number with factory settings, or tarnik-sim's "
+                   "module options, e.g. \"--serial 7 --fault nak:SAD\"; repeatable, in order")
+        ->type_name("OPTIONS")
+        ->allow_extra_args(false);
     app.add_flag("--sim-log", sim.log, "print the simulated module's requests and answers at the end");
 
     bool json = false;
@@ -221,6 +228,8 @@ int RunTarnik(int argc, char** argv) {
     AddLineOptions(escape, e, true);
     escape->add_flag("--json", json, "show the settings read afterwards as JSON");
 
+    BenchCommands bench;
+    bench.Register(app);
     CLI::App* ports = app.add_subcommand("ports", "list the serial devices of this machine with what is known of them");
     ports->add_flag("--json", json, "print the list as JSON");
 
@@ -273,7 +282,8 @@ int RunTarnik(int argc, char** argv) {
     console.quiet = quiet;
     console.interactive = KV_ISATTY(0) != 0;
     console.terminal = KV_ISATTY(2) != 0;
-    const bool changesModule = write->parsed() || init->parsed() || mode->parsed() || escape->parsed();
+    const bool changesModule =
+        write->parsed() || init->parsed() || mode->parsed() || escape->parsed() || bench.Parsed();
     if (changesModule && !yes && !console.interactive) {
         return Usage("this command changes the module and asks for confirmation, but standard input is not a "
                      "terminal: add --yes; nothing was sent");
@@ -282,6 +292,15 @@ int RunTarnik(int argc, char** argv) {
     KvClock& clock = SteadyClock();
     std::unique_ptr<Simulation> simulation;
     if (simulate) simulation = std::make_unique<Simulation>(port, sim, clock);
+    // The slave of a simulated pair on its own port: the next module of a bench.
+    std::unique_ptr<Simulation> peerSimulation;
+    if (bench.Parsed()) {
+        if (simulation && !bench.PeerPort().empty()) {
+            peerSimulation = std::make_unique<Simulation>(bench.PeerPort(), NextModuleOptions(sim), clock);
+        }
+        const std::string problem = bench.Check(port, simulation.get());
+        if (!problem.empty()) return Usage(problem + "; nothing was sent");
+    }
 
     std::unique_ptr<WireTrace> wire;
     if (trace) {
@@ -309,6 +328,8 @@ int RunTarnik(int argc, char** argv) {
             rc = RunMode(ctx, modeName == "master" ? 1 : modeName == "slave" ? 2 : 0);
         } else if (escape->parsed()) {
             rc = RunEscape(ctx, escapeLine[0], escapeLine[1], escapeLine[2], escapeLine[3]);
+        } else if (bench.Parsed()) {
+            rc = bench.Run(ctx);
         }
         if (json && rc != kExitOk) {
             FailureReport report;
@@ -323,6 +344,7 @@ int RunTarnik(int argc, char** argv) {
     KvSetPortTracer(nullptr);
     wire.reset();
     if (simulation && sim.log) simulation->PrintLog(stderr);
+    if (peerSimulation && sim.log) peerSimulation->PrintLog(stderr);
     return rc;
 }
 

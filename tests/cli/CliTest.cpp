@@ -416,7 +416,7 @@ TEST(CliHelp, EveryCommandHasHelpAndTheManPageCoversEveryOption) {
     const std::string man = ReadFile(TARNIK_MAN_PAGE);
     ASSERT_FALSE(man.empty());
     std::set<std::string> options;
-    for (const std::string command : {"", "scan", "read", "write", "init", "mode", "escape", "ports"}) {
+    for (const std::string command : {"", "scan", "read", "write", "init", "mode", "escape", "ports", "pair", "provision"}) {
         const RunResult r = RunTarnik(command.empty() ? Args{"--help"} : Args{command, "--help"});
         EXPECT_EQ(r.code, 0) << command << r.err;
         EXPECT_TRUE(Contains(r.out, "Usage: tarnik")) << command << r.out;

@@ -225,6 +225,12 @@ void SimProcess::PowerCycle() {
     (void)written;
 }
 
+void SimProcess::Swap(const std::string& options) {
+    const std::string line = "swap " + options + "\n";
+    const ssize_t written = write(input_, line.data(), line.size());
+    (void)written;
+}
+
 bool SimProcess::WaitForLog(const std::string& text, std::chrono::seconds limit) const {
     const Clock::time_point deadline = Clock::now() + limit;
     while (Log().find(text) == std::string::npos) {

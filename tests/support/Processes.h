@@ -58,6 +58,8 @@ public:
     int RequestsHeard() const;
     // Switches the module off and on (a line on its standard input).
     void PowerCycle();
+    // Puts a new module in place of the old one ("swap" and module options).
+    void Swap(const std::string& options = "");
     // Waits until the log holds `text`, at most `limit`.
     bool WaitForLog(const std::string& text, std::chrono::seconds limit = std::chrono::seconds(10)) const;
     // Ends it with SIGTERM; its exit code, or -1.
