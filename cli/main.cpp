@@ -10,8 +10,9 @@
 #include <nlohmann/json.hpp>
 
 #ifdef _WIN32
-#include <io.h>
-#define KV_ISATTY _isatty
+#include "KvPortDiscovery.h"
+#include "WindowsConsole.h"
+#define KV_ISATTY WindowsConsole::IsConsole
 #else
 #include <unistd.h>
 #define KV_ISATTY isatty
@@ -120,6 +121,9 @@ void AddLineOptions(CLI::App* command, WriteOptions& w, bool withDefaults) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    WindowsConsole windowsConsole;
+#endif
     CLI::App app{"tarnik - configure Tarnik radio modules over a serial line.\n"
                  "Every command that works on a module first searches the port for it at the 84\n"
                  "line settings a module can use, then reads its settings.",
@@ -197,12 +201,27 @@ int main(int argc, char** argv) {
     AddLineOptions(escape, e, true);
     escape->add_flag("--json", json, "show the settings read afterwards as JSON");
 
+#ifdef _WIN32
+    CLI::App* ports = app.add_subcommand("ports", "list the COM ports that exist on this machine");
+#endif
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         const int code = app.exit(error);
         return code == 0 ? kExitOk : kExitUsage;
     }
+
+#ifdef _WIN32
+    if (ports->parsed()) {
+        for (const KvPortInfo& p : KvDiscoverSerialPorts()) {
+            const std::string description = KvDescribePort(p);
+            std::printf("%s\t%s\n", p.name.c_str(), description.empty() ? p.path.c_str() : description.c_str());
+        }
+        std::fflush(stdout);
+        return kExitOk;
+    }
+#endif
 
     // Everything is checked before the port is touched.
     if (!IsPortName(port)) return Usage("--port: '" + port + "' is neither COMn nor a device path");
@@ -235,6 +254,9 @@ int main(int argc, char** argv) {
     console.quiet = quiet;
     console.interactive = KV_ISATTY(0) != 0;
     console.terminal = KV_ISATTY(2) != 0;
+#ifdef _WIN32
+    console.terminal = console.terminal && windowsConsole.EscapesWork();
+#endif
     const bool changesModule = write->parsed() || init->parsed() || mode->parsed() || escape->parsed();
     if (changesModule && !yes && !console.interactive) {
         return Usage("this command changes the module and asks for confirmation, but standard input is not a "
