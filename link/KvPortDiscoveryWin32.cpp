@@ -159,12 +159,19 @@ std::vector<KvPortInfo> KvDiscoverSerialPorts() {
 }
 
 std::string KvDescribePort(const KvPortInfo& port) {
-    // "FTDI USB Serial Port (FTDIBUS)"; a product name that already starts
-    // with the vendor's stands alone.
-    std::string text = port.product;
-    if (!port.vendor.empty() && text.rfind(port.vendor, 0) != 0) {
-        text = text.empty() ? port.vendor : port.vendor + " " + text;
+    // As on Linux: "FTDI USB Serial Port (FTDIBUS)"; a product name that
+    // already starts with the vendor's stands alone.
+    std::string text = port.vendor;
+    if (!port.product.empty()) {
+        if (text.empty() || port.product.rfind(text, 0) == 0) {
+            text = port.product;
+        } else {
+            text += " " + port.product;
+        }
     }
-    if (port.driver.empty()) return text;
-    return text.empty() ? port.driver : text + " (" + port.driver + ")";
+    if (!port.serialNumber.empty()) text += (text.empty() ? "serial number " : ", serial number ") + port.serialNumber;
+    // Windows' own serial driver serves the UARTs on the board or a card.
+    if (text.empty() && BuiltIn(port)) text = "built-in serial port";
+    if (!port.driver.empty()) text += (text.empty() ? "(" : " (") + port.driver + ")";
+    return text;
 }

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "KvExceptions.h"
 #include "KvString.h"
 #include "KvVirtualPort.h"
 
@@ -44,7 +45,12 @@ public:
     bool ReadByte(std::uint8_t& byte);
     bool Close();
 
+    // Why the last Open failed, as far as the system tells; cleared by a
+    // successful Open.
+    const KvPortOpenFailure& OpenFailure() const { return openFailure_; }
+
 private:
+    bool OpenAny(const KvString& portName);
     bool OsOpen(const KvString& portName);
     bool OsSetLine(const KvLineParams& line);
     bool OsSetTimeouts(const KvPortTimeouts& t);
@@ -53,6 +59,7 @@ private:
     bool OsClose();
 
     std::shared_ptr<KvVirtualPort> virtualPort_;
+    KvPortOpenFailure openFailure_;
 
 #ifdef _WIN32
     HANDLE handle = INVALID_HANDLE_VALUE;

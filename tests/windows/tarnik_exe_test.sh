@@ -66,8 +66,12 @@ console() {
 # ---- the port list: the mapped port, with the device Wine gives it
 run ports ports
 expect_rc ports 0
-grep -qE "^$port"$'\t'"\\\\Device\\\\Serial[0-9]+$" "$work/ports.out" ||
-  fail "ports: no line '$port<TAB>\\Device\\SerialN' in: $(cat "$work/ports.out")"
+grep -qE "^$port +built-in serial port$" "$work/ports.out" ||
+  fail "ports: no line '$port  built-in serial port' in: $(cat "$work/ports.out")"
+run ports-json ports --json
+expect_rc ports-json 0
+tr -d ' \n' <"$work/ports-json.out" | grep -qE "\{\"name\":\"$port\",\"path\":\"\\\\\\\\Device\\\\\\\\Serial[0-9]+\"" ||
+  fail "ports --json: no $port with path \\Device\\SerialN in: $(cat "$work/ports-json.out")"
 
 # ---- usage errors and a port that does not exist: nothing reaches the module
 #   name        expected code  arguments                                            message
