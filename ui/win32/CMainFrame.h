@@ -1,0 +1,37 @@
+#pragma once
+#include <windows.h>
+
+#include <functional>
+
+class CVelmoraView;
+class Win32WorkflowHost;
+
+// The main window: title bar with system menu and minimise box, the menu bar of
+// resource 128, no status bar, no toolbar; its client area is the settings form.
+class CMainFrame {
+public:
+    CMainFrame(CVelmoraView& view, Win32WorkflowHost& host);
+    CMainFrame(const CMainFrame&) = delete;
+    CMainFrame& operator=(const CMainFrame&) = delete;
+
+    // Creates the window (hidden) and the form inside it.
+    bool Create();
+    HWND Window() const { return window_; }
+
+    // Demo mode: a menu "デモ" whose one command switches the module off and on.
+    void AddDemoMenu(std::function<void()> powerCycle);
+
+    // The command number of the demo menu's power cycle.
+    static constexpr int kDemoPowerCycle = 40001;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnInitMenuPopup(HMENU menu);
+    void OnCommand(int commandId);
+
+    CVelmoraView& view_;
+    Win32WorkflowHost& host_;
+    HWND window_ = nullptr;
+    std::function<void()> powerCycle_;
+};
