@@ -72,7 +72,7 @@ nsis_defs=(-DVERSION="$version" -DTARNIK_EXE="$tarnik_exe")
 exes=("$tarnik_exe")
 if [ "$with_velmora" = 1 ]; then
   velmora_exe=$(find_exe velmora.exe)
-  nsis_defs+=(-DVELMORA_EXE="$velmora_exe")
+  nsis_defs+=(-DVELMORA_EXE="$velmora_exe" -DICON="$root/ui/win32/res/velmora.ico")
   exes=("$velmora_exe" "$tarnik_exe")
 else
   echo "WARNING: ui/win32 is not in this tree: the packages hold tarnik.exe only" >&2

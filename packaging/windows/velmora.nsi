@@ -4,7 +4,7 @@
 ;
 ; scripts/windows-package.sh builds it:
 ;   makensis -INPUTCHARSET UTF8 -DVERSION=1.0.3 -DTARNIK_EXE=... [-DVELMORA_EXE=...] \
-;            -DOUTFILE=... packaging/windows/velmora.nsi
+;            [-DICON=ui/win32/res/velmora.ico] -DOUTFILE=... packaging/windows/velmora.nsi
 ; Silent install and removal: setup.exe /S, uninstall.exe /S.
 
 Unicode true
@@ -49,6 +49,10 @@ VIAddVersionKey /LANG=1041 "LegalCopyright" "${PUBLISHER}"
 !include "x64.nsh"
 
 !define MUI_ABORTWARNING
+!ifdef ICON
+  !define MUI_ICON "${ICON}"
+  !define MUI_UNICON "${ICON}"
+!endif
 !ifdef VELMORA_EXE
   !define MUI_FINISHPAGE_RUN "$INSTDIR\velmora.exe"
 !endif
