@@ -188,6 +188,20 @@ if [ "$with_velmora" = 1 ]; then
     </dev/null >>"$wine_log" 2>&1 || { echo "installed velmora.exe did not start and paint (status $?)" >&2; exit 1; }
 fi
 
+# Removed again. The uninstaller copies itself away and returns at once, so
+# wait (bounded) for the copy's last step, the registry key, to be done.
+check wine_quiet "C:\\Program Files\\Tarnik\\Velmora\\uninstall.exe" /S
+for _ in $(seq 100); do
+  if [ ! -e "$program_dir" ] && [ ! -e "$start_menu" ] && [ -z "$(reg_value "$uninstall_key" DisplayName)" ]; then
+    break
+  fi
+  sleep 0.1
+done
+check test ! -e "$program_dir"
+check test ! -e "$WINEPREFIX/drive_c/Program Files/Tarnik"
+check test ! -e "$start_menu"
+check test -z "$(reg_value "$uninstall_key" DisplayName)"
+
 step "velmora.exe under Wine on a virtual display"
 if [ "$with_velmora" = 1 ]; then
   if [ ! -x scripts/windows-ui-check.sh ]; then
@@ -201,16 +215,5 @@ else
   echo "ui/win32 is not in this tree: no velmora.exe to check" >&2
 fi
 
-# Removed again: the uninstaller copies itself away and returns at once, so
-# wait (bounded) for the folder to go.
-check wine_quiet "C:\\Program Files\\Tarnik\\Velmora\\uninstall.exe" /S
-for _ in $(seq 100); do
-  [ -e "$program_dir" ] || break
-  sleep 0.1
-done
-check test ! -e "$program_dir"
-check test ! -e "$WINEPREFIX/drive_c/Program Files/Tarnik"
-check test ! -e "$start_menu"
-check test -z "$(reg_value "$uninstall_key" DisplayName)"
 ls -l "$installer" "$portable"
 step "done"
