@@ -1,8 +1,8 @@
 # Wine set-up shared by the Windows checks. Source it, do not run it:
 #
 #   . scripts/wine-env.sh
-#   wine_env_start /path/to/prefix     # exports WINEPREFIX etc., boots and configures the prefix
 #   wine_env_xvfb 93                   # optional: a private X server, exports DISPLAY=:93
+#   wine_env_start /path/to/prefix     # exports WINEPREFIX etc., boots and configures the prefix
 #   ... wine program.exe ...
 #   wine_env_stop                      # ends the prefix's wineserver (and the X server)
 #
@@ -18,6 +18,10 @@
 # - A persistent wineserver (-p) keeps a program start at about 0.3 s instead of
 #   seconds; a fresh prefix takes 7-8 s to boot once.
 # - 64-bit only: Debian's Wine has no 32-bit part.
+# - Windows need the X server before the prefix's server starts: Wine's desktop
+#   process takes the display it finds then, and without one no window of any
+#   later program can be created. Start Xvfb first.
+# - The title bars' buttons need Wine's own fonts (fonts-wine, Marlett).
 # Packages: wine, wine64, fonts-ipafont-gothic, and xvfb for wine_env_xvfb.
 
 export WINEARCH=win64

@@ -59,6 +59,15 @@ void CMainFrame::AddDemoMenu(std::function<void()> powerCycle)
     view_.FitFrameToForm();
 }
 
+namespace {
+constexpr UINT kShowDialogMessage = WM_APP + 1;
+}
+
+void CMainFrame::ShowDialogLater(int dialogId)
+{
+    PostMessageW(window_, kShowDialogMessage, static_cast<WPARAM>(dialogId), 0);
+}
+
 LRESULT CALLBACK CMainFrame::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto* frame = reinterpret_cast<CMainFrame*>(GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -85,6 +94,11 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             return TRUE;
         }
         break;
+    case kCommandStateMessage:
+        return CommandState(static_cast<int>(wParam));
+    case kShowDialogMessage:
+        host_.RunDialog(static_cast<int>(wParam));
+        return 0;
     case WM_CLOSE:
         // Closing asks nothing and saves nothing; only while a workflow holds the
         // thread (a close request reaching a dialog's message loop) is it put off.
@@ -111,6 +125,31 @@ void CMainFrame::OnInitMenuPopup(HMENU menu)
         const bool enabled = IsMenuCommandEnabled(static_cast<int>(id), hasDevice);
         EnableMenuItem(menu, id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
     }
+}
+
+namespace {
+
+HMENU MenuHolding(HMENU menu, int commandId)
+{
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        if (GetMenuItemID(menu, i) == static_cast<UINT>(commandId)) return menu;
+        if (HMENU sub = GetSubMenu(menu, i); sub != nullptr) {
+            if (HMENU found = MenuHolding(sub, commandId)) return found;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+LRESULT CMainFrame::CommandState(int commandId)
+{
+    HMENU menu = MenuHolding(GetMenu(window_), commandId);
+    if (menu == nullptr) return -1;
+    OnInitMenuPopup(menu);
+    const UINT state = GetMenuState(menu, static_cast<UINT>(commandId), MF_BYCOMMAND);
+    return (state & (MF_GRAYED | MF_DISABLED)) != 0 ? 0 : 1;
 }
 
 void CMainFrame::OnCommand(int commandId)

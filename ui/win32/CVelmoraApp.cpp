@@ -22,10 +22,12 @@ bool CVelmoraApp::InitInstance(int argc, wchar_t** argv)
     InitCommonControlsEx(&controls);
 
     bool demo = false;
+    int showDialog = 0;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (arg == L"--demo") demo = true;
         if (arg == L"--exit-after-first-paint") exitAfterFirstPaint_ = true;
+        if (arg == L"--show-dialog" && i + 1 < argc) showDialog = _wtoi(argv[++i]);
     }
     if (demo) {
         // Starts at 19200 8E1, so a scan visibly walks through the faster candidates first.
@@ -39,6 +41,7 @@ bool CVelmoraApp::InitInstance(int argc, wchar_t** argv)
     accelerators_ = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
     ShowWindow(frame_.Window(), SW_SHOWNORMAL);
     UpdateWindow(frame_.Window());
+    if (showDialog != 0) frame_.ShowDialogLater(showDialog);
     return true;
 }
 

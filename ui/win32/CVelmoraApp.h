@@ -18,6 +18,8 @@ class SimulatedPort;
 //                              and the menu デモ to switch it off and on
 //   --exit-after-first-paint   ends as soon as the main window has been painted
 //                              (start-up measurements)
+//   --show-dialog N            runs the modal dialog N once started (pictures of
+//                              dialogs the demo's workflows do not reach)
 // Anything else is ignored: every start is an empty document on COM1.
 class CVelmoraApp {
 public:

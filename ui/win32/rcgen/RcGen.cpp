@@ -122,10 +122,11 @@ Control Box(const std::string& caption, int x, int y, int w, int h) {
 Control Button(int id, const std::string& text, int x, int y, int w, bool visible = true) {
     std::string style = id == IDOK ? "BS_DEFPUSHBUTTON" : "BS_PUSHBUTTON";
     style += " | WS_CHILD | WS_TABSTOP";
+    // A CONTROL statement is visible unless told otherwise.
     if (visible)
         style += " | WS_VISIBLE";
     else
-        style += " | WS_DISABLED";
+        style += " | NOT WS_VISIBLE | WS_DISABLED";
     return {text, id, "Button", style, x, y, w, kButtonHeight, ""};
 }
 
