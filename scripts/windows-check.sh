@@ -208,9 +208,10 @@ if [ "$with_velmora" = 1 ]; then
     echo "ui/win32 is in the tree but scripts/windows-ui-check.sh is not: velmora.exe goes unchecked" >&2
     exit 1
   fi
-  # Same prefix, server and display; the built exe.
-  VELMORA_EXE=$(find "$win_dir" -path "$win_dir/wineprefix" -prune -o -path "$win_dir/package" -prune \
-    -o -type f -name velmora.exe -print) scripts/windows-ui-check.sh
+  # The same prefix, restarted by that script on its own display with its own
+  # tarnik-sim behind another COM port.
+  stop_wine
+  scripts/windows-ui-check.sh "$win_dir" "$WINEPREFIX" "$native_dir/sim/tarnik-sim"
 else
   echo "ui/win32 is not in this tree: no velmora.exe to check" >&2
 fi
