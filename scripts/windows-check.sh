@@ -35,7 +35,7 @@ step() { echo "== [$((SECONDS - started)) s] $*"; }
 # ---------------------------------------------------------------- packages
 step "packages"
 scripts/deps.sh --only cmake make g++ googletest g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
-  libcli11-dev nlohmann-json3-dev nsis zip unzip wine64 wine xvfb fonts-ipafont-gothic
+  libcli11-dev nlohmann-json3-dev nsis zip unzip wine64 wine fonts-wine xvfb fonts-ipafont-gothic
 wine_bin=$(command -v wine)
 
 # ---------------------------------------------------------------- builds
