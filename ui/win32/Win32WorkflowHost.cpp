@@ -11,11 +11,14 @@
 // when UpdateWindow returns; a window system that draws into a buffer of its own
 // (Wine's X11 driver) sends the buffer on when the thread next looks at its
 // queue, which a blocked workflow would not do before it ends. So the queue is
-// looked at, for a message that never comes: nothing is taken from it.
+// looked at, for a message that never comes, and waited on for no time:
+// nothing is taken from it.
 void ShowPaintedNow()
 {
+    GdiFlush();
     MSG message;
     PeekMessageW(&message, reinterpret_cast<HWND>(-1), WM_APP + 0x3FFF, WM_APP + 0x3FFF, PM_NOREMOVE);
+    MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
 Win32WorkflowHost::Win32WorkflowHost(KvClock& clock) : clock_(clock) {}
