@@ -4,7 +4,7 @@
 //       the demo module inside the program: scan, read, write with and without
 //       the re-read, the address check, initialisation, master / slave /
 //       cancel, the power cycle, a write that fails, the escape with wrong and
-//       right settings, a port that cannot be opened; input made during a
+//       right settings, a port that cannot be opened; a click made during a
 //       workflow is dropped
 //   velmora_ui_test VELMORA.EXE port COMn
 //       a module at the far end of a real COM port (tarnik-sim, serial number

@@ -234,12 +234,14 @@ void FitTextToControl(HWND control)
         else
             box.right += extra;
     }
+    const RECT before = box;
     if (size.cy > box.bottom - box.top) {
         // Taller glyphs than the layout's 8 units: centred on the row.
         const int extra = size.cy - (box.bottom - box.top);
         box.top -= extra / 2;
         box.bottom += extra - extra / 2;
     }
+    if (EqualRect(&before, &box)) return;
     SetWindowPos(control, nullptr, box.left, box.top, box.right - box.left, box.bottom - box.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
