@@ -20,7 +20,7 @@ if ! command -v xvfb-run >/dev/null 2>&1; then
 fi
 scripts/deps.sh
 
-if [ ! -x "$build/ui/velmora" ]; then
+if [ ! -x "$build/ui/qt/velmora" ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build "$build" -j "$(nproc)" --target velmora
 fi
@@ -30,5 +30,5 @@ rm -f "$out"/*.png
 unset QT_QPA_PLATFORM
 export QT_QPA_PLATFORM=xcb
 timeout 300 xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" \
-  "$build/ui/velmora" --demo --screenshot-script "$out"
+  "$build/ui/qt/velmora" --demo --screenshot-script "$out"
 ls "$out"

@@ -28,7 +28,7 @@ int EscapeListSelection(const SerialSettings& settings, int listId)
 void StoreEscapeSelection(SerialSettings& settings, int listId, int index)
 {
     std::int32_t* field = Field(settings, listId);
-    if (field == nullptr || index < 0) return;
+    if (field == nullptr) return;
     const int value = ItemData(listId, index);
     if (value >= 0) *field = value;
 }
