@@ -224,6 +224,7 @@ void FitTextToControl(HWND control)
     MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&box), 2);
     // Texts that wrap over several rows keep their width.
     if (box.bottom - box.top >= 2 * size.cy) return;
+    const RECT before = box;
     const int need = size.cx + 1;
     const int width = box.right - box.left;
     if (need > width) {
@@ -234,7 +235,6 @@ void FitTextToControl(HWND control)
         else
             box.right += extra;
     }
-    const RECT before = box;
     if (size.cy > box.bottom - box.top) {
         // Taller glyphs than the layout's 8 units: centred on the row.
         const int extra = size.cy - (box.bottom - box.top);

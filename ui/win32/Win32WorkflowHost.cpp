@@ -11,14 +11,13 @@
 // when UpdateWindow returns; a window system that draws into a buffer of its own
 // (Wine's X11 driver) sends the buffer on when the thread next looks at its
 // queue, which a blocked workflow would not do before it ends. So the queue is
-// looked at, for a message that never comes, and waited on for no time:
-// nothing is taken from it.
+// idle for a millisecond, waiting for no kind of message: nothing is taken
+// from the queue. (Looking at the queue alone is not enough there: a buffer
+// is sent on at once only when the thread goes idle.)
 void ShowPaintedNow()
 {
     GdiFlush();
-    MSG message;
-    PeekMessageW(&message, reinterpret_cast<HWND>(-1), WM_APP + 0x3FFF, WM_APP + 0x3FFF, PM_NOREMOVE);
-    MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    MsgWaitForMultipleObjectsEx(0, nullptr, 1, 0, 0);
 }
 
 Win32WorkflowHost::Win32WorkflowHost(KvClock& clock) : clock_(clock) {}
