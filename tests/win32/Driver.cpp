@@ -287,9 +287,11 @@ void ClickDialogButton(HWND dialog, int id)
 
 void SetShotFolder(const std::wstring& folder) { g_shotFolder = folder; }
 
-void Shot(HWND window, const std::string& name)
+namespace {
+
+// The window's rectangle as it is on the screen now, 24-bit rows bottom-up.
+std::vector<char> Capture(HWND window, BITMAPINFOHEADER& header)
 {
-    if (g_shotFolder.empty()) return;
     RECT box{};
     GetWindowRect(window, &box);
     const int width = box.right - box.left;
@@ -300,8 +302,7 @@ void Shot(HWND window, const std::string& name)
     HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, screen, box.left, box.top, SRCCOPY | CAPTUREBLT);
     SelectObject(memory, old);
-
-    BITMAPINFOHEADER header{};
+    header = BITMAPINFOHEADER{};
     header.biSize = sizeof header;
     header.biWidth = width;
     header.biHeight = height;
@@ -315,6 +316,30 @@ void Shot(HWND window, const std::string& name)
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+}  // namespace
+
+void Shot(HWND window, const std::string& name)
+{
+    if (g_shotFolder.empty()) return;
+    // A window is found as soon as it is visible, which can be before it has
+    // been painted and before the window system has shown the paint: wait
+    // until the program has painted it and two pictures in a row agree.
+    WaitUntil([window] { return GetUpdateRect(window, nullptr, FALSE) == FALSE; }, 2000);
+    BITMAPINFOHEADER header{};
+    std::vector<char> pixels = Capture(window, header);
+    WaitUntil(
+        [&] {
+            BITMAPINFOHEADER again{};
+            std::vector<char> next = Capture(window, again);
+            const bool same = next == pixels;
+            pixels = std::move(next);
+            header = again;
+            return same;
+        },
+        1000);
 
     BITMAPFILEHEADER file{};
     file.bfType = 0x4D42;

@@ -4,7 +4,7 @@
 //       the demo module inside the program: scan, read, write with and without
 //       the re-read, the address check, initialisation, master / slave /
 //       cancel, the power cycle, a write that fails, the escape with wrong and
-//       right settings, a port that cannot be opened; input made during a
+//       right settings, a port that cannot be opened; a click made during a
 //       workflow is dropped
 //   velmora_ui_test VELMORA.EXE port COMn
 //       a module at the far end of a real COM port (tarnik-sim, serial number
@@ -172,8 +172,8 @@ int DemoRun(const std::wstring& exe)
     app.Command(ID_APP_ABOUT);
     Answer(app, IDD_ABOUTBOX, IDOK, "dialog-100-about");
 
-    // --- Scan and read. Meanwhile the user clicks 設定 and types into the
-    // address: none of it may act once the search is over.
+    // --- Scan and read. Meanwhile the user clicks 設定: the click may not act
+    // once the search is over.
     Click(app.Control(IDC_SCAN));
     HWND scan = app.WaitDialog(Title(IDD_SCAN));
     CheckDialogTexts(scan, IDD_SCAN);
@@ -194,11 +194,18 @@ int DemoRun(const std::wstring& exe)
     const LPARAM centre = MAKELPARAM(box.right / 2, box.bottom / 2);
     PostMessageW(setButton, WM_LBUTTONDOWN, MK_LBUTTON, centre);
     PostMessageW(setButton, WM_LBUTTONUP, 0, centre);
-    PostMessageW(app.Control(IDC_ADDRESS), WM_CHAR, L'7', 1);
     SeeProgress(app, IDD_LOADING, "dialog-145-loading");
     WaitGuide(app, IDS_GUIDE_EDIT, "after scan");
+    // A marker posted behind the click: once it has acted, so has everything
+    // queued before it (a click that got through would have opened dialog 138).
+    HWND stopBits = app.Control(IDC_STOP_BITS);
+    PostMessageW(stopBits, CB_SETCURSEL, 1, 0);
+    Check(WaitUntil([&] { return ListSelection(stopBits) == 1; }, 15000), "scan: the queue has been worked off");
+    SelectListItem(stopBits, 0);
+    app.Settle();
     Check(app.FindDialog(Title(IDD_SET_CONFIRM)) == nullptr, "scan: the click on 設定 made during the search was dropped");
-    CheckValues(app, {"123456789", "1.00.003", "2405", "0", "19200", "8", "偶数", "1", "デジタル入力"}, "after scan");
+    CheckValues(app, {"123456789", "1.00.003", "2405", "0", "19200", "8", "偶数", "1", "デジタル入力"},
+                "after scan");
     Check(Enabled(app, IDC_SET) && Enabled(app, IDC_ADDRESS) && Enabled(app, IDC_PIN_12) && Enabled(app, IDC_PIN_78),
           "after scan: setting controls enabled");
     CheckNotes(app, "", "", "after scan");

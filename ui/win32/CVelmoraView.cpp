@@ -202,6 +202,7 @@ void CVelmoraView::EnableWindow(bool enable)
 void CVelmoraView::RepaintNow()
 {
     RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    ShowPaintedNow();
 }
 
 void CVelmoraView::FitFrameToForm()

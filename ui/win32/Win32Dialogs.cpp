@@ -1,6 +1,8 @@
 #include "Win32Dialogs.h"
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "EscapeForm.h"
 #include "FormLists.h"
@@ -13,10 +15,79 @@ constexpr int kEscapeLists[] = {IDC_BAUD_RATE, IDC_DATA_BITS, IDC_PARITY, IDC_ST
 
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
+// The controls of a dialog, as rectangles in its client area.
+RECT ChildRect(HWND child)
+{
+    RECT box{};
+    GetWindowRect(child, &box);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&box), 2);
+    return box;
+}
+
+// Lines that need more rows on this font than the layout gave them push what
+// lies below them down, and the boxes around them and the dialog grow: nothing
+// is cut off, whatever the font's glyph widths.
+void GrowToFitTexts(HWND dialog)
+{
+    std::vector<HWND> children;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
+    int grown = 0;
+    for (HWND text : children) {
+        wchar_t className[16] = {};
+        GetClassNameW(text, className, 16);
+        const LONG type = GetWindowLongW(text, GWL_STYLE) & SS_TYPEMASK;
+        if (lstrcmpiW(className, L"Static") != 0 || (type != SS_LEFT && type != SS_CENTER)) continue;
+        const int length = GetWindowTextLengthW(text);
+        if (length == 0) continue;
+        std::wstring line(static_cast<std::size_t>(length) + 1, L'\0');
+        GetWindowTextW(text, line.data(), length + 1);
+        RECT box = ChildRect(text);
+        RECT need{0, 0, box.right - box.left, 0};
+        HDC dc = GetDC(text);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(text, WM_GETFONT, 0, 0)));
+        DrawTextW(dc, line.c_str(), length, &need, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+        SelectObject(dc, old);
+        ReleaseDC(text, dc);
+        const int extra = need.bottom - (box.bottom - box.top);
+        if (extra <= 0) continue;
+        if (need.right - need.left > box.right - box.left + 1) continue;  // one long row: FitTextToControl's case
+        const int below = box.bottom;
+        SetWindowPos(text, nullptr, 0, 0, box.right - box.left, box.bottom - box.top + extra,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        for (HWND other : children) {
+            if (other == text) continue;
+            RECT r = ChildRect(other);
+            if (r.top >= below) {
+                SetWindowPos(other, nullptr, r.left, r.top + extra, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            } else if (r.top <= box.top && r.bottom >= below) {
+                // A box around the line.
+                SetWindowPos(other, nullptr, 0, 0, r.right - r.left, r.bottom - r.top + extra,
+                             SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            }
+        }
+        grown += extra;
+    }
+    if (grown > 0) {
+        RECT outer{};
+        GetWindowRect(dialog, &outer);
+        SetWindowPos(dialog, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top + grown,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+// Every dialog of the program when it opens: one-row texts widened where the
+// font needs it, wrapping texts given the rows they need.
+void FitDialogToFont(HWND dialog)
+{
+    for (HWND c = GetWindow(dialog, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) FitTextToControl(c);
+    GrowToFitTexts(dialog);
+}
+
 INT_PTR CALLBACK PlainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:
+        FitDialogToFont(dialog);
         CentreWindow(dialog, GetWindow(dialog, GW_OWNER));
         return TRUE;
     case WM_COMMAND:
@@ -51,6 +122,7 @@ INT_PTR CALLBACK EscapeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
             }
             SendDlgItemMessageW(dialog, id, CB_SETCURSEL, static_cast<WPARAM>(EscapeListSelection(settings, id)), 0);
         }
+        FitDialogToFont(dialog);
         CentreWindow(dialog, GetWindow(dialog, GW_OWNER));
         return TRUE;
     }
@@ -69,9 +141,11 @@ INT_PTR CALLBACK EscapeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 // The progress windows take no input and are never closed by the user: the
 // workflow that created them destroys them.
-INT_PTR CALLBACK ProgressProc(HWND, UINT message, WPARAM, LPARAM)
+INT_PTR CALLBACK ProgressProc(HWND dialog, UINT message, WPARAM, LPARAM)
 {
-    return message == WM_INITDIALOG ? TRUE : FALSE;
+    if (message != WM_INITDIALOG) return FALSE;
+    FitDialogToFont(dialog);
+    return TRUE;
 }
 
 }  // namespace
@@ -148,23 +222,26 @@ void FitTextToControl(HWND control)
     RECT box{};
     GetWindowRect(control, &box);
     MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&box), 2);
+    // Texts that wrap over several rows keep their width.
+    if (box.bottom - box.top >= 2 * size.cy) return;
+    const RECT before = box;
     const int need = size.cx + 1;
     const int width = box.right - box.left;
     if (need > width) {
+        // A centred value grows to the right too: its label sits at its left.
         const int extra = need - width;
         if (type == SS_RIGHT)
             box.left -= extra;
-        else if (type == SS_CENTER) {
-            box.left -= (extra + 1) / 2;
-            box.right += extra / 2;
-        } else
+        else
             box.right += extra;
     }
     if (size.cy > box.bottom - box.top) {
+        // Taller glyphs than the layout's 8 units: centred on the row.
         const int extra = size.cy - (box.bottom - box.top);
         box.top -= extra / 2;
         box.bottom += extra - extra / 2;
     }
+    if (EqualRect(&before, &box)) return;
     SetWindowPos(control, nullptr, box.left, box.top, box.right - box.left, box.bottom - box.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }

@@ -7,6 +7,19 @@
 #include "Win32Dialogs.h"
 #include "Wide.h"
 
+// Puts what was just painted on the screen. On Windows a paint is on the screen
+// when UpdateWindow returns; a window system that draws into a buffer of its own
+// (Wine's X11 driver) sends the buffer on when the thread next looks at its
+// queue, which a blocked workflow would not do before it ends. So the queue is
+// idle for a millisecond, waiting for no kind of message: nothing is taken
+// from the queue. (Looking at the queue alone is not enough there: a buffer
+// is sent on at once only when the thread goes idle.)
+void ShowPaintedNow()
+{
+    GdiFlush();
+    MsgWaitForMultipleObjectsEx(0, nullptr, 1, 0, 0);
+}
+
 Win32WorkflowHost::Win32WorkflowHost(KvClock& clock) : clock_(clock) {}
 
 Win32WorkflowHost::~Win32WorkflowHost()
@@ -44,6 +57,7 @@ void Win32WorkflowHost::CreateProgress(int dialogId)
         ShowWindow(window, SW_SHOWNA);
     }
     UpdateWindow(window);
+    ShowPaintedNow();
 }
 
 void Win32WorkflowHost::SetProgressText(int dialogId, const KvString& text)
@@ -52,6 +66,7 @@ void Win32WorkflowHost::SetProgressText(int dialogId, const KvString& text)
     if (window == nullptr) return;
     SetDlgItemTextW(window, IDC_SCAN_SETTINGS, Widen(text.CStr()).c_str());
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    ShowPaintedNow();
 }
 
 void Win32WorkflowHost::DestroyProgress(int dialogId)

@@ -65,5 +65,8 @@ public:
     static bool Active();
 };
 
+// Puts what has just been painted on the screen before the thread blocks.
+void ShowPaintedNow();
+
 // Removes the keyboard and mouse messages waiting in the thread's queue.
 void DropQueuedInput();

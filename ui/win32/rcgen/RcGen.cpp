@@ -8,7 +8,8 @@
 // in its own static text that wraps inside its width, the buttons in a row at
 // the bottom. How many rows a line takes is estimated from the widths of the
 // dialog font (a full-width character is about 7 dialog units wide, an ASCII
-// character about 4); a dialog whose lines need more room than its size gives
+// character about 4); the program gives a line more rows when it opens the
+// dialog if its font needs them; a dialog whose lines need more room than its size gives
 // grows instead of clipping them.
 #include <algorithm>
 #include <cstdio>
@@ -54,7 +55,7 @@ int CharWidth10(char32_t c) {
         return 25;
     if (c < 0x80) return 42;
     if (c >= 0xFF61 && c <= 0xFF9F) return 40;  // half-width katakana
-    return 70;
+    return 69;
 }
 
 int TextWidth(const std::string& text) {
