@@ -209,7 +209,10 @@ if [ "$with_velmora" = 1 ]; then
     exit 1
   fi
   # The same prefix, restarted by that script on its own display with its own
-  # tarnik-sim behind another COM port.
+  # tarnik-sim behind another COM port; this one's module is done.
+  kill "$sim_pid" 2>/dev/null || true
+  wait "$sim_pid" 2>/dev/null || true
+  sim_pid=
   stop_wine
   scripts/windows-ui-check.sh "$win_dir" "$WINEPREFIX" "$native_dir/sim/tarnik-sim"
 else
