@@ -10,8 +10,8 @@
 #include <nlohmann/json.hpp>
 
 #ifdef _WIN32
-#include <io.h>
-#define KV_ISATTY _isatty
+#include "WindowsConsole.h"
+#define KV_ISATTY WindowsConsole::IsConsole
 #else
 #include <unistd.h>
 #define KV_ISATTY isatty
@@ -131,6 +131,9 @@ void AddLineOptions(CLI::App* command, WriteOptions& w, bool withDefaults) {
 namespace {
 
 int RunTarnik(int argc, char** argv) {
+#ifdef _WIN32
+    WindowsConsole windowsConsole;
+#endif
     CLI::App app{"tarnik - configure Tarnik radio modules over a serial line.\n"
                  "Every command that works on a module first searches the port for it at the 84\n"
                  "line settings a module can use, then reads its settings.",
@@ -282,6 +285,9 @@ int RunTarnik(int argc, char** argv) {
     console.quiet = quiet;
     console.interactive = KV_ISATTY(0) != 0;
     console.terminal = KV_ISATTY(2) != 0;
+#ifdef _WIN32
+    console.terminal = console.terminal && windowsConsole.EscapesWork();
+#endif
     const bool changesModule =
         write->parsed() || init->parsed() || mode->parsed() || escape->parsed() || bench.Parsed();
     if (changesModule && !yes && !console.interactive) {

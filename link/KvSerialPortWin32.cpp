@@ -33,8 +33,9 @@ bool KvSerialPort::OsOpen(const KvString& portName) {
         openFailure_.osReason = "not a port name";
         return false;
     }
-    // The device namespace reaches every COM port, COM10 and above included.
-    const std::string path = "\\\\.\\" + name;
+    // The device namespace reaches every COM port, COM10 and above included;
+    // a name given in it already ("\\.\COM10") is taken as it is.
+    const std::string path = name.rfind("\\\\.\\", 0) == 0 ? name : "\\\\.\\" + name;
     handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* exclusive */, nullptr, OPEN_EXISTING,
                          0 /* synchronous */, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
