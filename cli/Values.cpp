@@ -185,7 +185,11 @@ std::string CheckRecord(const DeviceSettings& record, bool withPins) {
     if (!problem.empty()) return "--data-bits: " + problem;
     // The parity check takes lower case; the module's token must be the letter itself.
     problem = ParseParity(TokenText(record.parity), number);
-    if (problem.empty() && number != record.parity) problem = "'" + TokenText(record.parity) + "' is not a parity (N none, E even, O odd)";
+    if (problem.empty() && number != record.parity) {
+        problem = "'";
+        problem += TokenText(record.parity);
+        problem += "' is not a parity (N none, E even, O odd)";
+    }
     if (!problem.empty()) return "--parity: " + problem;
     problem = ParseStopBits(TokenText(record.stopBits), number);
     if (!problem.empty()) return "--stop-bits: " + problem;
