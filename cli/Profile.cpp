@@ -38,7 +38,9 @@ Got ReadLimited(std::FILE* stream, std::string& text) {
 Got ReadFileLimited(const std::string& path, std::string& text) {
 #ifdef _WIN32
     std::error_code error;
-    const auto status = std::filesystem::status(path, error);
+    // The program's strings are UTF-8; the path's own conversion would take the ANSI code page.
+    const std::filesystem::path name(std::u8string(path.begin(), path.end()));
+    const auto status = std::filesystem::status(name, error);
     if (error || !std::filesystem::exists(status)) return Got::Missing;
     if (!std::filesystem::is_regular_file(status)) return Got::NotRegular;
     std::FILE* file = std::fopen(path.c_str(), "rb");

@@ -12,6 +12,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <share.h>
 #include <sys/stat.h>
 #define KV_OPEN _open
 #define KV_WRITE _write
@@ -107,7 +108,9 @@ std::string ProvisionLog::Open(const std::string& path) {
         }
     }
 #ifdef _WIN32
-    fd_ = KV_OPEN(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
+    // Denying other writers is Windows' lock: a second run cannot open the log to append.
+    fd_ = _sopen(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _SH_DENYWR, _S_IREAD | _S_IWRITE);
+    if (fd_ < 0 && errno == EACCES) return path + ": in use by another run (or not writable)";
 #else
     fd_ = KV_OPEN(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
 #endif
