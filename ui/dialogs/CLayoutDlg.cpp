@@ -93,6 +93,7 @@ QList<QLabel*> CLayoutDlg::AddGroup(const QString& caption, const QStringList& l
     Block block;
     block.kind = Block::Group;
     block.box = new QGroupBox(caption, this);
+    UseFormStyle(block.box);
     const int bulletWidth = QFontMetrics(font()).horizontalAdvance(kBullet);
     bool underBullet = false;
     for (const QString& line : lines) {
