@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QWindow>
 
 #include <algorithm>
@@ -49,10 +50,10 @@ void QtWorkflowHost::ShowMessage(int stringId)
         messageAnswerer(stringId);
         return;
     }
-    QMessageBox box(QMessageBox::Warning, LoadKvString(AFX_IDS_APP_TITLE), LoadKvString(stringId),
-                    QMessageBox::Ok, mainWindow_);
-    box.setObjectName(QStringLiteral("IDS_%1").arg(stringId));
-    box.exec();
+    // Guarded: should the owner go away during the run, it takes the box with it.
+    QPointer<QMessageBox> box = CreateMessageBox(stringId, mainWindow_);
+    box->exec();
+    delete box.data();
 }
 
 void QtWorkflowHost::CreateProgress(int dialogId)
@@ -80,6 +81,19 @@ void QtWorkflowHost::SetProgressText(int dialogId, const KvString& text)
     }
     window->repaint();
     if (progressPainted) progressPainted(dialogId, window);
+    // The search blocks the thread between candidates: let the window system's
+    // requests through now, so that the main window and the search window are
+    // redrawn where another window (or the search window itself, moved)
+    // uncovered them, and paint at once what has been marked for painting
+    // rather than at the toolkit's next frame, which comes only after the wait.
+    // Input stays queued for the workflow's input blocker.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* top : windows) {
+        if (!top->isVisible()) continue;
+        QEvent paintPending(QEvent::UpdateRequest);
+        QCoreApplication::sendEvent(top, &paintPending);
+    }
 }
 
 void QtWorkflowHost::DestroyProgress(int dialogId)

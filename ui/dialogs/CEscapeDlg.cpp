@@ -12,8 +12,12 @@
 
 namespace {
 
-// One labelled list inside the line-settings box, in dialog units relative to
-// the box: exactly where the settings form has it inside its own box.
+// One labelled list of the line-settings box, in dialog units of the settings
+// form, whose own box stands at kFormBoxX, kFormBoxY: placed on the form's
+// pixels and moved with the box, everything lies exactly where it does there.
+constexpr int kFormBoxX = 120;
+constexpr int kFormBoxY = 58;
+
 struct ListRow {
     const char* label;
     int labelX, labelY, labelWidth;
@@ -24,15 +28,15 @@ struct ListRow {
 
 constexpr int kBoxWidth = 142;
 constexpr int kBoxHeight = 92;
-constexpr int kListX = 69;
+constexpr int kListX = 189;
 constexpr int kListWidth = 34;
-constexpr int kUnitX = 106;
+constexpr int kUnitX = 226;
 
 constexpr ListRow kRows[] = {
-    {"通信速度：", 29, 19, 36, 16, "bps", 11},
-    {"データ長：", 30, 37, 35, 34, "ビット", 16},
-    {"パリティ：", 38, 55, 27, 52, "", 0},
-    {"ストップビット：", 21, 72, 44, 70, "ビット", 16},
+    {"通信速度：", 149, 77, 36, 74, "bps", 11},
+    {"データ長：", 150, 95, 35, 92, "ビット", 16},
+    {"パリティ：", 158, 113, 27, 110, "", 0},
+    {"ストップビット：", 141, 130, 44, 128, "ビット", 16},
 };
 
 QString ParityText(std::int32_t parity)
@@ -85,21 +89,24 @@ CEscapeDlg::CEscapeDlg(QWidget* owner) : CLayoutDlg(IDD_ESCAPE, owner)
     // Labels, lists and units as on the settings form: lists of one width, the
     // units at one distance from them; a text that needs more room than the
     // layout gave it grows away from its list.
+    const QPoint formBox(u.X(kFormBoxX), u.Y(kFormBoxY));
     int boxWidth = u.X(kBoxWidth);
     for (std::size_t i = 0; i < std::size(kRows); ++i) {
         const ListRow& row = kRows[i];
         auto* label = new QLabel(QString::fromUtf8(row.label), box);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         PlaceText(label, u, row.labelX, row.labelY, row.labelWidth, 8);
+        label->move(label->pos() - formBox);
 
         QComboBox* list = *lists[i];
         const int listHeight = std::min(list->sizeHint().height(), u.Y(14));
-        list->setGeometry(u.X(kListX), u.Y(row.listY), u.X(kListWidth), listHeight);
+        list->setGeometry(QRect(u.X(kListX), u.Y(row.listY), u.X(kListWidth), listHeight).translated(-formBox));
 
         if (row.unit[0] != '\0') {
             auto* unit = new QLabel(QString::fromUtf8(row.unit), box);
             unit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
             PlaceText(unit, u, kUnitX, row.labelY, row.unitWidth, 8);
+            unit->move(unit->pos() - formBox);
             boxWidth = std::max(boxWidth, unit->geometry().right() + 1 + u.X(3));
         }
     }
