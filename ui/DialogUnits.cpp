@@ -137,9 +137,9 @@ public:
             }
         }
         if (control == CC_GroupBox) {
-            if (const auto* box = qstyleoption_cast<const QStyleOptionGroupBox*>(option); box && !box->text.isEmpty()) {
+            if (const auto* box = qstyleoption_cast<const QStyleOptionGroupBox*>(option)) {
                 if (sub == SC_GroupBoxFrame) return FrameRect(*box);
-                if (sub == SC_GroupBoxLabel) return CaptionRect(*box);
+                if (sub == SC_GroupBoxLabel && !box->text.isEmpty()) return CaptionRect(*box);
             }
         }
         return QProxyStyle::subControlRect(control, option, sub, widget);
@@ -149,12 +149,17 @@ public:
                             const QWidget* widget) const override
     {
         const auto* box = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
-        if (control != CC_GroupBox || box == nullptr || box->text.isEmpty()) {
+        if (control != CC_GroupBox || box == nullptr) {
             QProxyStyle::drawComplexControl(control, option, painter, widget);
             return;
         }
-        // An etched frame whose top line runs through the caption's middle, broken
-        // where the caption stands.
+        // An etched frame whose top line runs half a text line below the box's
+        // top, through the middle of its caption if it has one, broken where the
+        // caption stands.
+        if (box->text.isEmpty()) {
+            qDrawShadeRect(painter, FrameRect(*box), box->palette, true, 1, 0);
+            return;
+        }
         const QRect caption = CaptionRect(*box);
         painter->save();
         QRegion outside(box->rect);

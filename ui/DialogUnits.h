@@ -33,12 +33,12 @@ private:
     int baseY_;
 };
 
-// The look of the form's and the dialogs' drop-down lists and captioned group
-// boxes, as on the platform the layouts were drawn for: a list gives its text
-// the room the layout gave it and drops down beneath itself, at most ten items
-// high, and a box's frame line runs through the middle of its caption, so
-// what the layout puts just below the caption keeps clear of the line. Other
-// widgets are left as they are.
+// The look of the form's and the dialogs' drop-down lists and group boxes, as
+// on the platform the layouts were drawn for: a list gives its text the room
+// the layout gave it and drops down beneath itself, at most ten items high,
+// and a box is an etched frame whose top line runs through the middle of its
+// caption, so what the layout puts just below the caption keeps clear of the
+// line. Other widgets are left as they are.
 void UseFormStyle(QWidget* widget);
 
 // Places a static text from its box in dialog units. A text wider or taller than
