@@ -145,10 +145,6 @@ bool CVelmoraApp::InitInstance(const CommandLine& options)
     // area gets its name, but nothing of the program is ever stored there.
     setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
     setFont(DialogFont());
-    // Resource 128, the program icon: frame, About box, task bar.
-    QIcon icon;
-    for (const int size : {16, 32, 48, 64, 128, 256}) icon.addFile(QStringLiteral(":/velmora/icon-%1.png").arg(size));
-    setWindowIcon(icon);
 
     if (options.demo) demo_ = std::make_unique<CDemoModule>();
 
@@ -170,6 +166,15 @@ bool CVelmoraApp::InitInstance(const CommandLine& options)
     }
 
     ShowAndPaintNow(frame);
+    // Resource 128, the program icon: frame, About box, task bar. Its six sizes
+    // are decoded as they are added, which would hold up the window's first
+    // appearance; it follows a moment later instead.
+    QTimer::singleShot(0, this, [this] {
+        QIcon icon;
+        for (const int size : {16, 32, 48, 64, 128, 256})
+            icon.addFile(QStringLiteral(":/velmora/icon-%1.png").arg(size), QSize(size, size));
+        setWindowIcon(icon);
+    });
 
     if (!options.screenshotDir.isEmpty()) {
         script_ = std::make_unique<CScreenshotScript>(*template_, demo_.get(), options.screenshotDir);
