@@ -3,9 +3,12 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QIcon>
+#include <QIconEngine>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTimer>
 #include <QTranslator>
@@ -48,6 +51,58 @@ constexpr ToolkitOption kToolkitOptions[] = {
     {"display", true},   {"name", true},    {"title", true},   {"geometry", true},   {"style", true},
     {"stylesheet", true}, {"visual", true}, {"ncols", true},   {"reverse", false},   {"widgetcount", false},
     {"nograb", false},   {"dograb", false}, {"sync", false},   {"cmap", false},      {"testability", false},
+};
+
+// A standard icon of the toolkit's style, read only when it is first drawn.
+class DeferredStandardIcon final : public QIconEngine {
+public:
+    DeferredStandardIcon(QStyle* style, QStyle::StandardPixmap which) : style_(style), which_(which) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        Icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return Icon().pixmap(size, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return Icon().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        return Icon().availableSizes(mode, state);
+    }
+    bool isNull() override { return false; }
+    QIconEngine* clone() const override { return new DeferredStandardIcon(style_, which_); }
+
+private:
+    const QIcon& Icon()
+    {
+        if (!loaded_ && style_ != nullptr) icon_ = style_->standardIcon(which_);
+        loaded_ = true;
+        return icon_;
+    }
+
+    QPointer<QStyle> style_;
+    QStyle::StandardPixmap which_;
+    QIcon icon_;
+    bool loaded_ = false;
+};
+
+// The toolkit's own style, except that the menu bar's extension button (shown
+// only when the menus do not fit, which in this fixed window they always do)
+// gets its icon when it is first drawn: reading it at once would load every
+// image format the toolkit knows before the window first appears.
+class ProgramStyle final : public QProxyStyle {
+public:
+    QIcon standardIcon(StandardPixmap which, const QStyleOption* option, const QWidget* widget) const override
+    {
+        if (which == SP_ToolBarHorizontalExtensionButton && option == nullptr)
+            return QIcon(new DeferredStandardIcon(baseStyle(), which));
+        return QProxyStyle::standardIcon(which, option, widget);
+    }
 };
 
 const ToolkitOption* FindToolkitOption(std::string_view name)
@@ -111,6 +166,7 @@ const char* CVelmoraApp::Usage() { return kUsage; }
 CVelmoraApp::CVelmoraApp(int& argc, char** argv) : QApplication(argc, argv)
 {
     Q_INIT_RESOURCE(velmora);
+    setStyle(new ProgramStyle);
     InstallToolkitTranslations();
 }
 
