@@ -8,7 +8,7 @@ scripts/deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BUILD_UI=ON >/dev/null
 cmake --build build -j "$(nproc)" --target velmora
 if [ $# -eq 0 ]; then
-  exec build/ui/velmora --demo
+  exec build/ui/qt/velmora --demo
 fi
 [ "$1" = "--real" ] && shift
-exec build/ui/velmora "$@"
+exec build/ui/qt/velmora "$@"

@@ -214,3 +214,18 @@ std::vector<const char*> KvDialogLines(int dialogId) {
     lines.insert(lines.end(), dialog->trailingLines.begin(), dialog->trailingLines.end());
     return lines;
 }
+
+std::vector<const char*> KvListTexts(int controlId) {
+    static const char* const kPinTexts[] = {"デジタル入力", "デジタル出力", "アナログ入力"};
+    switch (controlId) {
+    case IDC_BAUD_RATE: return {"1200", "2400", "4800", "9600", "19200", "38400", "57600"};
+    case IDC_DATA_BITS: return {"7", "8"};
+    case IDC_PARITY: return {"なし", "偶数", "奇数"};
+    case IDC_STOP_BITS: return {"1", "2"};
+    case IDC_PIN_12:
+    case IDC_PIN_34: return {kPinTexts[0], kPinTexts[1], kPinTexts[2]};
+    case IDC_PIN_56:
+    case IDC_PIN_78: return {kPinTexts[0], kPinTexts[1]};
+    default: return {};
+    }
+}

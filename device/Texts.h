@@ -40,3 +40,9 @@ const char* KvDialogTitle(int dialogId);
 // line-settings box (the caller shows the settings itself). Empty for a number
 // that is no dialog with texts.
 std::vector<const char*> KvDialogLines(int dialogId);
+
+// Item texts of the fixed choice lists of the settings form (and the escape
+// dialog, whose lists carry the same numbers), by control number, in order:
+// IDC_BAUD_RATE, IDC_DATA_BITS, IDC_PARITY, IDC_STOP_BITS and the four pin
+// lists IDC_PIN_12 ... IDC_PIN_78. Empty for any other number.
+std::vector<const char*> KvListTexts(int controlId);

@@ -21,7 +21,7 @@ if ! command -v xvfb-run >/dev/null 2>&1; then
 fi
 scripts/deps.sh openbox
 
-if [ ! -x "$build/ui/velmora" ]; then
+if [ ! -x "$build/ui/qt/velmora" ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build "$build" -j "$(nproc)" --target velmora
 fi
@@ -38,5 +38,5 @@ timeout 300 xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" sh -c '
   rc=$?
   kill "$wm" 2>/dev/null
   wait "$wm" 2>/dev/null
-  exit "$rc"' "$build/ui/velmora" "$out"
+  exit "$rc"' "$build/ui/qt/velmora" "$out"
 ls "$out"

@@ -86,7 +86,6 @@ private slots:
     void modalResults_data();
     void modalResults();
     void escapeDialogRemembersChoices();
-    void escapeDialogWithValueNotInList();
     void scanWindowTakesNoInput();
     void progressWindows_data();
     void progressWindows();
@@ -384,26 +383,6 @@ void DialogsTest::escapeDialogRemembersChoices()
     answer({"57600", "8", Text("偶数"), "1"}, click("button1"));
     QCOMPARE(escape.DoModal(), IDOK);
     QCOMPARE(escape.settings, (SerialSettings{57600, '8', 'E', '1'}));
-}
-
-void DialogsTest::escapeDialogWithValueNotInList()
-{
-    // A remembered value that no item carries leaves its list without a
-    // selection; closing then keeps the value instead of storing garbage.
-    CEscapeDlg escape;
-    escape.settings = SerialSettings{600, '8', 'X', '1'};
-    int baudIndex = 0;
-    int parityIndex = 0;
-    WhenModalShows([&](QDialog* dialog) {
-        baudIndex = escape.findChild<QComboBox*>(QStringLiteral("IDC_1005"))->currentIndex();
-        parityIndex = escape.findChild<QComboBox*>(QStringLiteral("IDC_1010"))->currentIndex();
-        escape.findChild<QComboBox*>(QStringLiteral("IDC_1011"))->setCurrentIndex(1);
-        QTest::keyClick(dialog, Qt::Key_Escape);
-    });
-    QCOMPARE(escape.DoModal(), IDCANCEL);
-    QCOMPARE(baudIndex, -1);
-    QCOMPARE(parityIndex, -1);
-    QCOMPARE(escape.settings, (SerialSettings{600, '8', 'X', '2'}));
 }
 
 void DialogsTest::scanWindowTakesNoInput()

@@ -24,7 +24,8 @@ public:
     QAction* CommandAction(int commandId) const;
     QMenu* ToolsMenu() const { return toolsMenu_; }
 
-    // Runs whenever the Tools menu (or its 動作モード sub-menu) is about to show.
+    // Brings the enabled state of every menu command up to date; runs whenever
+    // the Tools menu (or its 動作モード sub-menu) is about to show.
     void OnUpdateDeviceCommand();
     void OnAbout();
 

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "CLayoutDlg.h"
+#include "EscapeForm.h"
 #include "SerialSettings.h"
 
 class QComboBox;
@@ -23,15 +24,15 @@ public:
     void done(int result) override;
 
     // The remembered line settings; start 9600 bps, 8 data bits, no parity, 1 stop bit.
-    SerialSettings settings;
+    SerialSettings settings = kEscapeStartSettings;
 
 private:
-    // Fills the four lists with their texts and values and selects the items
-    // whose values equal the remembered settings (none when no item matches).
+    // Fills the four lists with their texts and selects the items whose
+    // values equal the remembered settings (EscapeForm.h decides).
     void LoadLists();
-    // A list's selected value goes into its field; a list without a selection
-    // leaves the field as it was.
+    // The selections into the remembered settings (EscapeForm.h decides).
     void StoreSelections();
+    QComboBox* List(int listId) const;
 
     QComboBox* baudRate_;
     QComboBox* dataBits_;

@@ -1,7 +1,10 @@
 #pragma once
 #include <QWidget>
 
-#include <array>
+#include <map>
+
+#include "CFormView.h"
+#include "CSettingsForm.h"
 
 class CVelmoraDoc;
 class CEscapeDlg;
@@ -13,37 +16,49 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// The settings window (form 101): the values last read from the module, the
-// controls to change them, the Scan and Set buttons, and the handlers of the
-// Tools menu. It keeps no settings of its own: it pulls every value through the
-// document's getters and pushes the controls into the document's settings record
-// just before a workflow runs.
-class CVelmoraView final : public QWidget {
+// The settings window (form 101) in Qt widgets. What each control shows and
+// whether it is enabled, the checks of 設定 and the order of dialogs in every
+// command are decided by its CSettingsForm; this class creates the widgets,
+// maps the form's control numbers to them (CFormView) and hands the buttons and
+// Tools commands to the form, holding off user input while a workflow runs.
+class CVelmoraView final : public QWidget, public CFormView {
     Q_OBJECT
 public:
     CVelmoraView(CVelmoraDoc& document, QtWorkflowHost& host, QWidget* parent = nullptr);
     ~CVelmoraView() override;
 
     CVelmoraDoc& GetDocument() const { return doc_; }
+    CSettingsForm& Form() { return form_; }
 
-    // Initial update: binds the controls, refreshes once, fits the frame to the
-    // form, fills the frequency list, sets the item data, limits the address.
+    // Initial update (CSettingsForm::FillControlLists).
     void FillControlLists();
     void RefreshFromDocument();
     void EnableSettingControls(bool enable);
     void StoreControlsToDocument();
-    static int FindItemByData(const QComboBox* list, int value);
 
-    // Enabled state of the four device commands of the Tools menu.
+    // Enabled state of a menu command (its number is the action's data).
     void OnUpdateDeviceCommand(QAction* command) const;
 
     // Size of the form in pixels, from its size in dialog units.
     QSize FormSize() const;
 
     // The view's escape dialog object: built when first needed (it is a whole
-    // dialog, and most runs never open it), then kept for the life of the view
-    // so its four choices persist from one escape to the next.
+    // dialog, and most runs never open it), then kept for the life of the view.
+    // The choice it remembers is the form's; each run starts from it.
     CEscapeDlg* EscapeDialog();
+
+    // CFormView
+    void SetControlText(int controlId, const std::string& text) override;
+    std::string GetControlText(int controlId) const override;
+    void EnableControl(int controlId, bool enable) override;
+    void SetListItems(int controlId, const std::vector<std::string>& texts) override;
+    int GetListSelection(int controlId) const override;
+    void SetListSelection(int controlId, int index) override;
+    void SetTextLimit(int controlId, int characters) override;
+    void EnableWindow(bool enable) override;
+    void RepaintNow() override;
+    void FitFrameToForm() override;
+    int RunEscapeDialog(SerialSettings& settings) override;
 
 public slots:
     void OnScan();
@@ -56,12 +71,14 @@ public slots:
 
 private:
     void CreateControls();
-    void RepaintNow();
-    void ReportRefreshFailure();
-    void FitFrameToForm();
+    // The control numbers of the form, each to its widget.
+    void BindControls();
+    QWidget* Control(int controlId) const;
+    QComboBox* List(int controlId) const;
 
     CVelmoraDoc& doc_;
     QtWorkflowHost& host_;
+    CSettingsForm form_;
 
     // Controls, in the order of the form's members.
     QLabel* pinNote_ = nullptr;       // 1024
@@ -82,11 +99,6 @@ private:
     QComboBox* baudRate_ = nullptr;   // 1005
     QPushButton* setButton_ = nullptr;  // 1000
     CEscapeDlg* escapeDlg_ = nullptr;   // owned (child object), lives as long as the view once built
-    std::array<QComboBox*, 4> pinLists_{};  // I/O 1-2, 3-4, 5-6, 7-8
-    QPushButton* scanButton_ = nullptr;     // 1001
-    bool bound_ = false;
+    QPushButton* scanButton_ = nullptr; // 1001
+    std::map<int, QWidget*> controls_;
 };
-
-// Reads the address edit's text as the Set button does: leading blanks skipped,
-// an unsigned decimal number up to the first non-digit, accepted when 0 to 9999.
-bool ParseAddressText(const QString& text, int& address);

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "EscapeForm.h"
+#include "FormLists.h"
 #include "ResourceIds.h"
 #include "Texts.h"
 
@@ -39,25 +41,7 @@ constexpr ListRow kRows[] = {
     {"ストップビット：", 141, 130, 44, 128, "ビット", 16},
 };
 
-QString ParityText(std::int32_t parity)
-{
-    switch (parity) {
-    case 'E': return QStringLiteral("偶数");
-    case 'O': return QStringLiteral("奇数");
-    default: return QStringLiteral("なし");
-    }
-}
-
-void Select(QComboBox* list, std::int32_t value)
-{
-    // No item with that value: findData gives -1 and the list shows no selection.
-    list->setCurrentIndex(list->findData(value));
-}
-
-void Store(const QComboBox* list, std::int32_t& field)
-{
-    if (list->currentIndex() >= 0) field = list->currentData().toInt();
-}
+constexpr int kListIds[] = {IDC_BAUD_RATE, IDC_DATA_BITS, IDC_PARITY, IDC_STOP_BITS};
 
 }  // namespace
 
@@ -133,27 +117,27 @@ CEscapeDlg::CEscapeDlg(QWidget* owner) : CLayoutDlg(IDD_ESCAPE, owner)
 
 void CEscapeDlg::LoadLists()
 {
-    baudRate_->clear();
-    for (std::int32_t rate : kUserBaudRates) baudRate_->addItem(QString::number(rate), rate);
-    dataBits_->clear();
-    for (std::int32_t bits : kUserDataBits) dataBits_->addItem(QString(QChar(bits)), bits);
-    parity_->clear();
-    for (std::int32_t parity : kUserParities) parity_->addItem(ParityText(parity), parity);
-    stopBits_->clear();
-    for (std::int32_t bits : kUserStopBits) stopBits_->addItem(QString(QChar(bits)), bits);
-
-    Select(baudRate_, settings.baudRate);
-    Select(dataBits_, settings.dataBits);
-    Select(parity_, settings.parity);
-    Select(stopBits_, settings.stopBits);
+    for (int id : kListIds) {
+        QComboBox* list = List(id);
+        list->clear();
+        for (const CListItem& item : FormListItems(id)) list->addItem(QString::fromUtf8(item.text.c_str()));
+        list->setCurrentIndex(EscapeListSelection(settings, id));
+    }
 }
 
 void CEscapeDlg::StoreSelections()
 {
-    Store(baudRate_, settings.baudRate);
-    Store(stopBits_, settings.stopBits);
-    Store(parity_, settings.parity);
-    Store(dataBits_, settings.dataBits);
+    for (int id : kListIds) StoreEscapeSelection(settings, id, List(id)->currentIndex());
+}
+
+QComboBox* CEscapeDlg::List(int listId) const
+{
+    switch (listId) {
+    case IDC_BAUD_RATE: return baudRate_;
+    case IDC_DATA_BITS: return dataBits_;
+    case IDC_PARITY: return parity_;
+    default: return stopBits_;
+    }
 }
 
 int CEscapeDlg::DoModal()

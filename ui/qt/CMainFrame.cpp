@@ -66,28 +66,28 @@ void CMainFrame::CreateMenus()
 
     QMenu* file = bar->addMenu(Text("ファイル(&F)"));
     file->setObjectName(QStringLiteral("fileMenu"));
-    AddCommand(file, "新規作成(&N)", ID_FILE_NEW_, "Ctrl+N")->setEnabled(false);
-    AddCommand(file, "開く(&O)...", ID_FILE_OPEN_, "Ctrl+O")->setEnabled(false);
-    AddCommand(file, "上書き保存(&S)", ID_FILE_SAVE_, "Ctrl+S")->setEnabled(false);
-    AddCommand(file, "名前を付けて保存(&A)...", ID_FILE_SAVE_AS_)->setEnabled(false);
+    AddCommand(file, "新規作成(&N)", ID_FILE_NEW_, "Ctrl+N");
+    AddCommand(file, "開く(&O)...", ID_FILE_OPEN_, "Ctrl+O");
+    AddCommand(file, "上書き保存(&S)", ID_FILE_SAVE_, "Ctrl+S");
+    AddCommand(file, "名前を付けて保存(&A)...", ID_FILE_SAVE_AS_);
     file->addSeparator();
-    AddCommand(file, "印刷(&P)...", ID_FILE_PRINT_, "Ctrl+P")->setEnabled(false);
-    AddCommand(file, "印刷ﾌﾟﾚﾋﾞｭｰ(&V)", ID_FILE_PRINT_PREVIEW_)->setEnabled(false);
-    AddCommand(file, "ﾌﾟﾘﾝﾀの設定(&R)...", ID_FILE_PRINT_SETUP_)->setEnabled(false);
+    AddCommand(file, "印刷(&P)...", ID_FILE_PRINT_, "Ctrl+P");
+    AddCommand(file, "印刷ﾌﾟﾚﾋﾞｭｰ(&V)", ID_FILE_PRINT_PREVIEW_);
+    AddCommand(file, "ﾌﾟﾘﾝﾀの設定(&R)...", ID_FILE_PRINT_SETUP_);
     file->addSeparator();
     // The recent-file list stays empty: the program opens no files.
-    AddCommand(file, "最近使ったﾌｧｲﾙ", ID_FILE_MRU_FILE1)->setEnabled(false);
+    AddCommand(file, "最近使ったﾌｧｲﾙ", ID_FILE_MRU_FILE1);
     file->addSeparator();
     connect(AddCommand(file, "Tarnik設定ユーティリティの終了(&X)", ID_APP_EXIT), &QAction::triggered, this,
             &QWidget::close);
 
     QMenu* edit = bar->addMenu(Text("編集(&E)"));
     edit->setObjectName(QStringLiteral("editMenu"));
-    AddCommand(edit, "元に戻す(&U)", ID_EDIT_UNDO, "Ctrl+Z")->setEnabled(false);
+    AddCommand(edit, "元に戻す(&U)", ID_EDIT_UNDO, "Ctrl+Z");
     edit->addSeparator();
-    AddCommand(edit, "切り取り(&T)", ID_EDIT_CUT, "Ctrl+X")->setEnabled(false);
-    AddCommand(edit, "ｺﾋﾟｰ(&C)", ID_EDIT_COPY, "Ctrl+C")->setEnabled(false);
-    AddCommand(edit, "貼り付け(&P)", ID_EDIT_PASTE, "Ctrl+V")->setEnabled(false);
+    AddCommand(edit, "切り取り(&T)", ID_EDIT_CUT, "Ctrl+X");
+    AddCommand(edit, "ｺﾋﾟｰ(&C)", ID_EDIT_COPY, "Ctrl+C");
+    AddCommand(edit, "貼り付け(&P)", ID_EDIT_PASTE, "Ctrl+V");
 
     toolsMenu_ = bar->addMenu(Text("ツール(&T)"));
     toolsMenu_->setObjectName(QStringLiteral("toolsMenu"));
@@ -121,10 +121,9 @@ QAction* CMainFrame::CommandAction(int commandId) const
 
 void CMainFrame::OnUpdateDeviceCommand()
 {
-    for (int id : {ID_TOOLS_INITIALIZE, ID_MODE_TRANSPARENT_MASTER, ID_MODE_TRANSPARENT_SLAVE,
-                   ID_MODE_CANCEL_TRANSPARENT}) {
-        view_->OnUpdateDeviceCommand(commands_.at(id));
-    }
+    // Every command of the menu bar, by the form's rule: the framework's File and
+    // Edit commands never, the device commands with a device, the rest always.
+    for (const auto& [id, action] : commands_) view_->OnUpdateDeviceCommand(action);
 }
 
 void CMainFrame::OnAbout()

@@ -1,0 +1,105 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "SerialSettings.h"
+
+class CFormView;
+class CVelmoraDoc;
+class WorkflowHost;
+
+// The settings window (form 101) without its toolkit: what each control shows,
+// which controls are enabled, the guide line, the checks and record updates of
+// 設定, the order of dialogs in every command and the escape loop with its
+// remembered choice. A front-end creates the widgets, implements CFormView on
+// them, and hands every button and Tools command to the On... handlers here.
+//
+// The form keeps no settings of its own: it pulls every value through the
+// document's getters and pushes the controls into the document's settings
+// record just before a workflow runs. Modal dialogs and messages go through
+// the same WorkflowHost the document uses.
+//
+// No exception of the program's own families leaves a handler or a refresh:
+// the workflows report their failures themselves, and a refresh whose live
+// serial-number query fails shows the communication-error dialog (137) and
+// leaves the window as it was.
+class CSettingsForm {
+public:
+    CSettingsForm(CVelmoraDoc& document, WorkflowHost& host, CFormView& view);
+    CSettingsForm(const CSettingsForm&) = delete;
+    CSettingsForm& operator=(const CSettingsForm&) = delete;
+
+    CVelmoraDoc& GetDocument() const { return doc_; }
+
+    // The form is created: the lists get their texts (the COM port list the
+    // names the front-end offers, "COM1" first and selected; the fixed lists
+    // from FormLists.h, nothing selected). The frequency list stays empty until
+    // the initial update.
+    void CreateControls(const std::vector<std::string>& portNames);
+
+    // The initial update: refresh once (no device yet), fit the frame to the
+    // form, fill the frequency list with its 76 channels, limit the address
+    // edit to 4 characters.
+    void FillControlLists();
+
+    // Run on every update notification of the document. Without a device: the
+    // scan guide and the setting controls disabled; values and notes stay.
+    // With one: every value from the document, the notes, the controls enabled
+    // as EnableSettingControls decides. In both cases the port list selects the
+    // document's port name (letter case ignored) when it offers it.
+    void RefreshFromDocument();
+
+    // Set button, serial number, frequency and line lists follow `enable`; the
+    // address edit also needs the address unlocked; the pin lists also need
+    // pin functions that are not fixed and the stored operating mode standard.
+    // Scan, the port list, the version, the guide and the notes are never
+    // touched.
+    void EnableSettingControls(bool enable);
+
+    // The controls into the document's settings record (not the address, see
+    // OnSet): frequency by index, the others by their items' integers, -1 for a
+    // list without a selection. Nothing is sent.
+    void StoreControlsToDocument();
+
+    // The text of the selected item of the COM port list ("" when none).
+    std::string SelectedPortName() const;
+
+    // スキャン: the selected port to the document, the window disabled and the
+    // wait cursor shown while the search runs; a found device is read at once.
+    // A search that ends without a device (nothing found, or the port failed
+    // with its error dialog) leaves the form in its no-device state: scan
+    // guide, setting controls disabled, last values still shown.
+    void OnScan();
+    // 設定: without a device nothing is asked or sent and the form shows its
+    // no-device state. Otherwise the address is checked (message 41448 and
+    // stop when it is not 0 to 9999), dialog 138 confirms, the controls and
+    // the address go into the record and WriteSettings runs with the re-read
+    // offer (140); "再読み込み" reads the settings again. The guide says
+    // 設定完了しました。 only when the write went through and the document still
+    // has its device (a failed re-read leaves the scan guide its refresh set).
+    void OnSet();
+    // Tools commands. Master and slave store the controls into the record
+    // first; the workflows ask for their own confirmation. Initialisation
+    // asks with dialog 141 and re-reads after a successful INI.
+    void OnTransparentMaster();
+    void OnTransparentSlave();
+    void OnCancelTransparent();
+    void OnInitializeDevice();
+    // The escape loop: the port is taken once; dialog 148 (OK goes on), the
+    // escape with the chosen line settings; success: dialog 151 and a re-read;
+    // failure: dialog 152, whose 再試行 opens 148 again (OK: another attempt,
+    // Cancel: end) and whose 閉じる ends.
+    void OnEscapeTransparent();
+
+    // The escape dialog's remembered line settings (start 9600 8N1).
+    const SerialSettings& EscapeSettings() const { return escapeSettings_; }
+
+private:
+    void ShowGuide(int stringId);
+
+    CVelmoraDoc& doc_;
+    WorkflowHost& host_;
+    CFormView& view_;
+    std::vector<std::string> portNames_;
+    SerialSettings escapeSettings_;  // starts at kEscapeStartSettings
+};
