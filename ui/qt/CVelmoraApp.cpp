@@ -1,6 +1,5 @@
 #include "CVelmoraApp.h"
 
-#include <QComboBox>
 #include <QElapsedTimer>
 #include <QIcon>
 #include <QIconEngine>
@@ -247,11 +246,9 @@ void CVelmoraApp::StartScanBenchmark(const QString& port)
     // closed and the program quits. Printed: the time, and how many line settings
     // the search window showed and painted.
     CVelmoraView* view = template_->View();
-    auto* ports = view->findChild<QComboBox*>(QStringLiteral("IDC_COM_PORT"));
     auto* scan = view->findChild<QPushButton*>(QStringLiteral("IDC_SCAN"));
-    if (ports == nullptr || scan == nullptr) return;
-    if (ports->findText(port) < 0) ports->addItem(port);
-    ports->setCurrentIndex(ports->findText(port));
+    if (scan == nullptr) return;
+    view->OfferPort(port);
 
     struct Run {
         QElapsedTimer clock;

@@ -214,6 +214,14 @@ QComboBox* CVelmoraView::List(int controlId) const
     return qobject_cast<QComboBox*>(Control(controlId));
 }
 
+void CVelmoraView::OfferPort(const QString& name)
+{
+    QStringList names = ComPortNames();
+    if (!names.contains(name)) names << name;
+    form_.CreateControls(ToStd(names));
+    comPort_->setCurrentIndex(static_cast<int>(names.indexOf(name)));
+}
+
 void CVelmoraView::FillControlLists()
 {
     form_.FillControlLists();

@@ -32,6 +32,10 @@ public:
 
     // Initial update (CSettingsForm::FillControlLists).
     void FillControlLists();
+    // Offers one more port name in the COM port list and selects it (the scan
+    // benchmark's pseudo-terminal). Before the first search only: the form's
+    // lists start over.
+    void OfferPort(const QString& name);
     void RefreshFromDocument();
     void EnableSettingControls(bool enable);
     void StoreControlsToDocument();
