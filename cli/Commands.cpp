@@ -1,9 +1,13 @@
 #include "Commands.h"
 
+#include "KnownLine.h"
+#include "Interrupt.h"
 #include "KvExceptions.h"
 #include "ResourceIds.h"
 #include "SerialSettings.h"
 #include "Texts.h"
+#include "Verify.h"
+#include "Utf8Text.h"
 
 namespace {
 
@@ -51,10 +55,17 @@ void PrintReport(CommandContext& ctx, const ModuleReport& report) {
     std::fflush(ctx.out);
 }
 
+// The module on the port: at --line first when given, else (or then) by the search.
+FoundModule Locate(CommandContext& ctx) {
+    ctx.doc.SetPortName(ctx.port.c_str());
+    if (ctx.line) ctx.host.Info("trying " + std::string(FormatSerialSettings(*ctx.line).CStr()) + " (--line)");
+    const FoundModule found = FindModuleTryingLine(ctx.doc, ctx.host, ctx.line);
+    return found;
+}
+
 // Search, read and refresh: what every command that needs a module does first.
 int FindModule(CommandContext& ctx, ModuleReport& report) {
-    ctx.doc.SetPortName(ctx.port.c_str());
-    if (!ctx.doc.Scan()) return FailureExit(ctx, kExitNotFound);
+    if (!Locate(ctx).found) return FailureExit(ctx, kExitNotFound);
     ctx.doc.ReadSettings();
     if (!ctx.doc.HasDevice() || ctx.host.FirstFailure() != 0) return FailureExit(ctx, kExitLink);
     return Refresh(ctx, report);
@@ -93,20 +104,14 @@ void NoteChanges(CommandContext& ctx, const DeviceSettings& before, const Device
     note("pins", PinsOf(before), PinsOf(after));
 }
 
-// Fields whose value read back differs from the value written.
-std::string Differences(const DeviceSettings& wanted, const DeviceSettings& read, bool pinsFixed) {
-    std::string fields;
-    auto check = [&](bool same, const char* name) {
-        if (!same) fields += std::string(fields.empty() ? "" : ", ") + name;
-    };
-    check(wanted.address == read.address, "address");
-    check(wanted.frequencyIndex == read.frequencyIndex, "channel");
-    check(wanted.baudRate == read.baudRate, "baudRate");
-    check(wanted.dataBits == read.dataBits, "dataBits");
-    check(wanted.parity == read.parity, "parity");
-    check(wanted.stopBits == read.stopBits, "stopBits");
-    if (!pinsFixed) check(PinsOf(wanted) == PinsOf(read), "pins");
-    return fields;
+// What a write sends passes the checks of typed values, also where a value
+// is the module's own (a write sends every field, given or not).
+bool CheckSent(CommandContext& ctx, const DeviceSettings& record, bool withPins) {
+    const std::string problem = CheckRecord(record, withPins);
+    if (problem.empty()) return true;
+    ctx.host.Note("tarnik: " + problem + "; the value is the module's own unless given: give a valid one; "
+                  "nothing was written");
+    return false;
 }
 
 void BeforeChange(CommandContext& ctx) {
@@ -134,14 +139,13 @@ int FailureExit(CommandContext& ctx, int fallback) {
 }
 
 int RunScan(CommandContext& ctx) {
-    ctx.doc.SetPortName(ctx.port.c_str());
-    if (!ctx.doc.Scan()) return FailureExit(ctx, kExitNotFound);
-    // The search stays on the candidate that answered.
-    const SerialSettings found = CurrentScanSettings();
+    const FoundModule module = Locate(ctx);
+    if (!module.found) return FailureExit(ctx, kExitNotFound);
+    const SerialSettings found = module.line;
     const std::uint32_t serial = ctx.doc.device->serialNumber;
     if (ctx.json) {
         nlohmann::ordered_json j;
-        j["port"] = ctx.port;
+        j["port"] = DisplayText(ctx.port);
         j["serialNumber"] = serial;
         j["baudRate"] = found.baudRate;
         j["dataBits"] = found.dataBits - '0';
@@ -152,7 +156,7 @@ int RunScan(CommandContext& ctx) {
     } else {
         char number[16];
         std::snprintf(number, sizeof number, "%09u", static_cast<unsigned>(serial));
-        std::fprintf(ctx.out, "%s: %s\n製造番号：%s\n", ctx.port.c_str(), FormatSerialSettings(found).CStr(), number);
+        std::fprintf(ctx.out, "%s: %s\n製造番号：%s\n", DisplayText(ctx.port).c_str(), FormatSerialSettings(found).CStr(), number);
     }
     std::fflush(ctx.out);
     return kExitOk;
@@ -195,24 +199,35 @@ int RunWrite(CommandContext& ctx, const SettingValues& values) {
     const DeviceSettings before = ctx.doc.settings;
     values.ApplyTo(ctx.doc.settings);
     const DeviceSettings wanted = ctx.doc.settings;
+    if (!CheckSent(ctx, wanted, !report.pinsFixed)) return kExitUsage;
     NoteChanges(ctx, before, wanted);
     ctx.host.ClearEvents();
     if (ctx.host.RunDialog(IDD_SET_CONFIRM) != IDOK) return kExitDeclined;
     BeforeChange(ctx);
 
     bool written = false;
-    const bool reload = ctx.doc.WriteSettings(true, &written);
+    bool reload = false;
+    {
+        Interrupt::ChangeScope changing;
+        reload = ctx.doc.WriteSettings(true, &written);
+    }
     if (!written) return FailureExit(ctx, kExitLink);
-    if (!reload) return kExitOk;
+    if (!reload && !ctx.verify) return kExitOk;
 
-    ctx.doc.ReadSettings();
-    rc = ReadBack(ctx, report);
-    if (rc != kExitOk) return rc;
-    const std::string differences = Differences(wanted, ctx.doc.settings, report.pinsFixed);
-    if (!differences.empty()) {
-        ctx.host.Note("tarnik: the module reads back other values than were written: " + differences);
+    // The read-back: shown with --reload, compared unless --no-verify.
+    std::vector<std::string> notTaken;
+    ctx.host.ClearEvents();
+    if (!ReadBackAndCompare(ctx.doc, wanted, notTaken)) return FailureExit(ctx, kExitLink);
+    if (reload) {
+        rc = ReadBack(ctx, report);
+        if (rc != kExitOk) return rc;
+    }
+    if (!ctx.verify) return kExitOk;
+    if (!notTaken.empty()) {
+        ctx.host.Note("tarnik: the module reads back other values than were written: " + JoinFieldNames(notTaken));
         return kExitLink;
     }
+    ctx.host.Info("verified: the module reads back what was written");
     return kExitOk;
 }
 
@@ -223,7 +238,12 @@ int RunInit(CommandContext& ctx) {
     ctx.host.ClearEvents();
     if (ctx.host.RunDialog(IDD_INIT_CONFIRM) != IDOK) return kExitDeclined;
     BeforeChange(ctx);
-    if (!ctx.doc.InitializeDevice()) return FailureExit(ctx, kExitLink);
+    bool initialised = false;
+    {
+        Interrupt::ChangeScope changing;
+        initialised = ctx.doc.InitializeDevice();
+    }
+    if (!initialised) return FailureExit(ctx, kExitLink);
     ctx.doc.ReadSettings();
     return ReadBack(ctx, report);
 }
@@ -232,12 +252,17 @@ int RunMode(CommandContext& ctx, int mode) {
     ModuleReport report;
     int rc = FindModule(ctx, report);
     if (rc != kExitOk) return rc;
+    // Master and slave write the settings as read before the mode.
+    if (mode != 0 && !CheckSent(ctx, ctx.doc.settings, !report.pinsFixed)) return kExitUsage;
     ctx.host.ClearEvents();
     BeforeChange(ctx);
-    switch (mode) {
-        case 1: ctx.doc.SetTransparentMaster(); break;
-        case 2: ctx.doc.SetTransparentSlave(); break;
-        default: ctx.doc.CancelTransparentMode(); break;
+    {
+        Interrupt::ChangeScope changing;
+        switch (mode) {
+            case 1: ctx.doc.SetTransparentMaster(); break;
+            case 2: ctx.doc.SetTransparentSlave(); break;
+            default: ctx.doc.CancelTransparentMode(); break;
+        }
     }
     if (ctx.host.declined) return kExitDeclined;
     rc = ReadBack(ctx, report);
@@ -258,7 +283,12 @@ int RunEscape(CommandContext& ctx, int baudRate, int dataBits, int parity, int s
         if (ctx.host.RunDialog(IDD_ESCAPE) != IDOK) return kExitDeclined;
         ctx.doc.SetPortName(ctx.port.c_str());
         BeforeChange(ctx);
-        if (ctx.doc.EscapeTransparentMode(baudRate, dataBits, parity, stopBits)) {
+        bool escaped = false;
+        {
+            Interrupt::ChangeScope changing;
+            escaped = ctx.doc.EscapeTransparentMode(baudRate, dataBits, parity, stopBits);
+        }
+        if (escaped) {
             ctx.host.RunDialog(IDD_ESCAPE_DONE);
             ctx.doc.ReadSettings();
             ModuleReport report;

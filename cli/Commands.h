@@ -4,10 +4,12 @@
 // module), then a read, then the command's own workflow.
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "CVelmoraDoc.h"
 #include "ConsoleHost.h"
+#include "SerialSettings.h"
 #include "Values.h"
 
 enum ExitCode {
@@ -18,6 +20,7 @@ enum ExitCode {
     kExitNotFound = 4,   // no module answered at any line setting
     kExitLink = 5,       // communication error
     kExitRejected = 6,   // the module rejected a request
+    kExitInternal = 70,  // a fault of the program itself (an exception nobody handled)
 };
 
 struct CommandContext {
@@ -28,6 +31,10 @@ struct CommandContext {
     std::FILE* out = stdout;
     // Called when the command, past its search and read, starts changing the module.
     std::function<void()> beforeChange;
+    // --line: the settings tried before the search.
+    std::optional<SerialSettings> line;
+    // write: read the settings back and compare them with what was written.
+    bool verify = true;
 };
 
 int RunScan(CommandContext& ctx);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdint>
 
 #include "TarnikSim.h"
 #include "Values.h"
@@ -10,71 +11,12 @@
 namespace {
 
 using tarnik::sim::Fault;
-using tarnik::sim::FaultKind;
+using tarnik::sim::ParseFault;
 
 bool ReadInt(const std::string& text, long long low, long long high, long long& value) {
     if (text.empty()) return false;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && end == text.data() + text.size() && value >= low && value <= high;
-}
-
-// KIND[:MNEMONIC[:COUNT]]; "" when the text names a fault.
-std::string ParseFault(const std::string& text, Fault& fault) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t colon = text.find(':', start);
-        parts.push_back(text.substr(start, colon == std::string::npos ? std::string::npos : colon - start));
-        if (colon == std::string::npos) break;
-        start = colon + 1;
-    }
-    if (parts.size() > 3) return "'" + text + "' is not KIND[:MNEMONIC[:COUNT]]";
-
-    std::string kind = parts[0];
-    std::transform(kind.begin(), kind.end(), kind.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (kind == "silence") {
-        fault.kind = FaultKind::Silence;
-    } else if (kind == "late") {
-        fault.kind = FaultKind::LateFirstByte;
-    } else if (kind == "cut") {
-        fault.kind = FaultKind::CutAnswer;
-    } else if (kind == "garbage") {
-        fault.kind = FaultKind::Garbage;
-    } else if (kind == "nul") {
-        fault.kind = FaultKind::NulInAnswer;
-    } else if (kind == "overlong") {
-        fault.kind = FaultKind::Overlong;
-    } else if (kind == "bad-man") {
-        fault.kind = FaultKind::NonNumericMan;
-    } else if (kind == "vanish") {
-        fault.kind = FaultKind::PortVanishes;
-    } else if (kind.rfind("nak", 0) == 0) {
-        fault.kind = FaultKind::Nak;
-        long long code = 3;
-        if (kind.size() > 3 && (kind[3] != '=' || !ReadInt(kind.substr(4), 0, 99, code))) {
-            return "'" + parts[0] + "': a rejection is nak or nak=CODE (0-99)";
-        }
-        fault.nakCode = static_cast<int>(code);
-    } else {
-        return "'" + parts[0] +
-               "' is no fault (silence, late, cut, garbage, nul, overlong, nak[=CODE], bad-man, vanish)";
-    }
-
-    if (parts.size() > 1) {
-        std::string mnemonic = parts[1];
-        std::transform(mnemonic.begin(), mnemonic.end(), mnemonic.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        fault.mnemonic = mnemonic == "*" ? "" : mnemonic;
-    }
-    if (parts.size() > 2) {
-        long long count = 0;
-        if (!ReadInt(parts[2], -1, 1000000, count) || count == 0) {
-            return "'" + parts[2] + "' is no count (a positive number, or -1 for every matching request)";
-        }
-        fault.count = static_cast<int>(count);
-    }
-    return "";
 }
 
 std::string Printable(const std::string& bytes) {
@@ -98,6 +40,16 @@ std::string Printable(const std::string& bytes) {
 
 }  // namespace
 
+SimulationOptions NextModuleOptions(const SimulationOptions& options) {
+    SimulationOptions next;
+    long long number = 123456789;
+    if (!options.serial.empty()) ReadInt(options.serial, 0, 999999999, number);
+    next.serial = std::to_string(number >= 999999999 ? 0 : number + 1);
+    next.version = options.version;
+    next.log = options.log;
+    return next;
+}
+
 std::string Simulation::Check(const SimulationOptions& options) {
     int baud = 0, dataBits = 0, parity = 0, stopBits = 0;
     std::string problem = ParseLine(options.line, baud, dataBits, parity, stopBits);
@@ -119,11 +71,17 @@ std::string Simulation::Check(const SimulationOptions& options) {
         problem = ParseFault(text, fault);
         if (!problem.empty()) return "--sim-change-fault: " + problem;
     }
+    tarnik::sim::ModuleConfig previous, next;
+    std::vector<Fault> faults;
+    for (const std::string& text : options.swaps) {
+        problem = tarnik::sim::ParseSwap(text, previous, next, faults);
+        if (!problem.empty()) return "--sim-swap: " + problem;
+    }
     return "";
 }
 
 Simulation::Simulation(const std::string& portName, const SimulationOptions& options, KvClock& clock)
-    : changeFaults_(options.changeFaults) {
+    : changeFaults_(options.changeFaults), swaps_(options.swaps) {
     tarnik::sim::ModuleConfig config;
     int baud = 0, dataBits = 0, parity = 0, stopBits = 0;
     ParseLine(options.line, baud, dataBits, parity, stopBits);
@@ -156,9 +114,31 @@ void Simulation::ArmChangeFaults() {
     changeFaults_.clear();
 }
 
-void Simulation::PrintLog(std::FILE* out) const {
+bool Simulation::Swap() {
+    if (swapped_ >= swaps_.size()) return false;
+    tarnik::sim::Module& module = port_->module();
+    tarnik::sim::ModuleConfig config;
+    std::vector<Fault> faults;
+    tarnik::sim::ParseSwap(swaps_[swapped_++], module.Config(), config, faults);
+    earlierLog_ += LogText();
+    tarnik::sim::SwapModule(module, config, faults, &port_->port().clock());
+    char serial[16];
+    std::snprintf(serial, sizeof serial, "%09lu", static_cast<unsigned long>(config.serialNumber));
+    earlierLog_ += std::string("sim: swap: module ") + serial + "\n";
+    return true;
+}
+
+std::uint32_t Simulation::SerialNumber() { return port_->module().SerialNumber(); }
+
+std::string Simulation::LogText() const {
+    std::string text;
     for (const tarnik::sim::Exchange& exchange : port_->module().Log()) {
-        std::fprintf(out, "sim: %s -> %s\n", Printable(exchange.request).c_str(),
-                     exchange.answer.empty() ? "(silence)" : Printable(exchange.answer).c_str());
+        text += "sim: " + Printable(exchange.request) + " -> " +
+                (exchange.answer.empty() ? "(silence)" : Printable(exchange.answer)) + "\n";
     }
+    return text;
+}
+
+void Simulation::PrintLog(std::FILE* out) const {
+    std::fputs((earlierLog_ + LogText()).c_str(), out);
 }

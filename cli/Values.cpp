@@ -8,6 +8,7 @@
 #include "ResourceIds.h"
 #include "SerialSettings.h"
 #include "Texts.h"
+#include "Utf8Text.h"
 
 namespace {
 
@@ -162,6 +163,42 @@ std::string ParseLine(const std::string& text, int& baud, int& dataBits, int& pa
     return problem;
 }
 
+namespace {
+
+// A token of the record (a character code) as the text a user would type.
+std::string TokenText(std::int32_t token) {
+    if (token < 0 || token > 0xFF) return std::to_string(token);
+    return DisplayText(std::string(1, static_cast<char>(token)));
+}
+
+}  // namespace
+
+std::string CheckRecord(const DeviceSettings& record, bool withPins) {
+    int number = 0;
+    std::string problem = ParseAddress(std::to_string(record.address), number);
+    if (!problem.empty()) return "--address: " + problem;
+    problem = ParseChannel(std::to_string(record.frequencyIndex), number);
+    if (!problem.empty()) return "--channel: " + problem;
+    problem = ParseBaudRate(std::to_string(record.baudRate), number);
+    if (!problem.empty()) return "--baud: " + problem;
+    problem = ParseDataBits(TokenText(record.dataBits), number);
+    if (!problem.empty()) return "--data-bits: " + problem;
+    // The parity check takes lower case; the module's token must be the letter itself.
+    problem = ParseParity(TokenText(record.parity), number);
+    if (problem.empty() && number != record.parity) problem = "'" + TokenText(record.parity) + "' is not a parity (N none, E even, O odd)";
+    if (!problem.empty()) return "--parity: " + problem;
+    problem = ParseStopBits(TokenText(record.stopBits), number);
+    if (!problem.empty()) return "--stop-bits: " + problem;
+    if (withPins) {
+        std::string pins;
+        for (const std::int32_t pin : record.pinFunctions) pins += TokenText(pin);
+        std::string parsed;
+        problem = ParsePins(pins, parsed);
+        if (!problem.empty()) return "--pins: " + problem;
+    }
+    return "";
+}
+
 std::string ProfileValues(const nlohmann::json& profile, SettingValues& out) {
     if (!profile.is_object()) return "the profile is not a JSON object";
     SettingValues values;
@@ -204,13 +241,18 @@ std::string ProfileValues(const nlohmann::json& profile, SettingValues& out) {
                 problem = ParsePins(value.get<std::string>(), text);
                 values.pins = text;
             }
+        } else if (key == "format") {
+            problem = JsonNumberText(value, text);
+            if (problem.empty() && text != std::to_string(kProfileFormat)) {
+                problem = text + " is not a profile format this tarnik reads (" + std::to_string(kProfileFormat) + ")";
+            }
         } else if (key == "serialNumber" || key == "version" || key == "runningMode" || key == "storedMode" ||
                    key == "pinsFixed" || key == "addressLocked") {
             // Describes the module the profile was read from; a write leaves it alone.
         } else {
             problem = "unknown field";
         }
-        if (!problem.empty()) return key + ": " + problem;
+        if (!problem.empty()) return DisplayText(key) + ": " + problem;
     }
     if (mhz) {
         if (!values.channel) {
@@ -232,8 +274,9 @@ std::string ModuleReport::PinText() const {
 
 nlohmann::ordered_json ReportJson(const ModuleReport& report) {
     nlohmann::ordered_json j;
+    j["format"] = kProfileFormat;
     j["serialNumber"] = report.serialNumber;
-    j["version"] = report.version;
+    j["version"] = DisplayText(report.version);
     j["runningMode"] = report.runningMode;
     j["storedMode"] = report.storedMode;
     j["address"] = report.address;
@@ -242,7 +285,7 @@ nlohmann::ordered_json ReportJson(const ModuleReport& report) {
     j["channelMHz"] = ChannelMHz(report.channel);
     j["baudRate"] = report.baudRate;
     j["dataBits"] = report.dataBits - '0';
-    j["parity"] = std::string(1, static_cast<char>(report.parity));
+    j["parity"] = DisplayText(std::string(1, static_cast<char>(report.parity)));
     j["stopBits"] = report.stopBits - '0';
     j["pins"] = report.PinText();
     j["pinsFixed"] = report.pinsFixed;
@@ -254,14 +297,14 @@ std::string ReportText(const ModuleReport& report) {
     std::snprintf(serial, sizeof serial, "%09u", static_cast<unsigned>(report.serialNumber));
     std::string text;
     text += std::string("製造番号：") + serial + "\n";
-    text += "バージョン：" + report.version + "\n";
+    text += "バージョン：" + DisplayText(report.version) + "\n";
     text += "周波数：" + std::to_string(ChannelMHz(report.channel)) + " MHｚ (channel " +
             std::to_string(report.channel) + ")\n";
     text += "アドレス：" + std::to_string(report.address) + "\n";
     text += "通信速度：" + std::to_string(report.baudRate) + " bps\n";
-    text += std::string("データ長：") + static_cast<char>(report.dataBits) + " ビット\n";
+    text += "データ長：" + DisplayText(std::string(1, static_cast<char>(report.dataBits))) + " ビット\n";
     text += std::string("パリティ：") + ParityText(report.parity) + "\n";
-    text += std::string("ストップビット：") + static_cast<char>(report.stopBits) + " ビット\n";
+    text += "ストップビット：" + DisplayText(std::string(1, static_cast<char>(report.stopBits))) + " ビット\n";
     static const char* const kPairs[] = {"I/O 1-2", "I/O 3-4", "I/O 5-6", "I/O 7-8"};
     for (int i = 0; i < 4; ++i) text += std::string(kPairs[i]) + "：" + PinFunctionText(report.pins[i]) + "\n";
     // The two notes of the settings window.

@@ -40,6 +40,11 @@ std::string ParsePins(const std::string& text, std::string& out);
 // "19200,8,E,1": the line settings of the simulated module and of an escape.
 std::string ParseLine(const std::string& text, int& baud, int& dataBits, int& parity, int& stopBits);
 
+// The whole record a write sends, checked like typed values, whatever each
+// value came from (an option, a profile or the module's own answer to a read).
+// `withPins`: the pin functions are sent too. Returns "" or "--option: problem".
+std::string CheckRecord(const DeviceSettings& record, bool withPins);
+
 // A profile: the JSON object that `read --json` prints. The fields a write
 // takes are checked like the options; the fields that only describe the module
 // it came from are accepted and left alone. Returns "" or "field: problem".
@@ -63,6 +68,9 @@ struct ModuleReport {
 
     std::string PinText() const;
 };
+
+// The "format" field of a profile: what read --json writes, what write --from takes.
+constexpr int kProfileFormat = 1;
 
 nlohmann::ordered_json ReportJson(const ModuleReport& report);
 // The settings window's labels and texts, one value a line.

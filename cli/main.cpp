@@ -10,20 +10,27 @@
 #include <nlohmann/json.hpp>
 
 #ifdef _WIN32
-#include <io.h>
-#define KV_ISATTY _isatty
+#include "WindowsConsole.h"
+#define KV_ISATTY WindowsConsole::IsConsole
 #else
 #include <unistd.h>
 #define KV_ISATTY isatty
 #endif
 
+#include "BenchCommands.h"
 #include "CVelmoraDoc.h"
 #include "Commands.h"
+#include "Interrupt.h"
+#include "Profile.h"
 #include "ConsoleHost.h"
+#include "Failure.h"
 #include "KvClock.h"
+#include "Ports.h"
 #include "ResourceIds.h"
 #include "Simulation.h"
 #include "Texts.h"
+#include "Trace.h"
+#include "Utf8Text.h"
 #include "Values.h"
 
 namespace {
@@ -35,8 +42,24 @@ const char kFooter[] =
     "Global options (--port, --yes, --quiet, --simulate, ...) may stand before or after\n"
     "the command: see tarnik --help and tarnik(1).";
 
+// With --json, failures are told on standard output as well.
+bool jsonErrors = false;
+std::string errorPort;
+
+void PrintFailureJson(const FailureReport& report) {
+    std::fprintf(stdout, "%s\n", FailureJson(report).dump(2).c_str());
+    std::fflush(stdout);
+}
+
 int Usage(const std::string& problem) {
     std::fprintf(stderr, "tarnik: %s\n", problem.c_str());
+    if (jsonErrors) {
+        FailureReport report;
+        report.exitCode = kExitUsage;
+        report.port = errorPort;
+        report.detail = problem;
+        PrintFailureJson(report);
+    }
     return kExitUsage;
 }
 
@@ -72,22 +95,8 @@ std::string TakeOption(CLI::App* command, const char* name, const std::string& t
 
 std::string GatherWriteValues(CLI::App* write, const WriteOptions& w, SettingValues& values) {
     if (!w.from.empty()) {
-        std::string text;
-        if (w.from == "-") {
-            std::ostringstream buffer;
-            buffer << std::cin.rdbuf();
-            text = buffer.str();
-        } else {
-            std::ifstream file(w.from, std::ios::binary);
-            if (!file) return "--from: cannot read " + w.from;
-            std::ostringstream buffer;
-            buffer << file.rdbuf();
-            text = buffer.str();
-        }
-        const nlohmann::json profile = nlohmann::json::parse(text, nullptr, false);
-        if (profile.is_discarded()) return w.from + ": not a JSON profile";
-        const std::string problem = ProfileValues(profile, values);
-        if (!problem.empty()) return w.from + ": " + problem;
+        const std::string problem = ReadProfile(w.from, values);
+        if (!problem.empty()) return problem;
     }
     // Options given beside a profile take precedence over it.
     SettingValues options;
@@ -119,7 +128,12 @@ void AddLineOptions(CLI::App* command, WriteOptions& w, bool withDefaults) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int RunTarnik(int argc, char** argv) {
+#ifdef _WIN32
+    WindowsConsole windowsConsole;
+#endif
     CLI::App app{"tarnik - configure Tarnik radio modules over a serial line.\n"
                  "Every command that works on a module first searches the port for it at the 84\n"
                  "line settings a module can use, then reads its settings.",
@@ -134,9 +148,20 @@ int main(int argc, char** argv) {
     bool quiet = false;
     bool simulate = false;
     SimulationOptions sim;
-    app.add_option("-p,--port", port, "serial port: COMn or a device path such as /dev/ttyUSB0 (default COM1)")->type_name("PORT");
+    app.add_option("-p,--port", port,
+                   "serial port: COMn or a device path such as /dev/ttyUSB0 (default $TARNIK_PORT, else COM1)")
+        ->type_name("PORT")
+        ->envname("TARNIK_PORT");
+    std::string lineText;
+    app.add_option("--line", lineText,
+                   "try the module at these line settings first, e.g. 9600,8,N,1; the search follows only "
+                   "when nothing answers there")
+        ->type_name("B,D,P,S");
     app.add_flag("-y,--yes", yes, "answer every confirmation with yes (needed when standard input is not a terminal)");
     app.add_flag("-q,--quiet", quiet, "no progress lines and no result messages; errors are still shown");
+    bool trace = false;
+    app.add_flag("--trace", trace,
+                 "write every request and answer on the line, with time stamps, to standard error");
     app.add_flag("--simulate", simulate, "talk to a simulated module inside the program, registered on --port");
     app.add_option("--sim-line", sim.line, "simulated module's line settings BAUD,DATABITS,PARITY,STOPBITS (default 9600,8,N,1)")
         ->type_name("B,D,P,S");
@@ -154,6 +179,12 @@ int main(int argc, char** argv) {
                    "like --sim-fault, but armed only when the command, past its search and read, starts "
                    "changing the module; repeatable")
         ->type_name("LINE");
+    app.add_option("--sim-swap", sim.swaps,
+                   "the module that takes the place of the present one when the next module is asked for "
+                   "(pair, provision): \"\" the next serial number with factory settings, or tarnik-sim's "
+                   "module options, e.g. \"--serial 7 --fault nak:SAD\"; repeatable, in order")
+        ->type_name("OPTIONS")
+        ->allow_extra_args(false);
     app.add_flag("--sim-log", sim.log, "print the simulated module's requests and answers at the end");
 
     bool json = false;
@@ -176,8 +207,11 @@ int main(int argc, char** argv) {
                       "pin functions of I/O 1-2, 3-4, 5-6, 7-8 as four digits: 0 digital input, 1 digital "
                       "output, 2 analog input (1-2 and 3-4 only), e.g. 2100")
         ->type_name("DDDD");
-    write->add_flag("--reload", reload, "read the settings back after the write, check and show them");
+    write->add_flag("--reload", reload, "show the settings read back after the write");
     write->add_flag("--json", json, "with --reload: show the settings as JSON");
+    bool noVerify = false;
+    write->add_flag("--no-verify", noVerify,
+                    "do not read the settings back and compare them with what was written");
 
     CLI::App* init = app.add_subcommand("init", "restore the module's factory settings, then read them");
     init->add_flag("--json", json, "show the settings read afterwards as JSON");
@@ -197,6 +231,11 @@ int main(int argc, char** argv) {
     AddLineOptions(escape, e, true);
     escape->add_flag("--json", json, "show the settings read afterwards as JSON");
 
+    BenchCommands bench;
+    bench.Register(app);
+    CLI::App* ports = app.add_subcommand("ports", "list the serial devices of this machine with what is known of them");
+    ports->add_flag("--json", json, "print the list as JSON");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -204,11 +243,22 @@ int main(int argc, char** argv) {
         return code == 0 ? kExitOk : kExitUsage;
     }
 
+    if (ports->parsed()) return RunPorts(json, stdout);
+    jsonErrors = json;
+    errorPort = port;
+
     // Everything is checked before the port is touched.
-    if (!IsPortName(port)) return Usage("--port: '" + port + "' is neither COMn nor a device path");
+    if (!IsPortName(port)) return Usage("--port: '" + DisplayText(port) + "' is neither COMn nor a device path");
     if (simulate) {
         const std::string problem = Simulation::Check(sim);
         if (!problem.empty()) return Usage(problem);
+    }
+    std::optional<SerialSettings> knownLine;
+    if (app.count("--line") != 0) {
+        SerialSettings line;
+        const std::string problem = ParseLine(lineText, line.baudRate, line.dataBits, line.parity, line.stopBits);
+        if (!problem.empty()) return Usage("--line: " + problem);
+        knownLine = line;
     }
     SettingValues values;
     if (write->parsed()) {
@@ -235,7 +285,11 @@ int main(int argc, char** argv) {
     console.quiet = quiet;
     console.interactive = KV_ISATTY(0) != 0;
     console.terminal = KV_ISATTY(2) != 0;
-    const bool changesModule = write->parsed() || init->parsed() || mode->parsed() || escape->parsed();
+#ifdef _WIN32
+    console.terminal = console.terminal && windowsConsole.EscapesWork();
+#endif
+    const bool changesModule =
+        write->parsed() || init->parsed() || mode->parsed() || escape->parsed() || bench.Parsed();
     if (changesModule && !yes && !console.interactive) {
         return Usage("this command changes the module and asks for confirmation, but standard input is not a "
                      "terminal: add --yes; nothing was sent");
@@ -244,13 +298,30 @@ int main(int argc, char** argv) {
     KvClock& clock = SteadyClock();
     std::unique_ptr<Simulation> simulation;
     if (simulate) simulation = std::make_unique<Simulation>(port, sim, clock);
+    // The slave of a simulated pair on its own port: the next module of a bench.
+    std::unique_ptr<Simulation> peerSimulation;
+    if (bench.Parsed()) {
+        if (simulation && !bench.PeerPort().empty()) {
+            peerSimulation = std::make_unique<Simulation>(bench.PeerPort(), NextModuleOptions(sim), clock);
+        }
+        const std::string problem = bench.Check(port, simulation.get());
+        if (!problem.empty()) return Usage(problem + "; nothing was sent");
+    }
+
+    std::unique_ptr<WireTrace> wire;
+    if (trace) {
+        wire = std::make_unique<WireTrace>(stderr, clock);
+        KvSetPortTracer(wire.get());
+    }
 
     int rc = kExitOk;
     {
         ConsoleHost host(console, clock);
         CVelmoraDoc doc(host);
-        CommandContext ctx{doc, host, port, json, stdout, {}};
+        CommandContext ctx{doc, host, port, json, stdout, {}, {}, true};
         if (simulation) ctx.beforeChange = [&simulation] { simulation->ArmChangeFaults(); };
+        ctx.line = knownLine;
+        ctx.verify = !noVerify;
         if (scan->parsed()) {
             rc = RunScan(ctx);
         } else if (read->parsed()) {
@@ -263,8 +334,38 @@ int main(int argc, char** argv) {
             rc = RunMode(ctx, modeName == "master" ? 1 : modeName == "slave" ? 2 : 0);
         } else if (escape->parsed()) {
             rc = RunEscape(ctx, escapeLine[0], escapeLine[1], escapeLine[2], escapeLine[3]);
+        } else if (bench.Parsed()) {
+            rc = bench.Run(ctx);
+        }
+        if (json && rc != kExitOk) {
+            FailureReport report;
+            report.exitCode = rc;
+            report.port = port;
+            report.openFailure = host.openFailure;
+            report.detail = host.lastNote;
+            report.hints = host.hints;
+            PrintFailureJson(report);
         }
     }
+    KvSetPortTracer(nullptr);
+    wire.reset();
     if (simulation && sim.log) simulation->PrintLog(stderr);
+    if (peerSimulation && sim.log) peerSimulation->PrintLog(stderr);
     return rc;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Interrupt::Install();
+    // The last guard: whatever the layers below let through ends the program
+    // with a message and an exit code of its own, never with an abort.
+    try {
+        return RunTarnik(argc, argv);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "tarnik: internal error: %s\n", DisplayText(error.what()).c_str());
+    } catch (...) {
+        std::fprintf(stderr, "tarnik: internal error\n");
+    }
+    return kExitInternal;
 }

@@ -12,6 +12,10 @@ namespace {
 // lines that follow the escape string.
 const char kManQuery[] = "-MAN\r\n";
 const char kStandardModeLine[] = "+MOD:0\r\n";
+// The serial-number answer has 17 characters ("*MAN: " + nine digits + CR LF);
+// a module that is still talking well past that is no module at this candidate,
+// and the search must not wait for 254 of its characters.
+constexpr int kManAnswerLimit = 32;
 
 // STX ETX "Tovenk" ETX STX: a module in transparent mode takes it in the first
 // 30 seconds after power-up and returns to command mode.
@@ -56,12 +60,13 @@ private:
 // (a NAK), as opposed to a link that failed or an answer that could not be
 // read; a success leaves it alone, so it describes the latest failure.
 template <typename Commands>
-int SettingFailure(bool& rejected, Commands&& commands) {
+int SettingFailure(bool& rejected, std::optional<KvPortOpenFailure>& why, Commands&& commands) {
     try {
         commands();
         return 0;
-    } catch (const KvConduitOpenException&) {
+    } catch (const KvConduitOpenException& e) {
         rejected = false;
+        why = e.failure;
         return IDD_OPEN_ERROR;
     } catch (const KvConduitException&) {
         rejected = false;
@@ -81,6 +86,12 @@ int SettingFailure(bool& rejected, Commands&& commands) {
 }  // namespace
 
 CVelmoraDoc::CVelmoraDoc(WorkflowHost& host) : host_(host) {}
+
+void CVelmoraDoc::RunFailureDialog(int dialogId) {
+    if (dialogId == IDD_OPEN_ERROR && openFailure_) host_.ReportOpenFailure(*openFailure_);
+    openFailure_.reset();
+    host_.RunDialog(dialogId);
+}
 
 // The device owns its conduit, whose destructor lets go of a port still open.
 CVelmoraDoc::~CVelmoraDoc() = default;
@@ -168,6 +179,7 @@ int CVelmoraDoc::ScanStep(KvSerialConduit& conduit, std::uint32_t& serial) {
     // answer without a number where the serial number belongs - the module
     // does not talk at this candidate: move on to the next.
     bool found = false;
+    conduit.SetAnswerLimit(kManAnswerLimit);
     try {
         const KvString answer = conduit.Transact(kManQuery);
         serial = static_cast<std::uint32_t>(answer.Substring(6).ToLong());
@@ -175,6 +187,7 @@ int CVelmoraDoc::ScanStep(KvSerialConduit& conduit, std::uint32_t& serial) {
     } catch (const KvException&) {
     } catch (const KvStringException&) {
     }
+    conduit.SetAnswerLimit(KvSerialConduit::kLongestAnswer);
 
     int result = 1;
     if (!found) {
@@ -206,6 +219,9 @@ bool CVelmoraDoc::Scan() {
         } while (result == 2);
     } catch (const KvConduitReadException&) {
         failureDialog = IDD_COMM_ERROR;
+    } catch (const KvConduitOpenException& e) {
+        failureDialog = IDD_OPEN_ERROR;
+        openFailure_ = e.failure;
     } catch (const KvConduitException&) {
         failureDialog = IDD_OPEN_ERROR;
     } catch (const KvException&) {
@@ -214,7 +230,7 @@ bool CVelmoraDoc::Scan() {
 
     if (failureDialog != 0) {
         // The port failed: the search stops here. The views are left as they are.
-        host_.RunDialog(failureDialog);
+        RunFailureDialog(failureDialog);
         host_.DestroyProgress(IDD_SCAN);
         device.reset();
         return false;
@@ -241,7 +257,7 @@ bool CVelmoraDoc::Scan() {
 
 void CVelmoraDoc::AbandonRead(int dialogId) {
     host_.DestroyProgress(IDD_LOADING);
-    host_.RunDialog(dialogId);
+    RunFailureDialog(dialogId);
     device.reset();
     host_.UpdateAllViews();
 }
@@ -259,6 +275,9 @@ void CVelmoraDoc::ReadSettings() {
             // whose pins cannot be changed rejects it with the parameter code.
             pinFunctionsFixed = false;
             const std::int32_t pin0 = device->GetPinFunction(0, false);
+            // Only a pin code the module itself could have sent goes back to
+            // it: a read must never change the module.
+            if (!device->runningPinsWellFormed) throw KvStringFormatException(KvString("PFC"));
             try {
                 device->SetPinFunction(0, pin0, 0);
             } catch (const KvNAKParameterException&) {
@@ -266,6 +285,9 @@ void CVelmoraDoc::ReadSettings() {
             }
         } catch (const KvConduitReadException&) {
             failureDialog = IDD_COMM_ERROR;
+        } catch (const KvConduitOpenException& e) {
+            failureDialog = IDD_OPEN_ERROR;
+            openFailure_ = e.failure;
         } catch (const KvConduitException&) {
             failureDialog = IDD_OPEN_ERROR;
         } catch (const KvNAKException&) {
@@ -313,14 +335,17 @@ bool CVelmoraDoc::WriteSettings(bool askReload, bool* written) {
         try {
             hold.Open();
             opened = true;
+        } catch (const KvConduitOpenException& e) {
+            openFailure_ = e.failure;
+            RunFailureDialog(IDD_OPEN_ERROR);
         } catch (const KvException&) {
-            host_.RunDialog(IDD_OPEN_ERROR);
+            RunFailureDialog(IDD_OPEN_ERROR);
         }
         if (opened) {
             // The error dialog comes up with the port still held; it is closed
             // once the user has dismissed it.
-            const int failureDialog = SettingFailure(lastSettingRejected, [this] { SendSettingsRecord(); });
-            if (failureDialog != 0) host_.RunDialog(failureDialog);
+            const int failureDialog = SettingFailure(lastSettingRejected, openFailure_, [this] { SendSettingsRecord(); });
+            if (failureDialog != 0) RunFailureDialog(failureDialog);
             succeeded = failureDialog == 0;
         }
         hold.Release();
@@ -345,10 +370,10 @@ bool CVelmoraDoc::WriteSettings(bool askReload, bool* written) {
 bool CVelmoraDoc::InitializeDevice() {
     if (!device) return false;
     host_.CreateProgress(IDD_INITIALIZING);
-    const int failureDialog = SettingFailure(lastSettingRejected, [this] { device->Initialize(); });
+    const int failureDialog = SettingFailure(lastSettingRejected, openFailure_, [this] { device->Initialize(); });
     if (failureDialog != 0) {
         host_.DestroyProgress(IDD_INITIALIZING);
-        host_.RunDialog(failureDialog);
+        RunFailureDialog(failureDialog);
         return false;
     }
     // The module restarts with its factory line settings.
@@ -368,13 +393,13 @@ void CVelmoraDoc::SetTransparentMode(int dialogId, std::uint32_t mode, std::uint
     // The record goes first; a failed write has shown its own dialog and the
     // mode change is attempted all the same.
     WriteSettings(false);
-    const int failureDialog = SettingFailure(lastSettingRejected, [&] {
+    const int failureDialog = SettingFailure(lastSettingRejected, openFailure_, [&] {
         device->SetMode(mode, 1);  // stored only: the switch happens at the next power-up
         device->SetAddress(address, 2);
         device->SetPartnerAddress(partnerAddress, 2);
     });
     if (failureDialog != 0) {
-        host_.RunDialog(failureDialog);
+        RunFailureDialog(failureDialog);
         return;
     }
     ReadSettings();
@@ -388,9 +413,9 @@ void CVelmoraDoc::CancelTransparentMode() {
     if (!device) return;
     if (host_.RunDialog(IDD_STANDARD_MODE) != IDOK) return;
     // Only the stored mode: the addresses stay as the transparent mode forced them.
-    const int failureDialog = SettingFailure(lastSettingRejected, [this] { device->SetMode(0, 1); });
+    const int failureDialog = SettingFailure(lastSettingRejected, openFailure_, [this] { device->SetMode(0, 1); });
     if (failureDialog != 0) {
-        host_.RunDialog(failureDialog);
+        RunFailureDialog(failureDialog);
         return;
     }
     ReadSettings();
@@ -420,6 +445,10 @@ bool CVelmoraDoc::EscapeTransparentMode(std::int32_t baudRate, std::int32_t data
         manAnswer = conduit->Transact(kManQuery);
     } catch (const KvConduitReadException&) {
         result = false;  // still in transparent mode, or not there: the caller offers a retry
+    } catch (const KvConduitOpenException& e) {
+        openFailure_ = e.failure;
+        RunFailureDialog(IDD_OPEN_ERROR);
+        result = false;
     } catch (const KvConduitException&) {
         host_.RunDialog(IDD_OPEN_ERROR);
         result = false;

@@ -229,3 +229,99 @@ std::vector<const char*> KvListTexts(int controlId) {
     default: return {};
     }
 }
+std::vector<int> KvTextIds() {
+    std::vector<int> ids;
+    for (const StringEntry& entry : kStrings) ids.push_back(entry.id);
+    return ids;
+}
+
+const std::vector<KvFormControl>& KvFormControls() {
+    using K = KvFormKind;
+    using A = KvAlign;
+    static const std::vector<KvFormControl> controls = {
+        // Boxes first, so that they lie beneath the controls they frame.
+        {K::Group, -1, "操作ガイド", 6, 21, 256, 30, A::Left},
+        {K::Group, -1, "基本設定", 6, 58, 108, 92, A::Left},
+        {K::Group, -1, "シリアル通信設定", kKvLineBoxX, kKvLineBoxY, kKvLineBoxWidth, kKvLineBoxHeight, A::Left},
+        {K::Group, -1, "I/Oピン機能設定", 6, 158, 256, 46, A::Left},
+        {K::Label, IDC_MODE_NOTE, "", 13, 8, 154, 8, A::Left},
+        {K::Label, -1, "使用COMポート：", 171, 8, 50, 8, A::Right},
+        {K::List, IDC_COM_PORT, "", 224, 6, 38, 0, A::Left},
+        {K::Label, IDC_GUIDE, "ヘルプメッセージ", 13, 34, 241, 8, A::Left},
+        {K::Label, -1, "製造番号：", 16, 77, 32, 8, A::Right},
+        {K::Label, IDC_SERIAL_NUMBER, "000000000", 51, 77, 32, 8, A::Centre},
+        {K::Label, -1, "バージョン：", 13, 94, 35, 8, A::Right},
+        {K::Label, IDC_VERSION, "0.00.000", 51, 94, 24, 8, A::Centre},
+        {K::Label, -1, "周波数：", 23, 112, 25, 8, A::Right},
+        {K::List, IDC_FREQUENCY, "", 51, 110, 31, 0, A::Left},
+        {K::Label, -1, "MHｚ", 85, 112, 14, 8, A::Left},
+        {K::Label, -1, "アドレス：", 21, 130, 27, 8, A::Right},
+        {K::Edit, IDC_ADDRESS, "", 51, 127, 31, 14, A::Right},
+        {K::Label, -1, "(0～9999)", 83, 130, 30, 8, A::Left},
+        {K::Label, -1, "通信速度：", 149, 77, 36, 8, A::Right},
+        {K::List, IDC_BAUD_RATE, "", 189, 74, 34, 0, A::Left},
+        {K::Label, -1, "bps", 226, 77, 11, 8, A::Left},
+        {K::Label, -1, "データ長：", 150, 95, 35, 8, A::Right},
+        {K::List, IDC_DATA_BITS, "", 189, 92, 34, 0, A::Left},
+        {K::Label, -1, "ビット", 226, 95, 16, 8, A::Left},
+        {K::Label, -1, "パリティ：", 158, 113, 27, 8, A::Right},
+        {K::List, IDC_PARITY, "", 189, 110, 34, 0, A::Left},
+        {K::Label, -1, "ストップビット：", 141, 130, 44, 8, A::Right},
+        {K::List, IDC_STOP_BITS, "", 189, 128, 34, 0, A::Left},
+        {K::Label, -1, "ビット", 226, 130, 16, 8, A::Left},
+        {K::Label, -1, "I/O 1-2", 33, 168, 30, 8, A::Left},
+        {K::Label, -1, "I/O 3-4", 93, 168, 30, 8, A::Left},
+        {K::Label, -1, "I/O 5-6", 153, 168, 30, 8, A::Left},
+        {K::Label, -1, "I/O 7-8", 213, 168, 30, 8, A::Left},
+        {K::List, IDC_PIN_12, "", 17, 180, 55, 0, A::Left},
+        {K::List, IDC_PIN_34, "", 77, 180, 55, 0, A::Left},
+        {K::List, IDC_PIN_56, "", 137, 180, 55, 0, A::Left},
+        {K::List, IDC_PIN_78, "", 197, 180, 55, 0, A::Left},
+        {K::Label, IDC_PIN_NOTE, "", 13, 208, 247, 8, A::Left},
+        {K::Button, IDC_SCAN, "スキャン", 6, 224, 49, 14, A::Centre},
+        {K::Button, IDC_SET, "設定", 213, 224, 49, 14, A::Centre},
+    };
+    return controls;
+}
+
+const std::vector<KvMenuEntry>& KvMenuBar() {
+    static const std::vector<KvMenuEntry> menu = {
+        {0, 0, "ファイル(&F)", nullptr},
+        {1, ID_FILE_NEW_, "新規作成(&N)", "Ctrl+N"},
+        {1, ID_FILE_OPEN_, "開く(&O)...", "Ctrl+O"},
+        {1, ID_FILE_SAVE_, "上書き保存(&S)", "Ctrl+S"},
+        {1, ID_FILE_SAVE_AS_, "名前を付けて保存(&A)...", nullptr},
+        {1, 0, nullptr, nullptr},
+        {1, ID_FILE_PRINT_, "印刷(&P)...", "Ctrl+P"},
+        {1, ID_FILE_PRINT_PREVIEW_, "印刷ﾌﾟﾚﾋﾞｭｰ(&V)", nullptr},
+        {1, ID_FILE_PRINT_SETUP_, "ﾌﾟﾘﾝﾀの設定(&R)...", nullptr},
+        {1, 0, nullptr, nullptr},
+        {1, ID_FILE_MRU_FILE1, "最近使ったﾌｧｲﾙ", nullptr},
+        {1, 0, nullptr, nullptr},
+        {1, ID_APP_EXIT, "Tarnik設定ユーティリティの終了(&X)", nullptr},
+        {0, 0, "編集(&E)", nullptr},
+        {1, ID_EDIT_UNDO, "元に戻す(&U)", "Ctrl+Z"},
+        {1, 0, nullptr, nullptr},
+        {1, ID_EDIT_CUT, "切り取り(&T)", "Ctrl+X"},
+        {1, ID_EDIT_COPY, "ｺﾋﾟｰ(&C)", "Ctrl+C"},
+        {1, ID_EDIT_PASTE, "貼り付け(&P)", "Ctrl+V"},
+        {0, 0, "ツール(&T)", nullptr},
+        {1, ID_TOOLS_INITIALIZE, "初期化...", nullptr},
+        {1, 0, "動作モード", nullptr},
+        {2, ID_MODE_TRANSPARENT_MASTER, "透過モード（マスター）に設定...", nullptr},
+        {2, ID_MODE_TRANSPARENT_SLAVE, "透過モード（スレーブ）に設定...", nullptr},
+        {2, ID_MODE_CANCEL_TRANSPARENT, "透過モード設定を取り消す...", nullptr},
+        {2, 0, nullptr, nullptr},
+        {2, ID_MODE_ESCAPE_TRANSPARENT, "透過モード脱出", nullptr},
+        {0, 0, "ヘルプ(&H)", nullptr},
+        {1, ID_APP_ABOUT, "Tarnik設定ユーティリティのバージョン情報(&A)...", nullptr},
+    };
+    return menu;
+}
+
+const KvDemoMenuText& KvDemoMenu() {
+    static const KvDemoMenuText demo = {"デモ", "モジュールの電源を入れ直す"};
+    return demo;
+}
+
+const char* KvPublisherNotice() { return "Copyright (C) 2026 Tarnik developers"; }

@@ -46,3 +46,51 @@ std::vector<const char*> KvDialogLines(int dialogId);
 // IDC_BAUD_RATE, IDC_DATA_BITS, IDC_PARITY, IDC_STOP_BITS and the four pin
 // lists IDC_PIN_12 ... IDC_PIN_78. Empty for any other number.
 std::vector<const char*> KvListTexts(int controlId);
+// Every number of the string table that KvText answers, in table order.
+std::vector<int> KvTextIds();
+
+// The settings form (form 101) as its layout gives it: every control with its
+// text and its place in dialog units of the form's font. A front-end builds the
+// form from this table (the Windows program writes it into its resource script).
+enum class KvFormKind {
+    Label,     // static text
+    Group,     // framed box with its caption
+    List,      // drop-down list to choose from (its items: KvListTexts)
+    Edit,      // the address edit
+    Button,    // push button
+};
+enum class KvAlign { Left, Centre, Right };
+struct KvFormControl {
+    KvFormKind kind;
+    int id;                 // control number, -1 for a label or box nobody addresses
+    const char* text;       // caption or start text ("" for none)
+    int x, y, width, height;
+    KvAlign align;
+};
+inline constexpr int kKvFormWidth = 269;
+inline constexpr int kKvFormHeight = 245;
+const std::vector<KvFormControl>& KvFormControls();
+// The frame of the line-settings box of the form; the escape dialog (148)
+// lays out its four lists as the controls inside this frame are laid out.
+inline constexpr int kKvLineBoxX = 120, kKvLineBoxY = 58, kKvLineBoxWidth = 142, kKvLineBoxHeight = 92;
+
+// The menu bar of resource 128, top to bottom. A menu (or sub-menu) is an entry
+// with command 0 and a text; the entries after it one level deeper are its
+// items. A separator has command 0 and no text.
+struct KvMenuEntry {
+    int level;             // 0: menu of the bar, 1: its item, 2: item of a sub-menu
+    int command;
+    const char* text;
+    const char* shortcut;  // label shown beside the item ("Ctrl+N"), or nullptr
+};
+const std::vector<KvMenuEntry>& KvMenuBar();
+
+// The demo mode's menu: its title and its one command.
+struct KvDemoMenuText {
+    const char* title;
+    const char* powerCycle;
+};
+const KvDemoMenuText& KvDemoMenu();
+
+// Second line of the About box (the publisher's notice).
+const char* KvPublisherNotice();

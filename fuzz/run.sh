@@ -19,7 +19,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VELMORA_FUZZ_BUILD:-$root/build-fuzz}
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(fuzz_string fuzz_device_answers fuzz_conduit fuzz_sim_requests)
+  targets=(fuzz_string fuzz_device_answers fuzz_conduit fuzz_sim_requests fuzz_profile fuzz_document_man
+           fuzz_posix_marks)
 fi
 
 "$root/scripts/deps.sh" clang libclang-rt-14-dev
@@ -35,7 +36,7 @@ mkdir -p "$artifacts"
 max_len() {
   case $1 in
     fuzz_string) echo 512 ;;
-    fuzz_device_answers) echo 4096 ;;
+    fuzz_device_answers | fuzz_profile) echo 4096 ;;
     *) echo 2048 ;;
   esac
 }
@@ -50,7 +51,7 @@ for target in "${targets[@]}"; do
   options=(-max_total_time="$seconds" -max_len="$(max_len "$target")" -timeout=10 -print_final_stats=1
            -artifact_prefix="$artifacts/$target-")
   case $target in
-    fuzz_device_answers | fuzz_sim_requests) options+=(-dict="$root/fuzz/protocol.dict") ;;
+    fuzz_device_answers | fuzz_sim_requests | fuzz_document_man) options+=(-dict="$root/fuzz/protocol.dict") ;;
   esac
   log=$work/$target.log
   echo "== $target: $seconds s"

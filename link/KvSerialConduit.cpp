@@ -2,6 +2,9 @@
 
 #include "KvExceptions.h"
 
+#include <chrono>
+#include <climits>
+
 KvSerialConduit::KvSerialConduit() = default;
 
 // Users close the conduit before they let it go. Should one not (an exception
@@ -46,7 +49,7 @@ void KvSerialConduit::SelectTimeout() { timeoutMs = TimeoutForBaudRate(baudRate)
 void KvSerialConduit::SetTimeout(std::uint32_t milliseconds) { timeoutMs = milliseconds; }
 
 void KvSerialConduit::OpenPort() {
-    if (!port.Open(portName)) throw KvConduitOpenException();
+    if (!port.Open(portName)) throw KvConduitOpenException(port.OpenFailure());
     if (!port.SetLine(baudRate, byteSize, parityCheck, parity, stopBits)) throw KvConduitConfigException();
     if (!port.SetTimeouts(0, 0, timeoutMs, 0, timeoutMs)) throw KvConduitConfigException();
     isOpen = true;
@@ -65,14 +68,49 @@ void KvSerialConduit::Close() {
     if (keepOpen && isOpen) ClosePort();
 }
 
+std::uint32_t KvSerialConduit::AnswerBoundMs() const {
+    // Start bit, data bits, parity bit, stop bits.
+    const std::uint64_t bitsPerCharacter = 1u + byteSize + (parity != 0 ? 1u : 0u) + (stopBits == 2 ? 2u : 1u);
+    const std::uint64_t baud = baudRate == 0 ? 1 : baudRate;
+    const std::uint64_t lineMs =
+        (2u * static_cast<std::uint64_t>(answerLimit < 0 ? 0 : answerLimit) * bitsPerCharacter * 1000u + baud - 1) /
+        baud;
+    const std::uint64_t bound = timeoutMs + lineMs + kAnswerMarginMs;
+    return bound > UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(bound);
+}
+
+// One byte within the per-byte time-out, and within what is left of the
+// answer's overall bound. The port's read time-out is shortened only for the
+// last waits of a line; ReadLine puts it back.
+bool KvSerialConduit::ReadAnswerByte(std::uint8_t& byte, KvClock::Duration end, std::uint32_t& readTimeout) {
+    if (!isOpen) return false;
+    KvClock& clock = port.Clock();
+    const KvClock::Duration now = clock.Now();
+    if (now >= end) return false;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - now).count();
+    const std::uint32_t wanted = left < timeoutMs ? static_cast<std::uint32_t>(left) : timeoutMs;
+    if (wanted != readTimeout) {
+        readTimeout = wanted;
+        if (!port.SetTimeouts(0, 0, wanted, 0, timeoutMs)) {
+            // The port has closed itself.
+            isOpen = false;
+            return false;
+        }
+    }
+    return port.ReadByte(byte);
+}
+
 KvString KvSerialConduit::ReadLine() {
     char buffer[256];
     int n = 0;
     bool previousWasCr = false;
     bool firstFailed = false;
+    std::uint32_t readTimeout = timeoutMs;
+    const KvClock::Duration end =
+        (isOpen ? port.Clock().Now() : KvClock::Duration::zero()) + std::chrono::milliseconds(AnswerBoundMs());
     for (;;) {
         std::uint8_t byte = 0;
-        const bool ok = isOpen && port.ReadByte(byte);
+        const bool ok = ReadAnswerByte(byte, end, readTimeout);
         buffer[n] = static_cast<char>(ok ? byte : 0);
         ++n;
         if (!ok) {
@@ -89,6 +127,7 @@ KvString KvSerialConduit::ReadLine() {
         if (n >= 254) break;
     }
     buffer[n] = 0;
+    if (readTimeout != timeoutMs && isOpen && !port.SetTimeouts(0, 0, timeoutMs, 0, timeoutMs)) isOpen = false;
     if (firstFailed) throw KvConduitReadException();
     return KvString(buffer);
 }

@@ -27,6 +27,16 @@ public:
 
     static std::uint32_t TimeoutForBaudRate(std::uint32_t baud);
 
+    // One answer line may take at most this long, however the module paces
+    // its bytes: the first byte's time-out, plus twice the time `answerLimit`
+    // characters take on the line at the current settings, plus a margin.
+    // A caller that expects a short answer may lower the limit (254, the
+    // longest line read, by default); it applies from the next read.
+    static constexpr int kLongestAnswer = 254;
+    static constexpr std::uint32_t kAnswerMarginMs = 10;
+    void SetAnswerLimit(int characters) { answerLimit = characters; }
+    std::uint32_t AnswerBoundMs() const;
+
     bool IsOpen() const { return isOpen; }
     std::uint32_t BaudRate() const { return baudRate; }
     std::uint8_t ByteSize() const { return byteSize; }
@@ -41,6 +51,7 @@ private:
     void OpenPort();
     void ClosePort();
     KvString ReadLine();
+    bool ReadAnswerByte(std::uint8_t& byte, KvClock::Duration end, std::uint32_t& readTimeout);
     void WriteAll(const KvString& text);
 
     bool isOpen = false;
@@ -51,4 +62,5 @@ private:
     std::uint8_t stopBits = 0;
     std::uint32_t parityCheck = 0;
     std::uint32_t timeoutMs = 240;
+    int answerLimit = kLongestAnswer;
 };

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "KvExceptions.h"
+#include "KvClock.h"
 #include "KvString.h"
 #include "KvVirtualPort.h"
 
@@ -19,6 +21,9 @@
 #undef near
 #else
 #include <termios.h>
+
+#include "KvPortHolders.h"
+#include "PosixLine.h"
 #endif
 
 // Thin wrapper around the operating system's serial port. Every operation
@@ -43,8 +48,15 @@ public:
     // Sets byte to 0 first; true only when exactly one byte was read.
     bool ReadByte(std::uint8_t& byte);
     bool Close();
+    // The clock the port's waits run on: a virtual port's own, else the steady clock.
+    KvClock& Clock() const;
+
+    // Why the last Open failed, as far as the system tells; cleared by a
+    // successful Open.
+    const KvPortOpenFailure& OpenFailure() const { return openFailure_; }
 
 private:
+    bool OpenAny(const KvString& portName);
     bool OsOpen(const KvString& portName);
     bool OsSetLine(const KvLineParams& line);
     bool OsSetTimeouts(const KvPortTimeouts& t);
@@ -53,6 +65,7 @@ private:
     bool OsClose();
 
     std::shared_ptr<KvVirtualPort> virtualPort_;
+    KvPortOpenFailure openFailure_;
 
 #ifdef _WIN32
     HANDLE handle = INVALID_HANDLE_VALUE;
@@ -66,14 +79,14 @@ private:
     // A parity, framing or overrun error fails every later read and write
     // until the port is opened again (as the Windows abort-on-error does).
     bool lineError = false;
-    // A byte held back while a PARMRK mark sequence is decoded.
-    int pendingByte = -1;
-    // How much of a mark (FF, FF 00) has been read so far; it survives a
-    // read that timed out in the middle of one.
-    std::uint8_t markState = 0;
+    // The PARMRK marks in the input; a mark cut by a time-out is finished by
+    // the next read.
+    PosixMarkDecoder marks;
     // The driver's error counters (frame, parity, overrun, break) when the
     // line was set, or -1 where the driver keeps none (pseudo-terminals).
     long long errorCountBase = -1;
+    // Who else has the device open (checked at every opening).
+    KvPortHolderCheck holderCheck_;
     long long ReadErrorCount() const;
     bool LineFailed();
 #endif

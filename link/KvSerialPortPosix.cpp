@@ -2,6 +2,9 @@
 // a bounded wait for every byte, flock plus TIOCEXCL for exclusive access.
 #include "KvSerialPort.h"
 
+#include "KvOpenPorts.h"
+#include "PosixLine.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -27,8 +30,6 @@ namespace {
 
 using Deadline = std::chrono::steady_clock::time_point;
 
-constexpr std::uint8_t kMarkByte = 0xFF;
-
 // "COM1" (any letter case) is the first serial port, /dev/ttyS0; a name that
 // starts with "/" is a device path. Anything else names no port.
 bool DevicePathFor(const std::string& name, std::string& path) {
@@ -53,35 +54,10 @@ bool DevicePathFor(const std::string& name, std::string& path) {
     return true;
 }
 
-bool SpeedFor(std::uint32_t baudRate, speed_t& speed) {
-    switch (baudRate) {
-        case 1200: speed = B1200; return true;
-        case 2400: speed = B2400; return true;
-        case 4800: speed = B4800; return true;
-        case 9600: speed = B9600; return true;
-        case 19200: speed = B19200; return true;
-        case 38400: speed = B38400; return true;
-        case 57600: speed = B57600; return true;
-        case 115200: speed = B115200; return true;
-        default: return false;
-    }
-}
-
-bool CharacterSizeFor(std::uint8_t byteSize, tcflag_t& size) {
-    switch (byteSize) {
-        case 5: size = CS5; return true;
-        case 6: size = CS6; return true;
-        case 7: size = CS7; return true;
-        case 8: size = CS8; return true;
-        default: return false;
-    }
-}
-
 // DTR and RTS inactive. A pseudo-terminal has no modem lines; its refusal is
 // of no consequence.
-void DropModemLines(int fd) {
-    int lines = TIOCM_DTR | TIOCM_RTS;
-    (void)ioctl(fd, TIOCMBIC, &lines);
+void DropModemLines(int fd, int lines) {
+    if (lines != 0) (void)ioctl(fd, TIOCMBIC, &lines);
 }
 
 Deadline DeadlineAfter(std::uint32_t multiplier, std::uint32_t constant) {
@@ -160,85 +136,71 @@ Transfer ReadRaw(int fd, std::uint8_t& byte, Deadline deadline) {
 bool KvSerialPort::OsOpen(const KvString& portName) {
     if (handle >= 0) OsClose();
     std::string path;
-    if (!DevicePathFor(portName.Bytes(), path)) return false;
+    if (!DevicePathFor(portName.Bytes(), path)) {
+        openFailure_.cause = KvPortOpenFailure::Cause::NoSuchPort;
+        openFailure_.port = portName;
+        openFailure_.osReason = "not a port name (COMn or a device path)";
+        return false;
+    }
 
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        openFailure_ = KvOpenFailureFor(portName.Bytes(), path, errno);
+        return false;
+    }
+    // A program that opened the device before us without a lock would take
+    // the module's answers: the port is exclusive, so it counts as busy.
+    const std::string holder = holderCheck_.Holder(path);
+    if (!holder.empty()) {
+        close(fd);
+        openFailure_ = KvOpenFailureFor(portName.Bytes(), path, EBUSY);
+        openFailure_.heldBy = KvString(holder.c_str(), static_cast<std::int32_t>(holder.size()));
+        return false;
+    }
     // flock holds against every other opener, root included, and against a
     // second descriptor in this process; TIOCEXCL keeps ordinary users from
     // opening the device at all while it is held. The lock comes first: an
     // opener that loses it must not touch the holder's exclusive flag.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
         close(fd);
+        openFailure_ = KvOpenFailureFor(portName.Bytes(), path, error);
         return false;
     }
-    DropModemLines(fd);
+    // Listed before the flag is set, so a program ended by a signal clears it.
+    KvOpenPorts::Add(fd);
+    if (ioctl(fd, TIOCEXCL) != 0) {
+        const int error = errno;
+        KvOpenPorts::Remove(fd);
+        close(fd);
+        openFailure_ = KvOpenFailureFor(portName.Bytes(), path, error);
+        return false;
+    }
+    DropModemLines(fd, TIOCM_DTR | TIOCM_RTS);
 
     handle = fd;
     lineError = false;
-    pendingByte = -1;
-    markState = 0;
+    marks.Reset();
     errorCountBase = -1;
     return true;
 }
 
 bool KvSerialPort::OsSetLine(const KvLineParams& line) {
     if (handle < 0) return false;
-    speed_t speed{};
-    tcflag_t size{};
-    const bool valid = SpeedFor(line.baudRate, speed) && CharacterSizeFor(line.byteSize, size) &&
-                       line.parity <= 2 && (line.stopBits == 0 || line.stopBits == 2);
-    struct termios state {};
-    if (!valid || tcgetattr(handle, &state) != 0) {
+    struct termios current {};
+    PosixLineSetup setup;
+    if (tcgetattr(handle, &current) != 0 || !PosixLineFor(current, line, setup)) {
         OsClose();
         return false;
     }
-
-    // Raw transfer: no line editing, no echo, no signals, no translation of
-    // CR or LF in either direction, no output processing.
-    state.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ECHOE | ECHOK | ICANON | ISIG | IEXTEN);
-    state.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-    state.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | IGNPAR | ISTRIP | INLCR | IGNCR | ICRNL | IXON |
-                                            IXOFF | IXANY);
-#ifdef IUCLC
-    state.c_iflag &= ~static_cast<tcflag_t>(IUCLC);
-#endif
-#ifdef IMAXBEL
-    state.c_iflag &= ~static_cast<tcflag_t>(IMAXBEL);
-#endif
-    // Received errors (parity, framing, break) come through as the marks
-    // FF 00 x, a received FF as FF FF. Framing errors are only reported while
-    // input checking is on, so it stays on unless parity is generated but
-    // deliberately not checked.
-    state.c_iflag |= PARMRK;
-    if (line.parity != 0 && line.parityCheck == 0) {
-        state.c_iflag &= ~static_cast<tcflag_t>(INPCK);
-    } else {
-        state.c_iflag |= INPCK;
-    }
-
-    state.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | HUPCL);
-#ifdef CRTSCTS
-    state.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
-#endif
-#ifdef CMSPAR
-    state.c_cflag &= ~static_cast<tcflag_t>(CMSPAR);
-#endif
-    state.c_cflag |= size | CLOCAL | CREAD;
-    if (line.parity == 1) state.c_cflag |= PARENB | PARODD;
-    if (line.parity == 2) state.c_cflag |= PARENB;
-    if (line.stopBits == 2) state.c_cflag |= CSTOPB;
-
-    // Reads wait through poll with their own deadline, never in the driver.
-    state.c_cc[VMIN] = 1;
-    state.c_cc[VTIME] = 0;
+    const struct termios& state = setup.state;
+    const speed_t speed = setup.speed;
 
     struct termios applied {};
     // The C library reports EINVAL when the driver overrode the character size
     // or the parity bit and took the rest: a pseudo-terminal always runs 8 data
     // bits without parity. The speed check below still decides.
-    if (cfsetispeed(&state, speed) != 0 || cfsetospeed(&state, speed) != 0 ||
-        (tcsetattr(handle, TCSANOW, &state) != 0 && errno != EINVAL) || tcgetattr(handle, &applied) != 0 ||
+    if ((tcsetattr(handle, TCSANOW, &state) != 0 && errno != EINVAL) || tcgetattr(handle, &applied) != 0 ||
         cfgetospeed(&applied) != speed || cfgetispeed(&applied) != speed) {
         // tcsetattr succeeds when any part was taken: a driver that refused
         // the speed shows it only in what it reports back.
@@ -246,8 +208,12 @@ bool KvSerialPort::OsSetLine(const KvLineParams& line) {
         return false;
     }
     // A change of speed may raise the modem lines again.
-    DropModemLines(handle);
+    DropModemLines(handle, setup.modemLinesToClear);
     lineState = applied;
+    // Whatever waits in the input queue came before the port was ours (a late
+    // answer to an earlier request, noise at other settings): it must never be
+    // taken for the answer to the next request.
+    (void)tcflush(handle, TCIFLUSH);
     // What arrived while the port still ran at its old settings is no error
     // of this line.
     errorCountBase = ReadErrorCount();
@@ -273,43 +239,20 @@ bool KvSerialPort::OsWriteByte(std::uint8_t byte) {
 
 bool KvSerialPort::OsReadByte(std::uint8_t& byte) {
     if (handle < 0 || LineFailed()) return false;
-    if (pendingByte >= 0) {
-        byte = static_cast<std::uint8_t>(pendingByte);
-        pendingByte = -1;
-        return true;
-    }
+    if (marks.TakePending(byte)) return true;
     const Deadline deadline = DeadlineAfter(timeouts.readMultiplier, timeouts.readConstant);
     for (;;) {
         std::uint8_t raw = 0;
-        // A time-out in the middle of a mark keeps markState, so the rest of
-        // the mark is decoded by the next read.
+        // A time-out in the middle of a mark keeps the decoder's state, so the
+        // rest of the mark is decoded by the next read.
         if (ReadRaw(handle, raw, deadline) != Transfer::Done) return false;
-        if (markState == 0) {
-            if (raw == kMarkByte) {
-                markState = 1;
-                continue;
-            }
-            if (LineFailed()) return false;
-            byte = raw;
-            return true;
+        switch (marks.Feed(raw, byte)) {
+            case PosixMarkDecoder::Step::More: continue;
+            case PosixMarkDecoder::Step::Byte: return !LineFailed();
+            case PosixMarkDecoder::Step::LineError:
+                lineError = true;
+                return false;
         }
-        if (markState == 1) {
-            if (raw == 0) {
-                markState = 2;
-                continue;
-            }
-            markState = 0;
-            // FF FF is a received FF. An FF followed by anything else is no
-            // mark: the FF stands for itself and the other byte comes next.
-            if (raw != kMarkByte) pendingByte = raw;
-            if (LineFailed()) return false;
-            byte = kMarkByte;
-            return true;
-        }
-        // FF 00 x: x arrived with a parity or framing error, or x = 0 is a break.
-        markState = 0;
-        lineError = true;
-        return false;
     }
 }
 
@@ -318,12 +261,12 @@ bool KvSerialPort::OsClose() {
     // The exclusive flag belongs to the terminal, not to this descriptor, and
     // would outlive it while anybody else (a pseudo-terminal's master) keeps
     // the terminal open.
+    KvOpenPorts::Remove(handle);
     (void)ioctl(handle, TIOCNXCL);
     const bool closed = close(handle) == 0;
     handle = -1;
     lineError = false;
-    pendingByte = -1;
-    markState = 0;
+    marks.Reset();
     errorCountBase = -1;
     return closed;
 }

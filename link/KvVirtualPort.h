@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "KvClock.h"
+
 // Line parameters as the conduit hands them to its port: parity 0 none, 1 odd,
 // 2 even; stopBits 0 one stop bit, 2 two stop bits.
 struct KvLineParams {
@@ -35,6 +37,8 @@ public:
     virtual bool WriteByte(std::uint8_t byte) = 0;
     virtual bool ReadByte(std::uint8_t& byte) = 0;
     virtual bool Close() = 0;
+    // The clock its waits run on; nullptr: the steady clock.
+    virtual KvClock* Clock() { return nullptr; }
 };
 
 namespace KvVirtualPorts {

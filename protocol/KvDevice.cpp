@@ -97,6 +97,29 @@ KvString PinParameter(const SettingBank& bank, int index, std::int32_t value) {
     return parameter;
 }
 
+// The running half of a value pair as it was sent: from the first ":" to the
+// "/" after it, leading blanks skipped.
+KvString RunningText(const KvString& answer) {
+    const std::int32_t colon = answer.Find(":");
+    if (colon < 0) return KvString();
+    const std::int32_t slash = answer.Find("/", colon);
+    if (slash < 0) return KvString();
+    std::int32_t start = colon + 1;
+    while (start < slash && answer.CStr()[start] == ' ') ++start;
+    return answer.Substring(start, slash - start);
+}
+
+// Four pin functions as the device writes them: '0' digital input, '1'
+// digital output, '2' analog input (only pairs I/O 1-2 and 3-4 have one).
+bool IsPinCode(const KvString& text) {
+    if (text.Length() != 4) return false;
+    for (std::int32_t pin = 0; pin < 4; ++pin) {
+        const char c = text.CStr()[pin];
+        if (c < '0' || c > '2') return false;
+    }
+    return true;
+}
+
 void DeleteOwned(KvDevice& device) {
     for (KvDevice* child : device.children) delete child;
     device.children.clear();
@@ -119,6 +142,7 @@ void KvDevice::ResetMembers() {
     addressMode = 0;
     serialNumber = 0;
     version = KvString();
+    runningPinsWellFormed = false;
     running = SettingBank();
     stored = SettingBank();
 }
@@ -224,7 +248,11 @@ void KvDevice::ReadSerialSettings() {
 }
 
 void KvDevice::ReadPinFunctions() {
-    Pair pair = QueryPair(*this, "PFC");
+    runningPinsWellFormed = false;
+    const KvString answer = SendCommand("PFC", KvString(), 0);
+    Pair pair;
+    answer.ParsePair(pair.running, pair.stored);
+    runningPinsWellFormed = IsPinCode(RunningText(answer));
     for (int pin = 3; pin >= 0; --pin) {
         running.pinFunctions[pin] = '0' + pair.running % 10;
         stored.pinFunctions[pin] = '0' + pair.stored % 10;

@@ -89,6 +89,11 @@ public:
     SettingBank running;
     SettingBank stored;
     KvConduit* conduit = nullptr;  // owned; only the attached device has one
+    // The running value of the last PFC answer was a pin code as the device
+    // writes it: four characters '0' to '2', '2' only for the first two pairs.
+    // Anything else was read into the cache all the same, but must not be
+    // written back to the device.
+    bool runningPinsWellFormed = false;
     int addressMode = 0;           // 1: route hops by address, otherwise by serial number
     KvDevice* parent = nullptr;
     std::list<KvDevice*> children;  // owned

@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
-# Windows check without Windows: cross-builds the core, link, protocol, device
-# (and simulator) layers with their tests for 64-bit Windows with mingw-w64, and
-# runs them under Wine with CTest, together with the Win32 serial-port tests
-# (tests/windows), which talk to tarnik-sim on a pseudo-terminal that Wine
-# presents as a COM port.
+# The Windows check without Windows, from a clean checkout: cross-builds
+# velmora.exe, tarnik.exe and the library layers' tests for 64-bit Windows with
+# mingw-w64, packs the installer and the portable zip (scripts/windows-package.sh),
+# and runs under Wine:
+#   - the library layers' tests and the Win32 serial port (tests/windows), and
+#     tarnik.exe as a process (tests/windows/tarnik_exe_test.sh), against
+#     tarnik-sim on a pseudo-terminal that Wine presents as a COM port;
+#   - the installer: silent install, the installed programs run, silent removal;
+#   - velmora.exe's own check on a virtual display (scripts/windows-ui-check.sh).
 #
 #   scripts/windows-check.sh [[--] extra ctest arguments, e.g. -L windows]
 #
 # Installs what is missing with apt-get (as root). Build directories:
 #   build-win-gtest   GoogleTest cross-built from Debian's source, installed in install/
 #   build-win-native  tarnik-sim for this machine, and the pty helper preloaded into Wine
-#   build-win         the Windows build; its Wine prefix is build-win/wineprefix
+#   build-win         the Windows build, its packages in package/, its Wine prefix in wineprefix/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -30,7 +34,8 @@ step() { echo "== [$((SECONDS - started)) s] $*"; }
 
 # ---------------------------------------------------------------- packages
 step "packages"
-scripts/deps.sh --only cmake make g++ googletest g++-mingw-w64-x86-64-posix wine64 wine
+scripts/deps.sh --only cmake make g++ googletest g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
+  libcli11-dev nlohmann-json3-dev nsis zip unzip wine64 wine fonts-wine xvfb fonts-ipafont-gothic
 wine_bin=$(command -v wine)
 
 # ---------------------------------------------------------------- builds
@@ -49,24 +54,37 @@ cmake --build "$native_dir" --target tarnik-sim -j "$jobs" >/dev/null
 shim=$native_dir/pty_termios_shim.so
 cc -std=c11 -O2 -Wall -Wextra -Wpedantic -Werror -shared -fPIC -o "$shim" tests/windows/pty_termios_shim.c -ldl
 
-step "core, link, protocol, device and their tests for Windows ($win_dir)"
+step "velmora.exe, tarnik.exe, the tests, the installer and the zip ($win_dir)"
 # Tests are listed when CTest runs (under Wine), not at build time.
-cmake -S . -B "$win_dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DVELMORA_WERROR=ON -DVELMORA_BUILD_UI=OFF -DVELMORA_BUILD_CLI=OFF -DVELMORA_BUILD_BENCH=OFF \
-  -DVELMORA_BUILD_TESTS=ON -DGTest_DIR="$gtest_dir/install/lib/cmake/GTest" \
-  -DCMAKE_CROSSCOMPILING_EMULATOR="$wine_bin" \
-  -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST >/dev/null
-cmake --build "$win_dir" -j "$jobs" >/dev/null
+scripts/windows-package.sh --build-dir "$win_dir" -- -DVELMORA_BUILD_TESTS=ON \
+  -DGTest_DIR="$gtest_dir/install/lib/cmake/GTest" -DCMAKE_CROSSCOMPILING_EMULATOR="$wine_bin" \
+  -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST
+version=$(sed -nE 's/^project\([A-Za-z_]+ +VERSION +([0-9.]+).*/\1/p' CMakeLists.txt)
+installer=$win_dir/package/velmora-$version-win64-setup.exe
+portable=$win_dir/package/velmora-$version-win64.zip
+with_velmora=0
+[ -f ui/win32/CMakeLists.txt ] && with_velmora=1
+expected_exes=(tarnik.exe)
+[ "$with_velmora" = 1 ] && expected_exes=(velmora.exe tarnik.exe)
+listed=$(unzip -Z1 "$portable" | sed -n 's|^[^/]*/\([^/]\+\)$|\1|p' | sort | tr '\n' ' ')
+if [ "$listed" != "$(printf '%s\n' "${expected_exes[@]}" | sort | tr '\n' ' ')" ]; then
+  echo "$portable holds '$listed', expected ${expected_exes[*]}" >&2
+  exit 1
+fi
 
 # ---------------------------------------------------------------- Wine
-# A private prefix, no display, no debug output, no Mono or Gecko installers.
-export WINEPREFIX=$win_dir/wineprefix
-export WINEARCH=win64
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY WAYLAND_DISPLAY
+# A private prefix with what the desktop program needs (scripts/wine-env.sh:
+# Japanese font substitutes, unmanaged windows, a persistent server), on a
+# private X server; no debug output, no Mono or Gecko installers. The console
+# programs ignore the display.
 wine_log=$win_dir/wine.log
 : >"$wine_log"
+export WINE_ENV_LOG=$wine_log
+# shellcheck source=scripts/wine-env.sh
+. scripts/wine-env.sh
+export WINEPREFIX=$win_dir/wineprefix
+unset WAYLAND_DISPLAY
+display=94
 
 sim_pid=
 cleanup() {
@@ -75,7 +93,7 @@ cleanup() {
     kill "$sim_pid" 2>/dev/null || true
     wait "$sim_pid" 2>/dev/null || true
   fi
-  wineserver -k >/dev/null 2>&1 || true
+  wine_env_stop
   exit "$status"
 }
 trap cleanup EXIT
@@ -85,24 +103,19 @@ trap 'exit 143' TERM
 # Every Wine program (and the Wine services the first one starts) writes into the
 # log, never into the pipes of CTest or of whoever runs this script.
 wine_quiet() { "$wine_bin" "$@" </dev/null >>"$wine_log" 2>&1; }
-start_wine() {
-  mkdir -p "$WINEPREFIX"
-  wineserver -p </dev/null >>"$wine_log" 2>&1
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wine_quiet wineboot -i
-  else
-    wine_quiet cmd /c exit  # brings the services (and the mount manager) up
-  fi
-}
+start_wine() { wine_env_start "$WINEPREFIX"; }
 stop_wine() {
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
 }
+wine_env_xvfb "$display"
 
 step "tarnik-sim on a pseudo-terminal, linked as $com_link"
-# These settings are the ones tests/windows/Win32PortTest.cpp expects.
-"$native_dir/sim/tarnik-sim" --link "$com_link" --baud 38400 --frame 7O2 --serial 246813579 \
-  --version 2.04.017 --latency-ms 20 </dev/null >"$win_dir/tarnik-sim.out" 2>"$win_dir/tarnik-sim.log" &
+# These settings are the ones tests/windows/Win32PortTest.cpp expects; the
+# tarnik.exe test is told them.
+export TARNIK_SIM_SERIAL=246813579 TARNIK_SIM_VERSION=2.04.017 TARNIK_SIM_LINE="38400bps, 7bits, odd, stop2"
+"$native_dir/sim/tarnik-sim" --link "$com_link" --baud 38400 --frame 7O2 --serial "$TARNIK_SIM_SERIAL" \
+  --version "$TARNIK_SIM_VERSION" --latency-ms 20 </dev/null >"$win_dir/tarnik-sim.out" 2>"$win_dir/tarnik-sim.log" &
 sim_pid=$!
 for _ in $(seq 50); do
   [ -L "$com_link" ] && break
@@ -140,4 +153,71 @@ fi
 step "tests under Wine"
 LD_PRELOAD=$shim TARNIK_COM_PORT=$com_port \
   ctest --test-dir "$win_dir" --output-on-failure --no-tests=error -j "$jobs" "$@"
+
+step "installer: silent install, the installed programs, silent removal"
+program_dir="$WINEPREFIX/drive_c/Program Files/Tarnik/Velmora"
+start_menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tarnik設定ユーティリティ"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmora'
+# A registry value as UTF-8 (reg query prints in the ANSI code page).
+reg_value() {
+  local file=$win_dir/reg-export.reg
+  rm -f "$file"
+  "$wine_bin" reg export "$1" "$(winepath -w "$file")" /y </dev/null >>"$wine_log" 2>&1 || return 0
+  iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | sed -n "s/^\"$2\"=\"\(.*\)\"$/\1/p"
+}
+check() { "$@" || { echo "installer check failed: $*" >&2; exit 1; }; }
+# Start from a prefix without the program (a previous run removed it, or failed).
+rm -rf "$program_dir" "$start_menu"
+wine_quiet reg delete "$uninstall_key" /f || true
+
+check wine_quiet "$installer" /S
+for exe in "${expected_exes[@]}" uninstall.exe; do check test -f "$program_dir/$exe"; done
+shortcuts=("tarnik コマンドプロンプト.lnk" "アンインストール.lnk")
+[ "$with_velmora" = 1 ] && shortcuts+=("Tarnik設定ユーティリティ.lnk")
+for link in "${shortcuts[@]}"; do check test -f "$start_menu/$link"; done
+check test "$(reg_value "$uninstall_key" DisplayName)" = "Tarnik設定ユーティリティ"
+check test "$(reg_value "$uninstall_key" DisplayVersion)" = "$version"
+# The installed tarnik.exe finds the module.
+installed_tarnik='C:\Program Files\Tarnik\Velmora\tarnik.exe'
+LD_PRELOAD=$shim "$wine_bin" "$installed_tarnik" --port "$com_port" --quiet scan </dev/null \
+  >"$win_dir/installed-scan.out" 2>>"$wine_log" || { echo "installed tarnik.exe: scan failed" >&2; exit 1; }
+check grep -q "製造番号：$TARNIK_SIM_SERIAL" "$win_dir/installed-scan.out"
+if [ "$with_velmora" = 1 ]; then
+  # The installed desktop program starts on the display and paints its window.
+  timeout 120 "$wine_bin" 'C:\Program Files\Tarnik\Velmora\velmora.exe' --demo --exit-after-first-paint \
+    </dev/null >>"$wine_log" 2>&1 || { echo "installed velmora.exe did not start and paint (status $?)" >&2; exit 1; }
+fi
+
+# Removed again. The uninstaller copies itself away and returns at once, so
+# wait (bounded) for the copy's last step, the registry key, to be done.
+check wine_quiet "C:\\Program Files\\Tarnik\\Velmora\\uninstall.exe" /S
+for _ in $(seq 100); do
+  if [ ! -e "$program_dir" ] && [ ! -e "$start_menu" ] && [ -z "$(reg_value "$uninstall_key" DisplayName)" ]; then
+    break
+  fi
+  sleep 0.1
+done
+check test ! -e "$program_dir"
+check test ! -e "$WINEPREFIX/drive_c/Program Files/Tarnik"
+check test ! -e "$start_menu"
+check test -z "$(reg_value "$uninstall_key" DisplayName)"
+
+step "velmora.exe under Wine on a virtual display"
+if [ "$with_velmora" = 1 ]; then
+  if [ ! -x scripts/windows-ui-check.sh ]; then
+    echo "ui/win32 is in the tree but scripts/windows-ui-check.sh is not: velmora.exe goes unchecked" >&2
+    exit 1
+  fi
+  # The same prefix, restarted by that script on its own display with its own
+  # tarnik-sim behind another COM port; this one's module is done.
+  kill "$sim_pid" 2>/dev/null || true
+  wait "$sim_pid" 2>/dev/null || true
+  sim_pid=
+  stop_wine
+  scripts/windows-ui-check.sh "$win_dir" "$WINEPREFIX" "$native_dir/sim/tarnik-sim"
+else
+  echo "ui/win32 is not in this tree: no velmora.exe to check" >&2
+fi
+
+ls -l "$installer" "$portable"
 step "done"

@@ -16,6 +16,7 @@
 #include <signal.h>
 
 #include "KvClock.h"
+#include "ModuleOptions.h"
 
 namespace tarnik::sim {
 
@@ -261,6 +262,25 @@ void PtyServer::PowerCycle(const char* why) {
     Report(text);
 }
 
+void PtyServer::Swap(const std::string& options) {
+    ModuleConfig config;
+    std::vector<Fault> faults;
+    const std::string problem = ParseSwap(options, module_.Config(), config, faults);
+    if (!problem.empty()) {
+        Report("swap refused: " + problem + "; the module stays");
+        return;
+    }
+    poweredAt_ = SteadyClock().Now();
+    SwapModule(module_, config, faults, &SteadyClock());
+    reported_ = 0;
+    ignoredReported_ = 0;
+    char serial[16];
+    std::snprintf(serial, sizeof serial, "%09lu", static_cast<unsigned long>(config.serialNumber));
+    Report(std::string("swap: module ") + serial + ", version " + config.version + ", " +
+           (module_.Transparent() ? "transparent" : "standard") + " mode, line " + LineText(module_.CurrentLine()) +
+           (faults.empty() ? "" : ", " + std::to_string(faults.size()) + " fault(s) armed"));
+}
+
 void PtyServer::Status() {
     const Bank& r = module_.Running();
     const Bank& s = module_.Stored();
@@ -295,8 +315,10 @@ bool PtyServer::HandleStdin(bool exitOnEof, bool& stdinOpen) {
             PowerCycle("standard input");
         } else if (command == "status") {
             Status();
+        } else if (command == "swap" || command.rfind("swap ", 0) == 0) {
+            Swap(command.substr(4));
         } else if (!command.empty()) {
-            Report("unknown command " + Quoted(command) + " (commands: power, status)");
+            Report("unknown command " + Quoted(command) + " (commands: power, status, swap)");
         }
     }
     return true;

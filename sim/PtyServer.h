@@ -48,7 +48,8 @@ public:
 
     // Serves until SIGINT or SIGTERM arrives through signalFd (one byte per
     // signal number) or, with exitOnEof, standard input ends. SIGUSR1 and a
-    // line "power" on standard input power-cycle the module; "status" reports.
+    // line "power" on standard input power-cycle the module; "status" reports;
+    // "swap [OPTIONS]" puts a new module in its place.
     // Returns the exit status.
     int Run(int signalFd, bool exitOnEof);
 
@@ -61,6 +62,8 @@ private:
     void ReportNewExchanges();
     void PowerCycle(const char* why);
     void Status();
+    // A new module in place of the old one ("swap [OPTIONS]" on standard input).
+    void Swap(const std::string& options);
     bool HandleStdin(bool exitOnEof, bool& stdinOpen);
 
     Module module_;

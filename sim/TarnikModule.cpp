@@ -228,9 +228,11 @@ void Module::CheckEscape(std::uint8_t byte, Micros at) {
     }
 }
 
-std::optional<Fault> Module::TakeFault(const std::string& mnemonic) {
+std::optional<Fault> Module::TakeFault(char scope, const std::string& mnemonic) {
     for (auto it = faults_.begin(); it != faults_.end(); ++it) {
-        if (!it->mnemonic.empty() && it->mnemonic != mnemonic) continue;
+        // "SAD" matches every SAD request, "+SAD" only those with that scope character.
+        const bool scoped = it->mnemonic.size() == 4;
+        if (!it->mnemonic.empty() && it->mnemonic != (scoped ? scope + mnemonic : mnemonic)) continue;
         if (it->kind == FaultKind::NonNumericMan && mnemonic != "MAN") continue;
         Fault taken = *it;
         if (it->count > 0 && --it->count == 0) faults_.erase(it);
@@ -264,7 +266,7 @@ void Module::HandleLine(const std::string& line, Micros at) {
     }
     if (!understood) mnemonic.clear();
 
-    const std::optional<Fault> fault = TakeFault(mnemonic);
+    const std::optional<Fault> fault = TakeFault(scope, mnemonic);
     if (fault && fault->kind == FaultKind::PortVanishes) {
         vanished_ = true;
         output_.clear();

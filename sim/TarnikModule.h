@@ -80,7 +80,8 @@ enum class FaultKind {
 struct Fault {
     FaultKind kind = FaultKind::Silence;
     int count = 1;             // for the next `count` matching requests (-1: forever)
-    std::string mnemonic;      // only requests with this mnemonic ("" = every request)
+    std::string mnemonic;      // only requests with this mnemonic ("" = every request); with a
+                               // scope character before it ("+SAD") only requests with that scope
     int cutAfter = 3;          // CutAnswer
     int nakCode = 3;           // Nak, 0 to 99
     int nulAt = 6;             // NulInAnswer
@@ -172,7 +173,7 @@ private:
     std::string Execute(char scope, const std::string& mnemonic, const std::string& param, bool hasParam,
                         bool& sciChanged, bool& initialised);
     void Send(const std::string& answer, Micros start, const LineSettings& line);
-    std::optional<Fault> TakeFault(const std::string& mnemonic);
+    std::optional<Fault> TakeFault(char scope, const std::string& mnemonic);
     void CheckEscape(std::uint8_t byte, Micros at);
 
     ModuleConfig config_;

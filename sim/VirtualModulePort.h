@@ -49,6 +49,7 @@ public:
 
     Module& module() { return *module_; }
     KvClock& clock() { return clock_; }
+    KvClock* Clock() override { return &clock_; }
 
 private:
     std::shared_ptr<Module> module_;

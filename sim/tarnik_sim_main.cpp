@@ -4,10 +4,12 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <string>
+#include <vector>
 
+#include "ModuleOptions.h"
 #include "PtyServer.h"
 #include "TarnikModule.h"
 
@@ -36,6 +38,12 @@ const char kHelp[] =
     "  --latency-ms N         time before the first byte of an answer (default 2)\n"
     "  --no-pace              send answers at once instead of at the baud rate\n"
     "  --neighbours           answer routed requests (\"!\" hops) instead of NAK 02\n"
+    "  --fault KIND[:MNEMONIC[:COUNT]]\n"
+    "                         disturb the module: KIND one of silence, late, cut,\n"
+    "                         garbage, nul, overlong, nak[=CODE], bad-man, vanish;\n"
+    "                         MNEMONIC * for every request, with a scope\n"
+    "                         character (+SAD, @MOD) only requests of that scope;\n"
+    "                         COUNT -1 for ever (default 1); repeatable\n"
     "  --exit-on-eof          stop when standard input ends (default: keep running)\n"
     "  --help                 this text\n"
     "\n"
@@ -43,6 +51,9 @@ const char kHelp[] =
     "  a line \"power\" on standard input, or SIGUSR1, power-cycles the module\n"
     "  (running settings := stored settings; stored mode 1 or 2 starts transparent\n"
     "  mode and opens the escape window); \"status\" logs the settings;\n"
+    "  \"swap [OPTIONS]\" replaces the module with a new one, as on a production\n"
+    "  bench: the next serial number and factory settings, or what the module\n"
+    "  options given after it (--serial, --baud, --frame, --fault, ...) say;\n"
     "  SIGINT or SIGTERM stops it.\n"
     "\n"
     "factory settings (after INI, both banks): mode 0, address 0, partner address 0,\n"
@@ -63,83 +74,33 @@ void OnSignal(int number) {
     (void)ignored;
 }
 
-bool ParseUnsigned(const char* text, unsigned long maximum, unsigned long& value) {
-    if (text == nullptr || *text < '0' || *text > '9') return false;
-    char* end = nullptr;
-    value = std::strtoul(text, &end, 10);
-    return *end == '\0' && value <= maximum;
-}
-
 int Usage(const std::string& problem) {
     std::fprintf(stderr, "tarnik-sim: %s (see --help)\n", problem.c_str());
     return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int RunSim(int argc, char** argv) {
     using tarnik::sim::ModuleConfig;
     ModuleConfig config;
     std::string link;
     bool paced = true;
     bool exitOnEof = false;
 
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        unsigned long number = 0;
-        auto needs = [&](unsigned long maximum) {
-            if (!ParseUnsigned(value, maximum, number)) return false;
-            ++i;
-            return true;
-        };
-        if (option == "--help" || option == "-h") {
+    std::vector<tarnik::sim::Fault> faults;
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& option = words[i];
+        const bool hasValue = i + 1 < words.size();
+        std::string problem;
+        if (tarnik::sim::TakeModuleOption(words, i, config, faults, problem)) {
+            if (!problem.empty()) return Usage(problem);
+        } else if (option == "--help" || option == "-h") {
             std::fputs(kHelp, stdout);
             return 0;
-        } else if (option == "--link" && value) {
-            link = value;
-            ++i;
-        } else if (option == "--baud") {
-            if (!needs(57600)) return Usage("--baud needs a number");
-            switch (number) {
-                case 1200: case 2400: case 4800: case 9600: case 19200: case 38400: case 57600: break;
-                default: return Usage("--baud takes 1200, 2400, 4800, 9600, 19200, 38400 or 57600");
-            }
-            config.line.baud = static_cast<std::uint32_t>(number);
-        } else if (option == "--frame" && value) {
-            const std::string frame = value;
-            if (frame.size() != 3 || (frame[0] != '7' && frame[0] != '8') ||
-                (frame[1] != 'N' && frame[1] != 'E' && frame[1] != 'O') || (frame[2] != '1' && frame[2] != '2')) {
-                return Usage("--frame takes data bits, parity and stop bits, e.g. 8N1 or 7E2");
-            }
-            config.line.dataBits = frame[0];
-            config.line.parity = frame[1];
-            config.line.stopBits = frame[2];
-            ++i;
-        } else if (option == "--serial") {
-            if (!needs(999999999)) return Usage("--serial takes 0 to 999999999");
-            config.serialNumber = static_cast<std::uint32_t>(number);
-        } else if (option == "--version" && value) {
-            config.version = value;
-            ++i;
-        } else if (option == "--fixed-pins") {
-            config.fixedPins = true;
-        } else if (option == "--stored-mode") {
-            if (!needs(2)) return Usage("--stored-mode takes 0, 1 or 2");
-            config.storedMode = static_cast<int>(number);
-        } else if (option == "--restart-ms") {
-            if (!needs(1200)) return Usage("--restart-ms takes 0 to 1200");
-            config.restartTime = std::chrono::milliseconds{number};
-        } else if (option == "--escape-window-ms") {
-            if (!needs(86400000)) return Usage("--escape-window-ms needs a number of milliseconds");
-            config.escapeWindow = std::chrono::milliseconds{number};
-        } else if (option == "--latency-ms") {
-            if (!needs(60000)) return Usage("--latency-ms needs a number of milliseconds");
-            config.firstByteLatency = std::chrono::milliseconds{number};
+        } else if (option == "--link" && hasValue) {
+            link = words[++i];
         } else if (option == "--no-pace") {
             paced = false;
-        } else if (option == "--neighbours") {
-            config.neighbours = true;
         } else if (option == "--exit-on-eof") {
             exitOnEof = true;
         } else {
@@ -163,6 +124,7 @@ int main(int argc, char** argv) {
     int status = 0;
     {
         tarnik::sim::PtyServer server(config, paced);
+        for (const tarnik::sim::Fault& fault : faults) server.module().InjectFault(fault);
         std::string error;
         if (!server.Open(error) || (!link.empty() && !server.MakeLink(link, error))) {
             std::fprintf(stderr, "tarnik-sim: %s\n", error.c_str());
@@ -180,4 +142,18 @@ int main(int argc, char** argv) {
     close(signalPipe[0]);
     close(signalPipe[1]);
     return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The last guard: nothing the simulator did not expect ends it with an abort.
+    try {
+        return RunSim(argc, argv);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "tarnik-sim: internal error: %s\n", error.what());
+    } catch (...) {
+        std::fprintf(stderr, "tarnik-sim: internal error\n");
+    }
+    return 70;
 }

@@ -1,11 +1,18 @@
 // tarnik run as a process, the way scripts run it: against the module
 // simulated inside it (--simulate), against tarnik-sim on a pseudo-terminal,
 // and against pseudo-terminals whose far end the test plays.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <initializer_list>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <set>
@@ -198,7 +205,11 @@ TEST(CliUsage, BadValuesAreRefusedBeforeAnythingIsSent) {
         {R"({"dataBits": 7.5})", "dataBits:"},
         {R"({"channel": 10, "channelMHz": 2416})", "channelMHz:"},
         {R"([1, 2])", "not a JSON object"},
-        {R"({"address": 5)", "not a JSON profile"},
+        {R"({"address": 5)", "line 1, column 14"},
+        {"{\n  \"address\": 5,\n}", "line 3, column 1"},
+        {"{\"pins\": \"01\xff" "0\"}", "line 1, column"},  // not UTF-8
+        {R"({"address": 5, "channel": 3, "address": 6})", "address: given twice"},
+        {R"({"format": 2, "address": 5})", "format: 2"},
     };
     const std::string file = dir.File("bad.json");
     for (const auto& [text, named] : profiles) {
@@ -209,9 +220,105 @@ TEST(CliUsage, BadValuesAreRefusedBeforeAnythingIsSent) {
         EXPECT_TRUE(Contains(r.err, "nothing was sent")) << text << "\n" << r.err;
         EXPECT_TRUE(Heard(r).empty()) << text << "\n" << r.err;
     }
-    const RunResult r = RunTarnik({"--simulate", "--yes", "write", "--from", dir.File("missing.json")});
+    // Only regular files of at most 64 KiB: a FIFO nobody writes to is not waited for.
+    const std::string fifo = dir.File("fifo.json");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    WriteFile(dir.File("big.json"), "{\"address\": 5" + std::string(64 * 1024, ' ') + "}");
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {dir.File("missing.json"), "--from"}, {fifo, "not a regular file"}, {"/dev/zero", "not a regular file"},
+        {dir.File("big.json"), "64 KiB"}};
+    for (const auto& [path, named] : files) {
+        const RunResult r = RunTarnik({"--simulate", "--yes", "write", "--from", path});
+        EXPECT_EQ(r.code, 2) << path << "\n" << r.err;
+        EXPECT_TRUE(Contains(r.err, named)) << path << "\n" << r.err;
+    }
+}
+
+TEST(CliSimulated, KnownLineIsTriedBeforeTheSearch) {
+    auto mans = [](const RunResult& r) {
+        int n = 0;
+        for (const std::string& request : Heard(r)) n += request == "-MAN\\r\\n";
+        return n;
+    };
+    // Right: one probe, no search (candidate 0), and the settings it answered at.
+    RunResult r = RunTarnik({"--simulate", "--sim-line", "9600,8,N,1", "--sim-log", "--line", "9600,8,N,1", "scan",
+                             "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    ExpectFields(r.out, {{"candidate", 0}, {"baudRate", 9600}, {"dataBits", 8}, {"parity", "N"}, {"stopBits", 1}});
+    EXPECT_EQ(mans(r), 1) << r.err;
+    EXPECT_FALSE(Contains(r.err, "candidate 1/84")) << r.err;
+
+    // Wrong: the search follows and finds the module at its own settings.
+    r = RunTarnik({"--simulate", "--sim-line", "38400,7,O,2", "--sim-log", "--line", "9600,8,N,1", "scan", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    ExpectFields(r.out, {{"candidate", 18}, {"baudRate", 38400}, {"parity", "O"}, {"stopBits", 2}});
+
+    // Every command that needs a module takes it.
+    r = RunTarnik({"--simulate", "--sim-line", "57600,8,O,2", "--sim-log", "--line", "57600,8,O,2", "read", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    ExpectFields(r.out, {{"baudRate", 57600}, {"parity", "O"}});
+    EXPECT_FALSE(Contains(r.err, "candidate 1/84")) << r.err;
+
+    // A bad setting is refused before anything is sent, as an error object with --json.
+    r = RunTarnik({"--simulate", "--line", "9600,9,N,1", "read", "--json"});
     EXPECT_EQ(r.code, 2) << r.err;
-    EXPECT_TRUE(Contains(r.err, "--from")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "--line")) << r.err;
+    ExpectFields(r.out, {{"exitCode", 2}, {"error", "bad usage or a bad value; nothing was sent"}});
+    EXPECT_TRUE(Contains(Json(r.out).value("detail", ""), "--line")) << r.out;
+}
+
+TEST(CliSimulated, WriteReadsBackAndComparesUnlessToldNotTo) {
+    // Nothing after the record's last request without the check...
+    RunResult r = RunTarnik(With(kFast, {"--sim-log", "--yes", "write", "--address", "25", "--no-verify"}));
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::vector<std::string> heard = Heard(r);
+    int sci = Find(heard, "+SCI:57600,7,N,1\\r\\n");
+    ASSERT_GE(sci, 0) << r.err;
+    EXPECT_EQ(sci + 1, static_cast<int>(heard.size())) << r.err;
+
+    // ...and a full read after it by default, nothing printed on standard output.
+    r = RunTarnik(With(kFast, {"--sim-log", "--yes", "write", "--address", "25"}));
+    ASSERT_EQ(r.code, 0) << r.err;
+    heard = Heard(r);
+    sci = Find(heard, "+SCI:57600,7,N,1\\r\\n");
+    ASSERT_GE(sci, 0) << r.err;
+    EXPECT_GE(Find(heard, "-SAD\\r\\n", sci), 0) << r.err;
+    EXPECT_TRUE(Contains(r.err, "verified")) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+}
+
+TEST(CliPorts, ListsTheSerialDevicesOfThisMachine) {
+    const RunResult r = RunTarnik({"ports", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const nlohmann::json list = Json(r.out);
+    ASSERT_TRUE(list.is_array()) << r.out;
+    std::set<std::string> paths;
+    for (const auto& port : list) {
+        for (const char* key : {"name", "path", "byId", "vendor", "product", "serialNumber", "driver", "description"}) {
+            EXPECT_TRUE(port.contains(key)) << key << " in " << port.dump();
+        }
+        paths.insert(port["path"].get<std::string>());
+    }
+    // Every built-in port with a UART behind it, as sysfs shows them.
+    for (int n = 0; n < 32; ++n) {
+        const std::string type = ReadFile("/sys/class/tty/ttyS" + std::to_string(n) + "/type");
+        if (type.empty() || type == "0\n") continue;
+        EXPECT_EQ(paths.count("/dev/ttyS" + std::to_string(n)), 1u) << r.out;
+    }
+    // Pseudo-terminals and virtual terminals are no serial devices.
+    for (const std::string& path : paths) {
+        EXPECT_NE(path.rfind("/dev/pts/", 0), 0u) << path;
+        EXPECT_NE(path, "/dev/tty1");
+    }
+}
+
+TEST(CliUsage, ThePortComesFromTarnikPortUnlessGiven) {
+    setenv("TARNIK_PORT", "/dev/no-such-tarnik-port", 1);
+    RunResult r = RunTarnik({"read", "--json"});
+    ExpectFields(r.out, {{"port", "/dev/no-such-tarnik-port"}, {"exitCode", 3}});
+    r = RunTarnik({"--port", "/dev/no-such-other-port", "read", "--json"});
+    ExpectFields(r.out, {{"port", "/dev/no-such-other-port"}});
+    unsetenv("TARNIK_PORT");
 }
 
 TEST(CliSimulated, EachFailureHasItsExitCode) {
@@ -237,7 +344,12 @@ TEST(CliSimulated, EachFailureHasItsExitCode) {
         const RunResult r = RunTarnik(c.args);
         EXPECT_EQ(r.code, c.code) << r.err;
         EXPECT_TRUE(Contains(r.err, c.message)) << r.err;
-        EXPECT_TRUE(r.out.empty()) << r.out;
+        // Standard output stays empty, except for the error object of --json.
+        if (std::find(c.args.begin(), c.args.end(), "--json") != c.args.end()) {
+            ExpectFields(r.out, {{"exitCode", c.code}});
+        } else {
+            EXPECT_TRUE(r.out.empty()) << r.out;
+        }
     }
 
     // 6: the module rejects the first command of the write; nothing after it is sent.
@@ -304,7 +416,7 @@ TEST(CliHelp, EveryCommandHasHelpAndTheManPageCoversEveryOption) {
     const std::string man = ReadFile(TARNIK_MAN_PAGE);
     ASSERT_FALSE(man.empty());
     std::set<std::string> options;
-    for (const std::string command : {"", "scan", "read", "write", "init", "mode", "escape"}) {
+    for (const std::string command : {"", "scan", "read", "write", "init", "mode", "escape", "ports", "pair", "provision"}) {
         const RunResult r = RunTarnik(command.empty() ? Args{"--help"} : Args{command, "--help"});
         EXPECT_EQ(r.code, 0) << command << r.err;
         EXPECT_TRUE(Contains(r.out, "Usage: tarnik")) << command << r.out;
@@ -323,6 +435,27 @@ TEST(CliHelp, EveryCommandHasHelpAndTheManPageCoversEveryOption) {
         std::string roff;
         for (const char c : o) roff += c == '-' ? std::string("\\-") : std::string(1, c);
         EXPECT_TRUE(Contains(man, roff)) << o << " is not in the man page";
+    }
+}
+
+TEST(CliHelp, TheManPageDocumentsEveryJsonField) {
+    const std::string man = ReadFile(TARNIK_MAN_PAGE);
+    std::set<std::string> keys;
+    auto collect = [&keys](const nlohmann::json& j) {
+        if (j.is_object()) {
+            for (const auto& item : j.items()) keys.insert(item.key());
+        }
+    };
+    collect(Json(RunTarnik(With(kFast, {"scan", "--json"})).out));
+    collect(Json(RunTarnik(With(kFast, {"read", "--json"})).out));
+    collect(Json(RunTarnik({"--port", "/dev/no-such-tarnik-port", "read", "--json"}).out));
+    const nlohmann::json ports = Json(RunTarnik({"ports", "--json"}).out);
+    ASSERT_TRUE(ports.is_array());
+    if (!ports.empty()) collect(ports[0]);
+    EXPECT_GT(keys.size(), 25u);
+    for (const std::string& key : keys) {
+        EXPECT_TRUE(std::regex_search(man, std::regex("\\.B[RI]? " + key + "( |\n)")))
+            << key << " is not described in the man page";
     }
 }
 
@@ -397,6 +530,53 @@ TEST(CliPty, SilentAndFailingTerminals) {
     EXPECT_EQ(r.code, 4) << r.err;
     EXPECT_TRUE(Contains(r.err, "Tarnik装置が見つかりません。")) << r.err;
     EXPECT_TRUE(Contains(r.err, "candidate 84/84: 1200bps, 8bits, odd, stop2\n")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "hint: a module in transparent mode takes no commands")) << r.err;
+}
+
+TEST(CliPty, OpenFailuresSayWhichPortAndWhy) {
+    TestTerminal terminal;
+    ASSERT_TRUE(terminal.Ok());
+    const std::string path = terminal.path();
+    {
+        // A terminal program that opened the port first, without a lock.
+        HoldingProcess cat([&] { (void)!open(path.c_str(), O_RDWR | O_NOCTTY); });
+        const RunResult r = RunTarnik({"--port", path, "read", "--json"});
+        EXPECT_EQ(r.code, 3) << r.err;
+        const std::string heldBy = "(pid " + std::to_string(cat.pid()) + ")";
+        EXPECT_TRUE(Contains(r.err, path + ": Device or resource busy; held by")) << r.err;
+        EXPECT_TRUE(Contains(r.err, heldBy)) << r.err;
+        ExpectFields(r.out, {{"error", "the port cannot be opened"}, {"exitCode", 3}, {"port", path}, {"path", path},
+                             {"cause", "busy"}, {"osReason", "Device or resource busy"}});
+        EXPECT_TRUE(Contains(Json(r.out).value("heldBy", ""), heldBy)) << r.out;
+        EXPECT_TRUE(terminal.Lines().empty());
+    }
+    // Another user, not in the device's group: the group is named.
+    if (getuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "needs root and setpriv";
+    ASSERT_EQ(chown(path.c_str(), 0, 20), 0);  // group dialout, as udev gives serial devices
+    ASSERT_EQ(chmod(path.c_str(), 0660), 0);
+    const RunResult r = RunProgram("/usr/bin/setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                                        TARNIK_BINARY, "--port", path, "scan"});
+    EXPECT_EQ(r.code, 3) << r.err;
+    EXPECT_TRUE(Contains(r.err, "シリアルポートを開けません。")) << r.err;
+    EXPECT_TRUE(Contains(r.err, path + ": Permission denied")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "the group 'dialout'")) << r.err;
+}
+
+TEST(CliPty, TraceShowsTheWireOfARealPort) {
+    TestTerminal module([](const std::string& line) -> std::string {
+        return line == "-MAN\r\n" ? "*MAN: 000000777\r\n" : "";
+    });
+    ASSERT_TRUE(module.Ok());
+    const RunResult r = RunTarnik({"--port", module.path(), "--line", "9600,8,N,1", "--trace", "scan", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    ExpectFields(r.out, {{"serialNumber", 777}, {"candidate", 0}, {"baudRate", 9600}});
+    const std::regex stamp("trace +[0-9]+\\.[0-9]{3} ");
+    for (const std::string& line : {"open " + module.path(), std::string("line 9600 8N1"), std::string("> -MAN\\r\\n"),
+                                     std::string("< *MAN: 000000777\\r\\n"), std::string("close")}) {
+        const std::regex wanted("trace +[0-9]+\\.[0-9]{3} " + std::regex_replace(line, std::regex(R"([\\*.+])"), R"(\$&)") + "\n");
+        EXPECT_TRUE(std::regex_search(r.err, wanted)) << line << " in\n" << r.err;
+    }
+    EXPECT_TRUE(std::regex_search(r.err, stamp)) << r.err;
 }
 
 TEST(CliPty, TransparentModeLocksTheAddressAndPinsUntilTheEscape) {
@@ -427,4 +607,105 @@ TEST(CliPty, TransparentModeLocksTheAddressAndPinsUntilTheEscape) {
     r = RunTarnik({"--port", sim.link(), "--yes", "escape", "--baud", "57600", "--json"});
     ASSERT_EQ(r.code, 0) << r.err << sim.Log();
     ExpectFields(r.out, {{"serialNumber", 333}, {"storedMode", 0}, {"channel", 7}});
+}
+
+namespace {
+
+// A module on a pseudo-terminal that answers every query sensibly except the
+// one mnemonic the test makes it answer as it likes; writes are acknowledged.
+TestTerminal::Responder Hostile(const std::string& mnemonic, const std::string& answer) {
+    return [mnemonic, answer](const std::string& line) -> std::string {
+        if (line.size() < 6) return "";
+        const std::string name = line.substr(1, 3);
+        const bool query = line[0] == '-' && line.size() == 6;
+        if (query && name == mnemonic) return answer;
+        if (!query) return "*" + name + ": OK\r\n";
+        static const std::map<std::string, std::string> kNormal = {
+            {"MAN", "*MAN: 000000777\r\n"}, {"VER", "*VER: 1.00.003\r\n"}, {"MOD", "*MOD: 0/0\r\n"},
+            {"SAD", "*SAD: 5/5\r\n"},       {"PAD", "*PAD: 0/0\r\n"},       {"PAN", "*PAN: 0/0\r\n"},
+            {"FRQ", "*FRQ: 3/3\r\n"},       {"RTY", "*RTY: 3/3\r\n"},       {"LED", "*LED: 1/1\r\n"},
+            {"SCI", "*SCI: 57600,7,N,1/57600,7,N,1\r\n"}, {"PFC", "*PFC: 0000/0000\r\n"}};
+        const auto known = kNormal.find(name);
+        return known == kNormal.end() ? "" : known->second;
+    };
+}
+
+// A request with a parameter other than the pin probe's write-back of the
+// functions the module reported (0000).
+bool ChangedTheModule(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        if (line.find(':') != std::string::npos && line != "-PFC:0000\r\n") return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(CliPty, WhatTheModuleSaysIsCheckedBeforeItIsShownOrSentBack) {
+    struct Case {
+        std::string mnemonic, answer;
+        Args args;
+        int code;
+        std::string shown;  // on standard output or standard error
+    };
+    const std::vector<Case> cases = {
+        // Not UTF-8, and a terminal escape: shown escaped, never raw.
+        {"VER", "*VER: 1.0\xB4\x1B[2J\r\n", {"read", "--json"}, 0, R"("version": "1.0\\xB4\\x1B[2J")"},
+        {"VER", "*VER: 1.0\xB4\x1B[2J\r\n", {"read"}, 0, "バージョン：1.0\\xB4\\x1B[2J\n"},
+        {"SCI", "*SCI: 57600,7,\xB4,1/57600,7,N,1\r\n", {"read", "--json"}, 0, R"("parity": "\\xB4")"},
+        {"SCI", "*SCI: 57600,7,N,\x1B/57600,7,N,1\r\n", {"read"}, 0, "ストップビット：\\x1B ビット"},
+        // Values the user could not type are not written back.
+        {"SAD", "*SAD: 65535/65535\r\n", {"--yes", "write", "--pins", "1000"}, 2, "--address: 65535"},
+        {"FRQ", "*FRQ: 200/200\r\n", {"--yes", "write", "--pins", "1000"}, 2, "--channel: 200"},
+        {"SCI", "*SCI: 115200,9,X,3/115200,9,X,3\r\n", {"--yes", "write", "--pins", "1000"}, 2, "--baud"},
+        {"SCI", "*SCI: 57600,9,N,1/57600,9,N,1\r\n", {"--yes", "write", "--address", "6"}, 2, "--data-bits"},
+        {"SAD", "*SAD: 65535/65535\r\n", {"--yes", "mode", "master"}, 2, "--address"},
+        // A pin code that is not four functions is not written back by the probe.
+        {"PFC", "*PFC: 11/2100\r\n", {"read"}, 5, "Tarnik装置との通信でエラーが発生しました。"},
+    };
+    for (const Case& c : cases) {
+        TestTerminal module(Hostile(c.mnemonic, c.answer));
+        ASSERT_TRUE(module.Ok());
+        const RunResult r = RunTarnik(With({"--port", module.path()}, c.args));
+        const std::string shown = c.answer + " " + c.args.back();
+        EXPECT_EQ(r.code, c.code) << shown << "\n" << r.err;
+        EXPECT_TRUE(Contains(r.out + r.err, c.shown)) << shown << "\n" << r.out << r.err;
+        EXPECT_FALSE(Contains(r.out + r.err, "\x1B[2J")) << shown;
+        EXPECT_FALSE(ChangedTheModule(module.Lines())) << shown;
+    }
+}
+
+TEST(CliPty, AnInterruptReleasesThePort) {
+    struct Case {
+        int signal;
+        std::string when;  // the request at which the signal comes
+        int code;
+        std::string said;
+    };
+    const std::vector<Case> cases = {
+        {SIGTERM, "-MAN\r\n", 143, "tarnik: interrupted\n"},
+        {SIGHUP, "-VER\r\n", 129, "tarnik: interrupted\n"},
+        {SIGINT, "+FRQ:3\r\n", 130, "設定が不完全な状態になっている可能性があります。"},
+    };
+    for (const Case& c : cases) {
+        std::atomic<pid_t> tarnik{-1};
+        const TestTerminal::Responder normal = Hostile("", "");
+        TestTerminal module([&](const std::string& line) -> std::string {
+            if (line == c.when) {
+                kill(tarnik.load(), c.signal);
+                return "";
+            }
+            return normal(line);
+        });
+        ASSERT_TRUE(module.Ok());
+        const RunResult r = RunProgram(TARNIK_BINARY, {"--port", module.path(), "--yes", "write", "--address", "6"},
+                                       -1, std::chrono::seconds(60), [&](pid_t pid) { tarnik = pid; });
+        EXPECT_EQ(r.code, c.code) << c.when << r.err;
+        EXPECT_TRUE(Contains(r.err, c.said)) << c.when << r.err;
+#ifdef TIOCGEXCL
+        int exclusive = -1;
+        ASSERT_EQ(ioctl(module.slave(), TIOCGEXCL, &exclusive), 0);
+        EXPECT_EQ(exclusive, 0) << c.when;
+#endif
+    }
 }

@@ -45,20 +45,33 @@ TEST(InitializeDevice, FailureClosesThePopupBeforeItsDialog) {
 }
 
 TEST(TransparentMode, FailedWriteStillSendsTheModeThenReloads) {
-    ScriptedRig rig;
-    rig.Attach();
-    FillRecord(rig.doc);
-    rig.doc.pinFunctionsFixed = true;
-    rig.Answer({"", "*MOD: 0/1\r\n", "*SAD: 0/0\r\n", "*PAD: 1/1\r\n"});
-    for (const char* answer : kReadAllAnswers) rig.Answer({answer});
-    rig.Answer({"*NAK:03\r\n"});
-    rig.doc.SetTransparentMaster();
+    struct Case {
+        bool master;
+        std::vector<std::string> modeLines;  // stored mode, own address, partner address
+        int dialog;
+    } cases[] = {{true, {"@MOD:1\r\n", "+SAD:0\r\n", "+PAD:1\r\n"}, IDD_MASTER_MODE},
+                 {false, {"@MOD:2\r\n", "+SAD:1\r\n", "+PAD:0\r\n"}, IDD_SLAVE_MODE}};
+    for (const Case& c : cases) {
+        ScriptedRig rig;
+        rig.Attach();
+        FillRecord(rig.doc);
+        rig.doc.pinFunctionsFixed = true;
+        rig.Answer({"", "*MOD: 0/1\r\n", "*SAD: 0/0\r\n", "*PAD: 1/1\r\n"});
+        for (const char* answer : kReadAllAnswers) rig.Answer({answer});
+        rig.Answer({"*NAK:03\r\n"});
+        if (c.master) rig.doc.SetTransparentMaster();
+        else rig.doc.SetTransparentSlave();
 
-    const std::vector<std::string> head(rig.port->lines.begin(), rig.port->lines.begin() + 5);
-    EXPECT_EQ(head, (std::vector<std::string>{"+SAD:25\r\n", "@MOD:1\r\n", "+SAD:0\r\n", "+PAD:1\r\n", "-VER\r\n"}));
-    EXPECT_EQ(rig.host.Dialogs(), (std::vector<int>{IDD_MASTER_MODE, IDD_SET_ERROR}));
-    EXPECT_EQ(rig.host.log.back(), "update");
-    EXPECT_TRUE(rig.doc.HasDevice());
+        ASSERT_GE(rig.port->lines.size(), 5u) << c.master;
+        const std::vector<std::string> head(rig.port->lines.begin(), rig.port->lines.begin() + 5);
+        std::vector<std::string> expected{"+SAD:25\r\n"};
+        expected.insert(expected.end(), c.modeLines.begin(), c.modeLines.end());
+        expected.emplace_back("-VER\r\n");
+        EXPECT_EQ(head, expected);
+        EXPECT_EQ(rig.host.Dialogs(), (std::vector<int>{c.dialog, IDD_SET_ERROR}));
+        EXPECT_EQ(rig.host.log.back(), "update");
+        EXPECT_TRUE(rig.doc.HasDevice());
+    }
 }
 
 TEST(TransparentMode, RejectedModeCommandEndsWithoutReload) {
@@ -68,7 +81,7 @@ TEST(TransparentMode, RejectedModeCommandEndsWithoutReload) {
     rig.doc.pinFunctionsFixed = true;
     rig.Answer({"*OK: 0/0\r\n", "*OK: 0/0\r\n", "*OK: 0/0\r\n", "*MOD: 0/2\r\n", "*NAK:03\r\n"});
     rig.doc.SetTransparentSlave();
-    EXPECT_EQ(rig.port->lines.size(), 5u);  // SAD, FRQ, SCI, @MOD:2, +SAD:1; no PAD
+    ASSERT_EQ(rig.port->lines.size(), 5u);  // SAD, FRQ, SCI, @MOD:2, +SAD:1; no PAD
     EXPECT_EQ(rig.port->lines[3], "@MOD:2\r\n");
     EXPECT_EQ(rig.port->lines[4], "+SAD:1\r\n");
     EXPECT_EQ(rig.host.Dialogs(), (std::vector<int>{IDD_SLAVE_MODE, IDD_SET_ERROR}));
@@ -93,17 +106,25 @@ const std::string kEscapeBytes = std::string("\x02\x03") + "Tovenk" + "\x03\x02"
 }
 
 TEST(Escape, AnsweredEscapeCreatesTheDeviceAndTakesTheSerialNumber) {
-    ScriptedRig rig("COM9");
-    rig.Answer({"*NAK:01\r\n", "*MAN: 000000777\r\n"});  // any line answers the mode line
-    EXPECT_TRUE(rig.doc.EscapeTransparentMode(19200, '7', 'O', '2'));
-    ASSERT_TRUE(rig.doc.HasDevice());
-    EXPECT_EQ(rig.doc.device->serialNumber, 777u);
-    EXPECT_EQ(rig.port->written, kEscapeBytes + "+MOD:0\r\n-MAN\r\n");
-    EXPECT_EQ(rig.port->openCount, 3);
-    EXPECT_FALSE(rig.port->isOpen);
-    EXPECT_EQ(LineOf(rig.port->line), LineOf({19200, 7, 1, 1, 2}));
-    EXPECT_EQ(rig.Conduit()->portName, "COM9");
-    EXPECT_EQ(rig.host.log, (std::vector<std::string>{"create 153", "destroy 153"}));
+    // Without a device, and with one found earlier on another port at other settings.
+    for (const bool earlierDevice : {false, true}) {
+        ScriptedRig rig("COM9");
+        if (earlierDevice) {
+            rig.Attach(38400, '8', 'E', '1').portName = "COM3";
+            rig.doc.device->serialNumber = 555;
+        }
+        // Any line answers the mode line; the serial number begins at index 6, whatever stands at 5.
+        rig.Answer({"*NAK:01\r\n", "*MAN:1000000777\r\n"});
+        EXPECT_TRUE(rig.doc.EscapeTransparentMode(19200, '7', 'O', '2')) << earlierDevice;
+        ASSERT_TRUE(rig.doc.HasDevice());
+        EXPECT_EQ(rig.doc.device->serialNumber, 777u);
+        EXPECT_EQ(rig.port->written, kEscapeBytes + "+MOD:0\r\n-MAN\r\n");
+        EXPECT_EQ(rig.port->openCount, 3);
+        EXPECT_FALSE(rig.port->isOpen);
+        EXPECT_EQ(LineOf(rig.port->line), LineOf({19200, 7, 1, 1, 2}));
+        EXPECT_EQ(rig.Conduit()->portName, "COM9");
+        EXPECT_EQ(rig.host.log, (std::vector<std::string>{"create 153", "destroy 153"}));
+    }
 }
 
 TEST(Escape, FailuresKeepTheSerialNumberAndTheDevice) {

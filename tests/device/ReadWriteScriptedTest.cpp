@@ -185,14 +185,16 @@ TEST(WriteSettings, SendsTheRecordToBothBanksInOneHeldOpening) {
 
 TEST(WriteSettings, ReloadChoiceIsSeparateFromSuccess) {
     ScriptedRig rig;
-    rig.Attach();
+    KvSerialConduit& conduit = rig.Attach(57600);
     FillRecord(rig.doc);
+    rig.doc.settings.baudRate = 1200;
     rig.doc.pinFunctionsFixed = true;
     for (int i = 0; i < 6; ++i) rig.Answer({"*OK: 0/0\r\n"});
     rig.host.dialogAnswers = {IDCANCEL};
     bool written = false;
     EXPECT_FALSE(rig.doc.WriteSettings(true, &written));
     EXPECT_TRUE(written);
+    EXPECT_EQ(conduit.TimeoutMs(), 240u);  // the time-out follows the new speed
     rig.host.Clear();
     written = false;
     EXPECT_FALSE(rig.doc.WriteSettings(false, &written));

@@ -56,7 +56,8 @@ TEST(Scan, PortThatCannotBeUsedEndsAtTheFirstAttempt) {
 TEST(Scan, AnswerWithoutSerialNumberCountsAsSilence) {
     ScriptedRig rig;
     // Letters where the digits belong, then two bytes and silence, then a module.
-    rig.Answer({"*MAN: ABCDEFGHI\r\n", "ab", "*MAN: 123456789\r\n"});
+    // The serial number begins at index 6, whatever stands at 5.
+    rig.Answer({"*MAN: ABCDEFGHI\r\n", "ab", "*MAN:1123456789\r\n"});
     ASSERT_TRUE(rig.doc.Scan());
 
     EXPECT_EQ(rig.host.ScanTexts().size(), 3u);
@@ -77,4 +78,54 @@ TEST(Scan, AnswerWithoutSerialNumberCountsAsSilence) {
     EXPECT_EQ(CurrentScanSettings(), (SerialSettings{57600, '7', 'E', '1'}));
     EXPECT_EQ(rig.host.log.back(), "update");
     EXPECT_TRUE(rig.host.Lines("message").empty());
+}
+
+namespace {
+// A module that never stops talking: one byte, never CR LF, just before each
+// per-byte time-out runs out (the slowest babble that is never cut by it).
+class BabblingPort : public KvVirtualPort {
+public:
+    explicit BabblingPort(KvClock& clock) : clock_(clock) {}
+    bool Open() override { return true; }
+    bool SetLine(const KvLineParams&) override { return true; }
+    bool SetTimeouts(const KvPortTimeouts& t) override {
+        if (t.readConstant > readConstant_ || readConstant_ == 0) interval_ = milliseconds(t.readConstant - 1);
+        readConstant_ = t.readConstant;
+        return true;
+    }
+    bool WriteByte(std::uint8_t) override { return true; }
+    bool ReadByte(std::uint8_t& byte) override {
+        if (interval_ > milliseconds(readConstant_)) {
+            clock_.SleepFor(milliseconds(readConstant_));
+            return false;
+        }
+        clock_.SleepFor(interval_);
+        byte = 'x';
+        return true;
+    }
+    bool Close() override {
+        readConstant_ = 0;
+        return true;
+    }
+    KvClock* Clock() override { return &clock_; }
+
+private:
+    KvClock& clock_;
+    std::uint32_t readConstant_ = 0;
+    milliseconds interval_{0};
+};
+}  // namespace
+
+TEST(Scan, BabblingModuleCostsAtMostThreeSilentScans) {
+    KvVirtualClock clock;
+    KvVirtualPorts::Registration registration("COM9", std::make_shared<BabblingPort>(clock));
+    RecorderHost host(clock);
+    CVelmoraDoc doc(host);
+    doc.SetPortName("COM9");
+    EXPECT_FALSE(doc.Scan());
+    EXPECT_EQ(host.ScanTexts().size(), 84u);
+    // 9240 ms of time-outs when nothing answers at all.
+    EXPECT_LE(clock.Slept(), 3 * milliseconds(9240));
+    RecordProperty("babblingScanMs",
+                   static_cast<int>(std::chrono::duration_cast<milliseconds>(clock.Slept()).count()));
 }

@@ -132,6 +132,10 @@ TEST_F(PtyPortTest, AnswersComeBackAsLines) {
 
 TEST_F(PtyPortTest, SilenceFailsTheReadAfterTheTimeoutAndReleasesThePort) {
     conduit.SetTimeout(200);
+    // A late answer to an earlier request waits in the input queue: it is no
+    // answer to the next request.
+    WriteAllTo(master, "*MAN: 000000000\r\n");
+    Drain(64, 200);  // the terminal's echo, before the port sets it raw
     const auto start = Clock::now();
     EXPECT_THROW(conduit.Transact("-VER\r\n"), KvConduitReadException);
     // The port waited its time-out for the first byte (a lower bound only: how

@@ -101,7 +101,7 @@ TEST_F(DeviceOnScriptedPort, ValuePairsLedAndPinDigits) {
 }
 
 TEST_F(DeviceOnScriptedPort, VersionAndSerialNumberText) {
-    Answer({"*VER: 1.00.003\r\n", "*VER:\r\n", "*VER: \r\n", "*VER:\r", "*MAN: 123456789\r\n", "*MAN: -1\r\n",
+    Answer({"*VER: 1.00.003\r\n", "*VER:\r\n", "*VER: \r\n", "*VER:\r", "*MAN:1123456789\r\n", "*MAN: -1\r\n",
             "*MAN: ABC\r\n"});
     device.ReadVersion();
     EXPECT_STREQ(device.GetVersion().CStr(), "1.00.003");
@@ -114,7 +114,7 @@ TEST_F(DeviceOnScriptedPort, VersionAndSerialNumberText) {
     device.ReadVersion();  // cut short
     EXPECT_STREQ(device.GetVersion().CStr(), "");
 
-    device.ReadSerialNumber();
+    device.ReadSerialNumber();  // the number begins at index 6, whatever stands at 5
     EXPECT_EQ(device.serialNumber, 123456789u);
     device.ReadSerialNumber();  // kept as its 32-bit pattern
     EXPECT_EQ(device.serialNumber, 0xFFFFFFFFu);
@@ -124,7 +124,7 @@ TEST_F(DeviceOnScriptedPort, VersionAndSerialNumberText) {
 
 TEST_F(DeviceOnScriptedPort, SerialSettingsHalves) {
     const auto banks = [this] { return LineText(device.running) + "/" + LineText(device.stored); };
-    Answer({"*SCI: 9600,8,N,1/19200,7,E,2\r\n"});
+    Answer({"*SCI:19600,8,N,1/19200,7,E,2\r\n"});  // the data begins at index 6, whatever stands at 5
     device.ReadSerialSettings();
     EXPECT_EQ(banks(), "9600,8,N,1/19200,7,E,2");
 

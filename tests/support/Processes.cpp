@@ -71,7 +71,8 @@ int Reap(pid_t pid, std::chrono::milliseconds limit) {
 
 }  // namespace
 
-RunResult RunProgram(const char* binary, const std::vector<std::string>& args, int stdinFd, std::chrono::seconds limit) {
+RunResult RunProgram(const char* binary, const std::vector<std::string>& args, int stdinFd, std::chrono::seconds limit,
+                     const std::function<void(pid_t)>& started) {
     RunResult result;
     int out[2], err[2];
     if (!Pipe(out)) return result;
@@ -96,6 +97,7 @@ RunResult RunProgram(const char* binary, const std::vector<std::string>& args, i
         close(err[0]);
         return result;
     }
+    if (started) started(pid);
 
     // Both streams are drained together, so neither pipe fills up.
     const Clock::time_point deadline = Clock::now() + limit;
@@ -223,6 +225,12 @@ void SimProcess::PowerCycle() {
     (void)written;
 }
 
+void SimProcess::Swap(const std::string& options) {
+    const std::string line = "swap " + options + "\n";
+    const ssize_t written = write(input_, line.data(), line.size());
+    (void)written;
+}
+
 bool SimProcess::WaitForLog(const std::string& text, std::chrono::seconds limit) const {
     const Clock::time_point deadline = Clock::now() + limit;
     while (Log().find(text) == std::string::npos) {
@@ -286,5 +294,31 @@ void TestTerminal::Serve() {
                 (void)written;
             }
         }
+    }
+}
+
+HoldingProcess::HoldingProcess(const std::function<void()>& work, int keep) {
+    int ready[2];
+    if (pipe(ready) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+        for (int fd = 3; fd < 1024; ++fd) {
+            if (fd != ready[1] && fd != keep) close(fd);
+        }
+        work();
+        const char done = 1;
+        (void)!write(ready[1], &done, 1);
+        for (;;) pause();
+    }
+    close(ready[1]);
+    char done = 0;
+    (void)!read(ready[0], &done, 1);
+    close(ready[0]);
+}
+
+HoldingProcess::~HoldingProcess() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
     }
 }

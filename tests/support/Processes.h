@@ -18,9 +18,11 @@ struct RunResult {
 };
 
 // Runs `binary` with `args`. Standard input is /dev/null unless `stdinFd` is
-// given (a terminal, say). Killed after `limit`.
+// given (a terminal, say). Killed after `limit`. `started` learns the
+// process's id as soon as it runs (to signal it, say).
 RunResult RunProgram(const char* binary, const std::vector<std::string>& args, int stdinFd = -1,
-                     std::chrono::seconds limit = std::chrono::seconds(120));
+                     std::chrono::seconds limit = std::chrono::seconds(120),
+                     const std::function<void(pid_t)>& started = nullptr);
 
 // A directory of its own, removed with everything in it.
 class TempDir {
@@ -56,6 +58,8 @@ public:
     int RequestsHeard() const;
     // Switches the module off and on (a line on its standard input).
     void PowerCycle();
+    // Puts a new module in place of the old one ("swap" and module options).
+    void Swap(const std::string& options = "");
     // Waits until the log holds `text`, at most `limit`.
     bool WaitForLog(const std::string& text, std::chrono::seconds limit = std::chrono::seconds(10)) const;
     // Ends it with SIGTERM; its exit code, or -1.
@@ -103,4 +107,20 @@ private:
     std::thread thread_;
     std::mutex linesLock_;
     std::vector<std::string> lines_;
+};
+
+// A child process that runs `work` and then waits until it is killed (at the
+// latest by the destructor); the constructor returns once the work is done.
+// The child starts with none of this process's descriptors but `keep`: a
+// rival that opens a port must not hold the test's own pseudo-terminal ends.
+class HoldingProcess {
+public:
+    explicit HoldingProcess(const std::function<void()>& work, int keep = -1);
+    ~HoldingProcess();
+    HoldingProcess(const HoldingProcess&) = delete;
+    HoldingProcess& operator=(const HoldingProcess&) = delete;
+    pid_t pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
 };

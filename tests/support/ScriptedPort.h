@@ -30,6 +30,7 @@ public:
     bool WriteByte(std::uint8_t byte) override;
     bool ReadByte(std::uint8_t& byte) override;
     bool Close() override;
+    KvClock* Clock() override { return &clock_; }
 
     // Script
     std::deque<std::string> answers;  // one per request line; "" = silence

@@ -10,8 +10,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QSignalBlocker>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 
 #include <algorithm>
+#include <functional>
 #include <cstdint>
 
 #include "CVelmoraDoc.h"
@@ -31,27 +35,38 @@ const QColor kNoteColour(230, 0, 0);
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
-std::vector<std::string> ToStd(const QStringList& texts)
-{
-    std::vector<std::string> names;
-    for (const QString& text : texts) names.push_back(text.toUtf8().toStdString());
-    return names;
-}
-
-// The COM port list. Its drop-down list is as wide as the longest name plus
-// `margin` (a device path is longer than the box is wide); the names are measured
-// when the list opens, not before.
+// The COM port list. Each item's text is the port's name followed by what the
+// device is; its data is the name alone, which the closed box shows. `opening`
+// runs before the list drops down (to read the devices present again); the
+// drop-down list is as wide as the longest line plus `margin` (a device path
+// with its description is longer than the box is wide).
 class PortListBox final : public QComboBox {
 public:
     PortListBox(int margin, QWidget* parent) : QComboBox(parent), margin_(margin) {}
 
+    std::function<void()> opening;
+
     void showPopup() override
     {
+        if (opening) opening();
         int widest = 0;
         const QFontMetrics fm(font());
         for (int i = 0; i < count(); ++i) widest = std::max(widest, fm.horizontalAdvance(itemText(i)));
         view()->setMinimumWidth(widest + margin_);
         QComboBox::showPopup();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter painter(this);
+        painter.setPen(palette().color(QPalette::Text));
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        const QString name = currentData().toString();
+        if (!name.isEmpty()) option.currentText = name;
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
     }
 
 private:
@@ -67,13 +82,29 @@ CVelmoraView::CVelmoraView(CVelmoraDoc& document, QtWorkflowHost& host, QWidget*
     setFont(DialogFont());
     CreateControls();
     BindControls();
-    form_.CreateControls(ToStd(ComPortNames()));
+    form_.CreateControls({});
+    // What each device is, is looked up when the list is opened.
+    FillPortList(false);
     host_.AddView(this);
 }
 
 CVelmoraView::~CVelmoraView()
 {
     host_.RemoveView(this);
+}
+
+void CVelmoraView::FillPortList(bool discover)
+{
+    const QList<PortListEntry> entries = PortListEntries(discover ? KvDiscoverSerialPorts() : std::vector<KvPortInfo>{});
+    std::vector<std::string> names;
+    for (const PortListEntry& e : entries) names.push_back(e.name.toUtf8().toStdString());
+    const QSignalBlocker quiet(comPort_);
+    form_.UpdatePortNames(names);
+    for (int i = 0; i < entries.size() && i < comPort_->count(); ++i) {
+        comPort_->setItemText(i, entries[i].text);
+        comPort_->setItemData(i, entries[i].name);
+    }
+    comPort_->setToolTip(comPort_->currentText());
 }
 
 QSize CVelmoraView::FormSize() const
@@ -116,7 +147,9 @@ void CVelmoraView::CreateControls()
     modeNote_ = text("", 13, 8, 154, 8, Qt::AlignLeft);
     modeNote_->setObjectName(QStringLiteral("IDC_MODE_NOTE"));
     text("使用COMポート：", 171, 8, 50, 8, Qt::AlignRight);
-    comPort_ = list("IDC_COM_PORT", 224, 6, 38, new PortListBox(du.X(12), this));
+    auto* portList = new PortListBox(du.X(12), this);
+    portList->opening = [this] { FillPortList(true); };
+    comPort_ = list("IDC_COM_PORT", 224, 6, 38, portList);
     // A device path is longer than the list is wide: the tip shows it whole.
     connect(comPort_, &QComboBox::currentTextChanged, comPort_, &QWidget::setToolTip);
 
@@ -216,10 +249,13 @@ QComboBox* CVelmoraView::List(int controlId) const
 
 void CVelmoraView::OfferPort(const QString& name)
 {
-    QStringList names = ComPortNames();
-    if (!names.contains(name)) names << name;
-    form_.CreateControls(ToStd(names));
-    comPort_->setCurrentIndex(static_cast<int>(names.indexOf(name)));
+    std::vector<std::string> names;
+    for (const PortListEntry& e : PortListEntries({})) names.push_back(e.name.toUtf8().toStdString());
+    const std::string wanted = name.toUtf8().toStdString();
+    auto at = std::find(names.begin(), names.end(), wanted);
+    if (at == names.end()) at = names.insert(names.end(), wanted);
+    form_.UpdatePortNames(names);
+    comPort_->setCurrentIndex(static_cast<int>(at - names.begin()));
 }
 
 void CVelmoraView::FillControlLists()

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <exception>
 
 #include "CVelmoraApp.h"
 
@@ -14,7 +15,15 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "velmora: %s\nTry 'velmora --help'.\n", options.error.c_str());
         return 2;
     }
-    CVelmoraApp app(argc, argv);
-    if (!app.InitInstance(options)) return 1;
-    return app.Run();
+    // The last guard: the program ends with a message, never with an abort.
+    try {
+        CVelmoraApp app(argc, argv);
+        if (!app.InitInstance(options)) return 1;
+        return app.Run();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "velmora: internal error: %s\n", error.what());
+    } catch (...) {
+        std::fprintf(stderr, "velmora: internal error\n");
+    }
+    return 70;
 }

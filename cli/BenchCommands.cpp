@@ -1,0 +1,132 @@
+#include "BenchCommands.h"
+
+#include <optional>
+
+#include "Simulation.h"
+
+namespace {
+
+// One value option: "" when absent or valid (stored into `field`), else the message.
+template <typename T, typename Parser>
+std::string Take(CLI::App* command, const char* name, const std::string& text, std::optional<T>& field,
+                 Parser parse) {
+    if (command->count(name) == 0) return "";
+    T value{};
+    const std::string problem = parse(text, value);
+    if (!problem.empty()) return std::string(name) + ": " + problem;
+    field = value;
+    return "";
+}
+
+}  // namespace
+
+void BenchCommands::Register(CLI::App& app) {
+    pair_ = app.add_subcommand(
+        "pair",
+        "make two modules a matched transparent pair: the same channel and line settings, one master, one slave, "
+        "each read back and checked; they switch at their next power-up");
+    pair_->add_option("--from", from_, "profile with the shared channel and line settings (as read --json prints)")
+        ->type_name("FILE");
+    pair_->add_option("--channel", channel_, "radio channel both get: 0 to 75 (default: the master's)")
+        ->type_name("N");
+    pair_->add_option("--baud", baud_, "baud rate both get (default: the master's)")->type_name("N");
+    pair_->add_option("--data-bits", dataBits_, "data bits both get: 7 or 8")->type_name("N");
+    pair_->add_option("--parity", parity_, "parity both get: N, E or O")->type_name("P");
+    pair_->add_option("--stop-bits", stopBits_, "stop bits both get: 1 or 2")->type_name("N");
+    pair_->add_option("--pins", pins_, "pin functions both get, four digits as for write")->type_name("DDDD");
+    pair_->add_option("--peer-port", peerPort_,
+                      "the slave's port; without it the slave follows on --port after a module change")
+        ->type_name("PORT");
+    pair_->add_option("--log", pairLog_, "append the pair's record (one JSON line) to FILE")->type_name("FILE");
+
+    provision_ = app.add_subcommand(
+        "provision",
+        "one module after another on one port: write the profile and each unit's own address, read back, "
+        "compare and log every unit");
+    provision_->add_option("--from", provisionFrom_, "profile every unit gets (as read --json prints)")
+        ->type_name("FILE")
+        ->required();
+    provision_->add_option("--address-from", addressFrom_,
+                           "addresses counting up from N, never one an earlier record of the log gave out")
+        ->type_name("N");
+    provision_->add_option("--plan", plan_,
+                           "CSV of each unit's values by serial number: a header line serialNumber,address,... "
+                           "then one line a unit")
+        ->type_name("FILE");
+    provision_->add_option("--log", provisionLog_,
+                           "JSON Lines record of every unit; run again with the same log to skip units done")
+        ->type_name("FILE")
+        ->required();
+    provision_->add_option("--next", next_,
+                           "how the next module comes: enter (change it, press Enter) or usb (unplug the adapter, "
+                           "plug in the next; Linux)")
+        ->type_name("HOW")
+        ->check(CLI::IsMember({"enter", "usb"}));
+}
+
+std::string BenchCommands::Check(const std::string& port, Simulation* simulation) {
+    if (pair_->parsed()) {
+        SettingValues& v = pairOptions_.shared;
+        if (!from_.empty()) {
+            const std::string problem = LoadProfile(from_, v);
+            if (!problem.empty()) return "--from: " + problem;
+            v.address.reset();  // a pair's addresses are those of the mode
+        }
+        SettingValues options;
+        std::string problem = Take(pair_, "--channel", channel_, options.channel, ParseChannel);
+        if (problem.empty()) problem = Take(pair_, "--baud", baud_, options.baudRate, ParseBaudRate);
+        if (problem.empty()) problem = Take(pair_, "--data-bits", dataBits_, options.dataBits, ParseDataBits);
+        if (problem.empty()) problem = Take(pair_, "--parity", parity_, options.parity, ParseParity);
+        if (problem.empty()) problem = Take(pair_, "--stop-bits", stopBits_, options.stopBits, ParseStopBits);
+        if (problem.empty()) problem = Take(pair_, "--pins", pins_, options.pins, ParsePins);
+        if (!problem.empty()) return problem;
+        v.Overlay(options);
+        pairOptions_.peerPort = peerPort_;
+        pairOptions_.logPath = pairLog_;
+        if (peerPort_ == port) return "--peer-port: the same port as --port; leave it out to change modules on one port";
+        if (peerPort_.empty()) {
+            next_module_ = simulation ? MakeSimulatedNext(port, *simulation) : MakeEnterKeyNext(port);
+        }
+        return "";
+    }
+
+    ProvisionOptions& o = provisionOptions_;
+    std::string problem = LoadProfile(provisionFrom_, o.profile);
+    if (!problem.empty()) return "--from: " + problem;
+    std::optional<int> from;
+    problem = Take(provision_, "--address-from", addressFrom_, from, ParseAddress);
+    if (!problem.empty()) return problem;
+    o.addressFrom = from;
+    if (!plan_.empty()) {
+        ProvisionPlan plan;
+        problem = plan.Load(plan_);
+        if (!problem.empty()) return "--plan: " + problem;
+        if (!o.addressFrom) {
+            for (const auto& [serial, values] : plan.units) {
+                if (!values.address) {
+                    return "--plan: " + plan_ + " leaves some addresses open; give --address-from for them";
+                }
+            }
+        }
+        o.plan = std::move(plan);
+    }
+    if (!o.addressFrom && !o.plan) {
+        return "provision: every unit needs its own address: give --address-from N or --plan FILE";
+    }
+    o.profile.address.reset();  // each unit's own
+    o.logPath = provisionLog_;
+    if (simulation) {
+        next_module_ = MakeSimulatedNext(port, *simulation);
+    } else if (next_ == "usb") {
+        next_module_ = MakeUsbReplugNext(port, problem);
+        if (!next_module_) return problem;
+    } else {
+        next_module_ = MakeEnterKeyNext(port);
+    }
+    return "";
+}
+
+int BenchCommands::Run(CommandContext& ctx) {
+    if (pair_->parsed()) return RunPair(ctx, pairOptions_, next_module_.get());
+    return RunProvision(ctx, provisionOptions_, *next_module_);
+}

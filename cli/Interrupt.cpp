@@ -1,0 +1,153 @@
+#include "Interrupt.h"
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstring>
+
+#ifdef _WIN32
+#include <io.h>
+#include <stdlib.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "KvOpenPorts.h"
+#include "ResourceIds.h"
+#include "Texts.h"
+
+namespace {
+
+std::atomic<int> received{0};
+std::atomic<int> changing{0};
+std::atomic<bool> terminal{false};
+// "設定が不完全な状態になっている可能性があります。", looked up before any signal can come.
+const char* incompleteText = nullptr;
+
+// Two note buffers: SetNote fills the one not shown, then switches, so the
+// handler never reads a line half-written.
+constexpr std::size_t kNoteMax = 512;
+char notes[2][kNoteMax] = {};
+std::atomic<int> shownNote{-1};
+
+// The same for the pending record and the descriptor it goes to.
+constexpr std::size_t kRecordMax = 4096;
+char records[2][kRecordMax] = {};
+int recordFds[2] = {-1, -1};
+std::atomic<int> pendingRecord{-1};
+
+void PutTo(int fd, const char* text) {
+    std::size_t left = std::strlen(text);
+    while (left > 0) {
+#ifdef _WIN32
+        const int put = _write(fd, text, static_cast<unsigned>(left));
+#else
+        const ssize_t put = write(fd, text, left);
+#endif
+        if (put <= 0) return;
+        text += put;
+        left -= static_cast<std::size_t>(put);
+    }
+}
+
+void Put(const char* text) { PutTo(2, text); }
+
+// Only async-signal-safe calls from here on.
+extern "C" void OnSignal(int signalNumber) {
+    int expected = 0;
+    // A second signal while the first is handled waits for the first's exit.
+    if (!received.compare_exchange_strong(expected, signalNumber)) return;
+    KvOpenPorts::ReleaseAllForExit();
+    const int record = pendingRecord.load();
+    if (record >= 0 && changing.load() > 0) PutTo(recordFds[record], records[record]);
+    if (terminal.load()) Put("\n");
+    if (changing.load() > 0) {
+        Put("tarnik: interrupted while the module was being changed\n");
+        if (incompleteText) {
+            Put(incompleteText);
+            Put("\n");
+        }
+    } else {
+        Put("tarnik: interrupted\n");
+    }
+    const int note = shownNote.load();
+    if (note >= 0 && notes[note][0] != '\0') {
+        Put(notes[note]);
+        Put("\n");
+    }
+    _exit(Interrupt::ExitCodeFor(signalNumber));
+}
+
+const char* FindIncompleteText() {
+    const KvDialogText* dialog = KvDialog(IDD_SET_ERROR);
+    if (!dialog) return nullptr;
+    for (const char* line : dialog->trailingLines) {
+        if (std::strstr(line, "不完全")) return line;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+namespace Interrupt {
+
+void Install() {
+    incompleteText = FindIncompleteText();
+#ifdef _WIN32
+    terminal.store(_isatty(2) != 0);
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+#ifdef SIGBREAK
+    std::signal(SIGBREAK, OnSignal);
+#endif
+#else
+    terminal.store(isatty(2) != 0);
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, SIGINT);
+    sigaddset(&action.sa_mask, SIGTERM);
+    sigaddset(&action.sa_mask, SIGHUP);
+    action.sa_flags = 0;
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) (void)sigaction(signalNumber, &action, nullptr);
+#endif
+}
+
+int ExitCodeFor(int signalNumber) {
+#ifdef SIGBREAK
+    if (signalNumber == SIGBREAK) return 128 + SIGINT;
+#endif
+    return 128 + signalNumber;
+}
+
+int Received() { return received.load(); }
+
+ChangeScope::ChangeScope() { changing.fetch_add(1); }
+ChangeScope::~ChangeScope() { changing.fetch_sub(1); }
+
+void SetNote(const char* line) {
+    if (!line || !*line) {
+        shownNote.store(-1);
+        return;
+    }
+    const int next = shownNote.load() == 0 ? 1 : 0;
+    const std::size_t length = std::min(std::strlen(line), kNoteMax - 1);
+    std::memcpy(notes[next], line, length);
+    notes[next][length] = '\0';
+    shownNote.store(next);
+}
+
+void SetPendingRecord(int fd, const char* line) {
+    if (fd < 0 || !line || !*line) {
+        pendingRecord.store(-1);
+        return;
+    }
+    const int next = pendingRecord.load() == 0 ? 1 : 0;
+    const std::size_t length = std::min(std::strlen(line), kRecordMax - 1);
+    std::memcpy(records[next], line, length);
+    records[next][length] = '\0';
+    recordFds[next] = fd;
+    pendingRecord.store(next);
+}
+
+}  // namespace Interrupt

@@ -1,0 +1,20 @@
+#pragma once
+// tarnik pair: two modules made a matched transparent pair - the same channel
+// and line settings, one master (address 0, partner 1), one slave (address 1,
+// partner 0) - each read back and checked, then one record for the pair.
+#include <string>
+
+#include "Commands.h"
+#include "NextModule.h"
+#include "Values.h"
+
+struct PairOptions {
+    // What both get; channel and line settings not given are the master's own.
+    SettingValues shared;
+    std::string peerPort;  // the slave's port; "" for one port and a module change
+    std::string logPath;   // "" for none
+};
+
+// `next` brings the slave when there is no peer port. Prints the pair's record
+// (JSON) on the context's output; exit code as for the other commands.
+int RunPair(CommandContext& ctx, const PairOptions& options, NextModule* next);

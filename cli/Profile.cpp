@@ -1,0 +1,140 @@
+#include "Profile.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#ifdef _WIN32
+#include <filesystem>
+#include <fstream>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+#include "Utf8Text.h"
+
+namespace {
+
+enum class Got { Text, Missing, NotRegular, TooLarge };
+
+// At most kProfileMaxBytes + 1 bytes: one more than allowed shows the file is too large.
+Got ReadLimited(std::FILE* stream, std::string& text) {
+    char chunk[4096];
+    while (text.size() <= kProfileMaxBytes) {
+        const std::size_t got = std::fread(chunk, 1, sizeof chunk, stream);
+        if (got == 0) break;
+        text.append(chunk, got);
+    }
+    return text.size() > kProfileMaxBytes ? Got::TooLarge : Got::Text;
+}
+
+Got ReadFileLimited(const std::string& path, std::string& text) {
+#ifdef _WIN32
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (error || !std::filesystem::exists(status)) return Got::Missing;
+    if (!std::filesystem::is_regular_file(status)) return Got::NotRegular;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return Got::Missing;
+    const Got got = ReadLimited(file, text);
+    std::fclose(file);
+    return got;
+#else
+    // Without O_NONBLOCK a FIFO nobody writes to would block the open for ever.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return Got::Missing;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return Got::NotRegular;
+    }
+    char chunk[4096];
+    while (text.size() <= kProfileMaxBytes) {
+        const ssize_t got = read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        text.append(chunk, static_cast<std::size_t>(got));
+    }
+    close(fd);
+    return text.size() > kProfileMaxBytes ? Got::TooLarge : Got::Text;
+#endif
+}
+
+// "line L, column C" of the byte at 1-based position `position`.
+std::string Where(const std::string& text, std::size_t position) {
+    const std::size_t end = position == 0 ? 0 : std::min(position - 1, text.size());
+    std::size_t line = 1;
+    std::size_t lineStart = 0;
+    for (std::size_t i = 0; i < end; ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            lineStart = i + 1;
+        }
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(end - lineStart + 1);
+}
+
+// The parser's own account of what is wrong, without its prefix and position.
+std::string Reason(const std::string& what) {
+    const std::size_t at = what.find("syntax error");
+    if (at != std::string::npos) return DisplayText(what.substr(at));
+    return "not valid JSON";
+}
+
+}  // namespace
+
+std::string ParseProfile(const std::string& text, SettingValues& out) {
+    // Keys already seen, one set per open object.
+    std::vector<std::set<std::string>> seen;
+    std::string duplicate;
+    auto watch = [&](int, nlohmann::json::parse_event_t event, nlohmann::json& parsed) {
+        using Event = nlohmann::json::parse_event_t;
+        if (event == Event::object_start) {
+            seen.emplace_back();
+        } else if (event == Event::object_end) {
+            if (!seen.empty()) seen.pop_back();
+        } else if (event == Event::key && !seen.empty() && parsed.is_string()) {
+            if (!seen.back().insert(parsed.get<std::string>()).second && duplicate.empty()) {
+                duplicate = parsed.get<std::string>();
+            }
+        }
+        return true;
+    };
+    nlohmann::json profile;
+    try {
+        profile = nlohmann::json::parse(text, watch);
+    } catch (const nlohmann::json::parse_error& error) {
+        return Where(text, error.byte) + ": " + Reason(error.what());
+    }
+    if (!duplicate.empty()) return DisplayText(duplicate) + ": given twice";
+    return ProfileValues(profile, out);
+}
+
+std::string ReadProfile(const std::string& path, SettingValues& out) {
+    std::string text;
+    Got got = Got::Text;
+    if (path == "-") {
+        got = ReadLimited(stdin, text);
+    } else {
+        got = ReadFileLimited(path, text);
+    }
+    const std::string name = path == "-" ? std::string("standard input") : DisplayText(path);
+    switch (got) {
+        case Got::Missing: return "--from: cannot read " + name;
+        case Got::NotRegular: return "--from: " + name + " is not a regular file";
+        case Got::TooLarge:
+            return "--from: " + name + " is larger than " + std::to_string(kProfileMaxBytes / 1024) +
+                   " KiB; a profile is a small JSON file";
+        case Got::Text: break;
+    }
+    const std::string problem = ParseProfile(text, out);
+    if (!problem.empty()) return name + ": " + problem;
+    return "";
+}

@@ -1,0 +1,34 @@
+#pragma once
+// tarnik provision: one module after another on one port, each given the
+// profile and its own address, read back, compared and logged.
+#include <optional>
+#include <string>
+
+#include "Commands.h"
+#include "NextModule.h"
+#include "ProvisionLog.h"
+#include "SerialSettings.h"
+#include "Values.h"
+
+struct ProvisionOptions {
+    SettingValues profile;               // what every unit gets (the address aside)
+    std::optional<int> addressFrom;      // first address handed out
+    std::optional<ProvisionPlan> plan;   // serial number -> the unit's own values
+    std::string logPath;
+};
+
+// Runs the loop until the next module does not come (q, end of input, end of
+// the simulation's script). Prints the summary on the context's output. Exit
+// code 0 when no unit failed, kExitLink when one did, kExitUsage when the log
+// cannot be used.
+int RunProvision(CommandContext& ctx, const ProvisionOptions& options, NextModule& next);
+
+// The module's settings as the document's last read left them (no traffic).
+ModuleReport CachedReport(CVelmoraDoc& doc);
+
+// Reads a profile (as read --json prints it; "-" for standard input). "" or
+// "PATH: problem".
+std::string LoadProfile(const std::string& path, SettingValues& values);
+
+// The line settings a profile gives in full, if it does.
+std::optional<SerialSettings> ProfileLine(const SettingValues& values);

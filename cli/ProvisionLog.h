@@ -1,0 +1,85 @@
+#pragma once
+// The log of a provisioning run: one JSON object a line (JSON Lines), one line
+// for every unit that was written to, appended as soon as the unit is finished
+// and written through to the disk. A run with the same log again reads it
+// first: a unit with a "done" record is skipped, and an address that a record
+// gave to one serial number is never given to another.
+//
+// Fields of a record: time (UTC, ISO 8601), port, serialNumber, version,
+// address (the one handed out, or null), result ("done" or "failed"), reason
+// ("" when done), before and after (the settings as read --json prints them;
+// after is null when they could not be read back).
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "Values.h"
+
+class ProvisionLog {
+public:
+    ProvisionLog() = default;
+    ~ProvisionLog();
+    ProvisionLog(const ProvisionLog&) = delete;
+    ProvisionLog& operator=(const ProvisionLog&) = delete;
+
+    // Reads the records already in `path` (a missing file is an empty log) and
+    // opens it for appending. "" or "PATH:LINE: problem"; a log that cannot be
+    // read completely is not used at all, since its addresses would be unknown.
+    std::string Open(const std::string& path);
+    // Appends one record and writes it through to the disk. "" or the problem.
+    std::string Append(const nlohmann::ordered_json& record);
+    // The descriptor records are appended to (-1 before Open).
+    int Descriptor() const { return fd_; }
+
+    bool Done(std::uint32_t serial) const { return done_.count(serial) != 0; }
+    // Time of the record that says so.
+    std::string DoneAt(std::uint32_t serial) const;
+    // The address an earlier record gave this serial number.
+    std::optional<int> AddressOf(std::uint32_t serial) const;
+    // The serial number an earlier record gave this address.
+    std::optional<std::uint32_t> HolderOf(int address) const;
+
+    // The address this unit gets: the one an earlier record gave it (a retry),
+    // else `planned`, else the lowest address from `from` on that no record
+    // gave to another unit and that is not in `reserved` (addresses a plan
+    // holds for other units). "" or why the unit gets none.
+    std::string AddressFor(std::uint32_t serial, std::optional<int> planned, std::optional<int> from,
+                           const std::set<int>& reserved, int& address) const;
+
+private:
+    // Takes what a record says about done units and addresses.
+    std::string Take(const nlohmann::json& record);
+
+    std::string path_;
+    int fd_ = -1;
+    std::set<std::uint32_t> done_;
+    std::map<std::uint32_t, std::string> doneAt_;
+    std::map<std::uint32_t, int> addressOf_;
+    std::map<int, std::uint32_t> holderOf_;
+};
+
+// A plan: the values of each unit by its serial number. A text file of comma-
+// separated values whose first line names the columns: serialNumber (or
+// serial) and any of the fields a profile has (address, channel, channelMHz,
+// baudRate, dataBits, parity, stopBits, pins). Blank lines and lines starting
+// with # are skipped; an empty cell leaves the field to the profile.
+//
+//   serialNumber,address,channel
+//   000001001,10,5
+//   000001002,11,5
+struct ProvisionPlan {
+    std::map<std::uint32_t, SettingValues> units;
+
+    // "" or "PATH:LINE: problem". Two units with one address are refused.
+    std::string Load(const std::string& path);
+    const SettingValues* Find(std::uint32_t serial) const;
+    // The addresses the plan gives to units other than `serial`.
+    std::set<int> AddressesBesides(std::uint32_t serial) const;
+};
+
+// Now, in UTC: "2026-12-07T12:34:56Z".
+std::string UtcNow();

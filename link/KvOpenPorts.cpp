@@ -1,0 +1,68 @@
+#include "KvOpenPorts.h"
+
+#include <atomic>
+#include <cstring>
+
+#ifndef _WIN32
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// A program holds one port at a time; a few slots spare.
+constexpr int kSlots = 4;
+constexpr std::size_t kPathMax = 256;
+
+struct Slot {
+    std::atomic<int> descriptor{-1};
+    char lockFile[kPathMax] = {};  // written only while the slot is being claimed
+};
+
+Slot slots[kSlots];
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler reads the slots");
+
+}  // namespace
+
+namespace KvOpenPorts {
+
+void Add(int descriptor, const char* lockFile) {
+    if (descriptor < 0) return;
+    for (Slot& slot : slots) {
+        if (slot.descriptor.load() != -1) continue;
+        // The path is written before the descriptor is published, so the
+        // handler never sees a half-written path for a listed port.
+        const std::size_t length = lockFile ? std::strlen(lockFile) : 0;
+        if (length < kPathMax) {
+            if (length > 0) std::memcpy(slot.lockFile, lockFile, length);
+            slot.lockFile[length] = '\0';
+        } else {
+            slot.lockFile[0] = '\0';
+        }
+        int expected = -1;
+        if (slot.descriptor.compare_exchange_strong(expected, descriptor)) return;
+    }
+}
+
+void Remove(int descriptor) {
+    if (descriptor < 0) return;
+    for (Slot& slot : slots) {
+        int expected = descriptor;
+        if (slot.descriptor.compare_exchange_strong(expected, -1)) return;
+    }
+}
+
+void ReleaseAllForExit() {
+#ifndef _WIN32
+    for (Slot& slot : slots) {
+        const int descriptor = slot.descriptor.exchange(-1);
+        if (descriptor < 0) continue;
+        (void)ioctl(descriptor, TIOCNXCL);
+        (void)close(descriptor);
+        if (slot.lockFile[0] != '\0') (void)unlink(slot.lockFile);
+    }
+#endif
+}
+
+}  // namespace KvOpenPorts

@@ -1,0 +1,24 @@
+#pragma once
+// The operating-system ports this process holds open, kept where a signal
+// handler can reach them. On POSIX an exclusive open (TIOCEXCL) belongs to
+// the terminal, not to the descriptor: a process that ends without clearing
+// it leaves the port unusable for ordinary users while anybody else (a
+// pseudo-terminal's master, a getty) still has it open. A program that ends
+// on a signal therefore releases what is listed here first.
+namespace KvOpenPorts {
+
+// Called by the port right after it has taken a descriptor for itself (lock
+// held, before the exclusive flag is set) and right before it closes it.
+// `lockFile` names a lock file the port created for this descriptor, or is
+// nullptr; it is removed on release. Ports beyond the table's few slots are
+// simply not listed.
+void Add(int descriptor, const char* lockFile = nullptr);
+void Remove(int descriptor);
+
+// Async-signal-safe: clears the exclusive flag of every listed port, closes
+// it (which drops its flock) and removes its lock file. Only for a process
+// about to end: the ports' owners are not told. Does nothing on Windows,
+// where the system releases a handle when its process ends.
+void ReleaseAllForExit();
+
+}  // namespace KvOpenPorts

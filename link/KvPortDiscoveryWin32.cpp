@@ -1,0 +1,177 @@
+// The serial ports Windows offers. The serial device map
+// (HKLM\HARDWARE\DEVICEMAP\SERIALCOMM) names every port a driver has
+// started, "\Device\Serial0" -> "COM1"; the DOS device names add ports whose
+// driver registered only a COMn link (some virtual port drivers do, and so do
+// the ports Wine maps). Plug-and-play ports then get their friendly name,
+// manufacturer and service from SetupAPI.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <devguid.h>
+#include <setupapi.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "KvPortDiscovery.h"
+
+namespace {
+
+std::string Utf8(const wchar_t* text, int length = -1) {
+    if (!text || length == 0) return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return {};
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), size, nullptr, nullptr);
+    if (length < 0 && !out.empty() && out.back() == '\0') out.pop_back();
+    return out;
+}
+
+// 3 for "COM3" (any case), 0 for anything that is not a COM port name.
+unsigned ComNumber(const std::string& name) {
+    if (name.size() < 4 || name.size() > 8) return 0;
+    for (int i = 0; i < 3; ++i) {
+        if ((name[i] & ~0x20) != "COM"[i]) return 0;
+    }
+    unsigned number = 0;
+    for (std::size_t i = 3; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') return 0;
+        number = number * 10 + static_cast<unsigned>(name[i] - '0');
+    }
+    return name[3] == '0' ? 0 : number;
+}
+
+// Ports by COM number; later sources fill only what is still empty.
+using PortMap = std::map<unsigned, KvPortInfo>;
+
+void Add(PortMap& ports, const std::string& name, const std::string& path) {
+    const unsigned number = ComNumber(name);
+    if (number == 0) return;
+    KvPortInfo& port = ports[number];
+    if (port.name.empty()) port.name = "COM" + std::to_string(number);
+    if (port.path.empty()) port.path = path;
+}
+
+void FromDeviceMap(PortMap& ports) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS) {
+        return;
+    }
+    for (DWORD index = 0;; ++index) {
+        wchar_t device[256];
+        wchar_t name[64];
+        DWORD deviceLength = ARRAYSIZE(device);
+        DWORD nameBytes = sizeof name - sizeof(wchar_t);
+        DWORD type = 0;
+        const LONG rc = RegEnumValueW(key, index, device, &deviceLength, nullptr, &type,
+                                      reinterpret_cast<BYTE*>(name), &nameBytes);
+        if (rc == ERROR_NO_MORE_ITEMS) break;
+        if (rc != ERROR_SUCCESS || type != REG_SZ) continue;
+        name[nameBytes / sizeof(wchar_t)] = L'\0';
+        Add(ports, Utf8(name), Utf8(device, static_cast<int>(deviceLength)));
+    }
+    RegCloseKey(key);
+}
+
+void FromDosDevices(PortMap& ports) {
+    // The list of every DOS device name; it grows while we read it, so retry.
+    std::vector<wchar_t> names(16384);
+    for (;;) {
+        const DWORD length = QueryDosDeviceW(nullptr, names.data(), static_cast<DWORD>(names.size()));
+        if (length != 0) break;
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || names.size() >= (1u << 22)) return;
+        names.resize(names.size() * 2);
+    }
+    for (const wchar_t* name = names.data(); *name; name += wcslen(name) + 1) {
+        const std::string utf8 = Utf8(name);
+        if (ComNumber(utf8) == 0) continue;
+        wchar_t target[512] = {};
+        std::string path;
+        if (QueryDosDeviceW(name, target, ARRAYSIZE(target)) != 0) path = Utf8(target);
+        Add(ports, utf8, path);
+    }
+}
+
+std::string DeviceProperty(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
+    wchar_t buffer[512] = {};
+    if (!SetupDiGetDeviceRegistryPropertyW(set, &device, property, nullptr, reinterpret_cast<BYTE*>(buffer),
+                                           sizeof buffer - sizeof(wchar_t), nullptr)) {
+        return {};
+    }
+    return Utf8(buffer);
+}
+
+// Friendly name, manufacturer and service of the plug-and-play ports; only for
+// ports found above, so a removed adapter's stale entry never shows.
+void FromSetupApi(PortMap& ports) {
+    HDEVINFO set = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+    if (set == INVALID_HANDLE_VALUE) return;
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
+        HKEY key = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_QUERY_VALUE);
+        if (key == INVALID_HANDLE_VALUE) continue;
+        wchar_t name[64] = {};
+        DWORD bytes = sizeof name - sizeof(wchar_t);
+        DWORD type = 0;
+        const LONG rc = RegQueryValueExW(key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(name), &bytes);
+        RegCloseKey(key);
+        if (rc != ERROR_SUCCESS || type != REG_SZ) continue;
+        const auto found = ports.find(ComNumber(Utf8(name)));
+        if (found == ports.end()) continue;
+        KvPortInfo& port = found->second;
+        if (port.product.empty()) {
+            // "USB Serial Port (COM3)": the port's own name is said elsewhere.
+            std::string product = DeviceProperty(set, device, SPDRP_FRIENDLYNAME);
+            const std::string suffix = " (" + port.name + ")";
+            if (product.size() > suffix.size() && product.compare(product.size() - suffix.size(), suffix.size(), suffix) == 0) {
+                product.resize(product.size() - suffix.size());
+            }
+            if (product.empty()) product = DeviceProperty(set, device, SPDRP_DEVICEDESC);
+            port.product = product;
+        }
+        if (port.vendor.empty()) port.vendor = DeviceProperty(set, device, SPDRP_MFG);
+        if (port.driver.empty()) port.driver = DeviceProperty(set, device, SPDRP_SERVICE);
+    }
+    SetupDiDestroyDeviceInfoList(set);
+}
+
+bool BuiltIn(const KvPortInfo& port) { return port.path.rfind("\\Device\\Serial", 0) == 0; }
+
+}  // namespace
+
+std::vector<KvPortInfo> KvDiscoverSerialPorts() {
+    PortMap ports;
+    FromDeviceMap(ports);
+    FromDosDevices(ports);
+    FromSetupApi(ports);
+    std::vector<KvPortInfo> list;
+    list.reserve(ports.size());
+    for (auto& entry : ports) list.push_back(std::move(entry.second));
+    // The map keeps COM numbers in order; the motherboard's ports go first.
+    std::stable_partition(list.begin(), list.end(), BuiltIn);
+    return list;
+}
+
+std::string KvDescribePort(const KvPortInfo& port) {
+    // As on Linux: "FTDI USB Serial Port (FTDIBUS)"; a product name that
+    // already starts with the vendor's stands alone.
+    std::string text = port.vendor;
+    if (!port.product.empty()) {
+        if (text.empty() || port.product.rfind(text, 0) == 0) {
+            text = port.product;
+        } else {
+            text += " " + port.product;
+        }
+    }
+    if (!port.serialNumber.empty()) text += (text.empty() ? "serial number " : ", serial number ") + port.serialNumber;
+    // Windows' own serial driver serves the UARTs on the board or a card.
+    if (text.empty() && BuiltIn(port)) text = "built-in serial port";
+    if (!port.driver.empty()) text += (text.empty() ? "(" : " (") + port.driver + ")";
+    return text;
+}

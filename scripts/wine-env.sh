@@ -1,0 +1,105 @@
+# Wine set-up shared by the Windows checks. Source it, do not run it:
+#
+#   . scripts/wine-env.sh
+#   wine_env_xvfb 93                   # optional: a private X server, exports DISPLAY=:93
+#   wine_env_start /path/to/prefix     # exports WINEPREFIX etc., boots and configures the prefix
+#   ... wine program.exe ...
+#   wine_env_stop                      # ends the prefix's wineserver (and the X server)
+#
+# What a fresh prefix needs before the desktop program looks and behaves right:
+# - Japanese text: Wine draws every Japanese glyph as a box, even with
+#   fonts-ipafont-gothic installed, until the Windows face names the program and
+#   the system dialogs ask for are substituted by a font that exists here
+#   (IPAPGothic). The substitutes are read when the wineserver starts, so the
+#   server is restarted after they are set.
+# - Speed without a window manager: unless the X11 driver is told that windows
+#   are not managed (Managed = N), every hide or close of a window waits about
+#   2 s for a window manager that never answers.
+# - A persistent wineserver (-p) keeps a program start at about 0.3 s instead of
+#   seconds; a fresh prefix takes 7-8 s to boot once.
+# - 64-bit only: Debian's Wine has no 32-bit part.
+# - Windows need the X server before the prefix's server starts: Wine's desktop
+#   process takes the display it finds then, and without one no window of any
+#   later program can be created. Start Xvfb first.
+# - The title bars' buttons need Wine's own fonts (fonts-wine, Marlett).
+# Packages: wine, wine64, fonts-ipafont-gothic, and xvfb for wine_env_xvfb.
+
+export WINEARCH=win64
+export WINEDEBUG=-all
+# No Mono or Gecko installers on boot.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# Face names that must lead to the Japanese font: the dialog font of the forms
+# (full-width and ASCII spellings) and the faces Wine links its UI font to.
+WINE_ENV_FONT=IPAPGothic
+WINE_ENV_FONT_FACES=("ＭＳ Ｐゴシック" "MS PGothic" "ＭＳ ゴシック" "MS Gothic" "MS UI Gothic" "ＭＳ ＵＩ ゴシック")
+
+_wine_env_log() { echo "${WINE_ENV_LOG:-/dev/null}"; }
+
+# Runs a Wine program with its output going to the log.
+wine_env_quiet() { wine "$@" </dev/null >>"$(_wine_env_log)" 2>&1; }
+
+_wine_env_settings_reg() {
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+  printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n'
+  local face
+  for face in "${WINE_ENV_FONT_FACES[@]}"; do printf '"%s"="%s"\r\n' "$face" "$WINE_ENV_FONT"; done
+  printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n"Decorated"="Y"\r\n'
+}
+
+# wine_env_start PREFIX: exports WINEPREFIX=PREFIX, creates and configures the
+# prefix when needed, and leaves a persistent wineserver running for it.
+wine_env_start() {
+  export WINEPREFIX=$1
+  mkdir -p "$WINEPREFIX"
+  local marker=$WINEPREFIX/.velmora-settings
+  local wanted
+  wanted=$(_wine_env_settings_reg | md5sum | cut -d' ' -f1)
+  wineserver -p </dev/null >>"$(_wine_env_log)" 2>&1
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wine_env_quiet wineboot -i
+  fi
+  if [ "$(cat "$marker" 2>/dev/null)" != "$wanted" ]; then
+    local reg=$WINEPREFIX/velmora-settings.reg
+    # regedit reads UTF-16 files with a byte-order mark: the face names are Japanese.
+    { printf '\xff\xfe'; _wine_env_settings_reg | iconv -f UTF-8 -t UTF-16LE; } >"$reg"
+    wine_env_quiet regedit /S "$(winepath -w "$reg" 2>/dev/null)"
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    echo "$wanted" >"$marker"
+    wineserver -p </dev/null >>"$(_wine_env_log)" 2>&1
+  fi
+  # Brings the services (and the mount manager) up before the first real program.
+  wine_env_quiet cmd /c exit
+}
+
+# wine_env_xvfb N: starts Xvfb on display :N (1024x768, 24 bits) unless one runs
+# there already, and exports DISPLAY.
+wine_env_xvfb() {
+  local n=$1
+  export DISPLAY=:$n
+  if [ -S "/tmp/.X11-unix/X$n" ]; then return 0; fi
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >>"$(_wine_env_log)" 2>&1 &
+  WINE_ENV_XVFB_PID=$!
+  local _
+  for _ in $(seq 100); do
+    [ -S "/tmp/.X11-unix/X$n" ] && return 0
+    kill -0 "$WINE_ENV_XVFB_PID" 2>/dev/null || break
+    sleep 0.05
+  done
+  echo "Xvfb :$n did not start" >&2
+  return 1
+}
+
+# wine_env_stop: ends the prefix's wineserver and the X server wine_env_xvfb started.
+wine_env_stop() {
+  if [ -n "${WINEPREFIX:-}" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+  fi
+  if [ -n "${WINE_ENV_XVFB_PID:-}" ]; then
+    kill "$WINE_ENV_XVFB_PID" 2>/dev/null || true
+    wait "$WINE_ENV_XVFB_PID" 2>/dev/null || true
+    WINE_ENV_XVFB_PID=
+  fi
+}

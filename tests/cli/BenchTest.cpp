@@ -1,0 +1,253 @@
+// pair and provision against tarnik-sim, the way a production bench runs them:
+// modules changed on the simulator's standard input ("swap"), the operator's
+// Enter on tarnik's.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Processes.h"
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+int Count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Waits until `done` holds, at most `limit`.
+bool WaitUntil(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(30)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        poll(nullptr, 0, 10);
+    }
+    return true;
+}
+
+std::vector<nlohmann::json> Records(const std::string& path) {
+    std::vector<nlohmann::json> records;
+    std::istringstream lines(ReadFile(path));
+    std::string line;
+    while (std::getline(lines, line)) records.push_back(nlohmann::json::parse(line, nullptr, false));
+    return records;
+}
+
+// What the module heard, as tarnik-sim logs it.
+std::string Heard(const std::string& request) { return "heard \"" + request + "\\r\\n\""; }
+
+// One provisioning run on `sim`'s port. The operator's part: at each prompt the
+// next module of `swaps` goes in and Enter is pressed; after the last, the
+// input ends.
+// With `interrupt`, tarnik gets SIGINT once `interrupt` holds, instead of the next module.
+RunResult Provision(SimProcess& sim, const TempDir& dir, const Args& options, const std::vector<std::string>& swaps,
+                    const std::function<bool()>& interrupt = {}) {
+    const std::string errors = dir.File("provision.err");
+    const std::string pidFile = dir.File("provision.pid");
+    WriteFile(errors, "");
+    WriteFile(pidFile, "");
+    Args args = {"-c", "echo $$ >" + pidFile + "; exec \"$0\" \"$@\" 2>" + errors, TARNIK_BINARY, "--port",
+                 sim.link(), "--yes", "provision"};
+    args.insert(args.end(), options.begin(), options.end());
+    int keys[2];
+    if (pipe2(keys, O_CLOEXEC) != 0) return {};  // the end the test writes must not stay open in tarnik
+    RunResult result;
+    std::thread tarnik([&] { result = RunProgram("/bin/sh", args, keys[0]); });
+    if (interrupt) {
+        if (WaitUntil(interrupt) && WaitUntil([&] { return !ReadFile(pidFile).empty(); })) {
+            kill(std::stoi(ReadFile(pidFile)), SIGINT);
+        }
+    }
+    const int swapsBefore = Count(sim.Log(), "swap: module");
+    for (std::size_t i = 0; i < swaps.size(); ++i) {
+        const int prompts = static_cast<int>(i) + 1;
+        if (!WaitUntil([&] { return Count(ReadFile(errors), "press Enter") >= prompts; })) break;
+        sim.Swap(swaps[i]);
+        if (!WaitUntil([&] { return Count(sim.Log(), "swap: module") >= swapsBefore + prompts; })) break;
+        if (write(keys[1], "\n", 1) != 1) break;
+    }
+    if (!interrupt) WaitUntil([&] { return Count(ReadFile(errors), "press Enter") > static_cast<int>(swaps.size()); });
+    close(keys[1]);
+    tarnik.join();
+    close(keys[0]);
+    result.err = ReadFile(errors);
+    return result;
+}
+
+}  // namespace
+
+TEST(BenchPty, PairSetsOneMasterAndOneSlaveAndChecksBoth) {
+    TempDir dir;
+    SimProcess a(TARNIK_SIM_BINARY, dir, "a", {"--baud", "57600", "--serial", "111"});
+    SimProcess b(TARNIK_SIM_BINARY, dir, "b", {"--serial", "222", "--frame", "8E1"});
+    ASSERT_TRUE(a.Ready()) << a.Log();
+    ASSERT_TRUE(b.Ready()) << b.Log();
+
+    const std::string log = dir.File("pairs.jsonl");
+    const RunResult r = RunProgram(TARNIK_BINARY, {"--port", a.link(), "--yes", "pair", "--peer-port", b.link(),
+                                                   "--channel", "9", "--baud", "19200", "--log", log});
+    ASSERT_EQ(r.code, 0) << r.err << a.Log() << b.Log();
+    const nlohmann::json record = nlohmann::json::parse(r.out, nullptr, false);
+    ASSERT_TRUE(record.is_object()) << r.out;
+    EXPECT_EQ(record["result"], "done");
+    EXPECT_EQ(record["master"]["serialNumber"], 111);
+    EXPECT_EQ(record["slave"]["serialNumber"], 222);
+    EXPECT_EQ(record["channel"], 9);
+    // The line settings not given are the master's, and the slave gets them too.
+    EXPECT_EQ(record["baudRate"], 19200);
+    EXPECT_EQ(record["parity"], "N");
+    const std::vector<nlohmann::json> logged = Records(log);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0], record);
+
+    const struct {
+        const SimProcess& sim;
+        std::vector<std::string> requests;
+    } expected[] = {
+        {a, {"+FRQ:9", "+SCI:19200,8,N,1", "@MOD:1", "+SAD:0", "+PAD:1"}},
+        {b, {"+FRQ:9", "+SCI:19200,8,N,1", "@MOD:2", "+SAD:1", "+PAD:0"}},
+    };
+    for (const auto& e : expected) {
+        const std::string simLog = e.sim.Log();
+        std::size_t at = 0;
+        for (const std::string& request : e.requests) {
+            at = simLog.find(Heard(request), at);
+            ASSERT_NE(at, std::string::npos) << request << "\n" << simLog;
+        }
+        // Checked: read again after the mode's commands.
+        EXPECT_NE(simLog.find(Heard("-MOD"), at), std::string::npos) << simLog;
+    }
+    EXPECT_TRUE(Contains(r.err, "next power-up")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "mode standard")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "escape --baud 19200 --data-bits 8 --parity N --stop-bits 1")) << r.err;
+}
+
+TEST(BenchSimulated, OnOnePortTheMasterItselfIsNotTakenForTheSlave) {
+    // The operator has not changed the module yet (the same serial number comes back), then does.
+    const RunResult r = RunProgram(TARNIK_BINARY, {"--simulate", "--sim-serial", "500", "--sim-swap", "--serial 500",
+                                                   "--sim-swap", "--serial 777", "--sim-log", "--line", "9600,8,N,1", "--yes", "pair",
+                                                   "--channel", "4"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const nlohmann::json record = nlohmann::json::parse(r.out, nullptr, false);
+    ASSERT_TRUE(record.is_object()) << r.out;
+    EXPECT_EQ(record["master"]["serialNumber"], 500);
+    EXPECT_EQ(record["slave"]["serialNumber"], 777);
+    EXPECT_TRUE(Contains(r.err, "is the master itself (000000500)")) << r.err;
+    // Master, then nothing for the module that came back, then the slave.
+    const std::size_t master = r.err.find("sim: @MOD:1");
+    const std::size_t again = r.err.find("sim: swap: module 000000500");
+    const std::size_t slave = r.err.find("sim: swap: module 000000777");
+    ASSERT_NE(slave, std::string::npos) << r.err;
+    EXPECT_LT(master, again);
+    EXPECT_EQ(r.err.substr(again, slave - again).find("sim: @MOD"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("sim: @MOD:2", slave), std::string::npos) << r.err;
+}
+
+TEST(BenchPty, ProvisionLogsEveryUnitAndARerunRetriesOnlyTheFailed) {
+    TempDir dir;
+    const std::string profile = dir.File("profile.json");
+    WriteFile(profile, R"({"channel": 5, "baudRate": 38400, "dataBits": 8, "parity": "N", "stopBits": 1})");
+    const std::string log = dir.File("units.jsonl");
+    // A new module talks at the factory settings (--line), a provisioned one at the profile's.
+    const Args options = {"--from", profile, "--address-from", "100", "--log", log, "--line", "9600,8,N,1"};
+
+    {
+        // Five new modules; the third rejects the address the write sends.
+        SimProcess sim(TARNIK_SIM_BINARY, dir, "bench", {"--serial", "1001"});
+        ASSERT_TRUE(sim.Ready()) << sim.Log();
+        const RunResult r = Provision(sim, dir, options, {"", "--fault nak:+SAD", "", ""});
+        EXPECT_EQ(r.code, 5) << r.err;
+        EXPECT_TRUE(Contains(r.out, "provision: done 4, failed 1, skipped 0")) << r.out << r.err;
+        EXPECT_TRUE(Contains(r.err, "000001003: failed")) << r.err;
+        EXPECT_TRUE(Contains(sim.Log(), Heard("+SAD:104"))) << sim.Log();  // the fifth unit
+    }
+    std::vector<nlohmann::json> records = Records(log);
+    ASSERT_EQ(records.size(), 5u);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const nlohmann::json& unit = records[i];
+        EXPECT_EQ(unit["serialNumber"], 1001 + i);
+        EXPECT_EQ(unit["address"], 100 + i);
+        EXPECT_EQ(unit["result"], i == 2 ? "failed" : "done") << unit.dump();
+        EXPECT_EQ(unit["before"]["baudRate"], 9600) << unit.dump();
+        if (i != 2) {
+            EXPECT_EQ(unit["after"]["address"], 100 + i) << unit.dump();
+            EXPECT_EQ(unit["after"]["baudRate"], 38400) << unit.dump();
+            EXPECT_EQ(unit["after"]["channel"], 5) << unit.dump();
+        }
+    }
+    EXPECT_TRUE(Contains(records[2]["reason"].get<std::string>(), "rejected")) << records[2].dump();
+
+    {
+        // The same five modules again (new, so at factory settings): only 1003 is written, with its address.
+        SimProcess sim(TARNIK_SIM_BINARY, dir, "bench", {"--serial", "1001"});
+        ASSERT_TRUE(sim.Ready()) << sim.Log();
+        const RunResult r = Provision(sim, dir, options, {"", "", "", ""});
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_TRUE(Contains(r.out, "provision: done 1, failed 0, skipped 4")) << r.out << r.err;
+        EXPECT_EQ(Count(sim.Log(), "+SAD:"), 1) << sim.Log();
+        EXPECT_TRUE(Contains(sim.Log(), Heard("+SAD:102"))) << sim.Log();
+    }
+    records = Records(log);
+    ASSERT_EQ(records.size(), 6u);
+    EXPECT_EQ(records[5]["serialNumber"], 1003);
+    EXPECT_EQ(records[5]["result"], "done");
+    std::map<int, int> holder;  // address -> serial number
+    for (const nlohmann::json& unit : records) {
+        if (unit["address"].is_null()) continue;
+        const auto [it, fresh] = holder.emplace(unit["address"].get<int>(), unit["serialNumber"].get<int>());
+        EXPECT_TRUE(fresh || it->second == unit["serialNumber"]) << "address " << it->first << " given twice";
+    }
+}
+
+TEST(BenchPty, CtrlCEndsARunAndAUnitCutShortIsLoggedAsFailed) {
+    TempDir dir;
+    const std::string profile = dir.File("profile.json");
+    WriteFile(profile, R"({"channel": 3})");
+    const std::string log = dir.File("units.jsonl");
+    const Args options = {"--from", profile, "--address-from", "7", "--log", log, "--line", "9600,8,N,1"};
+    SimProcess sim(TARNIK_SIM_BINARY, dir, "bench", {"--serial", "2001"});
+    ASSERT_TRUE(sim.Ready()) << sim.Log();
+
+    // In the middle of the write.
+    RunResult r = Provision(sim, dir, options, {}, [&] { return Contains(sim.Log(), Heard("+SAD:7")); });
+    EXPECT_EQ(r.code, 130) << r.err;
+    EXPECT_TRUE(Contains(r.err, "設定が不完全な状態になっている可能性があります。")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "provision: done 0, failed 0, skipped 0")) << r.err;
+    std::vector<nlohmann::json> records = Records(log);
+    ASSERT_EQ(records.size(), 1u) << ReadFile(log);
+    EXPECT_EQ(records[0]["result"], "failed");
+    EXPECT_EQ(records[0]["address"], 7);
+    EXPECT_TRUE(Contains(records[0]["reason"].get<std::string>(), "interrupted")) << records[0].dump();
+
+    // Again, after the module on the bench was replaced by one with the same
+    // serial number (the answers still under way to the stopped program go with
+    // the old one): the unit is done with its address; Ctrl-C at the prompt for
+    // the next ends the run.
+    sim.Swap("--serial 2001");
+    ASSERT_TRUE(sim.WaitForLog("swap: module 000002001")) << sim.Log();
+    const int before = Count(sim.Log(), " heard ");
+    r = Provision(sim, dir, options, {}, [&] { return Count(ReadFile(dir.File("provision.err")), "press Enter") > 0; });
+    EXPECT_EQ(r.code, 130) << r.err;
+    EXPECT_TRUE(Contains(r.err, "tarnik: interrupted\nprovision: done 1, failed 0, skipped 0")) << r.err;
+    records = Records(log);
+    ASSERT_EQ(records.size(), 2u) << ReadFile(log);
+    EXPECT_EQ(records[1]["result"], "done");
+    EXPECT_EQ(records[1]["address"], 7);
+    EXPECT_GT(Count(sim.Log(), " heard "), before);
+}

@@ -1,0 +1,90 @@
+#pragma once
+// A user's hands on velmora.exe from outside: starts the program, finds its
+// windows, clicks their buttons, reads their texts and control values, and
+// takes pictures of them. Everything goes through the Windows API the way
+// another program would see the windows (FindWindow, EnumChildWindows,
+// BM_CLICK, WM_GETTEXT), so the real message loop, dialogs and host run.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace driver {
+
+// Results of the checks, printed as they happen; Summary() prints the closing
+// line "N passed, M failed".
+void Check(bool ok, const std::string& what);
+void CheckText(const std::wstring& actual, const std::string& expectedUtf8, const std::string& what);
+int Summary();
+// A step that cannot go on (a window that never came): counted as a failure.
+[[noreturn]] void Fatal(const std::string& what);
+
+std::wstring Widen(const std::string& utf8);
+std::string Narrow(const std::wstring& utf16);
+
+// Waits until `ready` is true, polling every 20 ms, at most timeoutMs.
+bool WaitUntil(const std::function<bool()>& ready, int timeoutMs);
+
+class App {
+public:
+    App(const std::wstring& exe, const std::wstring& args);
+    ~App();
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+
+    DWORD ProcessId() const { return process_.dwProcessId; }
+    HWND Frame() const { return frame_; }
+    HWND Form() const { return form_; }
+    HWND Control(int id) const { return GetDlgItem(form_, id); }
+
+    // Waits until the program has processed everything queued and waits for input.
+    void Settle() const;
+    // Closes the main window; true when the process ended with status 0.
+    bool Close();
+
+    // A visible top-level dialog of the program with this title (UTF-8), or
+    // whose first static text is `title` for the untitled progress windows.
+    HWND FindDialog(const std::string& title) const;
+    HWND WaitDialog(const std::string& title, int timeoutMs = 15000) const;
+    bool WaitDialogGone(HWND dialog, int timeoutMs = 15000) const;
+
+    // The enabled state of a menu command after the menu has been prepared
+    // for showing, as when the user opens it.
+    bool MenuCommandEnabled(int commandId) const;
+    void Command(int commandId) const;
+    void DemoCommand(int commandId) const;
+
+private:
+    PROCESS_INFORMATION process_{};
+    HWND frame_ = nullptr;
+    HWND form_ = nullptr;
+};
+
+// Texts of a window's controls, top to bottom as created.
+struct ControlInfo {
+    HWND window;
+    std::wstring className;
+    int id;
+    std::wstring text;
+    bool enabled;
+    bool visible;
+};
+std::vector<ControlInfo> Controls(HWND parent);
+// The caption of a window, read without sending it a message (works while its thread is busy).
+std::wstring Caption(HWND window);
+// The text of a control by WM_GETTEXT (edit and list contents): its thread must be idle.
+std::wstring LiveText(HWND control);
+int ListSelection(HWND list);
+void SelectListItem(HWND list, int index);
+void SetEditText(HWND edit, const std::wstring& text);
+// Posts a click (BM_CLICK) to a button: the driver does not wait for its handler.
+void Click(HWND button);
+void ClickDialogButton(HWND dialog, int id);
+
+// Pictures: when a folder is set, Shot writes the window as it is on the
+// screen into FOLDER/NAME.bmp.
+void SetShotFolder(const std::wstring& folder);
+void Shot(HWND window, const std::string& name);
+
+}  // namespace driver

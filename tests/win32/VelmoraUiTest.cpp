@@ -1,0 +1,399 @@
+// Drives velmora.exe under Wine as a user would, through its real windows.
+//
+//   velmora_ui_test VELMORA.EXE demo [--shots FOLDER]
+//       the demo module inside the program: scan, read, write with and without
+//       the re-read, the address check, initialisation, master / slave /
+//       cancel, the power cycle, a write that fails, the escape with wrong and
+//       right settings, a port that cannot be opened; a click made during a
+//       workflow is dropped
+//   velmora_ui_test VELMORA.EXE port COMn
+//       a module at the far end of a real COM port (tarnik-sim, serial number
+//       246813579, version 2.04.017): scan, read, write, re-read
+//   velmora_ui_test VELMORA.EXE dialog ID [--shots FOLDER]
+//       opens one dialog through the program's test switch and checks its texts
+//
+// Expected texts come from the program's text table; what each step must show
+// is written here. The last line is "N passed, M failed"; the status is 0 when
+// nothing failed.
+#include <windows.h>
+
+#include <string>
+
+#include "Driver.h"
+#include "ResourceIds.h"
+#include "Texts.h"
+
+using namespace driver;
+
+namespace {
+
+std::string Title(int dialogId) { return KvDialogTitle(dialogId); }
+std::string Line(int dialogId) { return KvDialog(dialogId)->headline.front(); }
+std::string Str(int id) { return KvText(id); }
+
+// The dialog's title, its lines top to bottom (the box caption in its place)
+// and its buttons, against the text table.
+void CheckDialogTexts(HWND dialog, int dialogId)
+{
+    const std::string name = "dialog " + std::to_string(dialogId);
+    CheckText(Caption(dialog), KvDialogTitle(dialogId), name + " title");
+    std::vector<std::wstring> shown;
+    for (const ControlInfo& c : Controls(dialog)) {
+        const LONG style = GetWindowLongW(c.window, GWL_STYLE);
+        const bool group = c.className == L"Button" && (style & BS_TYPEMASK) == BS_GROUPBOX;
+        const bool text = c.className == L"Static" && (style & SS_TYPEMASK) <= SS_RIGHT;
+        if ((group || text) && !c.text.empty() && c.visible) shown.push_back(c.text);
+    }
+    const std::vector<const char*> lines = KvDialogLines(dialogId);
+    Check(shown.size() >= lines.size(), name + " shows " + std::to_string(lines.size()) + " lines");
+    for (std::size_t i = 0; i < lines.size() && i < shown.size(); ++i)
+        CheckText(shown[i], lines[i], name + " line " + std::to_string(i + 1));
+    for (const KvDialogButton& b : KvDialog(dialogId)->buttons) {
+        HWND button = GetDlgItem(dialog, b.id);
+        if (dialogId == IDD_SCAN) {
+            // The search cannot be interrupted: its Cancel button is hidden and disabled.
+            Check(button != nullptr && !IsWindowVisible(button) && !IsWindowEnabled(button),
+                  name + " cancel button hidden and disabled");
+            continue;
+        }
+        CheckText(button ? Caption(button) : L"", b.text, name + " button " + std::to_string(b.id));
+    }
+}
+
+// Runs a modal dialog's check, takes its picture and answers it.
+void Answer(App& app, int dialogId, int button, const std::string& shot = "")
+{
+    HWND dialog = app.WaitDialog(Title(dialogId));
+    app.Settle();
+    CheckDialogTexts(dialog, dialogId);
+    if (!shot.empty()) Shot(dialog, shot);
+    ClickDialogButton(dialog, button);
+    Check(app.WaitDialogGone(dialog), "dialog " + std::to_string(dialogId) + " closes with button " +
+                                          std::to_string(button));
+}
+
+// A progress window seen while its workflow runs: its line, disabled (takes no input).
+void SeeProgress(App& app, int dialogId, const std::string& shot)
+{
+    HWND window = app.WaitDialog(Line(dialogId));
+    Check(!IsWindowEnabled(window), "progress window " + std::to_string(dialogId) + " takes no input");
+    Check((GetWindowLongW(window, GWL_STYLE) & WS_CAPTION) != WS_CAPTION,
+          "progress window " + std::to_string(dialogId) + " has no title bar");
+    Shot(window, shot);
+}
+
+std::wstring FormText(App& app, int id) { return LiveText(app.Control(id)); }
+
+void WaitGuide(App& app, int stringId, const std::string& when)
+{
+    const std::wstring wanted = Widen(Str(stringId));
+    const bool seen = WaitUntil([&] { return Caption(app.Control(IDC_GUIDE)) == wanted; }, 30000);
+    Check(seen, when + ": guide shows " + std::to_string(stringId));
+    app.Settle();
+}
+
+struct Expected {
+    const char* serial;
+    const char* version;
+    const char* frequency;
+    const char* address;
+    const char* baud;
+    const char* dataBits;
+    const char* parity;
+    const char* stopBits;
+    const char* pin12;
+};
+
+void CheckValues(App& app, const Expected& e, const std::string& when)
+{
+    CheckText(FormText(app, IDC_SERIAL_NUMBER), e.serial, when + ": serial number");
+    CheckText(FormText(app, IDC_VERSION), e.version, when + ": version");
+    CheckText(FormText(app, IDC_FREQUENCY), e.frequency, when + ": frequency");
+    CheckText(FormText(app, IDC_ADDRESS), e.address, when + ": address");
+    CheckText(FormText(app, IDC_BAUD_RATE), e.baud, when + ": baud rate");
+    CheckText(FormText(app, IDC_DATA_BITS), e.dataBits, when + ": data bits");
+    CheckText(FormText(app, IDC_PARITY), e.parity, when + ": parity");
+    CheckText(FormText(app, IDC_STOP_BITS), e.stopBits, when + ": stop bits");
+    CheckText(FormText(app, IDC_PIN_12), e.pin12, when + ": I/O 1-2");
+}
+
+bool Enabled(App& app, int id) { return IsWindowEnabled(app.Control(id)) != 0; }
+
+void CheckNotes(App& app, const std::string& mode, const std::string& pins, const std::string& when)
+{
+    CheckText(Caption(app.Control(IDC_MODE_NOTE)), mode, when + ": mode note");
+    CheckText(Caption(app.Control(IDC_PIN_NOTE)), pins, when + ": pin note");
+}
+
+void CheckDeviceCommands(App& app, bool enabled, const std::string& when)
+{
+    for (int id : {ID_TOOLS_INITIALIZE, ID_MODE_TRANSPARENT_MASTER, ID_MODE_TRANSPARENT_SLAVE,
+                   ID_MODE_CANCEL_TRANSPARENT}) {
+        Check(app.MenuCommandEnabled(id) == enabled,
+              when + ": menu command " + std::to_string(id) + (enabled ? " enabled" : " disabled"));
+    }
+    Check(app.MenuCommandEnabled(ID_MODE_ESCAPE_TRANSPARENT), when + ": 透過モード脱出 enabled");
+}
+
+// Set with the given address: confirmation, the setting window, then dialog
+// 140 answered with `answer`.
+void Write(App& app, const wchar_t* address, int answer, const std::string& shots)
+{
+    SetEditText(app.Control(IDC_ADDRESS), address);
+    Click(app.Control(IDC_SET));
+    Answer(app, IDD_SET_CONFIRM, IDOK, shots.empty() ? "" : "dialog-138-set-confirm");
+    SeeProgress(app, IDD_SETTING, "dialog-146-setting");
+    Answer(app, IDD_SET_DONE, answer, shots.empty() ? "" : "dialog-140-set-done");
+}
+
+const char kFactory[] = "9600";
+
+int DemoRun(const std::wstring& exe)
+{
+    App app(exe, L"--demo");
+
+    // --- Start: no device.
+    CheckText(Caption(app.Frame()), Str(AFX_IDS_APP_TITLE), "start: title bar");
+    const LONG frameStyle = GetWindowLongW(app.Frame(), GWL_STYLE);
+    Check((frameStyle & WS_THICKFRAME) == 0 && (frameStyle & WS_MAXIMIZEBOX) == 0 && (frameStyle & WS_MINIMIZEBOX),
+          "start: the window cannot be resized or maximised, only minimised");
+    CheckText(Caption(app.Control(IDC_GUIDE)), Str(IDS_GUIDE_SCAN), "start: guide");
+    CheckText(FormText(app, IDC_COM_PORT), "COM1", "start: port");
+    CheckText(FormText(app, IDC_SERIAL_NUMBER), "000000000", "start: serial number");
+    CheckText(FormText(app, IDC_VERSION), "0.00.000", "start: version");
+    Check(ListSelection(app.Control(IDC_BAUD_RATE)) == -1, "start: no baud rate selected");
+    Check(!Enabled(app, IDC_SET) && !Enabled(app, IDC_FREQUENCY) && !Enabled(app, IDC_PIN_12) &&
+              !Enabled(app, IDC_ADDRESS),
+          "start: setting controls disabled");
+    Check(Enabled(app, IDC_SCAN) && Enabled(app, IDC_COM_PORT), "start: scan and port list enabled");
+    CheckDeviceCommands(app, false, "start");
+    Shot(app.Frame(), "main-start");
+
+    app.Command(ID_APP_ABOUT);
+    Answer(app, IDD_ABOUTBOX, IDOK, "dialog-100-about");
+
+    // --- Scan and read. Meanwhile the user clicks 設定: the click may not act
+    // once the search is over.
+    Click(app.Control(IDC_SCAN));
+    HWND scan = app.WaitDialog(Title(IDD_SCAN));
+    CheckDialogTexts(scan, IDD_SCAN);
+    Check(!IsWindowEnabled(scan), "scan: search window takes no input");
+    Check((GetWindowLongW(scan, GWL_STYLE) & WS_SYSMENU) == 0, "scan: search window has no close box");
+    Check(!IsWindowEnabled(app.Form()), "scan: settings window disabled during the search");
+    const std::wstring firstTried = Widen("57600,7,N,1");
+    std::wstring tried;
+    WaitUntil([&] {
+        tried = Caption(GetDlgItem(scan, IDC_SCAN_SETTINGS));
+        return !tried.empty() && tried != firstTried;
+    }, 15000);
+    Check(!tried.empty() && tried != Widen("SERIAL SETTINGS"), "scan: line settings shown: " + Narrow(tried));
+    Shot(scan, "dialog-132-scan");
+    HWND setButton = app.Control(IDC_SET);
+    RECT box{};
+    GetClientRect(setButton, &box);
+    const LPARAM centre = MAKELPARAM(box.right / 2, box.bottom / 2);
+    PostMessageW(setButton, WM_LBUTTONDOWN, MK_LBUTTON, centre);
+    PostMessageW(setButton, WM_LBUTTONUP, 0, centre);
+    SeeProgress(app, IDD_LOADING, "dialog-145-loading");
+    WaitGuide(app, IDS_GUIDE_EDIT, "after scan");
+    // A marker posted behind the click: once it has acted, so has everything
+    // queued before it (a click that got through would have opened dialog 138).
+    HWND stopBits = app.Control(IDC_STOP_BITS);
+    PostMessageW(stopBits, CB_SETCURSEL, 1, 0);
+    Check(WaitUntil([&] { return ListSelection(stopBits) == 1; }, 15000), "scan: the queue has been worked off");
+    SelectListItem(stopBits, 0);
+    app.Settle();
+    Check(app.FindDialog(Title(IDD_SET_CONFIRM)) == nullptr, "scan: the click on 設定 made during the search was dropped");
+    CheckValues(app, {"123456789", "1.00.003", "2405", "0", "19200", "8", "偶数", "1", "デジタル入力"},
+                "after scan");
+    Check(Enabled(app, IDC_SET) && Enabled(app, IDC_ADDRESS) && Enabled(app, IDC_PIN_12) && Enabled(app, IDC_PIN_78),
+          "after scan: setting controls enabled");
+    CheckNotes(app, "", "", "after scan");
+    CheckDeviceCommands(app, true, "after scan");
+    Shot(app.Frame(), "main-device");
+
+    // --- The address check: nothing is asked or sent.
+    SetEditText(app.Control(IDC_ADDRESS), L"");
+    Click(app.Control(IDC_SET));
+    HWND message = app.WaitDialog(Str(AFX_IDS_APP_TITLE));
+    app.Settle();
+    bool saysBadAddress = false;
+    for (const ControlInfo& c : Controls(message)) saysBadAddress = saysBadAddress || c.text == Widen(Str(IDS_BAD_ADDRESS));
+    Check(saysBadAddress, "empty address: message 41448 with the program's title");
+    Shot(message, "message-bad-address");
+    ClickDialogButton(message, IDOK);
+    app.WaitDialogGone(message);
+    Check(app.FindDialog(Title(IDD_SET_CONFIRM)) == nullptr, "empty address: no confirmation");
+
+    // --- Escape key in the confirmation stops the write.
+    SetEditText(app.Control(IDC_ADDRESS), L"1234");
+    Click(app.Control(IDC_SET));
+    HWND confirm = app.WaitDialog(Title(IDD_SET_CONFIRM));
+    app.Settle();
+    PostMessageW(GetDlgItem(confirm, IDOK), WM_KEYDOWN, VK_ESCAPE, 1);
+    Check(app.WaitDialogGone(confirm), "Escape closes the confirmation");
+    app.Settle();
+    Check(app.FindDialog(Line(IDD_SETTING)) == nullptr && app.FindDialog(Title(IDD_SET_DONE)) == nullptr,
+          "Escape in the confirmation: nothing written");
+    CheckText(Caption(app.Control(IDC_GUIDE)), Str(IDS_GUIDE_EDIT), "Escape in the confirmation: guide unchanged");
+
+    // --- Write with the re-read offer taken: the values come back from the module.
+    SelectListItem(app.Control(IDC_FREQUENCY), 10);
+    SelectListItem(app.Control(IDC_BAUD_RATE), 5);
+    SelectListItem(app.Control(IDC_PIN_12), 2);
+    Write(app, L"1234", IDOK, "shots");
+    SeeProgress(app, IDD_LOADING, "dialog-145-loading");
+    WaitGuide(app, IDS_SET_DONE, "write and re-read");
+    CheckValues(app, {"123456789", "1.00.003", "2415", "1234", "38400", "8", "偶数", "1", "アナログ入力"},
+                "write and re-read");
+
+    // --- Write, then 閉じる: the values stay as edited.
+    Write(app, L"42", IDCANCEL, "");
+    WaitGuide(app, IDS_SET_DONE, "write and close");
+    CheckText(FormText(app, IDC_ADDRESS), "42", "write and close: address as edited");
+
+    // --- Initialisation: factory settings, read back.
+    app.Command(ID_TOOLS_INITIALIZE);
+    Answer(app, IDD_INIT_CONFIRM, IDOK, "dialog-141-init-confirm");
+    SeeProgress(app, IDD_INITIALIZING, "dialog-147-initializing");
+    WaitGuide(app, IDS_GUIDE_EDIT, "initialise");
+    CheckValues(app, {"123456789", "1.00.003", "2405", "0", kFactory, "8", "なし", "1", "デジタル入力"}, "initialise");
+
+    // --- Transparent master, slave, cancel.
+    app.Command(ID_MODE_TRANSPARENT_MASTER);
+    Answer(app, IDD_MASTER_MODE, IDOK, "dialog-142-master");
+    WaitUntil([&] { return Caption(app.Control(IDC_MODE_NOTE)) == Widen(Str(IDS_MODE_MASTER)); }, 30000);
+    app.Settle();
+    CheckNotes(app, Str(IDS_MODE_MASTER), Str(IDS_PINS_LOCKED_TRANSPARENT), "master");
+    CheckText(FormText(app, IDC_ADDRESS), "0", "master: address");
+    Check(!Enabled(app, IDC_PIN_12) && !Enabled(app, IDC_PIN_78) && Enabled(app, IDC_BAUD_RATE),
+          "master: pin lists disabled, line lists enabled");
+    Shot(app.Frame(), "main-master");
+
+    app.Command(ID_MODE_TRANSPARENT_SLAVE);
+    Answer(app, IDD_SLAVE_MODE, IDOK, "dialog-143-slave");
+    WaitUntil([&] { return Caption(app.Control(IDC_MODE_NOTE)) == Widen(Str(IDS_MODE_SLAVE)); }, 30000);
+    app.Settle();
+    CheckNotes(app, Str(IDS_MODE_SLAVE), Str(IDS_PINS_LOCKED_TRANSPARENT), "slave");
+    CheckText(FormText(app, IDC_ADDRESS), "1", "slave: address");
+
+    app.Command(ID_MODE_CANCEL_TRANSPARENT);
+    Answer(app, IDD_STANDARD_MODE, IDOK, "dialog-144-standard");
+    WaitUntil([&] { return Caption(app.Control(IDC_MODE_NOTE)).empty(); }, 30000);
+    app.Settle();
+    CheckNotes(app, "", "", "cancel");
+    Check(Enabled(app, IDC_PIN_12), "cancel: pin lists enabled again");
+
+    // --- Master again, then the module is switched off and on: it runs in
+    // transparent mode and takes no commands. A write fails.
+    app.Command(ID_MODE_TRANSPARENT_MASTER);
+    Answer(app, IDD_MASTER_MODE, IDOK);
+    WaitUntil([&] { return Caption(app.Control(IDC_MODE_NOTE)) == Widen(Str(IDS_MODE_MASTER)); }, 30000);
+    app.Settle();
+    constexpr int kDemoPowerCycle = 40001;  // the demo menu's one command
+    app.DemoCommand(kDemoPowerCycle);
+    app.Settle();
+    Click(app.Control(IDC_SET));
+    Answer(app, IDD_SET_CONFIRM, IDOK);
+    Answer(app, IDD_SET_ERROR, IDOK, "dialog-139-set-error");
+    app.Settle();
+    Check(app.FindDialog(Title(IDD_SET_DONE)) == nullptr, "failed write: no completion dialog");
+    CheckText(Caption(app.Control(IDC_GUIDE)), Str(IDS_GUIDE_EDIT), "failed write: guide does not say done");
+
+    // --- Escape: start values, wrong settings fail, the retry shows the last
+    // choice, the right settings succeed and the settings are read again.
+    app.Command(ID_MODE_ESCAPE_TRANSPARENT);
+    HWND escape = app.WaitDialog(Title(IDD_ESCAPE));
+    app.Settle();
+    CheckDialogTexts(escape, IDD_ESCAPE);
+    CheckText(LiveText(GetDlgItem(escape, IDC_BAUD_RATE)), "9600", "escape: start baud rate");
+    CheckText(LiveText(GetDlgItem(escape, IDC_DATA_BITS)), "8", "escape: start data bits");
+    CheckText(LiveText(GetDlgItem(escape, IDC_PARITY)), "なし", "escape: start parity");
+    CheckText(LiveText(GetDlgItem(escape, IDC_STOP_BITS)), "1", "escape: start stop bits");
+    Shot(escape, "dialog-148-escape");
+    SelectListItem(GetDlgItem(escape, IDC_BAUD_RATE), 0);
+    SelectListItem(GetDlgItem(escape, IDC_PARITY), 1);
+    ClickDialogButton(escape, IDOK);
+    app.WaitDialogGone(escape);
+    SeeProgress(app, IDD_ESCAPING, "dialog-153-escaping");
+    Answer(app, IDD_ESCAPE_FAILED, IDOK, "dialog-152-escape-failed");
+    escape = app.WaitDialog(Title(IDD_ESCAPE));
+    app.Settle();
+    CheckText(LiveText(GetDlgItem(escape, IDC_BAUD_RATE)), "1200", "escape retry: last baud rate");
+    CheckText(LiveText(GetDlgItem(escape, IDC_PARITY)), "偶数", "escape retry: last parity");
+    SelectListItem(GetDlgItem(escape, IDC_BAUD_RATE), 3);
+    SelectListItem(GetDlgItem(escape, IDC_PARITY), 0);
+    ClickDialogButton(escape, IDOK);
+    app.WaitDialogGone(escape);
+    Answer(app, IDD_ESCAPE_DONE, IDOK, "dialog-151-escape-done");
+    WaitGuide(app, IDS_GUIDE_EDIT, "escape");
+    CheckText(FormText(app, IDC_SERIAL_NUMBER), "123456789", "escape: the module answers again");
+    // The module left transparent mode: a write goes through.
+    Write(app, L"7", IDCANCEL, "");
+    WaitGuide(app, IDS_SET_DONE, "write after escape");
+
+    // --- A port that cannot be opened: the search ends at once, no device.
+    SelectListItem(app.Control(IDC_COM_PORT), 19);
+    Click(app.Control(IDC_SCAN));
+    Answer(app, IDD_OPEN_ERROR, IDOK, "dialog-136-open-error");
+    WaitGuide(app, IDS_GUIDE_SCAN, "port COM20");
+    Check(!Enabled(app, IDC_SET), "port COM20: 設定 disabled");
+    CheckText(FormText(app, IDC_ADDRESS), "7", "port COM20: last values stay");
+    CheckDeviceCommands(app, false, "port COM20");
+
+    Check(app.Close(), "closing asks nothing and the program ends with status 0");
+    return Summary();
+}
+
+int PortRun(const std::wstring& exe, const std::wstring& port)
+{
+    App app(exe, L"");
+    HWND ports = app.Control(IDC_COM_PORT);
+    const int index = std::stoi(port.substr(3)) - 1;
+    SelectListItem(ports, index);
+    CheckText(LiveText(ports), Narrow(port), "port chosen");
+    Click(app.Control(IDC_SCAN));
+    app.WaitDialog(Title(IDD_SCAN));
+    WaitGuide(app, IDS_GUIDE_EDIT, "scan on " + Narrow(port));
+    CheckValues(app, {"246813579", "2.04.017", "2405", "0", "38400", "8", "なし", "1", "デジタル入力"},
+                "scan on " + Narrow(port));
+    CheckDeviceCommands(app, true, "scan on " + Narrow(port));
+
+    SelectListItem(app.Control(IDC_FREQUENCY), 75);
+    Write(app, L"4321", IDOK, "");
+    WaitGuide(app, IDS_SET_DONE, "write and re-read on " + Narrow(port));
+    CheckValues(app, {"246813579", "2.04.017", "2480", "4321", "38400", "8", "なし", "1", "デジタル入力"},
+                "write and re-read on " + Narrow(port));
+
+    Check(app.Close(), "closing ends the program with status 0");
+    return Summary();
+}
+
+int DialogRun(const std::wstring& exe, int dialogId)
+{
+    App app(exe, L"--show-dialog " + std::to_wstring(dialogId));
+    Answer(app, dialogId, IDOK, "dialog-" + std::to_string(dialogId));
+    app.Settle();
+    Check(app.Close(), "closing ends the program with status 0");
+    return Summary();
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 3) {
+        std::fputs("usage: velmora_ui_test VELMORA.EXE demo|port COMn|dialog ID [--shots FOLDER]\n", stderr);
+        return 2;
+    }
+    const std::wstring exe = argv[1];
+    const std::wstring mode = argv[2];
+    for (int i = 3; i + 1 < argc; ++i) {
+        if (std::wstring(argv[i]) == L"--shots") SetShotFolder(argv[i + 1]);
+    }
+    if (mode == L"demo") return DemoRun(exe);
+    if (mode == L"port" && argc > 3) return PortRun(exe, argv[3]);
+    if (mode == L"dialog" && argc > 3) return DialogRun(exe, std::stoi(argv[3]));
+    std::fputs("unknown mode\n", stderr);
+    return 2;
+}

@@ -1,0 +1,233 @@
+#include "CVelmoraView.h"
+
+#include <string>
+
+#include "CVelmoraDoc.h"
+#include "KvExceptions.h"
+#include "ResourceIds.h"
+#include "Texts.h"
+#include "Win32Dialogs.h"
+#include "Win32WorkflowHost.h"
+#include "Wide.h"
+
+namespace {
+
+const COLORREF kNoteColour = RGB(230, 0, 0);
+constexpr int kComPorts = 20;
+
+std::vector<std::string> ComPortNames()
+{
+    std::vector<std::string> names;
+    for (int i = 1; i <= kComPorts; ++i) names.push_back("COM" + std::to_string(i));
+    return names;
+}
+
+void ReportFailure(Win32WorkflowHost& host)
+{
+    host.RunDialog(IDD_COMM_ERROR);
+}
+
+// Runs a handler and reports a failure of the program's own families that
+// leaves it with the communication-error dialog: no such failure may cross a
+// window procedure.
+template <typename F>
+void RunGuarded(Win32WorkflowHost& host, F&& handler)
+{
+    try {
+        handler();
+    } catch (const KvException&) {
+        ReportFailure(host);
+    } catch (const KvStringException&) {
+        ReportFailure(host);
+    }
+}
+
+}  // namespace
+
+CVelmoraView::CVelmoraView(CVelmoraDoc& document, Win32WorkflowHost& host)
+    : host_(host), form_(document, host, *this)
+{
+    host_.AddView([this] {
+        if (window_ != nullptr) form_.RefreshFromDocument();
+    });
+}
+
+CVelmoraView::~CVelmoraView() = default;
+
+bool CVelmoraView::Create(HWND frame)
+{
+    frame_ = frame;
+    window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_VELMORA_FORM), frame, DialogProc,
+                                 reinterpret_cast<LPARAM>(this));
+    if (window_ == nullptr) return false;
+    SetWindowPos(window_, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EnumChildWindows(
+        window_, [](HWND control, LPARAM) -> BOOL {
+            FitTextToControl(control);
+            return TRUE;
+        },
+        0);
+    form_.CreateControls(ComPortNames());
+    RunGuarded(host_, [this] { form_.FillControlLists(); });
+    ShowWindow(window_, SW_SHOW);
+    return true;
+}
+
+INT_PTR CALLBACK CVelmoraView::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
+        reinterpret_cast<CVelmoraView*>(lParam)->window_ = window;
+        return FALSE;
+    }
+    auto* view = reinterpret_cast<CVelmoraView*>(GetWindowLongPtrW(window, DWLP_USER));
+    return view ? view->HandleMessage(message, wParam, lParam) : FALSE;
+}
+
+INT_PTR CVelmoraView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_SCAN) {
+            OnScan();
+            return TRUE;
+        }
+        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_SET) {
+            OnSet();
+            return TRUE;
+        }
+        return FALSE;
+    case WM_CTLCOLORSTATIC: {
+        // The two notes in red; everything else in the system's colours.
+        const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
+        if (id != IDC_MODE_NOTE && id != IDC_PIN_NOTE) return FALSE;
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, kNoteColour);
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_SETCURSOR:
+        if (host_.Waiting()) {
+            SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            SetWindowLongPtrW(window_, DWLP_MSGRESULT, TRUE);
+            return TRUE;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+void CVelmoraView::OnScan()
+{
+    if (WorkflowInputBlocker::Active()) return;
+    WorkflowInputBlocker blocker;
+    RunGuarded(host_, [this] { form_.OnScan(); });
+}
+
+void CVelmoraView::OnSet()
+{
+    if (WorkflowInputBlocker::Active()) return;
+    WorkflowInputBlocker blocker;
+    RunGuarded(host_, [this] { form_.OnSet(); });
+}
+
+void CVelmoraView::OnCommand(int commandId)
+{
+    if (WorkflowInputBlocker::Active()) return;
+    WorkflowInputBlocker blocker;
+    RunGuarded(host_, [this, commandId] {
+        switch (commandId) {
+        case ID_TOOLS_INITIALIZE: form_.OnInitializeDevice(); break;
+        case ID_MODE_TRANSPARENT_MASTER: form_.OnTransparentMaster(); break;
+        case ID_MODE_TRANSPARENT_SLAVE: form_.OnTransparentSlave(); break;
+        case ID_MODE_CANCEL_TRANSPARENT: form_.OnCancelTransparent(); break;
+        case ID_MODE_ESCAPE_TRANSPARENT: form_.OnEscapeTransparent(); break;
+        default: break;
+        }
+    });
+}
+
+void CVelmoraView::SetControlText(int controlId, const std::string& text)
+{
+    SetDlgItemTextW(window_, controlId, Widen(text).c_str());
+    FitTextToControl(GetDlgItem(window_, controlId));
+}
+
+std::string CVelmoraView::GetControlText(int controlId) const
+{
+    HWND control = GetDlgItem(window_, controlId);
+    const int length = GetWindowTextLengthW(control);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    GetWindowTextW(control, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(length));
+    return Narrow(text);
+}
+
+void CVelmoraView::EnableControl(int controlId, bool enable)
+{
+    ::EnableWindow(GetDlgItem(window_, controlId), enable ? TRUE : FALSE);
+}
+
+void CVelmoraView::SetListItems(int controlId, const std::vector<std::string>& texts)
+{
+    HWND list = GetDlgItem(window_, controlId);
+    SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    for (const std::string& text : texts) {
+        SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
+    }
+    SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+}
+
+int CVelmoraView::GetListSelection(int controlId) const
+{
+    return static_cast<int>(SendDlgItemMessageW(window_, controlId, CB_GETCURSEL, 0, 0));
+}
+
+void CVelmoraView::SetListSelection(int controlId, int index)
+{
+    SendDlgItemMessageW(window_, controlId, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void CVelmoraView::SetTextLimit(int controlId, int characters)
+{
+    SendDlgItemMessageW(window_, controlId, EM_LIMITTEXT, static_cast<WPARAM>(characters), 0);
+}
+
+void CVelmoraView::EnableWindow(bool enable)
+{
+    ::EnableWindow(window_, enable ? TRUE : FALSE);
+}
+
+void CVelmoraView::RepaintNow()
+{
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    ShowPaintedNow();
+}
+
+void CVelmoraView::FitFrameToForm()
+{
+    if (frame_ == nullptr) return;
+    RECT form{};
+    GetWindowRect(window_, &form);
+    const int width = form.right - form.left;
+    const int height = form.bottom - form.top;
+    // Twice: a menu bar that wraps onto a second row only shows once the width is set.
+    for (int pass = 0; pass < 2; ++pass) {
+        RECT client{};
+        GetClientRect(frame_, &client);
+        RECT outer{};
+        GetWindowRect(frame_, &outer);
+        const int dx = width - (client.right - client.left);
+        const int dy = height - (client.bottom - client.top);
+        if (dx == 0 && dy == 0) break;
+        SetWindowPos(frame_, nullptr, 0, 0, outer.right - outer.left + dx, outer.bottom - outer.top + dy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+int CVelmoraView::RunEscapeDialog(SerialSettings& settings)
+{
+    if (WorkflowInputBlocker::Active()) DropQueuedInput();
+    return ::RunEscapeDialog(host_.MainWindow(), settings);
+}

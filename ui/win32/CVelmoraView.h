@@ -1,0 +1,55 @@
+#pragma once
+#include <windows.h>
+
+#include <memory>
+
+#include "CFormView.h"
+#include "CSettingsForm.h"
+
+class CVelmoraDoc;
+class Win32WorkflowHost;
+
+// The settings window (form 101) as a child dialog filling the main window's
+// client area. It maps the form layer's controls to the dialog's and its
+// buttons and the Tools commands to the form's handlers; every decision about
+// what the controls show is the form's.
+class CVelmoraView final : public CFormView {
+public:
+    CVelmoraView(CVelmoraDoc& document, Win32WorkflowHost& host);
+    ~CVelmoraView() override;
+    CVelmoraView(const CVelmoraView&) = delete;
+    CVelmoraView& operator=(const CVelmoraView&) = delete;
+
+    // Creates the form inside `frame` and runs its initial update.
+    bool Create(HWND frame);
+    HWND Window() const { return window_; }
+    CSettingsForm& Form() { return form_; }
+
+    // Button and command handlers: each runs its workflow with the input of
+    // the meantime dropped; none starts while another workflow runs.
+    void OnScan();
+    void OnSet();
+    void OnCommand(int commandId);
+
+    // CFormView
+    void SetControlText(int controlId, const std::string& text) override;
+    std::string GetControlText(int controlId) const override;
+    void EnableControl(int controlId, bool enable) override;
+    void SetListItems(int controlId, const std::vector<std::string>& texts) override;
+    int GetListSelection(int controlId) const override;
+    void SetListSelection(int controlId, int index) override;
+    void SetTextLimit(int controlId, int characters) override;
+    void EnableWindow(bool enable) override;
+    void RepaintNow() override;
+    void FitFrameToForm() override;
+    int RunEscapeDialog(SerialSettings& settings) override;
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    Win32WorkflowHost& host_;
+    CSettingsForm form_;
+    HWND window_ = nullptr;
+    HWND frame_ = nullptr;
+};

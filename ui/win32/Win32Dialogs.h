@@ -1,0 +1,34 @@
+#pragma once
+#include <windows.h>
+
+#include "SerialSettings.h"
+
+// The dialogs of the program, each from its resource (velmora.rc). Button 1
+// ends a modal dialog with IDOK and button 2 with IDCANCEL; the Escape key and
+// the close box end it with IDCANCEL. Modal dialogs open centred over their
+// owner, which they block until they close.
+
+// Runs one of the plain modal dialogs (100, 136 to 144, 151, 152) by number;
+// returns IDOK or IDCANCEL.
+int RunModalDialog(int dialogId, HWND owner);
+
+// Runs the escape dialog (148): its four lists show `settings` as the form
+// layer selects them, and when it closes, with OK or Cancel alike, the choice
+// goes back into `settings`. Returns IDOK or IDCANCEL.
+int RunEscapeDialog(HWND owner, SerialSettings& settings);
+
+// Creates a progress window (132, 145, 146, 147, 153) from its resource, owned
+// by `owner` and placed relative to the owner's client area as its resource
+// says; nullptr for any other number.
+HWND CreateProgressWindow(int dialogId, HWND owner);
+
+// Centres a window over another one (or over the screen when `over` is null),
+// kept on the work area.
+void CentreWindow(HWND window, HWND over);
+
+// Widens a one-line static text whose text is wider than its box on this font,
+// so that nothing is cut off: to the left for a right-aligned text, to the
+// right for a left-aligned one, to both sides for a centred one. The layout's
+// sizes were drawn for the dialog font of Windows; a substitute font with wider
+// glyphs would otherwise wrap "ビット" into a second, invisible row.
+void FitTextToControl(HWND control);
