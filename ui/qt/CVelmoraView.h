@@ -33,8 +33,7 @@ public:
     // Initial update (CSettingsForm::FillControlLists).
     void FillControlLists();
     // Offers one more port name in the COM port list and selects it (the scan
-    // benchmark's pseudo-terminal). Before the first search only: the form's
-    // lists start over.
+    // benchmark's pseudo-terminal).
     void OfferPort(const QString& name);
     void RefreshFromDocument();
     void EnableSettingControls(bool enable);
