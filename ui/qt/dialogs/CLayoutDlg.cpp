@@ -28,9 +28,6 @@ CLayoutDlg::CLayoutDlg(int dialogId, QWidget* owner, Frame frame)
         setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                        Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
         break;
-    case Frame::TitleOnly:
-        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-        break;
     case Frame::Popup:
         setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
         break;
