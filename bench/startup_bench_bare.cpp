@@ -1,9 +1,9 @@
-// The yardstick of the start-up benchmark: the barest Qt Widgets main window,
-// of the same class as the program's own, with nothing in it. Prints
+// The yardsticks of the start-up benchmark: the barest Qt Widgets main window,
+// of the same class as the program's own, with nothing in it, and, with
+// --label, the same window showing one line of Japanese text in the program's
+// font (what any window with Japanese text pays for fonts and glyphs). Prints
 // "first-paint" once it has been painted, then quits, the way the program does
-// under --exit-after-first-paint. With --label it shows one line of Japanese
-// text in the program's font instead (what any window with Japanese text pays
-// for fonts), for comparison only.
+// under --exit-after-first-paint.
 #include <QApplication>
 #include <QEvent>
 #include <QLabel>

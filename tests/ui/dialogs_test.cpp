@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -88,6 +89,7 @@ private slots:
     void scanWindowTakesNoInput();
     void progressWindows_data();
     void progressWindows();
+    void messageBoxLeavesRoomForItsTitle();
 };
 
 void DialogsTest::stringTable()
@@ -152,8 +154,9 @@ void DialogsTest::dialogContents_data()
     const Row rows[] = {
         {100, "Tarnik設定ユーティリティのバージョン情報", 235, 55, 2, 0, "Tarnik設定ユーティリティ Version 1.00.03", "",
          "OK"},
-        {132, "Tarnikデバイス検索", 187, 85, 2, 0, "Tarnikデバイスのシリアル通信設定を検出しています...|SERIAL SETTINGS",
-         "", "|キャンセル"},
+        // 132: its own title bar first, then the two lines of its client area.
+        {132, "Tarnikデバイス検索", 187, 85, 3, 0,
+         "Tarnikデバイス検索|Tarnikデバイスのシリアル通信設定を検出しています...|SERIAL SETTINGS", "", "|キャンセル"},
         {136, "シリアル通信エラー", 247, 135, 4, 1,
          "シリアルポートを開けません。|【USB接続のTarnik製品の場合】　割り当てられているCOMポート番号を"
          "「デバイスマネージャ」で確認してください。",
@@ -216,7 +219,13 @@ void DialogsTest::dialogContents()
     QCOMPARE(dialog->objectName(), QStringLiteral("IDD_%1").arg(id));
     QCOMPARE(dialog->windowTitle(), title);
     // Sized from the table in units of the dialog font: no text needed more room.
-    QCOMPARE(dialog->size(), DialogUnits(DialogFont()).Size(sizeDlu.width(), sizeDlu.height()));
+    // The search window's size is that of the client area below its title bar.
+    QSize client = dialog->size();
+    if (auto* scan = qobject_cast<CScanDlg*>(dialog.get())) {
+        const QRect bar = scan->titleBar()->geometry();
+        client = QSize(bar.width(), dialog->height() - bar.bottom() - 1 - bar.left());
+    }
+    QCOMPARE(client, DialogUnits(DialogFont()).Size(sizeDlu.width(), sizeDlu.height()));
     QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
 
     // One label per line, the key lines exactly as written and in order.
@@ -251,7 +260,7 @@ void DialogsTest::dialogContents()
         for (qsizetype j = i + 1; j < labels.size(); ++j)
             QVERIFY2(!rect.intersects(RectIn(labels[j], dialog.get())), qPrintable(labels[j]->text()));
     }
-    if (id == IDD_SCAN) QVERIFY(labels.at(1)->alignment().testFlag(Qt::AlignHCenter));
+    if (id == IDD_SCAN) QVERIFY(labels.at(2)->alignment().testFlag(Qt::AlignHCenter));
 
     // Buttons by id: inside the dialog, wide enough, clear of texts and boxes.
     QStringList buttonTexts;
@@ -384,8 +393,17 @@ void DialogsTest::scanWindowTakesNoInput()
     std::unique_ptr<QDialog> window(CreateProgressWindow(IDD_SCAN, &owner));
     auto* scan = qobject_cast<CScanDlg*>(window.get());
     QVERIFY(scan != nullptr);
-    QVERIFY(scan->windowFlags() & Qt::WindowTitleHint);
-    QVERIFY(!(scan->windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint)));
+    // A window manager would add a close box to any title bar it draws: the window
+    // asks for none and carries its own title bar, the title alone across the top,
+    // the client area below it.
+    QVERIFY(scan->windowFlags() & Qt::FramelessWindowHint);
+    QLabel* bar = scan->titleBar();
+    QCOMPARE(bar->text(), QStringLiteral("Tarnikデバイス検索"));
+    QVERIFY(bar->isVisibleTo(scan) && bar->y() <= 2 && bar->width() >= scan->width() - 4);
+    for (QWidget* child : scan->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child != bar && child->objectName() != QLatin1String("frame"))
+            QVERIFY2(child->y() > bar->geometry().bottom(), qPrintable(child->objectName()));
+    }
     auto* cancel = scan->findChild<QPushButton*>(QStringLiteral("button2"));
     QVERIFY(!cancel->isEnabled() && !cancel->isVisibleTo(scan));
 
@@ -444,11 +462,33 @@ void DialogsTest::progressWindows()
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     QCOMPARE(window->frameGeometry().topLeft(), expected);  // the outer frame; not centred when shown
 
-    // Without a title bar, except the search window; texts not greyed although disabled.
-    QCOMPARE(bool(window->windowFlags() & Qt::FramelessWindowHint), id != IDD_SCAN);
+    // No title bar from the window manager (the search window draws its own);
+    // texts not greyed although disabled.
+    QVERIFY(window->windowFlags() & Qt::FramelessWindowHint);
     for (const QLabel* line : window->findChildren<QLabel*>()) {
         QCOMPARE(line->palette().color(QPalette::Disabled, QPalette::WindowText),
                  line->palette().color(QPalette::Active, QPalette::WindowText));
+    }
+}
+
+void DialogsTest::messageBoxLeavesRoomForItsTitle()
+{
+    // A window manager sets the title in bold beside the window's icon and three
+    // buttons (each about one and a half text lines wide, with gaps) and cuts it
+    // short where the window is narrower: a short message must not make a box
+    // that narrow (under openbox "Tarnik設… ティリティ").
+    for (int id : {IDS_DEVICE_NOT_FOUND, IDS_BAD_ADDRESS}) {
+        std::unique_ptr<QMessageBox> box(CreateMessageBox(id, nullptr));
+        box->show();
+        QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+        QCOMPARE(box->windowTitle(), Text("Tarnik設定ユーティリティ"));
+        QCOMPARE(box->text(), LoadKvString(id));
+        QFont bold = box->font();
+        bold.setBold(true);
+        const QFontMetrics fm(bold);
+        const int button = fm.height() * 3 / 2;
+        const int needed = fm.horizontalAdvance(box->windowTitle()) + 4 * button + fm.height();
+        QVERIFY2(box->width() >= needed, qPrintable(QStringLiteral("%1 < %2").arg(box->width()).arg(needed)));
     }
 }
 

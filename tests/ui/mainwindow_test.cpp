@@ -2,8 +2,11 @@
 // simulated module on "COM1" that runs on a virtual clock. Modal dialogs of the
 // workflows are answered through the host's answerer; the escape dialog, which
 // the window runs itself, is answered on screen.
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -57,6 +60,42 @@ QComboBox* LineList(QWidget* dialog, int index)
     return dialog->findChild<QComboBox*>(QStringLiteral("IDC_%1").arg(ids[index]));
 }
 
+// Where a label's text is drawn: its width, placed in the label by its
+// alignment, one line high in the middle.
+QRect TextRect(const QLabel* label)
+{
+    const QFontMetrics fm(label->font());
+    const QRect box = label->geometry();
+    const int width = fm.horizontalAdvance(label->text());
+    int x = box.left();
+    if (label->alignment() & Qt::AlignRight)
+        x = box.right() + 1 - width;
+    else if (label->alignment() & Qt::AlignHCenter)
+        x = box.left() + (box.width() - width) / 2;
+    return QRect(x, box.top() + (box.height() - fm.height()) / 2, width, fm.height());
+}
+
+// The row, relative to the box, on which a group box draws the top line of its
+// frame: the first row below the caption's top where dark pixels run across
+// most of the box.
+int FrameTopLine(QGroupBox* box)
+{
+    const QImage image = box->grab().toImage();
+    const QColor background = box->palette().color(QPalette::Window);
+    for (int y = 0; y < image.height(); ++y) {
+        int dark = 0;
+        for (int x = 0; x < image.width(); ++x) dark += QColor(image.pixel(x, y)).lightness() < background.lightness() - 20;
+        if (dark > image.width() / 2) return y;
+    }
+    return -1;
+}
+
+// The labels and controls of one row inside a box, relative to the box.
+struct BoxContents {
+    QStringList labels;  // "text@x,y,w,h" of the drawn text
+    QList<QRect> lists;
+};
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -71,6 +110,13 @@ private slots:
     void searchFindingNothingKeepsLastValues();
     void escapeDialogRemembersChoicesAndRetries();
     void initializeFromTheMenuAsksFirst();
+    void toolkitTextsAreJapanese();
+    void formTextsKeepClearOfEachOtherAndOfFrames();
+    void escapeDialogListsAsOnTheForm();
+    void frequencyListDropsDownAShortList();
+    void enterOnFocusedButtonPressesIt();
+    void commandLine_data();
+    void commandLine();
 };
 
 void MainWindowTest::frameTitleStyleAndMenus()
@@ -380,6 +426,170 @@ void MainWindowTest::initializeFromTheMenuAsksFirst()
     Command(rig, ID_TOOLS_INITIALIZE);
     QCOMPARE(rig.dialogs, std::vector<int>{IDD_INIT_CONFIRM});
     QCOMPARE(rig.Module().Log().size(), heard);
+}
+
+void MainWindowTest::toolkitTextsAreJapanese()
+{
+    // The address box's own context menu is Qt's: its texts come from Qt's translations.
+    Rig rig;
+    std::unique_ptr<QMenu> menu(rig.Control<QLineEdit>("IDC_ADDRESS")->createStandardContextMenu());
+    QStringList items;
+    for (QAction* a : menu->actions()) items << (a->isSeparator() ? QStringLiteral("-") : a->text().section(u'\t', 0, 0));
+    QCOMPARE(items, QStringList({QStringLiteral("元に戻す(&U)"), QStringLiteral("やり直す(&R)"), QStringLiteral("-"),
+                                 QStringLiteral("切り取り(&T)"), QStringLiteral("コピー(&C)"),
+                                 QStringLiteral("貼り付け(&P)"), QStringLiteral("削除"), QStringLiteral("-"),
+                                 QStringLiteral("すべてを選択")}));
+}
+
+void MainWindowTest::formTextsKeepClearOfEachOtherAndOfFrames()
+{
+    Rig rig;
+    rig.ScanAndRead();  // the values the module gives, in the widths they have
+    CVelmoraView* view = rig.View();
+    QList<QLabel*> labels;
+    for (QLabel* label : view->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (!label->text().isEmpty()) labels << label;
+    }
+    QList<QWidget*> controls;
+    for (QWidget* w : view->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (qobject_cast<QComboBox*>(w) || qobject_cast<QLineEdit*>(w) || qobject_cast<QPushButton*>(w)) controls << w;
+    }
+    const QList<QGroupBox*> boxes = view->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly);
+    QCOMPARE(boxes.size(), 4);
+    const int gap = 2;  // pixels between a text and anything else
+
+    for (QLabel* label : labels) {
+        const QRect text = TextRect(label);
+        const QString name = label->text();
+        for (QLabel* other : labels) {
+            if (other != label)
+                QVERIFY2(!text.adjusted(-gap, 0, gap, 0).intersects(TextRect(other)), qPrintable(name + " / " + other->text()));
+        }
+        for (QWidget* control : controls)
+            QVERIFY2(!text.adjusted(-gap, 0, gap, 0).intersects(control->geometry()), qPrintable(name));
+        // Inside its box: clear of the side frames and below the top line.
+        for (QGroupBox* box : boxes) {
+            const QRect frame = box->geometry();
+            if (!frame.contains(text.center())) continue;
+            QVERIFY2(text.left() >= frame.left() + gap + 1 && text.right() <= frame.right() - gap - 1, qPrintable(name));
+            if (text.center().y() > frame.top() + box->fontMetrics().height()) {
+                const int line = FrameTopLine(box);
+                QVERIFY(line >= 0);
+                QVERIFY2(text.top() >= frame.top() + line + gap, qPrintable(name));
+            }
+        }
+    }
+}
+
+void MainWindowTest::escapeDialogListsAsOnTheForm()
+{
+    // The escape dialog's line-settings box holds labels, lists and units exactly
+    // as the settings form's シリアル通信設定 box does.
+    Rig rig;
+    auto contents = [](QWidget* texts, const QRect& box, const QList<QComboBox*>& lists) {
+        BoxContents c;
+        for (QLabel* label : texts->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) {
+            const QRect t = TextRect(label).translated(-box.topLeft());
+            if (!label->text().isEmpty() && QRect(QPoint(0, 0), box.size()).contains(t.center()))
+                c.labels << QStringLiteral("%1@%2,%3,%4").arg(label->text()).arg(t.x()).arg(t.y()).arg(t.width());
+        }
+        for (QComboBox* list : lists) c.lists << list->geometry().translated(-box.topLeft());
+        c.labels.sort();
+        return c;
+    };
+    QGroupBox* formBox = nullptr;
+    for (QGroupBox* b : rig.View()->findChildren<QGroupBox*>()) {
+        if (b->title() == QStringLiteral("シリアル通信設定")) formBox = b;
+    }
+    QVERIFY(formBox != nullptr);
+    const BoxContents form =
+        contents(rig.View(), formBox->geometry(),
+                 {rig.Control<QComboBox>("IDC_BAUD_RATE"), rig.Control<QComboBox>("IDC_DATA_BITS"),
+                  rig.Control<QComboBox>("IDC_PARITY"), rig.Control<QComboBox>("IDC_STOP_BITS")});
+
+    CEscapeDlg* escape = rig.View()->EscapeDialog();
+    QGroupBox* box = nullptr;
+    for (QGroupBox* b : escape->findChildren<QGroupBox*>()) {
+        if (b->title() == QStringLiteral("シリアル通信設定")) box = b;
+    }
+    QVERIFY(box != nullptr);
+    QList<QComboBox*> lists;
+    for (int i = 0; i < 4; ++i) lists << LineList(escape, i);
+    const BoxContents dialog = contents(box, QRect(QPoint(0, 0), box->size()), lists);
+
+    QCOMPARE(dialog.labels.size(), 7);
+    QCOMPARE(dialog.labels, form.labels);
+    QCOMPARE(dialog.lists, form.lists);
+}
+
+void MainWindowTest::frequencyListDropsDownAShortList()
+{
+    // 76 channels: the list drops down beneath the box, a few items high, not
+    // over the whole screen.
+    Rig rig;
+    rig.ScanAndRead();
+    auto* frequency = rig.Control<QComboBox>("IDC_FREQUENCY");
+    frequency->showPopup();
+    QAbstractItemView* items = frequency->view();
+    QTRY_VERIFY(items->isVisible());
+    const int row = items->sizeHintForRow(0);
+    QVERIFY(row > 0);
+    QVERIFY2(items->height() <= (frequency->maxVisibleItems() + 1) * row, qPrintable(QString::number(items->height())));
+    QVERIFY(items->window()->geometry().top() >= frequency->mapToGlobal(QPoint(0, 0)).y());
+    frequency->hidePopup();
+}
+
+void MainWindowTest::enterOnFocusedButtonPressesIt()
+{
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        Rig rig;
+        rig.Frame()->activateWindow();
+        auto* scan = rig.Control<QPushButton>("IDC_SCAN");
+        scan->setFocus();
+        QTest::keyClick(scan, key);
+        QVERIFY(rig.Doc().HasDevice());
+
+        auto* set = rig.Control<QPushButton>("IDC_SET");
+        set->setFocus();
+        rig.answer = [](int) { return IDCANCEL; };
+        QTest::keyClick(set, key);
+        QCOMPARE(rig.dialogs, std::vector<int>{IDD_SET_CONFIRM});
+    }
+}
+
+void MainWindowTest::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("action");  // CommandLine::Action
+    QTest::addColumn<QString>("error");
+    using A = CommandLine::Action;
+    QTest::newRow("none") << QStringList() << int(A::Start) << QString();
+    QTest::newRow("demo") << QStringList{"--demo"} << int(A::Start) << QString();
+    QTest::newRow("help wins") << QStringList{"--demo", "--help"} << int(A::Help) << QString();
+    QTest::newRow("-h") << QStringList{"-h"} << int(A::Help) << QString();
+    QTest::newRow("toolkit's") << QStringList{"-platform", "offscreen", "--style=fusion", "-reverse", "--display", ":1"}
+                               << int(A::Start) << QString();
+    QTest::newRow("unknown") << QStringList{"--demo", "--verbose"} << int(A::Fail) << "unknown option --verbose";
+    QTest::newRow("toolkit's without value") << QStringList{"-platform"} << int(A::Fail) << "option -platform needs a value";
+    QTest::newRow("folder missing") << QStringList{"--screenshot-script"} << int(A::Fail)
+                                    << "option --screenshot-script needs a folder";
+    QTest::newRow("file") << QStringList{"settings.txt"} << int(A::Fail)
+                          << "unexpected argument settings.txt: velmora opens no files";
+}
+
+void MainWindowTest::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, action);
+    QFETCH(QString, error);
+    std::vector<QByteArray> bytes{QByteArray("velmora")};
+    for (const QString& a : args) bytes.push_back(a.toLocal8Bit());
+    std::vector<const char*> argv;
+    for (const QByteArray& b : bytes) argv.push_back(b.constData());
+    const CommandLine parsed = CVelmoraApp::ParseCommandLine(int(argv.size()), argv.data());
+    QCOMPARE(int(parsed.action), action);
+    QCOMPARE(QString::fromStdString(parsed.error), error);
+    if (action == int(CommandLine::Action::Start)) QCOMPARE(parsed.demo, args.contains(QStringLiteral("--demo")));
 }
 
 int main(int argc, char** argv)

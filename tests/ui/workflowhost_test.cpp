@@ -45,6 +45,18 @@ void PostSpaceKey(QPushButton* button)
     QCoreApplication::postEvent(button, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")));
 }
 
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) ++paints;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 class Thrower : public QObject {
 public:
     std::function<void()> toThrow;
@@ -79,6 +91,11 @@ void WorkflowHostTest::progressWindowsShowEachCandidateWhileTheScanBlocks()
     Rig rig(config);
     QStringList texts;
     int unexposed = 0, enabled = 0, withoutWaitCursor = 0, loadingShown = 0;
+    // Each candidate, the main window is asked to paint itself anew (as when the
+    // search window is moved off it); it must do so before the next candidate.
+    PaintCounter viewPaints;
+    rig.View()->installEventFilter(&viewPaints);
+    int paintRequests = 0, paintsDuringScan = 0, paintsAtRequest = -1;
     rig.Host().progressPainted = [&](int id, QDialog* window) {
         if (!window->isVisible() || window->windowHandle() == nullptr || !window->windowHandle()->isExposed())
             ++unexposed;
@@ -91,10 +108,16 @@ void WorkflowHostTest::progressWindowsShowEachCandidateWhileTheScanBlocks()
             auto* line = window->findChild<QLabel*>(QStringLiteral("IDC_%1").arg(IDC_SCAN_SETTINGS));
             QVERIFY(line != nullptr);
             // The layout's placeholder never shows; the window is blank until the first candidate.
-            if (!line->text().isEmpty()) texts << line->text();
+            if (line->text().isEmpty()) return;
+            texts << line->text();
+            if (paintsAtRequest >= 0 && viewPaints.paints > paintsAtRequest) ++paintsDuringScan;
+            paintsAtRequest = viewPaints.paints;
+            ++paintRequests;
+            rig.View()->update();
         }
     };
     rig.View()->OnScan();
+    QCOMPARE(paintsDuringScan, paintRequests - 1);
 
     QCOMPARE(unexposed, 0);
     QCOMPARE(enabled, 0);

@@ -36,7 +36,6 @@ CMainFrame::CMainFrame(CVelmoraDoc& document, QtWorkflowHost& host)
 {
     setObjectName(QStringLiteral("IDR_MAINFRAME"));
     setWindowTitle(TemplateTitle());
-    setWindowIcon(QApplication::windowIcon());
     setAttribute(Qt::WA_DeleteOnClose, false);
     view_ = new CVelmoraView(document, host, this);
     setCentralWidget(view_);

@@ -4,10 +4,14 @@
 #include <QDialog>
 #include <QDir>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPixmap>
+#include <QScreen>
 #include <QTimer>
 #include <QWindow>
+
+#include <memory>
 
 #include <cstdio>
 
@@ -28,7 +32,14 @@ void CScreenshotScript::Save(QWidget* widget, const QString& name)
 {
     if (widget == nullptr) return;
     const QString path = QDir(folder_).filePath(name + QStringLiteral(".png"));
-    if (widget->grab().save(path)) {
+    // A window that a window manager decorates is taken from the screen with its
+    // title bar and frame, as a user sees it; anything else is drawn on its own.
+    QPixmap picture;
+    const QRect frame = widget->windowHandle() != nullptr ? widget->windowHandle()->frameGeometry() : QRect();
+    if (widget->isWindow() && frame.isValid() && frame != widget->geometry() && widget->screen() != nullptr)
+        picture = widget->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    if (picture.isNull()) picture = widget->grab();
+    if (picture.save(path)) {
         saved_.insert(name);
         std::printf("saved %s\n", qPrintable(path));
     } else {
@@ -109,6 +120,14 @@ void CScreenshotScript::Run()
             menu->hide();
         }
     }
+    // The address box's own context menu: the toolkit's texts.
+    if (auto* address = view->findChild<QLineEdit*>(QStringLiteral("IDC_ADDRESS"))) {
+        std::unique_ptr<QMenu> menu(address->createStandardContextMenu());
+        menu->popup(address->mapToGlobal(QPoint(address->width() / 2, address->height() / 2)));
+        Pause(300);
+        Save(menu.get(), QStringLiteral("menu_context"));
+        menu->hide();
+    }
 
     // Every modal dialog, closed with Cancel once saved.
     for (int id : {IDD_ABOUTBOX, IDD_OPEN_ERROR, IDD_COMM_ERROR, IDD_SET_CONFIRM, IDD_SET_ERROR, IDD_SET_DONE,
@@ -119,8 +138,10 @@ void CScreenshotScript::Run()
     }
     CaptureNextModal(QStringLiteral("dialog_%1").arg(IDD_ESCAPE));
     view->EscapeDialog()->DoModal();
-    CaptureNextModal(QStringLiteral("message_%1").arg(IDS_BAD_ADDRESS));
-    host.ShowMessage(IDS_BAD_ADDRESS);
+    for (int id : {IDS_BAD_ADDRESS, IDS_DEVICE_NOT_FOUND}) {
+        CaptureNextModal(QStringLiteral("message_%1").arg(id));
+        host.ShowMessage(id);
+    }
 
     // The progress windows no workflow of this run shows.
     for (int id : {IDD_INITIALIZING, IDD_ESCAPING}) {

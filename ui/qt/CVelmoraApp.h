@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <memory>
+#include <string>
 
 class CDemoModule;
 class CScreenshotScript;
@@ -12,19 +13,38 @@ class CVelmoraDocTemplate;
 // with its frame and view and shows the main window. The program keeps no
 // settings between runs; every run starts on "COM1".
 //
-// Options: --demo puts a simulated module on COM1 and adds the デモ menu. Two
-// more are for the project's own tooling and not shown anywhere:
+// Options: --demo puts a simulated module on COM1 and adds the デモ menu. Three
+// more are for the project's own tooling and not shown in the help:
 // --screenshot-script DIR saves pictures of the windows into DIR and quits;
 // --exit-after-first-paint prints "first-paint" once the main window has been
-// painted and quits (the start-up benchmark).
+// painted and quits (the start-up benchmark); --scan-benchmark PORT presses
+// スキャン on PORT, prints how long the search took once its message is up,
+// and quits (the scan benchmark).
+struct CommandLine {
+    enum class Action { Start, Help, Fail };
+    Action action = Action::Start;
+    std::string error;  // for Fail: what was wrong, in one line
+    bool demo = false;
+    bool exitAfterFirstPaint = false;
+    QString screenshotDir;
+    QString scanBenchmarkPort;
+};
+
 class CVelmoraApp final : public QApplication {
     Q_OBJECT
 public:
     CVelmoraApp(int& argc, char** argv);
     ~CVelmoraApp() override;
 
+    // Reads the command line before anything needs the window system, so that
+    // --help and a mistyped option are answered without a display. The window
+    // system's own options (-platform, -display, -style, ...) are accepted and
+    // left to the toolkit.
+    static CommandLine ParseCommandLine(int argc, const char* const* argv);
+    static const char* Usage();
+
     // Start-up; false when it failed and the program is to end without a window.
-    bool InitInstance();
+    bool InitInstance(const CommandLine& options = {});
     // The message loop, unless start-up already asked to end.
     int Run();
 
@@ -39,6 +59,8 @@ public:
 
 private:
     void ReportUnhandledFailure();
+    void InstallToolkitTranslations();
+    void StartScanBenchmark(const QString& port);
 
     std::unique_ptr<CDemoModule> demo_;
     std::unique_ptr<CVelmoraDocTemplate> template_;

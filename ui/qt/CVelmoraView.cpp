@@ -4,12 +4,10 @@
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QPointer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
@@ -36,64 +34,6 @@ constexpr int kFormHeight = 245;
 const QColor kNoteColour(230, 0, 0);
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
-
-// Places a static text. A text wider or taller than its box on this font grows
-// it so nothing is cut off: to the left for right-aligned texts, to the right for
-// left-aligned ones and to both sides for centred ones.
-void PlaceText(QLabel* label, const DialogUnits& du, int x, int y, int w, int h)
-{
-    QRect r = du.Rect(x, y, w, h);
-    const QFontMetrics fm(label->font());
-    const int need = fm.horizontalAdvance(label->text()) + 1;
-    if (need > r.width()) {
-        const int extra = need - r.width();
-        const Qt::Alignment a = label->alignment();
-        if (a & Qt::AlignRight)
-            r.adjust(-extra, 0, 0, 0);
-        else if (a & Qt::AlignHCenter)
-            r.adjust(-(extra + 1) / 2, 0, extra / 2, 0);
-        else
-            r.adjust(0, 0, extra, 0);
-    }
-    if (fm.height() > r.height()) {
-        const int extra = fm.height() - r.height();
-        r.adjust(0, -extra / 2, 0, extra - extra / 2);
-    }
-    label->setGeometry(r);
-}
-
-// The form's lists are as narrow as on the platform the layout was drawn for
-// ("19200" in 34 dialog units). The toolkit's own style leaves wide margins and
-// a wide arrow there; this one gives the text what the layout gave it.
-class CompactComboStyle final : public QProxyStyle {
-public:
-    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl sub,
-                         const QWidget* widget) const override
-    {
-        if (control != CC_ComboBox) return QProxyStyle::subControlRect(control, option, sub, widget);
-        const QRect r = option->rect;
-        const int arrow = std::max(12, option->fontMetrics.height());
-        switch (sub) {
-        case SC_ComboBoxArrow:
-            return visualRect(option->direction, r, QRect(r.right() - arrow + 1, r.top(), arrow, r.height()));
-        case SC_ComboBoxEditField:
-            return visualRect(option->direction, r, QRect(r.left() + 3, r.top() + 2, r.width() - arrow - 4, r.height() - 4));
-        default:
-            return QProxyStyle::subControlRect(control, option, sub, widget);
-        }
-    }
-};
-
-QStyle* CompactStyle()
-{
-    // Lives as long as the application, after every window that uses it.
-    static QPointer<CompactComboStyle> style;
-    if (style.isNull()) {
-        style = new CompactComboStyle;
-        style->setParent(QCoreApplication::instance());
-    }
-    return style.data();
-}
 
 // The COM port list. Each item's text is the port's name followed by what the
 // device is; its data is the name alone, which the closed box shows. `opening`
@@ -132,27 +72,6 @@ protected:
 private:
     int margin_;
 };
-
-// Gives a list box the compact style. A style change makes a list box build its
-// drop-down list at once (to pick the item painter for the new style), which
-// costs as much again as the list box itself; a list box fresh from its
-// constructor, never polished nor shown, has nothing to update, and its drop-down
-// list, built when first needed, takes the style it finds then. So the change
-// notice is kept from such a list box.
-void SetCompactStyle(QComboBox* combo)
-{
-    class DropStyleChange final : public QObject {
-    protected:
-        bool eventFilter(QObject* watched, QEvent* event) override
-        {
-            return event->type() == QEvent::StyleChange || QObject::eventFilter(watched, event);
-        }
-    };
-    DropStyleChange filter;
-    combo->installEventFilter(&filter);
-    combo->setStyle(CompactStyle());
-    combo->removeEventFilter(&filter);
-}
 
 }  // namespace
 
@@ -205,6 +124,7 @@ void CVelmoraView::CreateControls()
     };
     auto group = [this, &du](const char* utf8, int x, int y, int w, int h) {
         auto* box = new QGroupBox(Text(utf8), this);
+        UseFormStyle(box);
         box->setGeometry(du.Rect(x, y, w, h));
         return box;
     };
@@ -212,7 +132,7 @@ void CVelmoraView::CreateControls()
     auto list = [this, &du](const char* name, int x, int y, int w, QComboBox* combo = nullptr) {
         if (combo == nullptr) combo = new QComboBox(this);
         combo->setObjectName(QString::fromLatin1(name));
-        SetCompactStyle(combo);
+        UseFormStyle(combo);
         const int height = std::min(combo->sizeHint().height(), du.Y(14));
         combo->setGeometry(du.X(x), du.Y(y), du.X(w), height);
         return combo;
@@ -220,7 +140,7 @@ void CVelmoraView::CreateControls()
 
     // Group boxes first, so that they lie beneath the controls they frame.
     group("操作ガイド", 6, 21, 256, 30);
-    group("基本設定", 6, 58, 108, 92);
+    QGroupBox* basic = group("基本設定", 6, 58, 108, 92);
     group("シリアル通信設定", 120, 58, 142, 92);
     group("I/Oピン機能設定", 6, 158, 256, 46);
 
@@ -251,7 +171,14 @@ void CVelmoraView::CreateControls()
     address_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     address_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), address_));
     address_->setGeometry(du.Rect(51, 127, 31, 14));
-    text("(0～9999)", 83, 130, 30, 8, Qt::AlignLeft);
+    QLabel* range = text("(0～9999)", 83, 130, 30, 8, Qt::AlignLeft);
+    // On a font wider than the layout's the range would run over the box's frame:
+    // it moves left and takes the room from the edit, which needs far less than
+    // its width for four digits, keeping the layout's gap between the two.
+    if (const int over = range->geometry().right() - (basic->geometry().right() - du.X(3)); over > 0) {
+        range->move(range->x() - over, range->y());
+        address_->resize(address_->width() - over, address_->height());
+    }
 
     text("通信速度：", 149, 77, 36, 8, Qt::AlignRight);
     baudRate_ = list("IDC_BAUD_RATE", 189, 74, 34);
@@ -282,6 +209,9 @@ void CVelmoraView::CreateControls()
     setButton_ = new QPushButton(Text("設定"), this);
     setButton_->setObjectName(QStringLiteral("IDC_SET"));
     setButton_->setGeometry(du.Rect(213, 224, 49, 14));
+    // A focused button takes Enter as well as Space, as the buttons of a form do.
+    scanButton_->setAutoDefault(true);
+    setButton_->setAutoDefault(true);
 
     for (QLabel* note : {modeNote_, pinNote_}) {
         QPalette palette = note->palette();
@@ -315,6 +245,17 @@ QWidget* CVelmoraView::Control(int controlId) const
 QComboBox* CVelmoraView::List(int controlId) const
 {
     return qobject_cast<QComboBox*>(Control(controlId));
+}
+
+void CVelmoraView::OfferPort(const QString& name)
+{
+    std::vector<std::string> names;
+    for (const PortListEntry& e : PortListEntries({})) names.push_back(e.name.toUtf8().toStdString());
+    const std::string wanted = name.toUtf8().toStdString();
+    auto at = std::find(names.begin(), names.end(), wanted);
+    if (at == names.end()) at = names.insert(names.end(), wanted);
+    form_.UpdatePortNames(names);
+    comPort_->setCurrentIndex(static_cast<int>(at - names.begin()));
 }
 
 void CVelmoraView::FillControlLists()

@@ -32,6 +32,9 @@ public:
 
     // Initial update (CSettingsForm::FillControlLists).
     void FillControlLists();
+    // Offers one more port name in the COM port list and selects it (the scan
+    // benchmark's pseudo-terminal).
+    void OfferPort(const QString& name);
     void RefreshFromDocument();
     void EnableSettingControls(bool enable);
     void StoreControlsToDocument();

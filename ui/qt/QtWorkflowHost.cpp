@@ -2,17 +2,17 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDialog>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
 #include <QWindow>
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 
 #include "CVelmoraView.h"
 #include "Dialogs.h"
@@ -60,10 +60,10 @@ void QtWorkflowHost::ShowMessage(int stringId)
         messageAnswerer(stringId);
         return;
     }
-    QMessageBox box(QMessageBox::Warning, LoadKvString(AFX_IDS_APP_TITLE), LoadKvString(stringId),
-                    QMessageBox::Ok, mainWindow_);
-    box.setObjectName(QStringLiteral("IDS_%1").arg(stringId));
-    box.exec();
+    // Guarded: should the owner go away during the run, it takes the box with it.
+    QPointer<QMessageBox> box = CreateMessageBox(stringId, mainWindow_);
+    box->exec();
+    delete box.data();
 }
 
 void QtWorkflowHost::CreateProgress(int dialogId)
@@ -91,6 +91,19 @@ void QtWorkflowHost::SetProgressText(int dialogId, const KvString& text)
     }
     window->repaint();
     if (progressPainted) progressPainted(dialogId, window);
+    // The search blocks the thread between candidates: let the window system's
+    // requests through now, so that the main window and the search window are
+    // redrawn where another window (or the search window itself, moved)
+    // uncovered them, and paint at once what has been marked for painting
+    // rather than at the toolkit's next frame, which comes only after the wait.
+    // Input stays queued for the workflow's input blocker.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* top : windows) {
+        if (!top->isVisible()) continue;
+        QEvent paintPending(QEvent::UpdateRequest);
+        QCoreApplication::sendEvent(top, &paintPending);
+    }
 }
 
 void QtWorkflowHost::DestroyProgress(int dialogId)
@@ -137,14 +150,53 @@ void QtWorkflowHost::Sleep(unsigned milliseconds)
 
 void ShowAndPaintNow(QWidget* window, int timeoutMs)
 {
+    // Exposing a window paints it; only a window the window system has not
+    // exposed (or not painted on exposing) in time is painted here.
+    class PaintWatch final : public QObject {
+    public:
+        bool painted = false;
+
+    protected:
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint) painted = true;
+            return QObject::eventFilter(watched, event);
+        }
+    };
+    // Waits in an event loop of its own that ends on the window's exposure or
+    // at the deadline, user input left queued.
+    class ExposeWatch final : public QObject {
+    public:
+        explicit ExposeWatch(QEventLoop& loop) : loop_(loop) {}
+
+    protected:
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) loop_.quit();
+            return QObject::eventFilter(watched, event);
+        }
+
+    private:
+        QEventLoop& loop_;
+    };
+    PaintWatch watch;
+    window->installEventFilter(&watch);
     window->show();
-    const QDeadlineTimer deadline(timeoutMs);
     auto exposed = [window] { return window->windowHandle() != nullptr && window->windowHandle()->isExposed(); };
-    while (!exposed() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
-        if (!exposed()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (!exposed() && window->windowHandle() != nullptr) {
+        QEventLoop loop;
+        ExposeWatch expose(loop);
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+        window->windowHandle()->installEventFilter(&expose);
+        deadline.start(timeoutMs);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        window->windowHandle()->removeEventFilter(&expose);
     }
-    window->repaint();
+    window->removeEventFilter(&watch);
+    if (!watch.painted) window->repaint();
 }
 
 // ---------------------------------------------------------------------------

@@ -5,10 +5,20 @@
 
 int main(int argc, char** argv)
 {
+    // The command line first: --help and mistakes are answered without a display.
+    const CommandLine options = CVelmoraApp::ParseCommandLine(argc, argv);
+    if (options.action == CommandLine::Action::Help) {
+        std::fputs(CVelmoraApp::Usage(), stdout);
+        return 0;
+    }
+    if (options.action == CommandLine::Action::Fail) {
+        std::fprintf(stderr, "velmora: %s\nTry 'velmora --help'.\n", options.error.c_str());
+        return 2;
+    }
     // The last guard: the program ends with a message, never with an abort.
     try {
         CVelmoraApp app(argc, argv);
-        if (!app.InitInstance()) return 1;
+        if (!app.InitInstance(options)) return 1;
         return app.Run();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "velmora: internal error: %s\n", error.what());

@@ -14,24 +14,31 @@
 
 namespace {
 
-// Position of one labelled list inside the line-settings box, in dialog units
-// relative to the box, as on the settings form.
+// One labelled list of the line-settings box, in dialog units of the settings
+// form, whose own box stands at kFormBoxX, kFormBoxY: placed on the form's
+// pixels and moved with the box, everything lies exactly where it does there.
+constexpr int kFormBoxX = 120;
+constexpr int kFormBoxY = 58;
+
 struct ListRow {
     const char* label;
     int labelX, labelY, labelWidth;
+    int listY;
     const char* unit;
+    int unitWidth;
 };
 
 constexpr int kBoxWidth = 142;
 constexpr int kBoxHeight = 92;
-constexpr int kListX = 69;
+constexpr int kListX = 189;
 constexpr int kListWidth = 34;
+constexpr int kUnitX = 226;
 
 constexpr ListRow kRows[] = {
-    {"通信速度：", 29, 19, 36, "bps"},
-    {"データ長：", 30, 37, 35, "ビット"},
-    {"パリティ：", 38, 55, 27, ""},
-    {"ストップビット：", 21, 72, 44, "ビット"},
+    {"通信速度：", 149, 77, 36, 74, "bps", 11},
+    {"データ長：", 150, 95, 35, 92, "ビット", 16},
+    {"パリティ：", 158, 113, 27, 110, "", 0},
+    {"ストップビット：", 141, 130, 44, 128, "ビット", 16},
 };
 
 constexpr int kListIds[] = {IDC_BAUD_RATE, IDC_DATA_BITS, IDC_PARITY, IDC_STOP_BITS};
@@ -52,44 +59,39 @@ CEscapeDlg::CEscapeDlg(QWidget* owner) : CLayoutDlg(IDD_ESCAPE, owner)
 
     QWidget* area = AddArea(kBoxHeight);
     auto* box = new QGroupBox(QStringLiteral("シリアル通信設定"), area);
+    UseFormStyle(box);
 
     QComboBox** lists[] = {&baudRate_, &dataBits_, &parity_, &stopBits_};
     const int listIds[] = {IDC_BAUD_RATE, IDC_DATA_BITS, IDC_PARITY, IDC_STOP_BITS};
-    for (QComboBox** list : lists) {
-        *list = new QComboBox(box);
-        (*list)->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    }
     for (std::size_t i = 0; i < std::size(lists); ++i) {
+        *lists[i] = new QComboBox(box);
+        UseFormStyle(*lists[i]);
         (*lists[i])->setObjectName(QStringLiteral("IDC_%1").arg(listIds[i]));
     }
     LoadLists();
 
-    // Lists as wide as the form's, or wider where the style needs room for the
-    // longest item; the unit labels follow the list.
-    int listWidth = u.X(kListWidth);
-    for (QComboBox** list : lists) listWidth = std::max(listWidth, (*list)->sizeHint().width());
-
+    // Labels, lists and units as on the settings form: lists of one width, the
+    // units at one distance from them; a text that needs more room than the
+    // layout gave it grows away from its list.
+    const QPoint formBox(u.X(kFormBoxX), u.Y(kFormBoxY));
     int boxWidth = u.X(kBoxWidth);
     for (std::size_t i = 0; i < std::size(kRows); ++i) {
         const ListRow& row = kRows[i];
         auto* label = new QLabel(QString::fromUtf8(row.label), box);
-        label->setAlignment(Qt::AlignRight | Qt::AlignTop);
-        // Right-aligned: keep the right edge, grow to the left when the text needs it.
-        const QRect wanted = u.Rect(row.labelX, row.labelY, row.labelWidth, 8);
-        const int labelWidth = std::max(wanted.width(), label->sizeHint().width());
-        label->setGeometry(wanted.right() + 1 - labelWidth, wanted.top(), labelWidth, wanted.height());
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        PlaceText(label, u, row.labelX, row.labelY, row.labelWidth, 8);
+        label->move(label->pos() - formBox);
 
         QComboBox* list = *lists[i];
-        const int listHeight = list->sizeHint().height();
-        // Centred on the label's line, as a drop-down list sits beside its label.
-        const int listTop = wanted.top() + (wanted.height() - listHeight) / 2;
-        list->setGeometry(u.X(kListX), listTop, listWidth, listHeight);
+        const int listHeight = std::min(list->sizeHint().height(), u.Y(14));
+        list->setGeometry(QRect(u.X(kListX), u.Y(row.listY), u.X(kListWidth), listHeight).translated(-formBox));
 
         if (row.unit[0] != '\0') {
             auto* unit = new QLabel(QString::fromUtf8(row.unit), box);
-            const int unitX = u.X(kListX) + listWidth + u.X(3);
-            unit->setGeometry(unitX, wanted.top(), unit->sizeHint().width(), wanted.height());
-            boxWidth = std::max(boxWidth, unitX + unit->sizeHint().width() + u.X(6));
+            unit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+            PlaceText(unit, u, kUnitX, row.labelY, row.unitWidth, 8);
+            unit->move(unit->pos() - formBox);
+            boxWidth = std::max(boxWidth, unit->geometry().right() + 1 + u.X(3));
         }
     }
     box->setGeometry(0, 0, boxWidth, u.Y(kBoxHeight));

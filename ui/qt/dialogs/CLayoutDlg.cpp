@@ -28,9 +28,6 @@ CLayoutDlg::CLayoutDlg(int dialogId, QWidget* owner, Frame frame)
         setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                        Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
         break;
-    case Frame::TitleOnly:
-        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-        break;
     case Frame::Popup:
         setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
         break;
@@ -93,6 +90,7 @@ QList<QLabel*> CLayoutDlg::AddGroup(const QString& caption, const QStringList& l
     Block block;
     block.kind = Block::Group;
     block.box = new QGroupBox(caption, this);
+    UseFormStyle(block.box);
     const int bulletWidth = QFontMetrics(font()).horizontalAdvance(kBullet);
     bool underBullet = false;
     for (const QString& line : lines) {

@@ -34,9 +34,8 @@ public:
 
 protected:
     enum class Frame {
-        Modal,      // title bar with close box, fixed size
-        TitleOnly,  // title bar without close box
-        Popup,      // dialog frame, no title bar
+        Modal,  // title bar with close box, fixed size
+        Popup,  // no title bar from the window manager (a window draws its own frame)
     };
 
     CLayoutDlg(int dialogId, QWidget* owner, Frame frame = Frame::Modal);

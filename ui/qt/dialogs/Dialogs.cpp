@@ -1,7 +1,11 @@
 #include "Dialogs.h"
 
+#include <QApplication>
+#include <QGridLayout>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPointer>
+#include <QSpacerItem>
 #include <QWidget>
 
 #include "ResourceIds.h"
@@ -21,6 +25,26 @@ QPoint ClientOrigin(QWidget* owner)
 }
 
 }  // namespace
+
+QMessageBox* CreateMessageBox(int stringId, QWidget* owner)
+{
+    const QString title = LoadKvString(AFX_IDS_APP_TITLE);
+    auto* box = new QMessageBox(QMessageBox::Warning, title, LoadKvString(stringId), QMessageBox::Ok, owner);
+    box->setObjectName(QStringLiteral("IDS_%1").arg(stringId));
+    // A window manager sets the title in its own, often bold, font beside the
+    // window's icon and three buttons, and cuts it short (in the middle) where
+    // the window is narrower; a short message makes a narrow box. So the box is
+    // at least as wide as the title in bold plus room for icon and buttons.
+    QFont bold = QApplication::font(box);
+    bold.setBold(true);
+    const QFontMetrics fm(bold);
+    const int titleBar = fm.horizontalAdvance(title) + 8 * fm.height();
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+        grid->addItem(new QSpacerItem(titleBar, 0, QSizePolicy::Fixed, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+    }
+    return box;
+}
 
 QDialog* CreateModalDialog(int dialogId, QWidget* owner, const QString& detail)
 {

@@ -14,7 +14,13 @@
 
 #include <QString>
 
+class QMessageBox;
 class QWidget;
+
+// The message box of a string-table text (exclamation icon, OK, the program's
+// title as caption), owned by owner, not yet shown. The caller runs and
+// deletes it. It is wide enough for its title bar to show the whole title.
+QMessageBox* CreateMessageBox(int stringId, QWidget* owner);
 
 // A new, not yet shown modal dialog of that number (100, 136..144, 151, 152),
 // owned by owner; nullptr for any other number. The caller deletes it.
