@@ -21,7 +21,8 @@
 # - Windows need the X server before the prefix's server starts: Wine's desktop
 #   process takes the display it finds then, and without one no window of any
 #   later program can be created. Start Xvfb first.
-# - The title bars' buttons need Wine's own fonts (fonts-wine, Marlett).
+# - The title bars' buttons need Wine's Marlett font (fonts-wine), copied into
+#   the prefix's font folder: without it they show the letters "0", "1", "r".
 # Packages: wine, wine64, fonts-ipafont-gothic, and xvfb for wine_env_xvfb.
 
 export WINEARCH=win64
@@ -67,6 +68,15 @@ wine_env_start() {
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w >/dev/null 2>&1 || true
     echo "$wanted" >"$marker"
+    wineserver -p </dev/null >>"$(_wine_env_log)" 2>&1
+  fi
+  # The title bars draw their buttons with Wine's Marlett font, which this
+  # Wine looks for in the prefix's font folder only.
+  local fonts=$WINEPREFIX/drive_c/windows/Fonts
+  if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
     wineserver -p </dev/null >>"$(_wine_env_log)" 2>&1
   fi
   # Brings the services (and the mount manager) up before the first real program.

@@ -328,6 +328,22 @@ void Shot(HWND window, const std::string& name)
     // been painted and before the window system has shown the paint: wait
     // until the program has painted it and two pictures in a row agree.
     WaitUntil([window] { return GetUpdateRect(window, nullptr, FALSE) == FALSE; }, 2000);
+    if ((GetWindowLongW(window, GWL_STYLE) & WS_CAPTION) == WS_CAPTION) {
+        // A title bar is on the screen: the left end of its caption shows the
+        // caption colour, which nothing of the window beneath has.
+        const bool drawn = WaitUntil(
+            [window] {
+                RECT box{};
+                GetWindowRect(window, &box);
+                HDC screen = GetDC(nullptr);
+                const COLORREF pixel = GetPixel(screen, box.left + GetSystemMetrics(SM_CXDLGFRAME) + 1,
+                                                box.top + GetSystemMetrics(SM_CYDLGFRAME) + 1);
+                ReleaseDC(nullptr, screen);
+                return pixel == GetSysColor(COLOR_ACTIVECAPTION) || pixel == GetSysColor(COLOR_INACTIVECAPTION);
+            },
+            5000);
+        Check(drawn, "window of " + name + " is on the screen");
+    }
     BITMAPINFOHEADER header{};
     std::vector<char> pixels = Capture(window, header);
     WaitUntil(
