@@ -60,8 +60,13 @@ export WINE_ENV_LOG=$work/wine.log
 com_port=COM18
 com_link=$work/tarnik-com
 sim_pid=
+watcher_pid=
 cleanup() {
   local status=$?
+  if [ -n "$watcher_pid" ]; then
+    kill "$watcher_pid" 2>/dev/null || true
+    wait "$watcher_pid" 2>/dev/null || true
+  fi
   if [ -n "$sim_pid" ]; then
     kill "$sim_pid" 2>/dev/null || true
     wait "$sim_pid" 2>/dev/null || true
@@ -117,10 +122,31 @@ fi
 
 winpath() { winepath -w "$1" 2>/dev/null; }
 shot_args=()
+# The driver asks for a picture with NAME.request (the window's rectangle on
+# the screen); the answer is NAME.png, cut from the X server's screen.
+take_pictures() {
+  local req name x y w h idle
+  while :; do
+    for req in "$work"/shots/*.request; do
+      [ -e "$req" ] || continue
+      name=$(basename "$req" .request)
+      read -r x y w h idle <"$req"
+      # A window whose thread is idle: its last paints reach the screen. (A
+      # progress window is on the screen already and goes as its work ends.)
+      [ "$idle" = 1 ] && sleep 0.3
+      import -display :93 -window root -crop "${w}x${h}+${x}+${y}" +repage "png:$work/shots/$name.tmp"
+      mv "$work/shots/$name.tmp" "$work/shots/$name.png"
+      rm -f "$req"
+    done
+    sleep 0.05
+  done
+}
 if [ -n "$shots" ]; then
   rm -rf "$work/shots"
   mkdir -p "$work/shots"
   shot_args=(--shots "$(winpath "$work/shots")")
+  take_pictures &
+  watcher_pid=$!
 fi
 
 passed=0
@@ -155,9 +181,8 @@ run dialog-137 dialog 137 "${shot_args[@]}"
 
 if [ -n "$shots" ]; then
   step "pictures into $shots"
-  for bmp in "$work"/shots/*.bmp; do
-    convert "$bmp" "$shots/$(basename "$bmp" .bmp).png"
-  done
+  rm -f "$shots"/*.png
+  cp "$work"/shots/*.png "$shots/"
   ls "$shots"
 fi
 

@@ -79,7 +79,7 @@ void SeeProgress(App& app, int dialogId, const std::string& shot)
     Check(!IsWindowEnabled(window), "progress window " + std::to_string(dialogId) + " takes no input");
     Check((GetWindowLongW(window, GWL_STYLE) & WS_CAPTION) != WS_CAPTION,
           "progress window " + std::to_string(dialogId) + " has no title bar");
-    Shot(window, shot);
+    Shot(window, shot, false);
 }
 
 std::wstring FormText(App& app, int id) { return LiveText(app.Control(id)); }
@@ -187,7 +187,7 @@ int DemoRun(const std::wstring& exe)
         return !tried.empty() && tried != firstTried;
     }, 15000);
     Check(!tried.empty() && tried != Widen("SERIAL SETTINGS"), "scan: line settings shown: " + Narrow(tried));
-    Shot(scan, "dialog-132-scan");
+    Shot(scan, "dialog-132-scan", false);
     HWND setButton = app.Control(IDC_SET);
     RECT box{};
     GetClientRect(setButton, &box);
