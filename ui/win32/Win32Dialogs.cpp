@@ -199,7 +199,7 @@ HWND CreateProgressWindow(int dialogId, HWND owner)
     }
 }
 
-void FitTextToControl(HWND control)
+void FitTextToControl(HWND control, HDC shared)
 {
     wchar_t className[16] = {};
     GetClassNameW(control, className, 16);
@@ -212,12 +212,16 @@ void FitTextToControl(HWND control)
     if (length == 0) return;
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
     GetWindowTextW(control, text.data(), length + 1);
-    HDC dc = GetDC(control);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
     SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), length, &size);
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
+    if (shared != nullptr) {
+        GetTextExtentPoint32W(shared, text.c_str(), length, &size);
+    } else {
+        HDC dc = GetDC(control);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+        GetTextExtentPoint32W(dc, text.c_str(), length, &size);
+        SelectObject(dc, old);
+        ReleaseDC(control, dc);
+    }
 
     RECT box{};
     GetWindowRect(control, &box);

@@ -31,4 +31,6 @@ void CentreWindow(HWND window, HWND over);
 // right for a left-aligned one, to both sides for a centred one. The layout's
 // sizes were drawn for the dialog font of Windows; a substitute font with wider
 // glyphs would otherwise wrap "ビット" into a second, invisible row.
-void FitTextToControl(HWND control);
+// `dc`, when given, is a device context with the control's font selected
+// (one for a whole form, instead of one per control).
+void FitTextToControl(HWND control, HDC dc = nullptr);
