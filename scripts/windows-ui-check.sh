@@ -18,7 +18,7 @@
 #
 # Uses display :93 for its Xvfb and stops it, the simulator and the prefix's
 # wineserver when done. Prints each check, then "N passed, M failed" over all
-# runs; exits non-zero when a check failed. Packages: wine, wine64, fonts-wine,
+# runs; exits non-zero when a check failed. Packages: wine, wine64, fonts-wine, gcc,
 # fonts-ipafont-gothic, xvfb, and imagemagick for --screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -46,7 +46,7 @@ for f in "$velmora" "$driver" "$sim"; do
   [ -f "$f" ] || { echo "missing: $f" >&2; exit 2; }
 done
 
-packages=(wine wine64 fonts-wine fonts-ipafont-gothic xvfb)
+packages=(wine wine64 fonts-wine fonts-ipafont-gothic xvfb gcc)
 [ -n "$shots" ] && packages+=(imagemagick)
 scripts/deps.sh --only "${packages[@]}"
 
