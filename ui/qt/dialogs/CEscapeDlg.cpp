@@ -1,5 +1,7 @@
 #include "CEscapeDlg.h"
 
+#include <vector>
+
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -22,17 +24,43 @@ struct ListRow {
     const char* unit;
 };
 
-constexpr int kBoxWidth = 142;
-constexpr int kBoxHeight = 92;
+constexpr int kBoxWidth = kKvLineBoxWidth;
+constexpr int kBoxHeight = kKvLineBoxHeight;
 constexpr int kListX = 69;
 constexpr int kListWidth = 34;
 
-constexpr ListRow kRows[] = {
-    {"通信速度：", 29, 19, 36, "bps"},
-    {"データ長：", 30, 37, 35, "ビット"},
-    {"パリティ：", 38, 55, 27, ""},
-    {"ストップビット：", 21, 72, 44, "ビット"},
-};
+bool InLineBox(const KvFormControl& c)
+{
+    return c.x >= kKvLineBoxX && c.x < kKvLineBoxX + kKvLineBoxWidth && c.y >= kKvLineBoxY &&
+           c.y < kKvLineBoxY + kKvLineBoxHeight;
+}
+
+// The rows of the settings form's line-settings box, from the form's table:
+// each right-aligned label, placed relative to the box, with the unit on its line.
+std::vector<ListRow> Rows()
+{
+    std::vector<ListRow> rows;
+    const std::vector<KvFormControl>& form = KvFormControls();
+    for (const KvFormControl& c : form) {
+        if (c.kind != KvFormKind::Label || c.align != KvAlign::Right || !InLineBox(c)) continue;
+        const char* unit = "";
+        for (const KvFormControl& u : form) {
+            if (u.kind == KvFormKind::Label && u.align == KvAlign::Left && u.y == c.y && u.x > c.x && InLineBox(u))
+                unit = u.text;
+        }
+        rows.push_back({c.text, c.x - kKvLineBoxX, c.y - kKvLineBoxY, c.width, unit});
+    }
+    return rows;
+}
+
+// The caption of that box.
+const char* LineBoxCaption()
+{
+    for (const KvFormControl& c : KvFormControls()) {
+        if (c.kind == KvFormKind::Group && c.x == kKvLineBoxX && c.y == kKvLineBoxY) return c.text;
+    }
+    return "";
+}
 
 constexpr int kListIds[] = {IDC_BAUD_RATE, IDC_DATA_BITS, IDC_PARITY, IDC_STOP_BITS};
 
@@ -51,7 +79,7 @@ CEscapeDlg::CEscapeDlg(QWidget* owner) : CLayoutDlg(IDD_ESCAPE, owner)
     AddGroup(QString(), instructions);
 
     QWidget* area = AddArea(kBoxHeight);
-    auto* box = new QGroupBox(QStringLiteral("シリアル通信設定"), area);
+    auto* box = new QGroupBox(QString::fromUtf8(LineBoxCaption()), area);
 
     QComboBox** lists[] = {&baudRate_, &dataBits_, &parity_, &stopBits_};
     const int listIds[] = {IDC_BAUD_RATE, IDC_DATA_BITS, IDC_PARITY, IDC_STOP_BITS};
@@ -70,8 +98,9 @@ CEscapeDlg::CEscapeDlg(QWidget* owner) : CLayoutDlg(IDD_ESCAPE, owner)
     for (QComboBox** list : lists) listWidth = std::max(listWidth, (*list)->sizeHint().width());
 
     int boxWidth = u.X(kBoxWidth);
-    for (std::size_t i = 0; i < std::size(kRows); ++i) {
-        const ListRow& row = kRows[i];
+    const std::vector<ListRow> rows = Rows();
+    for (std::size_t i = 0; i < rows.size() && i < std::size(lists); ++i) {
+        const ListRow& row = rows[i];
         auto* label = new QLabel(QString::fromUtf8(row.label), box);
         label->setAlignment(Qt::AlignRight | Qt::AlignTop);
         // Right-aligned: keep the right edge, grow to the left when the text needs it.
