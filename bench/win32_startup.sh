@@ -81,4 +81,5 @@ echo "bare Win32 dialog without common controls:   median ${p_med} ms (min ${p_m
 echo "bare dialog holding velmora.exe's form:      median ${f_med} ms (min ${f_min}, max ${f_max})"
 awk -v v="$v_med" -v p="$p_med" 'BEGIN { printf "(velmora.exe / bare dialog without common controls: %.2f)\n", v / p }'
 awk -v v="$v_med" -v f="$f_med" 'BEGIN { printf "(velmora.exe / bare dialog holding its form: %.2f)\n", v / f }'
+awk -v v="$v_min" -v b="$b_min" 'BEGIN { printf "(fastest runs, velmora.exe / bare dialog: %.2f)\n", v / b }'
 awk -v v="$v_med" -v b="$b_med" 'BEGIN { printf "ratio: %.2f\n", v / b }'
