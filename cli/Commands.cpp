@@ -1,9 +1,11 @@
 #include "Commands.h"
 
+#include "KnownLine.h"
 #include "KvExceptions.h"
 #include "ResourceIds.h"
 #include "SerialSettings.h"
 #include "Texts.h"
+#include "Verify.h"
 
 namespace {
 
@@ -51,10 +53,17 @@ void PrintReport(CommandContext& ctx, const ModuleReport& report) {
     std::fflush(ctx.out);
 }
 
+// The module on the port: at --line first when given, else (or then) by the search.
+FoundModule Locate(CommandContext& ctx) {
+    ctx.doc.SetPortName(ctx.port.c_str());
+    if (ctx.line) ctx.host.Info("trying " + std::string(FormatSerialSettings(*ctx.line).CStr()) + " (--line)");
+    const FoundModule found = FindModuleTryingLine(ctx.doc, ctx.host, ctx.line);
+    return found;
+}
+
 // Search, read and refresh: what every command that needs a module does first.
 int FindModule(CommandContext& ctx, ModuleReport& report) {
-    ctx.doc.SetPortName(ctx.port.c_str());
-    if (!ctx.doc.Scan()) return FailureExit(ctx, kExitNotFound);
+    if (!Locate(ctx).found) return FailureExit(ctx, kExitNotFound);
     ctx.doc.ReadSettings();
     if (!ctx.doc.HasDevice() || ctx.host.FirstFailure() != 0) return FailureExit(ctx, kExitLink);
     return Refresh(ctx, report);
@@ -93,22 +102,6 @@ void NoteChanges(CommandContext& ctx, const DeviceSettings& before, const Device
     note("pins", PinsOf(before), PinsOf(after));
 }
 
-// Fields whose value read back differs from the value written.
-std::string Differences(const DeviceSettings& wanted, const DeviceSettings& read, bool pinsFixed) {
-    std::string fields;
-    auto check = [&](bool same, const char* name) {
-        if (!same) fields += std::string(fields.empty() ? "" : ", ") + name;
-    };
-    check(wanted.address == read.address, "address");
-    check(wanted.frequencyIndex == read.frequencyIndex, "channel");
-    check(wanted.baudRate == read.baudRate, "baudRate");
-    check(wanted.dataBits == read.dataBits, "dataBits");
-    check(wanted.parity == read.parity, "parity");
-    check(wanted.stopBits == read.stopBits, "stopBits");
-    if (!pinsFixed) check(PinsOf(wanted) == PinsOf(read), "pins");
-    return fields;
-}
-
 void BeforeChange(CommandContext& ctx) {
     if (ctx.beforeChange) ctx.beforeChange();
 }
@@ -134,10 +127,9 @@ int FailureExit(CommandContext& ctx, int fallback) {
 }
 
 int RunScan(CommandContext& ctx) {
-    ctx.doc.SetPortName(ctx.port.c_str());
-    if (!ctx.doc.Scan()) return FailureExit(ctx, kExitNotFound);
-    // The search stays on the candidate that answered.
-    const SerialSettings found = CurrentScanSettings();
+    const FoundModule module = Locate(ctx);
+    if (!module.found) return FailureExit(ctx, kExitNotFound);
+    const SerialSettings found = module.line;
     const std::uint32_t serial = ctx.doc.device->serialNumber;
     if (ctx.json) {
         nlohmann::ordered_json j;
@@ -203,16 +195,22 @@ int RunWrite(CommandContext& ctx, const SettingValues& values) {
     bool written = false;
     const bool reload = ctx.doc.WriteSettings(true, &written);
     if (!written) return FailureExit(ctx, kExitLink);
-    if (!reload) return kExitOk;
+    if (!reload && !ctx.verify) return kExitOk;
 
-    ctx.doc.ReadSettings();
-    rc = ReadBack(ctx, report);
-    if (rc != kExitOk) return rc;
-    const std::string differences = Differences(wanted, ctx.doc.settings, report.pinsFixed);
-    if (!differences.empty()) {
-        ctx.host.Note("tarnik: the module reads back other values than were written: " + differences);
+    // The read-back: shown with --reload, compared unless --no-verify.
+    std::vector<std::string> notTaken;
+    ctx.host.ClearEvents();
+    if (!ReadBackAndCompare(ctx.doc, wanted, notTaken)) return FailureExit(ctx, kExitLink);
+    if (reload) {
+        rc = ReadBack(ctx, report);
+        if (rc != kExitOk) return rc;
+    }
+    if (!ctx.verify) return kExitOk;
+    if (!notTaken.empty()) {
+        ctx.host.Note("tarnik: the module reads back other values than were written: " + JoinFieldNames(notTaken));
         return kExitLink;
     }
+    ctx.host.Info("verified: the module reads back what was written");
     return kExitOk;
 }
 

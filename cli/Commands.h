@@ -4,10 +4,12 @@
 // module), then a read, then the command's own workflow.
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "CVelmoraDoc.h"
 #include "ConsoleHost.h"
+#include "SerialSettings.h"
 #include "Values.h"
 
 enum ExitCode {
@@ -28,6 +30,10 @@ struct CommandContext {
     std::FILE* out = stdout;
     // Called when the command, past its search and read, starts changing the module.
     std::function<void()> beforeChange;
+    // --line: the settings tried before the search.
+    std::optional<SerialSettings> line;
+    // write: read the settings back and compare them with what was written.
+    bool verify = true;
 };
 
 int RunScan(CommandContext& ctx);

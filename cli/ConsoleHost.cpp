@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "Failure.h"
 #include "ResourceIds.h"
 #include "SerialSettings.h"
 #include "Texts.h"
@@ -60,6 +61,17 @@ void ConsoleHost::ShowMessage(int stringId) {
     events.push_back({true, stringId});
     const char* text = KvText(stringId);
     Print(text ? text : ("message " + std::to_string(stringId)));
+    if (stringId == IDS_DEVICE_NOT_FOUND) PrintHints(NotFoundHints());
+}
+
+void ConsoleHost::ReportOpenFailure(const KvPortOpenFailure& failure) {
+    openFailure = failure;
+    openFailurePending_ = true;
+}
+
+void ConsoleHost::PrintHints(const std::vector<std::string>& list) {
+    hints = list;
+    for (const std::string& hint : list) Print("  hint: " + hint);
 }
 
 void ConsoleHost::CreateProgress(int dialogId) {
@@ -107,7 +119,10 @@ void ConsoleHost::DestroyProgress(int dialogId) {
 
 void ConsoleHost::Sleep(unsigned milliseconds) { clock_.SleepFor(std::chrono::milliseconds(milliseconds)); }
 
-void ConsoleHost::Note(const std::string& text) { Print(text); }
+void ConsoleHost::Note(const std::string& text) {
+    lastNote = text;
+    Print(text);
+}
 
 void ConsoleHost::Info(const std::string& text) {
     if (!options_.quiet) Print(text);
@@ -150,6 +165,10 @@ int ConsoleHost::FirstFailure() const {
 void ConsoleHost::ClearEvents() {
     events.clear();
     declined = false;
+    openFailure.reset();
+    openFailurePending_ = false;
+    hints.clear();
+    lastNote.clear();
 }
 
 bool ConsoleHost::Confirm(int dialogId) {
@@ -176,6 +195,13 @@ void ConsoleHost::PrintDialog(int dialogId, bool headlineOnly) {
     first += lines.empty() ? ("dialog " + std::to_string(dialogId)) : std::string(lines.front());
     Print(first);
     if (headlineOnly) return;
+    if (dialogId == IDD_OPEN_ERROR && openFailurePending_ && openFailure) {
+        // The system's reason and what fits it say more than the checklist.
+        openFailurePending_ = false;
+        Print(std::string("  ") + openFailure->Summary().Bytes());
+        PrintHints(OpenFailureHints(*openFailure, DeviceGroup(openFailure->path.Bytes())));
+        return;
+    }
     for (std::size_t i = 1; i < lines.size(); ++i) Print(std::string("  ") + lines[i]);
 }
 

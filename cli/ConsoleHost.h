@@ -5,6 +5,7 @@
 // remembers every dialog and message it was shown, in order, so the command
 // can tell afterwards which failure ended a workflow.
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@ public:
 
     int RunDialog(int dialogId) override;
     void ShowMessage(int stringId) override;
+    void ReportOpenFailure(const KvPortOpenFailure& failure) override;
     void CreateProgress(int dialogId) override;
     void SetProgressText(int dialogId, const KvString& text) override;
     void DestroyProgress(int dialogId) override;
@@ -50,6 +52,11 @@ public:
     bool declined = false;  // a confirmation was answered with "no"
     int updates = 0;
     int scanAttempts = 0;   // candidates shown by the last search
+    // Why the port could not be opened, when the system said; the hints
+    // printed with the last failure; the tool's own last note.
+    std::optional<KvPortOpenFailure> openFailure;
+    std::vector<std::string> hints;
+    std::string lastNote;
 
     bool Saw(int dialogId) const;
     bool SawMessage(int stringId) const;
@@ -63,10 +70,12 @@ private:
     void PrintDialog(int dialogId, bool headlineOnly);
     void EndProgressLine();
     void Print(const std::string& line);
+    void PrintHints(const std::vector<std::string>& list);
 
     ConsoleOptions options_;
     KvClock& clock_;
     std::FILE* out_;
     std::FILE* in_;
     bool progressLineOpen_ = false;  // a terminal progress line waits to be overwritten
+    bool openFailurePending_ = false;  // the next port-error dialog carries openFailure
 };

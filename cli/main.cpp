@@ -20,10 +20,13 @@
 #include "CVelmoraDoc.h"
 #include "Commands.h"
 #include "ConsoleHost.h"
+#include "Failure.h"
 #include "KvClock.h"
+#include "Ports.h"
 #include "ResourceIds.h"
 #include "Simulation.h"
 #include "Texts.h"
+#include "Trace.h"
 #include "Values.h"
 
 namespace {
@@ -35,8 +38,24 @@ const char kFooter[] =
     "Global options (--port, --yes, --quiet, --simulate, ...) may stand before or after\n"
     "the command: see tarnik --help and tarnik(1).";
 
+// With --json, failures are told on standard output as well.
+bool jsonErrors = false;
+std::string errorPort;
+
+void PrintFailureJson(const FailureReport& report) {
+    std::fprintf(stdout, "%s\n", FailureJson(report).dump(2).c_str());
+    std::fflush(stdout);
+}
+
 int Usage(const std::string& problem) {
     std::fprintf(stderr, "tarnik: %s\n", problem.c_str());
+    if (jsonErrors) {
+        FailureReport report;
+        report.exitCode = kExitUsage;
+        report.port = errorPort;
+        report.detail = problem;
+        PrintFailureJson(report);
+    }
     return kExitUsage;
 }
 
@@ -134,9 +153,20 @@ int main(int argc, char** argv) {
     bool quiet = false;
     bool simulate = false;
     SimulationOptions sim;
-    app.add_option("-p,--port", port, "serial port: COMn or a device path such as /dev/ttyUSB0 (default COM1)")->type_name("PORT");
+    app.add_option("-p,--port", port,
+                   "serial port: COMn or a device path such as /dev/ttyUSB0 (default $TARNIK_PORT, else COM1)")
+        ->type_name("PORT")
+        ->envname("TARNIK_PORT");
+    std::string lineText;
+    app.add_option("--line", lineText,
+                   "try the module at these line settings first, e.g. 9600,8,N,1; the search follows only "
+                   "when nothing answers there")
+        ->type_name("B,D,P,S");
     app.add_flag("-y,--yes", yes, "answer every confirmation with yes (needed when standard input is not a terminal)");
     app.add_flag("-q,--quiet", quiet, "no progress lines and no result messages; errors are still shown");
+    bool trace = false;
+    app.add_flag("--trace", trace,
+                 "write every request and answer on the line, with time stamps, to standard error");
     app.add_flag("--simulate", simulate, "talk to a simulated module inside the program, registered on --port");
     app.add_option("--sim-line", sim.line, "simulated module's line settings BAUD,DATABITS,PARITY,STOPBITS (default 9600,8,N,1)")
         ->type_name("B,D,P,S");
@@ -176,8 +206,11 @@ int main(int argc, char** argv) {
                       "pin functions of I/O 1-2, 3-4, 5-6, 7-8 as four digits: 0 digital input, 1 digital "
                       "output, 2 analog input (1-2 and 3-4 only), e.g. 2100")
         ->type_name("DDDD");
-    write->add_flag("--reload", reload, "read the settings back after the write, check and show them");
+    write->add_flag("--reload", reload, "show the settings read back after the write");
     write->add_flag("--json", json, "with --reload: show the settings as JSON");
+    bool noVerify = false;
+    write->add_flag("--no-verify", noVerify,
+                    "do not read the settings back and compare them with what was written");
 
     CLI::App* init = app.add_subcommand("init", "restore the module's factory settings, then read them");
     init->add_flag("--json", json, "show the settings read afterwards as JSON");
@@ -197,6 +230,9 @@ int main(int argc, char** argv) {
     AddLineOptions(escape, e, true);
     escape->add_flag("--json", json, "show the settings read afterwards as JSON");
 
+    CLI::App* ports = app.add_subcommand("ports", "list the serial devices of this machine with what is known of them");
+    ports->add_flag("--json", json, "print the list as JSON");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -204,11 +240,22 @@ int main(int argc, char** argv) {
         return code == 0 ? kExitOk : kExitUsage;
     }
 
+    if (ports->parsed()) return RunPorts(json, stdout);
+    jsonErrors = json;
+    errorPort = port;
+
     // Everything is checked before the port is touched.
     if (!IsPortName(port)) return Usage("--port: '" + port + "' is neither COMn nor a device path");
     if (simulate) {
         const std::string problem = Simulation::Check(sim);
         if (!problem.empty()) return Usage(problem);
+    }
+    std::optional<SerialSettings> knownLine;
+    if (app.count("--line") != 0) {
+        SerialSettings line;
+        const std::string problem = ParseLine(lineText, line.baudRate, line.dataBits, line.parity, line.stopBits);
+        if (!problem.empty()) return Usage("--line: " + problem);
+        knownLine = line;
     }
     SettingValues values;
     if (write->parsed()) {
@@ -245,12 +292,20 @@ int main(int argc, char** argv) {
     std::unique_ptr<Simulation> simulation;
     if (simulate) simulation = std::make_unique<Simulation>(port, sim, clock);
 
+    std::unique_ptr<WireTrace> wire;
+    if (trace) {
+        wire = std::make_unique<WireTrace>(stderr, clock);
+        KvSetPortTracer(wire.get());
+    }
+
     int rc = kExitOk;
     {
         ConsoleHost host(console, clock);
         CVelmoraDoc doc(host);
-        CommandContext ctx{doc, host, port, json, stdout, {}};
+        CommandContext ctx{doc, host, port, json, stdout, {}, {}, true};
         if (simulation) ctx.beforeChange = [&simulation] { simulation->ArmChangeFaults(); };
+        ctx.line = knownLine;
+        ctx.verify = !noVerify;
         if (scan->parsed()) {
             rc = RunScan(ctx);
         } else if (read->parsed()) {
@@ -264,7 +319,18 @@ int main(int argc, char** argv) {
         } else if (escape->parsed()) {
             rc = RunEscape(ctx, escapeLine[0], escapeLine[1], escapeLine[2], escapeLine[3]);
         }
+        if (json && rc != kExitOk) {
+            FailureReport report;
+            report.exitCode = rc;
+            report.port = port;
+            report.openFailure = host.openFailure;
+            report.detail = host.lastNote;
+            report.hints = host.hints;
+            PrintFailureJson(report);
+        }
     }
+    KvSetPortTracer(nullptr);
+    wire.reset();
     if (simulation && sim.log) simulation->PrintLog(stderr);
     return rc;
 }

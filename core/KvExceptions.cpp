@@ -1,5 +1,7 @@
 #include "KvExceptions.h"
 
+#include <string>
+
 KvString KvException::Describe() const { return "KvException"; }
 KvString KvConduitException::Describe() const { return "KvConduitException"; }
 KvString KvConduitOpenException::Describe() const { return "KvConduitOpenException"; }
@@ -25,3 +27,11 @@ KvString KvNAKDuplicatePacketException::Describe() const {
 
 KvString KvStringException::Describe() const { return Concat("KvStringException:", message); }
 KvString KvStringFormatException::Describe() const { return Concat("KvStringFormatException", message); }
+
+KvString KvPortOpenFailure::Summary() const {
+    std::string text = (path.Length() > 0 ? path : port).Bytes();
+    if (port.Length() > 0 && path.Length() > 0 && port.Bytes() != path.Bytes()) text += " (" + port.Bytes() + ")";
+    text += ": " + (osReason.Length() > 0 ? osReason.Bytes() : std::string("cannot be opened"));
+    if (heldBy.Length() > 0) text += "; held by " + heldBy.Bytes();
+    return KvString(text.c_str(), static_cast<std::int32_t>(text.size()));
+}

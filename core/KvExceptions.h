@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+
 #include "KvString.h"
 
 // The program's failures. Thrown by value, caught by reference, most-derived
@@ -15,9 +17,27 @@ class KvConduitException : public KvException {
 public:
     KvString Describe() const override;
 };
+// Why a port could not be had, as far as the operating system tells. Shown to
+// the user beside the port-error dialog; never part of Describe.
+struct KvPortOpenFailure {
+    enum class Cause { Unknown, NoSuchPort, AccessDenied, Busy, Other };
+    Cause cause = Cause::Unknown;
+    KvString port;      // the name as given: "COM3", "/dev/ttyUSB0"
+    KvString path;      // the device opened for it: "/dev/ttyS2", "\\.\COM3"
+    KvString osReason;  // the system's own text for the error (strerror, FormatMessage)
+    std::int64_t osCode = 0;  // errno or GetLastError; 0 when the refusal was the program's own
+    KvString heldBy;    // who holds the device, when that can be seen: "cat (pid 4711)"
+
+    // "/dev/ttyUSB0: Permission denied", with the holder when known.
+    KvString Summary() const;
+};
+
 class KvConduitOpenException : public KvConduitException {
 public:
+    KvConduitOpenException() = default;
+    explicit KvConduitOpenException(const KvPortOpenFailure& why) : failure(why) {}
     KvString Describe() const override;
+    KvPortOpenFailure failure;
 };
 class KvConduitConfigException : public KvConduitException {
 public:

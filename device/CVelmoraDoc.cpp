@@ -56,12 +56,13 @@ private:
 // (a NAK), as opposed to a link that failed or an answer that could not be
 // read; a success leaves it alone, so it describes the latest failure.
 template <typename Commands>
-int SettingFailure(bool& rejected, Commands&& commands) {
+int SettingFailure(bool& rejected, std::optional<KvPortOpenFailure>& why, Commands&& commands) {
     try {
         commands();
         return 0;
-    } catch (const KvConduitOpenException&) {
+    } catch (const KvConduitOpenException& e) {
         rejected = false;
+        why = e.failure;
         return IDD_OPEN_ERROR;
     } catch (const KvConduitException&) {
         rejected = false;
@@ -81,6 +82,12 @@ int SettingFailure(bool& rejected, Commands&& commands) {
 }  // namespace
 
 CVelmoraDoc::CVelmoraDoc(WorkflowHost& host) : host_(host) {}
+
+void CVelmoraDoc::RunFailureDialog(int dialogId) {
+    if (dialogId == IDD_OPEN_ERROR && openFailure_) host_.ReportOpenFailure(*openFailure_);
+    openFailure_.reset();
+    host_.RunDialog(dialogId);
+}
 
 // The device owns its conduit, whose destructor lets go of a port still open.
 CVelmoraDoc::~CVelmoraDoc() = default;
@@ -206,6 +213,9 @@ bool CVelmoraDoc::Scan() {
         } while (result == 2);
     } catch (const KvConduitReadException&) {
         failureDialog = IDD_COMM_ERROR;
+    } catch (const KvConduitOpenException& e) {
+        failureDialog = IDD_OPEN_ERROR;
+        openFailure_ = e.failure;
     } catch (const KvConduitException&) {
         failureDialog = IDD_OPEN_ERROR;
     } catch (const KvException&) {
@@ -214,7 +224,7 @@ bool CVelmoraDoc::Scan() {
 
     if (failureDialog != 0) {
         // The port failed: the search stops here. The views are left as they are.
-        host_.RunDialog(failureDialog);
+        RunFailureDialog(failureDialog);
         host_.DestroyProgress(IDD_SCAN);
         device.reset();
         return false;
@@ -241,7 +251,7 @@ bool CVelmoraDoc::Scan() {
 
 void CVelmoraDoc::AbandonRead(int dialogId) {
     host_.DestroyProgress(IDD_LOADING);
-    host_.RunDialog(dialogId);
+    RunFailureDialog(dialogId);
     device.reset();
     host_.UpdateAllViews();
 }
@@ -266,6 +276,9 @@ void CVelmoraDoc::ReadSettings() {
             }
         } catch (const KvConduitReadException&) {
             failureDialog = IDD_COMM_ERROR;
+        } catch (const KvConduitOpenException& e) {
+            failureDialog = IDD_OPEN_ERROR;
+            openFailure_ = e.failure;
         } catch (const KvConduitException&) {
             failureDialog = IDD_OPEN_ERROR;
         } catch (const KvNAKException&) {
@@ -313,14 +326,17 @@ bool CVelmoraDoc::WriteSettings(bool askReload, bool* written) {
         try {
             hold.Open();
             opened = true;
+        } catch (const KvConduitOpenException& e) {
+            openFailure_ = e.failure;
+            RunFailureDialog(IDD_OPEN_ERROR);
         } catch (const KvException&) {
-            host_.RunDialog(IDD_OPEN_ERROR);
+            RunFailureDialog(IDD_OPEN_ERROR);
         }
         if (opened) {
             // The error dialog comes up with the port still held; it is closed
             // once the user has dismissed it.
-            const int failureDialog = SettingFailure(lastSettingRejected, [this] { SendSettingsRecord(); });
-            if (failureDialog != 0) host_.RunDialog(failureDialog);
+            const int failureDialog = SettingFailure(lastSettingRejected, openFailure_, [this] { SendSettingsRecord(); });
+            if (failureDialog != 0) RunFailureDialog(failureDialog);
             succeeded = failureDialog == 0;
         }
         hold.Release();
@@ -345,10 +361,10 @@ bool CVelmoraDoc::WriteSettings(bool askReload, bool* written) {
 bool CVelmoraDoc::InitializeDevice() {
     if (!device) return false;
     host_.CreateProgress(IDD_INITIALIZING);
-    const int failureDialog = SettingFailure(lastSettingRejected, [this] { device->Initialize(); });
+    const int failureDialog = SettingFailure(lastSettingRejected, openFailure_, [this] { device->Initialize(); });
     if (failureDialog != 0) {
         host_.DestroyProgress(IDD_INITIALIZING);
-        host_.RunDialog(failureDialog);
+        RunFailureDialog(failureDialog);
         return false;
     }
     // The module restarts with its factory line settings.
@@ -368,13 +384,13 @@ void CVelmoraDoc::SetTransparentMode(int dialogId, std::uint32_t mode, std::uint
     // The record goes first; a failed write has shown its own dialog and the
     // mode change is attempted all the same.
     WriteSettings(false);
-    const int failureDialog = SettingFailure(lastSettingRejected, [&] {
+    const int failureDialog = SettingFailure(lastSettingRejected, openFailure_, [&] {
         device->SetMode(mode, 1);  // stored only: the switch happens at the next power-up
         device->SetAddress(address, 2);
         device->SetPartnerAddress(partnerAddress, 2);
     });
     if (failureDialog != 0) {
-        host_.RunDialog(failureDialog);
+        RunFailureDialog(failureDialog);
         return;
     }
     ReadSettings();
@@ -388,9 +404,9 @@ void CVelmoraDoc::CancelTransparentMode() {
     if (!device) return;
     if (host_.RunDialog(IDD_STANDARD_MODE) != IDOK) return;
     // Only the stored mode: the addresses stay as the transparent mode forced them.
-    const int failureDialog = SettingFailure(lastSettingRejected, [this] { device->SetMode(0, 1); });
+    const int failureDialog = SettingFailure(lastSettingRejected, openFailure_, [this] { device->SetMode(0, 1); });
     if (failureDialog != 0) {
-        host_.RunDialog(failureDialog);
+        RunFailureDialog(failureDialog);
         return;
     }
     ReadSettings();
@@ -420,6 +436,10 @@ bool CVelmoraDoc::EscapeTransparentMode(std::int32_t baudRate, std::int32_t data
         manAnswer = conduit->Transact(kManQuery);
     } catch (const KvConduitReadException&) {
         result = false;  // still in transparent mode, or not there: the caller offers a retry
+    } catch (const KvConduitOpenException& e) {
+        openFailure_ = e.failure;
+        RunFailureDialog(IDD_OPEN_ERROR);
+        result = false;
     } catch (const KvConduitException&) {
         host_.RunDialog(IDD_OPEN_ERROR);
         result = false;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "DeviceSettings.h"
 #include "KvDevice.h"
@@ -76,5 +77,10 @@ private:
     // Master and slave differ only in their dialog and the forced values.
     void SetTransparentMode(int dialogId, std::uint32_t mode, std::uint32_t address, std::uint32_t partnerAddress);
 
+    // Runs a failure dialog; the port-error dialog comes with the reason of
+    // the open failure caught last, when there is one.
+    void RunFailureDialog(int dialogId);
+
     WorkflowHost& host_;
+    std::optional<KvPortOpenFailure> openFailure_;
 };

@@ -1,4 +1,5 @@
 #pragma once
+#include "KvExceptions.h"
 #include "KvString.h"
 
 // What the workflows need of a user interface, and nothing more. The desktop
@@ -10,6 +11,10 @@ public:
 
     // Runs a modal dialog by its number (IDD_...); returns IDOK or IDCANCEL.
     virtual int RunDialog(int dialogId) = 0;
+    // Why the port could not be opened, told right before the port-error
+    // dialog (IDD_OPEN_ERROR) that reports it, for a front-end to show beside
+    // the dialog's own text. Not told when the port failed in another way.
+    virtual void ReportOpenFailure(const KvPortOpenFailure& failure) { (void)failure; }
     // Message box with the application title, the exclamation icon and OK.
     virtual void ShowMessage(int stringId) = 0;
 

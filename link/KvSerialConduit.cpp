@@ -46,7 +46,7 @@ void KvSerialConduit::SelectTimeout() { timeoutMs = TimeoutForBaudRate(baudRate)
 void KvSerialConduit::SetTimeout(std::uint32_t milliseconds) { timeoutMs = milliseconds; }
 
 void KvSerialConduit::OpenPort() {
-    if (!port.Open(portName)) throw KvConduitOpenException();
+    if (!port.Open(portName)) throw KvConduitOpenException(port.OpenFailure());
     if (!port.SetLine(baudRate, byteSize, parityCheck, parity, stopBits)) throw KvConduitConfigException();
     if (!port.SetTimeouts(0, 0, timeoutMs, 0, timeoutMs)) throw KvConduitConfigException();
     isOpen = true;

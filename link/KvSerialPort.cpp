@@ -1,16 +1,35 @@
 #include "KvSerialPort.h"
 
+#include "KvPortTrace.h"
+
 // The platform-independent half: a registered virtual port takes precedence
 // over the operating system's port of the same name.
+
+namespace {
+KvPortTracer* tracer = nullptr;
+}  // namespace
+
+void KvSetPortTracer(KvPortTracer* t) { tracer = t; }
+KvPortTracer* KvCurrentPortTracer() { return tracer; }
 
 KvSerialPort::KvSerialPort() = default;
 KvSerialPort::~KvSerialPort() = default;
 
 bool KvSerialPort::Open(KvString portName) {
+    const bool ok = OpenAny(portName);
+    if (tracer) tracer->Opened(portName, ok);
+    return ok;
+}
+
+bool KvSerialPort::OpenAny(const KvString& portName) {
+    openFailure_ = KvPortOpenFailure{};
     virtualPort_ = KvVirtualPorts::Find(portName.CStr());
     if (virtualPort_) {
         if (virtualPort_->Open()) return true;
         virtualPort_.reset();
+        openFailure_.cause = KvPortOpenFailure::Cause::Other;
+        openFailure_.port = portName;
+        openFailure_.osReason = "the simulated module's port is in use or has gone";
         return false;
     }
     return OsOpen(portName);
@@ -19,12 +38,15 @@ bool KvSerialPort::Open(KvString portName) {
 bool KvSerialPort::SetLine(std::uint32_t baudRate, std::uint8_t byteSize, std::uint32_t parityCheck,
                            std::uint8_t parity, std::uint8_t stopBits) {
     const KvLineParams line{baudRate, byteSize, parityCheck, parity, stopBits};
+    bool ok = false;
     if (virtualPort_) {
-        if (virtualPort_->SetLine(line)) return true;
-        Close();
-        return false;
+        ok = virtualPort_->SetLine(line);
+        if (!ok) Close();
+    } else {
+        ok = OsSetLine(line);
     }
-    return OsSetLine(line);
+    if (tracer) tracer->LineSet(line, ok);
+    return ok;
 }
 
 bool KvSerialPort::SetTimeouts(std::uint32_t readInterval, std::uint32_t readMultiplier, std::uint32_t readConstant,
@@ -39,21 +61,26 @@ bool KvSerialPort::SetTimeouts(std::uint32_t readInterval, std::uint32_t readMul
 }
 
 bool KvSerialPort::WriteByte(std::uint8_t byte) {
-    if (virtualPort_) return virtualPort_->WriteByte(byte);
-    return OsWriteByte(byte);
+    const bool ok = virtualPort_ ? virtualPort_->WriteByte(byte) : OsWriteByte(byte);
+    if (tracer) tracer->Wrote(byte, ok);
+    return ok;
 }
 
 bool KvSerialPort::ReadByte(std::uint8_t& byte) {
     byte = 0;
-    if (virtualPort_) return virtualPort_->ReadByte(byte);
-    return OsReadByte(byte);
+    const bool ok = virtualPort_ ? virtualPort_->ReadByte(byte) : OsReadByte(byte);
+    if (tracer) tracer->Read(byte, ok);
+    return ok;
 }
 
 bool KvSerialPort::Close() {
+    bool ok = false;
     if (virtualPort_) {
-        const bool ok = virtualPort_->Close();
+        ok = virtualPort_->Close();
         virtualPort_.reset();
-        return ok;
+    } else {
+        ok = OsClose();
     }
-    return OsClose();
+    if (tracer && ok) tracer->Closed();
+    return ok;
 }

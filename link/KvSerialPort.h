@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "KvExceptions.h"
 #include "KvString.h"
 #include "KvVirtualPort.h"
 
@@ -19,6 +20,8 @@
 #undef near
 #else
 #include <termios.h>
+
+#include "KvPortHolders.h"
 #endif
 
 // Thin wrapper around the operating system's serial port. Every operation
@@ -44,7 +47,12 @@ public:
     bool ReadByte(std::uint8_t& byte);
     bool Close();
 
+    // Why the last Open failed, as far as the system tells; cleared by a
+    // successful Open.
+    const KvPortOpenFailure& OpenFailure() const { return openFailure_; }
+
 private:
+    bool OpenAny(const KvString& portName);
     bool OsOpen(const KvString& portName);
     bool OsSetLine(const KvLineParams& line);
     bool OsSetTimeouts(const KvPortTimeouts& t);
@@ -53,6 +61,7 @@ private:
     bool OsClose();
 
     std::shared_ptr<KvVirtualPort> virtualPort_;
+    KvPortOpenFailure openFailure_;
 
 #ifdef _WIN32
     HANDLE handle = INVALID_HANDLE_VALUE;
@@ -74,6 +83,8 @@ private:
     // The driver's error counters (frame, parity, overrun, break) when the
     // line was set, or -1 where the driver keeps none (pseudo-terminals).
     long long errorCountBase = -1;
+    // Who else has the device open (checked at every opening).
+    KvPortHolderCheck holderCheck_;
     long long ReadErrorCount() const;
     bool LineFailed();
 #endif

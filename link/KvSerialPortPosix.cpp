@@ -160,16 +160,35 @@ Transfer ReadRaw(int fd, std::uint8_t& byte, Deadline deadline) {
 bool KvSerialPort::OsOpen(const KvString& portName) {
     if (handle >= 0) OsClose();
     std::string path;
-    if (!DevicePathFor(portName.Bytes(), path)) return false;
+    if (!DevicePathFor(portName.Bytes(), path)) {
+        openFailure_.cause = KvPortOpenFailure::Cause::NoSuchPort;
+        openFailure_.port = portName;
+        openFailure_.osReason = "not a port name (COMn or a device path)";
+        return false;
+    }
 
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        openFailure_ = KvOpenFailureFor(portName.Bytes(), path, errno);
+        return false;
+    }
+    // A program that opened the device before us without a lock would take
+    // the module's answers: the port is exclusive, so it counts as busy.
+    const std::string holder = holderCheck_.Holder(path);
+    if (!holder.empty()) {
+        close(fd);
+        openFailure_ = KvOpenFailureFor(portName.Bytes(), path, EBUSY);
+        openFailure_.heldBy = KvString(holder.c_str(), static_cast<std::int32_t>(holder.size()));
+        return false;
+    }
     // flock holds against every other opener, root included, and against a
     // second descriptor in this process; TIOCEXCL keeps ordinary users from
     // opening the device at all while it is held. The lock comes first: an
     // opener that loses it must not touch the holder's exclusive flag.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
+        const int error = errno;
         close(fd);
+        openFailure_ = KvOpenFailureFor(portName.Bytes(), path, error);
         return false;
     }
     DropModemLines(fd);

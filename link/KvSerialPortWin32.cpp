@@ -5,16 +5,55 @@
 
 #include "KvSerialPort.h"
 
+namespace {
+
+// The system's own text for an error code, without the line break it ends with.
+KvString SystemErrorText(DWORD error) {
+    char text[512] = {};
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                                   sizeof text, nullptr);
+    std::string message(text, n);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
+                                message.back() == '.')) {
+        message.pop_back();
+    }
+    if (message.empty()) message = "error " + std::to_string(error);
+    return KvString(message.c_str(), static_cast<std::int32_t>(message.size()));
+}
+
+}  // namespace
+
 bool KvSerialPort::OsOpen(const KvString& portName) {
     if (handle != INVALID_HANDLE_VALUE) OsClose();
     const std::string& name = portName.Bytes();
     // An embedded NUL would silently cut the name short.
-    if (name.empty() || name.find('\0') != std::string::npos) return false;
+    if (name.empty() || name.find('\0') != std::string::npos) {
+        openFailure_.cause = KvPortOpenFailure::Cause::NoSuchPort;
+        openFailure_.port = portName;
+        openFailure_.osReason = "not a port name";
+        return false;
+    }
     // The device namespace reaches every COM port, COM10 and above included.
     const std::string path = "\\\\.\\" + name;
     handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* exclusive */, nullptr, OPEN_EXISTING,
                          0 /* synchronous */, nullptr);
-    return handle != INVALID_HANDLE_VALUE;
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        openFailure_.port = portName;
+        openFailure_.path = KvString(path.c_str(), static_cast<std::int32_t>(path.size()));
+        openFailure_.osCode = error;
+        openFailure_.osReason = SystemErrorText(error);
+        switch (error) {
+            case ERROR_FILE_NOT_FOUND:
+            case ERROR_PATH_NOT_FOUND: openFailure_.cause = KvPortOpenFailure::Cause::NoSuchPort; break;
+            // A COM port that another program has open is refused with "access denied".
+            case ERROR_ACCESS_DENIED:
+            case ERROR_SHARING_VIOLATION: openFailure_.cause = KvPortOpenFailure::Cause::Busy; break;
+            default: openFailure_.cause = KvPortOpenFailure::Cause::Other; break;
+        }
+        return false;
+    }
+    return true;
 }
 
 bool KvSerialPort::OsSetLine(const KvLineParams& line) {

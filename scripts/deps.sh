@@ -8,7 +8,7 @@ if [ "${1:-}" = "--only" ]; then
   packages=("$@")
 else
   packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev qt6-base-dev libgl-dev
-            libcli11-dev nlohmann-json3-dev fonts-ipafont-gothic "$@")
+            libcli11-dev nlohmann-json3-dev libudev-dev fonts-ipafont-gothic "$@")
 fi
 missing=()
 for p in "${packages[@]}"; do
@@ -22,6 +22,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   fi
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # Another apt-get or dpkg may hold the lock for a while: wait for it. apt
+  # waits for dpkg's lock itself; the package lists' lock it does not wait
+  # for, so the update is tried again.
+  for attempt in 1 2 3 4 5 6 7 8 9 10 last; do
+    apt-get -o DPkg::Lock::Timeout=600 update -qq && break
+    [ "$attempt" = last ] && exit 1
+    echo "apt-get update failed (another apt-get running?); trying again in 30 s" >&2
+    sleep 30
+  done
+  apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
 fi

@@ -1,10 +1,13 @@
 // tarnik run as a process, the way scripts run it: against the module
 // simulated inside it (--simulate), against tarnik-sim on a pseudo-terminal,
 // and against pseudo-terminals whose far end the test plays.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -214,6 +217,93 @@ TEST(CliUsage, BadValuesAreRefusedBeforeAnythingIsSent) {
     EXPECT_TRUE(Contains(r.err, "--from")) << r.err;
 }
 
+TEST(CliSimulated, KnownLineIsTriedBeforeTheSearch) {
+    auto mans = [](const RunResult& r) {
+        int n = 0;
+        for (const std::string& request : Heard(r)) n += request == "-MAN\\r\\n";
+        return n;
+    };
+    // Right: one probe, no search (candidate 0), and the settings it answered at.
+    RunResult r = RunTarnik({"--simulate", "--sim-line", "9600,8,N,1", "--sim-log", "--line", "9600,8,N,1", "scan",
+                             "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    ExpectFields(r.out, {{"candidate", 0}, {"baudRate", 9600}, {"dataBits", 8}, {"parity", "N"}, {"stopBits", 1}});
+    EXPECT_EQ(mans(r), 1) << r.err;
+    EXPECT_FALSE(Contains(r.err, "candidate 1/84")) << r.err;
+
+    // Wrong: the search follows and finds the module at its own settings.
+    r = RunTarnik({"--simulate", "--sim-line", "38400,7,O,2", "--sim-log", "--line", "9600,8,N,1", "scan", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    ExpectFields(r.out, {{"candidate", 18}, {"baudRate", 38400}, {"parity", "O"}, {"stopBits", 2}});
+
+    // Every command that needs a module takes it.
+    r = RunTarnik({"--simulate", "--sim-line", "57600,8,O,2", "--sim-log", "--line", "57600,8,O,2", "read", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    ExpectFields(r.out, {{"baudRate", 57600}, {"parity", "O"}});
+    EXPECT_FALSE(Contains(r.err, "candidate 1/84")) << r.err;
+
+    // A bad setting is refused before anything is sent, as an error object with --json.
+    r = RunTarnik({"--simulate", "--line", "9600,9,N,1", "read", "--json"});
+    EXPECT_EQ(r.code, 2) << r.err;
+    EXPECT_TRUE(Contains(r.err, "--line")) << r.err;
+    ExpectFields(r.out, {{"exitCode", 2}, {"error", "bad usage or a bad value; nothing was sent"}});
+    EXPECT_TRUE(Contains(Json(r.out).value("detail", ""), "--line")) << r.out;
+}
+
+TEST(CliSimulated, WriteReadsBackAndComparesUnlessToldNotTo) {
+    // Nothing after the record's last request without the check...
+    RunResult r = RunTarnik(With(kFast, {"--sim-log", "--yes", "write", "--address", "25", "--no-verify"}));
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::vector<std::string> heard = Heard(r);
+    int sci = Find(heard, "+SCI:57600,7,N,1\\r\\n");
+    ASSERT_GE(sci, 0) << r.err;
+    EXPECT_EQ(sci + 1, static_cast<int>(heard.size())) << r.err;
+
+    // ...and a full read after it by default, nothing printed on standard output.
+    r = RunTarnik(With(kFast, {"--sim-log", "--yes", "write", "--address", "25"}));
+    ASSERT_EQ(r.code, 0) << r.err;
+    heard = Heard(r);
+    sci = Find(heard, "+SCI:57600,7,N,1\\r\\n");
+    ASSERT_GE(sci, 0) << r.err;
+    EXPECT_GE(Find(heard, "-SAD\\r\\n", sci), 0) << r.err;
+    EXPECT_TRUE(Contains(r.err, "verified")) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+}
+
+TEST(CliPorts, ListsTheSerialDevicesOfThisMachine) {
+    const RunResult r = RunTarnik({"ports", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const nlohmann::json list = Json(r.out);
+    ASSERT_TRUE(list.is_array()) << r.out;
+    std::set<std::string> paths;
+    for (const auto& port : list) {
+        for (const char* key : {"name", "path", "byId", "vendor", "product", "serialNumber", "driver", "description"}) {
+            EXPECT_TRUE(port.contains(key)) << key << " in " << port.dump();
+        }
+        paths.insert(port["path"].get<std::string>());
+    }
+    // Every built-in port with a UART behind it, as sysfs shows them.
+    for (int n = 0; n < 32; ++n) {
+        const std::string type = ReadFile("/sys/class/tty/ttyS" + std::to_string(n) + "/type");
+        if (type.empty() || type == "0\n") continue;
+        EXPECT_EQ(paths.count("/dev/ttyS" + std::to_string(n)), 1u) << r.out;
+    }
+    // Pseudo-terminals and virtual terminals are no serial devices.
+    for (const std::string& path : paths) {
+        EXPECT_NE(path.rfind("/dev/pts/", 0), 0u) << path;
+        EXPECT_NE(path, "/dev/tty1");
+    }
+}
+
+TEST(CliUsage, ThePortComesFromTarnikPortUnlessGiven) {
+    setenv("TARNIK_PORT", "/dev/no-such-tarnik-port", 1);
+    RunResult r = RunTarnik({"read", "--json"});
+    ExpectFields(r.out, {{"port", "/dev/no-such-tarnik-port"}, {"exitCode", 3}});
+    r = RunTarnik({"--port", "/dev/no-such-other-port", "read", "--json"});
+    ExpectFields(r.out, {{"port", "/dev/no-such-other-port"}});
+    unsetenv("TARNIK_PORT");
+}
+
 TEST(CliSimulated, EachFailureHasItsExitCode) {
     const std::string missing = "/nonexistent-tarnik-dir/tty";
     const std::string readFailed = "Tarnik装置との通信でエラーが発生しました。";
@@ -237,7 +327,12 @@ TEST(CliSimulated, EachFailureHasItsExitCode) {
         const RunResult r = RunTarnik(c.args);
         EXPECT_EQ(r.code, c.code) << r.err;
         EXPECT_TRUE(Contains(r.err, c.message)) << r.err;
-        EXPECT_TRUE(r.out.empty()) << r.out;
+        // Standard output stays empty, except for the error object of --json.
+        if (std::find(c.args.begin(), c.args.end(), "--json") != c.args.end()) {
+            ExpectFields(r.out, {{"exitCode", c.code}});
+        } else {
+            EXPECT_TRUE(r.out.empty()) << r.out;
+        }
     }
 
     // 6: the module rejects the first command of the write; nothing after it is sent.
@@ -304,7 +399,7 @@ TEST(CliHelp, EveryCommandHasHelpAndTheManPageCoversEveryOption) {
     const std::string man = ReadFile(TARNIK_MAN_PAGE);
     ASSERT_FALSE(man.empty());
     std::set<std::string> options;
-    for (const std::string command : {"", "scan", "read", "write", "init", "mode", "escape"}) {
+    for (const std::string command : {"", "scan", "read", "write", "init", "mode", "escape", "ports"}) {
         const RunResult r = RunTarnik(command.empty() ? Args{"--help"} : Args{command, "--help"});
         EXPECT_EQ(r.code, 0) << command << r.err;
         EXPECT_TRUE(Contains(r.out, "Usage: tarnik")) << command << r.out;
@@ -323,6 +418,27 @@ TEST(CliHelp, EveryCommandHasHelpAndTheManPageCoversEveryOption) {
         std::string roff;
         for (const char c : o) roff += c == '-' ? std::string("\\-") : std::string(1, c);
         EXPECT_TRUE(Contains(man, roff)) << o << " is not in the man page";
+    }
+}
+
+TEST(CliHelp, TheManPageDocumentsEveryJsonField) {
+    const std::string man = ReadFile(TARNIK_MAN_PAGE);
+    std::set<std::string> keys;
+    auto collect = [&keys](const nlohmann::json& j) {
+        if (j.is_object()) {
+            for (const auto& item : j.items()) keys.insert(item.key());
+        }
+    };
+    collect(Json(RunTarnik(With(kFast, {"scan", "--json"})).out));
+    collect(Json(RunTarnik(With(kFast, {"read", "--json"})).out));
+    collect(Json(RunTarnik({"--port", "/dev/no-such-tarnik-port", "read", "--json"}).out));
+    const nlohmann::json ports = Json(RunTarnik({"ports", "--json"}).out);
+    ASSERT_TRUE(ports.is_array());
+    if (!ports.empty()) collect(ports[0]);
+    EXPECT_GT(keys.size(), 25u);
+    for (const std::string& key : keys) {
+        EXPECT_TRUE(std::regex_search(man, std::regex("\\.B[RI]? " + key + "( |\n)")))
+            << key << " is not described in the man page";
     }
 }
 
@@ -397,6 +513,53 @@ TEST(CliPty, SilentAndFailingTerminals) {
     EXPECT_EQ(r.code, 4) << r.err;
     EXPECT_TRUE(Contains(r.err, "Tarnik装置が見つかりません。")) << r.err;
     EXPECT_TRUE(Contains(r.err, "candidate 84/84: 1200bps, 8bits, odd, stop2\n")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "hint: a module in transparent mode takes no commands")) << r.err;
+}
+
+TEST(CliPty, OpenFailuresSayWhichPortAndWhy) {
+    TestTerminal terminal;
+    ASSERT_TRUE(terminal.Ok());
+    const std::string path = terminal.path();
+    {
+        // A terminal program that opened the port first, without a lock.
+        HoldingProcess cat([&] { (void)!open(path.c_str(), O_RDWR | O_NOCTTY); });
+        const RunResult r = RunTarnik({"--port", path, "read", "--json"});
+        EXPECT_EQ(r.code, 3) << r.err;
+        const std::string heldBy = "(pid " + std::to_string(cat.pid()) + ")";
+        EXPECT_TRUE(Contains(r.err, path + ": Device or resource busy; held by")) << r.err;
+        EXPECT_TRUE(Contains(r.err, heldBy)) << r.err;
+        ExpectFields(r.out, {{"error", "the port cannot be opened"}, {"exitCode", 3}, {"port", path}, {"path", path},
+                             {"cause", "busy"}, {"osReason", "Device or resource busy"}});
+        EXPECT_TRUE(Contains(Json(r.out).value("heldBy", ""), heldBy)) << r.out;
+        EXPECT_TRUE(terminal.Lines().empty());
+    }
+    // Another user, not in the device's group: the group is named.
+    if (getuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "needs root and setpriv";
+    ASSERT_EQ(chown(path.c_str(), 0, 20), 0);  // group dialout, as udev gives serial devices
+    ASSERT_EQ(chmod(path.c_str(), 0660), 0);
+    const RunResult r = RunProgram("/usr/bin/setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                                        TARNIK_BINARY, "--port", path, "scan"});
+    EXPECT_EQ(r.code, 3) << r.err;
+    EXPECT_TRUE(Contains(r.err, "シリアルポートを開けません。")) << r.err;
+    EXPECT_TRUE(Contains(r.err, path + ": Permission denied")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "the group 'dialout'")) << r.err;
+}
+
+TEST(CliPty, TraceShowsTheWireOfARealPort) {
+    TestTerminal module([](const std::string& line) -> std::string {
+        return line == "-MAN\r\n" ? "*MAN: 000000777\r\n" : "";
+    });
+    ASSERT_TRUE(module.Ok());
+    const RunResult r = RunTarnik({"--port", module.path(), "--line", "9600,8,N,1", "--trace", "scan", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    ExpectFields(r.out, {{"serialNumber", 777}, {"candidate", 0}, {"baudRate", 9600}});
+    const std::regex stamp("trace +[0-9]+\\.[0-9]{3} ");
+    for (const std::string& line : {"open " + module.path(), std::string("line 9600 8N1"), std::string("> -MAN\\r\\n"),
+                                     std::string("< *MAN: 000000777\\r\\n"), std::string("close")}) {
+        const std::regex wanted("trace +[0-9]+\\.[0-9]{3} " + std::regex_replace(line, std::regex(R"([\\*.+])"), R"(\$&)") + "\n");
+        EXPECT_TRUE(std::regex_search(r.err, wanted)) << line << " in\n" << r.err;
+    }
+    EXPECT_TRUE(std::regex_search(r.err, stamp)) << r.err;
 }
 
 TEST(CliPty, TransparentModeLocksTheAddressAndPinsUntilTheEscape) {

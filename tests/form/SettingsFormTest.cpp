@@ -395,3 +395,25 @@ TEST(SettingsForm, TransparentCommandsTakeTheControlsAlong)
     EXPECT_EQ(rig.Module().Stored().mode, 0);
     EXPECT_EQ(rig.doc.settings.frequencyIndex, 30);
 }
+
+TEST(SettingsForm, ThePortListFollowsTheDevicesPresentAndKeepsTheChoice)
+{
+    FormRig rig;
+    std::vector<std::string> names = ComPorts();
+    names.push_back("/dev/ttyUSB0");
+    rig.form.UpdatePortNames(names);
+    rig.Control(IDC_COM_PORT).selection = 20;
+    ASSERT_EQ(rig.form.SelectedPortName(), "/dev/ttyUSB0");
+
+    // An adapter plugged in before it: the same device stays chosen.
+    names.insert(names.begin() + 20, "/dev/ttyACM0");
+    rig.form.UpdatePortNames(names);
+    EXPECT_EQ(rig.Control(IDC_COM_PORT).items, names);
+    EXPECT_EQ(rig.form.SelectedPortName(), "/dev/ttyUSB0");
+    rig.form.OnScan();
+    EXPECT_EQ(std::string(rig.doc.GetPortName().CStr()), "/dev/ttyUSB0");
+
+    // Unplugged: the list falls back to its first port.
+    rig.form.UpdatePortNames(ComPorts());
+    EXPECT_EQ(rig.form.SelectedPortName(), "COM1");
+}

@@ -288,3 +288,29 @@ void TestTerminal::Serve() {
         }
     }
 }
+
+HoldingProcess::HoldingProcess(const std::function<void()>& work, int keep) {
+    int ready[2];
+    if (pipe(ready) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+        for (int fd = 3; fd < 1024; ++fd) {
+            if (fd != ready[1] && fd != keep) close(fd);
+        }
+        work();
+        const char done = 1;
+        (void)!write(ready[1], &done, 1);
+        for (;;) pause();
+    }
+    close(ready[1]);
+    char done = 0;
+    (void)!read(ready[0], &done, 1);
+    close(ready[0]);
+}
+
+HoldingProcess::~HoldingProcess() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}

@@ -104,3 +104,19 @@ private:
     std::mutex linesLock_;
     std::vector<std::string> lines_;
 };
+
+// A child process that runs `work` and then waits until it is killed (at the
+// latest by the destructor); the constructor returns once the work is done.
+// The child starts with none of this process's descriptors but `keep`: a
+// rival that opens a port must not hold the test's own pseudo-terminal ends.
+class HoldingProcess {
+public:
+    explicit HoldingProcess(const std::function<void()>& work, int keep = -1);
+    ~HoldingProcess();
+    HoldingProcess(const HoldingProcess&) = delete;
+    HoldingProcess& operator=(const HoldingProcess&) = delete;
+    pid_t pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
+};

@@ -5,11 +5,16 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
+#include <QGroupBox>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QWindow>
 #include <QtTest>
+
+#include <cerrno>
+#include <cstring>
 
 #include "CVelmoraApp.h"
 #include "Dialogs.h"
@@ -17,6 +22,7 @@
 #include "SerialPortList.h"
 #include "SerialSettings.h"
 #include "StringTable.h"
+#include "Texts.h"
 #include "UiRig.h"
 
 namespace {
@@ -58,6 +64,8 @@ class WorkflowHostTest : public QObject {
 private slots:
     void progressWindowsShowEachCandidateWhileTheScanBlocks();
     void messagesAndDialogsAreRealModalWindows();
+    void openErrorShowsThePortAndReasonUnderItsText();
+    void portListDescribesTheDevicesFound();
     void clickQueuedDuringWorkflowDoesNotFireAfterwards();
     void inputDuringWorkflowReachesOnlyItsModalDialogs();
     void guardAtEventLoopReportsAndCarriesOn();
@@ -278,6 +286,90 @@ void WorkflowHostTest::portListOffersSerialDevices()
     QCOMPARE(names[19], QStringLiteral("COM20"));
     QCOMPARE(names[20], r + "/serial/by-id/usb-FTDI_FT232R_A1-if00-port0");
     QCOMPARE(ComPortNames(r + "/missing").size(), 20);
+}
+
+void WorkflowHostTest::openErrorShowsThePortAndReasonUnderItsText()
+{
+    Rig rig;
+    rig.Host().dialogAnswerer = nullptr;
+    const QString expected = QStringLiteral("/dev/no-such-tarnik-port: ") + QString::fromLocal8Bit(std::strerror(ENOENT));
+    QString reason, headline;
+    int reasonTop = -1, groupBottom = 0;
+    QStringList texts;
+    OnNextModal([&](QWidget* modal) {
+        if (auto* line = modal->findChild<QLabel*>(QStringLiteral("IDC_OPEN_REASON"))) {
+            reason = line->text();
+            reasonTop = line->mapTo(modal, QPoint(0, 0)).y();
+        }
+        for (QGroupBox* box : modal->findChildren<QGroupBox*>()) {
+            groupBottom = std::max(groupBottom, box->geometry().bottom());
+            texts << box->title();
+        }
+        for (QLabel* label : modal->findChildren<QLabel*>()) texts << label->text();
+        QTest::keyClick(modal, Qt::Key_Escape);
+    });
+    rig.Doc().SetPortName("/dev/no-such-tarnik-port");
+    QVERIFY(!rig.Doc().Scan());
+    QCOMPARE(reason, expected);
+    QVERIFY2(reasonTop > groupBottom, "the reason stands under the dialog's own text");
+    // The documented text is all there besides it.
+    const std::vector<const char*> documented = KvDialogLines(IDD_OPEN_ERROR);
+    for (const char* line : documented) QVERIFY2(texts.contains(QString::fromUtf8(line)), line);
+    QCOMPARE(rig.Host().lastOpenFailureLine, expected);
+
+    // A port error that is no refusal to open has no such line.
+    rig.Host().dialogAnswerer = [](int) { return IDOK; };
+    rig.Host().RunDialog(IDD_OPEN_ERROR);
+    QVERIFY(rig.Host().lastOpenFailureLine.isEmpty());
+}
+
+void WorkflowHostTest::portListDescribesTheDevicesFound()
+{
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QString r = root.path();
+    for (const char* name : {"ttyUSB0", "rfcomm0"}) {
+        QFile file(r + QLatin1Char('/') + QLatin1String(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    KvPortInfo usb;
+    usb.name = usb.path = (r + QStringLiteral("/ttyUSB0")).toStdString();
+    usb.vendor = "FTDI";
+    usb.product = "FT232R USB UART";
+    usb.driver = "ftdi_sio";
+    KvPortInfo com;  // as Windows names them
+    com.name = "COM3";
+    com.product = "USB Serial Device";
+    com.driver = "usbser";
+    const QList<PortListEntry> entries = PortListEntries({usb, com}, r);
+    QStringList names, texts;
+    for (const PortListEntry& e : entries) {
+        names << e.name;
+        texts << e.text;
+    }
+    QCOMPARE(names.size(), 22);
+    QCOMPARE(names.front(), QStringLiteral("COM1"));
+    QCOMPARE(names[19], QStringLiteral("COM20"));
+    QCOMPARE(texts[2], QStringLiteral("COM3  USB Serial Device (usbser)"));
+    QCOMPARE(names[20], r + QStringLiteral("/ttyUSB0"));
+    QCOMPARE(texts[20], r + QStringLiteral("/ttyUSB0  FTDI FT232R USB UART (ftdi_sio)"));
+    QCOMPARE(names[21], r + QStringLiteral("/rfcomm0"));  // found by name only
+    QCOMPARE(texts[21], names[21]);
+
+    // The main window's list: named ports, described when the list is opened,
+    // the closed box and the document still given the name alone.
+    Rig rig;
+    auto* list = rig.Control<QComboBox>("IDC_COM_PORT");
+    list->showPopup();
+    list->hidePopup();
+    QCOMPARE(list->itemData(0).toString(), QStringLiteral("COM1"));
+    QCOMPARE(list->itemData(19).toString(), QStringLiteral("COM20"));
+    for (const KvPortInfo& port : KvDiscoverSerialPorts()) {
+        const int index = list->findData(QString::fromStdString(port.name));
+        QVERIFY(index >= 0);
+        const QString description = QString::fromStdString(KvDescribePort(port));
+        if (!description.isEmpty()) QVERIFY(list->itemText(index).endsWith(description));
+    }
 }
 
 int main(int argc, char** argv)

@@ -195,6 +195,18 @@ std::string CSettingsForm::SelectedPortName() const
     return portNames_[static_cast<std::size_t>(index)];
 }
 
+void CSettingsForm::UpdatePortNames(const std::vector<std::string>& portNames)
+{
+    const std::string selected = SelectedPortName();
+    portNames_ = portNames;
+    view_.SetListItems(IDC_COM_PORT, portNames_);
+    int index = portNames_.empty() ? -1 : 0;
+    for (std::size_t i = 0; i < portNames_.size(); ++i) {
+        if (portNames_[i] == selected) index = static_cast<int>(i);
+    }
+    if (index >= 0) view_.SetListSelection(IDC_COM_PORT, index);
+}
+
 void CSettingsForm::OnScan()
 {
     WaitCursor wait(host_);

@@ -63,6 +63,10 @@ public:
 
     // The text of the selected item of the COM port list ("" when none).
     std::string SelectedPortName() const;
+    // The COM port list offers other names (the devices present have changed):
+    // the selected name stays selected when it is still offered, else the
+    // first name is.
+    void UpdatePortNames(const std::vector<std::string>& portNames);
 
     // スキャン: the selected port to the document, the window disabled and the
     // wait cursor shown while the search runs; a found device is read at once.

@@ -12,8 +12,12 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QSignalBlocker>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 
 #include <algorithm>
+#include <functional>
 #include <cstdint>
 
 #include "CVelmoraDoc.h"
@@ -59,13 +63,6 @@ QString ControlName(int id)
 }
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
-
-std::vector<std::string> ToStd(const QStringList& texts)
-{
-    std::vector<std::string> names;
-    for (const QString& text : texts) names.push_back(text.toUtf8().toStdString());
-    return names;
-}
 
 // Places a static text. A text wider or taller than its box on this font grows
 // it so nothing is cut off: to the left for right-aligned texts, to the right for
@@ -125,20 +122,38 @@ QStyle* CompactStyle()
     return style.data();
 }
 
-// The COM port list. Its drop-down list is as wide as the longest name plus
-// `margin` (a device path is longer than the box is wide); the names are measured
-// when the list opens, not before.
+// The COM port list. Each item's text is the port's name followed by what the
+// device is; its data is the name alone, which the closed box shows. `opening`
+// runs before the list drops down (to read the devices present again); the
+// drop-down list is as wide as the longest line plus `margin` (a device path
+// with its description is longer than the box is wide).
 class PortListBox final : public QComboBox {
 public:
     PortListBox(int margin, QWidget* parent) : QComboBox(parent), margin_(margin) {}
 
+    std::function<void()> opening;
+
     void showPopup() override
     {
+        if (opening) opening();
         int widest = 0;
         const QFontMetrics fm(font());
         for (int i = 0; i < count(); ++i) widest = std::max(widest, fm.horizontalAdvance(itemText(i)));
         view()->setMinimumWidth(widest + margin_);
         QComboBox::showPopup();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter painter(this);
+        painter.setPen(palette().color(QPalette::Text));
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        const QString name = currentData().toString();
+        if (!name.isEmpty()) option.currentText = name;
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
     }
 
 private:
@@ -175,13 +190,29 @@ CVelmoraView::CVelmoraView(CVelmoraDoc& document, QtWorkflowHost& host, QWidget*
     setFont(DialogFont());
     CreateControls();
     BindControls();
-    form_.CreateControls(ToStd(ComPortNames()));
+    form_.CreateControls({});
+    // What each device is, is looked up when the list is opened.
+    FillPortList(false);
     host_.AddView(this);
 }
 
 CVelmoraView::~CVelmoraView()
 {
     host_.RemoveView(this);
+}
+
+void CVelmoraView::FillPortList(bool discover)
+{
+    const QList<PortListEntry> entries = PortListEntries(discover ? KvDiscoverSerialPorts() : std::vector<KvPortInfo>{});
+    std::vector<std::string> names;
+    for (const PortListEntry& e : entries) names.push_back(e.name.toUtf8().toStdString());
+    const QSignalBlocker quiet(comPort_);
+    form_.UpdatePortNames(names);
+    for (int i = 0; i < entries.size() && i < comPort_->count(); ++i) {
+        comPort_->setItemText(i, entries[i].text);
+        comPort_->setItemData(i, entries[i].name);
+    }
+    comPort_->setToolTip(comPort_->currentText());
 }
 
 QSize CVelmoraView::FormSize() const
@@ -236,7 +267,12 @@ void CVelmoraView::CreateControls()
             break;
         }
         case KvFormKind::List: {
-            QComboBox* combo = c.id == IDC_COM_PORT ? new PortListBox(du.X(12), this) : nullptr;
+            QComboBox* combo = nullptr;
+            if (c.id == IDC_COM_PORT) {
+                auto* portList = new PortListBox(du.X(12), this);
+                portList->opening = [this] { FillPortList(true); };
+                combo = portList;
+            }
             combo = list(ControlName(c.id).toLatin1().constData(), c.x, c.y, c.width, combo);
             switch (c.id) {
             case IDC_COM_PORT: comPort_ = combo; break;

@@ -71,6 +71,9 @@ public slots:
 
 private:
     void CreateControls();
+    // The COM port list from the devices present (`discover`: ask the system;
+    // otherwise the names alone), each item showing what its device is.
+    void FillPortList(bool discover);
     // The control numbers of the form, each to its widget.
     void BindControls();
     QWidget* Control(int controlId) const;

@@ -39,8 +39,19 @@ void QtWorkflowHost::RemoveView(CVelmoraView* view)
 
 int QtWorkflowHost::RunDialog(int dialogId)
 {
+    QString detail;
+    if (dialogId == IDD_OPEN_ERROR) {
+        detail = pendingOpenFailure_;
+        lastOpenFailureLine = detail;
+    }
+    pendingOpenFailure_.clear();
     if (dialogAnswerer) return dialogAnswerer(dialogId);
-    return RunModalDialog(dialogId, mainWindow_);
+    return RunModalDialog(dialogId, mainWindow_, detail);
+}
+
+void QtWorkflowHost::ReportOpenFailure(const KvPortOpenFailure& failure)
+{
+    pendingOpenFailure_ = QString::fromUtf8(failure.Summary().CStr());
 }
 
 void QtWorkflowHost::ShowMessage(int stringId)

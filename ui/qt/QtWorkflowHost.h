@@ -30,6 +30,7 @@ public:
     void RemoveView(CVelmoraView* view);
 
     int RunDialog(int dialogId) override;
+    void ReportOpenFailure(const KvPortOpenFailure& failure) override;
     void ShowMessage(int stringId) override;
     void CreateProgress(int dialogId) override;
     void SetProgressText(int dialogId, const KvString& text) override;
@@ -38,6 +39,10 @@ public:
     void EndWaitCursor() override;
     void UpdateAllViews() override;
     void Sleep(unsigned milliseconds) override;
+
+    // The extra line of the last port-error dialog: the port and the system's
+    // reason; empty when none was told.
+    QString lastOpenFailureLine;
 
     // The progress window of that number while its workflow runs, else null.
     QDialog* ProgressWindow(int dialogId) const;
@@ -55,6 +60,7 @@ private:
     std::vector<CVelmoraView*> views_;
     std::map<int, QPointer<QDialog>> progress_;
     int waitCursors_ = 0;
+    QString pendingOpenFailure_;  // told for the next port-error dialog
 };
 
 // Brings a just-shown window onto the screen while the thread is about to block:

@@ -22,11 +22,11 @@ QPoint ClientOrigin(QWidget* owner)
 
 }  // namespace
 
-QDialog* CreateModalDialog(int dialogId, QWidget* owner)
+QDialog* CreateModalDialog(int dialogId, QWidget* owner, const QString& detail)
 {
     switch (dialogId) {
     case IDD_ABOUTBOX: return new CAboutDlg(owner);
-    case IDD_OPEN_ERROR: return new COpenErrorDlg(owner);
+    case IDD_OPEN_ERROR: return new COpenErrorDlg(owner, detail);
     case IDD_COMM_ERROR: return new CCommErrorDlg(owner);
     case IDD_SET_CONFIRM: return new CSetConfirmDlg(owner);
     case IDD_SET_ERROR: return new CSetErrorDlg(owner);
@@ -41,10 +41,10 @@ QDialog* CreateModalDialog(int dialogId, QWidget* owner)
     }
 }
 
-int RunModalDialog(int dialogId, QWidget* owner)
+int RunModalDialog(int dialogId, QWidget* owner, const QString& detail)
 {
     // Guarded: should the owner go away during the run, it takes the dialog with it.
-    QPointer<QDialog> dialog = CreateModalDialog(dialogId, owner);
+    QPointer<QDialog> dialog = CreateModalDialog(dialogId, owner, detail);
     if (dialog.isNull()) return IDCANCEL;
     const int result = dialog->exec();
     delete dialog.data();

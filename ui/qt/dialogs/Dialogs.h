@@ -12,17 +12,21 @@
 #include "DialogUnits.h"
 #include "StringTable.h"
 
+#include <QString>
+
 class QWidget;
 
 // A new, not yet shown modal dialog of that number (100, 136..144, 151, 152),
 // owned by owner; nullptr for any other number. The caller deletes it.
-QDialog* CreateModalDialog(int dialogId, QWidget* owner);
+// `detail`, when given, is an extra line under the port-error dialog's (136)
+// own text: the port and the system's reason.
+QDialog* CreateModalDialog(int dialogId, QWidget* owner, const QString& detail = QString());
 
 // Builds the dialog of that number, runs it modally centred over owner and
 // returns IDOK or IDCANCEL (Escape key and close box give IDCANCEL). A number
 // that is not one of those dialogs shows nothing and gives IDCANCEL; the
 // escape dialog (148) is run through the settings window's own CEscapeDlg.
-int RunModalDialog(int dialogId, QWidget* owner);
+int RunModalDialog(int dialogId, QWidget* owner, const QString& detail = QString());
 
 // A modeless progress window (132, 145, 146, 147, 153), owned by owner, placed
 // at its layout position relative to owner's client area (the main window's

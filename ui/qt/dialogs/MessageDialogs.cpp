@@ -1,13 +1,19 @@
 #include "MessageDialogs.h"
 
+#include <QLabel>
+
 #include "ResourceIds.h"
 
 // The texts, titles and buttons come from the program's text table; each
 // dialog adds its size in dialog units.
 
-COpenErrorDlg::COpenErrorDlg(QWidget* owner) : CLayoutDlg(IDD_OPEN_ERROR, owner)
+COpenErrorDlg::COpenErrorDlg(QWidget* owner, const QString& reason) : CLayoutDlg(IDD_OPEN_ERROR, owner)
 {
     AddTexts();
+    if (!reason.isEmpty()) {
+        // The dialog grows by the line; a long path wraps.
+        for (QLabel* line : AddLines({reason})) line->setObjectName(QStringLiteral("IDC_OPEN_REASON"));
+    }
     FinishLayout(247, 135);
 }
 

@@ -7,7 +7,9 @@
 class COpenErrorDlg : public CLayoutDlg {  // 136: the port cannot be opened
     Q_OBJECT
 public:
-    explicit COpenErrorDlg(QWidget* owner = nullptr);
+    // `reason`, when given, stands under the dialog's own text: the port and
+    // what the system said ("/dev/ttyUSB0: Permission denied").
+    explicit COpenErrorDlg(QWidget* owner = nullptr, const QString& reason = QString());
 };
 
 class CCommErrorDlg : public CLayoutDlg {  // 137: no answer / read failure

@@ -1,0 +1,39 @@
+#pragma once
+// What tarnik says when a command fails: the reason a port could not be
+// opened with a hint that fits it, hints when no module answers, and the JSON
+// error object that --json prints on standard output.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "KvExceptions.h"
+
+// Hints for a port that could not be opened. `group` is the group that owns
+// the device node ("dialout"), "" when unknown.
+std::vector<std::string> OpenFailureHints(const KvPortOpenFailure& failure, const std::string& group);
+
+// The group that owns `path`, "" when it cannot be found (Windows: always "").
+std::string DeviceGroup(const std::string& path);
+
+// Hints for a search that found no module.
+std::vector<std::string> NotFoundHints();
+
+// "access-denied", "busy", "no-such-port", "other"; null when unknown.
+nlohmann::ordered_json CauseName(KvPortOpenFailure::Cause cause);
+
+struct FailureReport {
+    int exitCode = 0;
+    std::string port;
+    std::optional<KvPortOpenFailure> openFailure;
+    std::string detail;  // the tool's own last note on standard error, if any
+    std::vector<std::string> hints;
+};
+
+// The error object: error, exitCode, port, path, cause, osReason, osCode,
+// heldBy, detail, hints; null where nothing is known.
+nlohmann::ordered_json FailureJson(const FailureReport& report);
+
+// The message for an exit code: "the port cannot be opened", ...
+std::string ExitMessage(int exitCode);

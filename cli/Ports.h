@@ -1,0 +1,16 @@
+#pragma once
+// `tarnik ports`: the serial devices of this machine.
+#include <cstdio>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "KvPortDiscovery.h"
+
+// One object per port: name, path, byId, vendor, product, serialNumber,
+// driver, description; null where nothing is known.
+nlohmann::ordered_json PortsJson(const std::vector<KvPortInfo>& ports);
+// A line per port: its name and description, the by-id name below it.
+std::string PortsText(const std::vector<KvPortInfo>& ports);
+
+int RunPorts(bool json, std::FILE* out);

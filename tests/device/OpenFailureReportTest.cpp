@@ -1,0 +1,82 @@
+// Every workflow that shows the port-error dialog because the port could not
+// be opened tells its host why, just before the dialog; no other dialog gets
+// a reason.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CVelmoraDoc.h"
+#include "KvClock.h"
+#include "KvSerialConduit.h"
+#include "KvVirtualPort.h"
+#include "RecorderHost.h"
+#include "ResourceIds.h"
+
+namespace {
+
+// A port that another program holds: every opening is refused.
+class RefusingPort : public KvVirtualPort {
+public:
+    bool Open() override { return false; }
+    bool SetLine(const KvLineParams&) override { return false; }
+    bool SetTimeouts(const KvPortTimeouts&) override { return false; }
+    bool WriteByte(std::uint8_t) override { return false; }
+    bool ReadByte(std::uint8_t&) override { return false; }
+    bool Close() override { return false; }
+};
+
+class ReasonHost : public RecorderHost {
+public:
+    using RecorderHost::RecorderHost;
+    void ReportOpenFailure(const KvPortOpenFailure& failure) override {
+        log.push_back("reason " + failure.Summary().Bytes());
+    }
+};
+
+// The reason line, then dialog 136, and no other reason in the log.
+void ExpectReasonBeforeOpenError(const std::vector<std::string>& log, const char* workflow) {
+    int reasons = 0;
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        if (log[i].rfind("reason ", 0) != 0) continue;
+        ++reasons;
+        EXPECT_EQ(log[i], "reason COM9: the simulated module's port is in use or has gone") << workflow;
+        ASSERT_LT(i + 1, log.size()) << workflow;
+        EXPECT_EQ(log[i + 1], "dialog " + std::to_string(IDD_OPEN_ERROR)) << workflow;
+    }
+    EXPECT_EQ(reasons, 1) << workflow;
+}
+
+}  // namespace
+
+TEST(OpenFailureReport, EveryWorkflowTellsWhyThePortCouldNotBeOpened) {
+    KvVirtualPorts::Registration busy("COM9", std::make_shared<RefusingPort>());
+    KvClock& clock = SteadyClock();
+    using Workflow = void (*)(CVelmoraDoc&);
+    const struct {
+        const char* name;
+        Workflow run;
+    } workflows[] = {
+        {"scan", [](CVelmoraDoc& doc) { doc.Scan(); }},
+        {"read", [](CVelmoraDoc& doc) { doc.ReadSettings(); }},
+        {"write", [](CVelmoraDoc& doc) { doc.WriteSettings(false); }},
+        {"initialise", [](CVelmoraDoc& doc) { doc.InitializeDevice(); }},
+        {"cancel transparent mode", [](CVelmoraDoc& doc) { doc.CancelTransparentMode(); }},
+        {"escape", [](CVelmoraDoc& doc) { doc.EscapeTransparentMode(9600, '8', 'N', '1'); }},
+    };
+    for (const auto& w : workflows) {
+        ReasonHost host(clock);
+        CVelmoraDoc doc(host);
+        doc.SetPortName("COM9");
+        // A device found earlier on that port, which another program has taken since.
+        doc.device = std::make_unique<KvDevice>();
+        auto* conduit = new KvSerialConduit();
+        conduit->portName = "COM9";
+        conduit->SetLineSettings(9600, '8', 'N', '1');
+        conduit->SelectTimeout();
+        doc.device->conduit = conduit;
+        w.run(doc);
+        ExpectReasonBeforeOpenError(host.log, w.name);
+    }
+}

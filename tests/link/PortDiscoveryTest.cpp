@@ -1,0 +1,144 @@
+// Describing serial devices: from properties recorded on real machines, and
+// from a sysfs tree laid out as the kernel lays it out.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "KvPortProperties.h"
+#include "Processes.h"
+
+TEST(PortDiscovery, DescriptionsFromRecordedProperties) {
+    const struct {
+        const char* what;
+        KvPortProperties properties;
+        const char* byId;
+        const char* description;
+    } cases[] = {
+        {"FTDI adapter, udev database present",
+         {{"DEVNAME", "/dev/ttyUSB0"},
+          {"DEVLINKS", "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0 "
+                       "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"},
+          {"ID_VENDOR", "FTDI"}, {"ID_VENDOR_ENC", "FTDI"}, {"ID_VENDOR_ID", "0403"},
+          {"ID_VENDOR_FROM_DATABASE", "Future Technology Devices International, Ltd"},
+          {"ID_MODEL", "FT232R_USB_UART"}, {"ID_MODEL_ENC", "FT232R\\x20USB\\x20UART"}, {"ID_MODEL_ID", "6001"},
+          {"ID_MODEL_FROM_DATABASE", "FT232 Serial (UART) IC"}, {"ID_SERIAL_SHORT", "A50285BI"},
+          {"ID_USB_DRIVER", "ftdi_sio"}, {"DRIVER", "ftdi_sio"}},
+         "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
+         "FTDI FT232R USB UART, serial number A50285BI (ftdi_sio)"},
+        {"CP2102: the product string already names the maker",
+         {{"DEVNAME", "/dev/ttyUSB1"}, {"ID_VENDOR_ENC", "Silicon\\x20Labs"},
+          {"ID_MODEL_ENC", "Silicon\\x20Labs\\x20CP2102\\x20USB\\x20to\\x20UART\\x20Bridge"},
+          {"ID_SERIAL_SHORT", "0001"}, {"DRIVER", "cp210x"}},
+         "", "Silicon Labs CP2102 USB to UART Bridge, serial number 0001 (cp210x)"},
+        {"CH340 without strings of its own: the id database's names",
+         {{"DEVNAME", "/dev/ttyUSB2"}, {"ID_VENDOR_ID", "1a86"}, {"ID_MODEL_ID", "7523"},
+          {"ID_VENDOR_FROM_DATABASE", "QinHeng Electronics"}, {"ID_MODEL_FROM_DATABASE", "CH340 serial converter"},
+          {"ID_USB_DRIVER", "ch341"}},
+         "", "QinHeng Electronics CH340 serial converter (ch341)"},
+        {"container: no udev database, sysfs strings",
+         {{"DEVNAME", "/dev/ttyACM0"}, {"SYSFS_MANUFACTURER", "Arduino (www.arduino.cc)"},
+          {"SYSFS_PRODUCT", "Arduino Uno"}, {"SYSFS_SERIAL", "8573531303135170E1A1"}, {"ID_VENDOR_ID", "2341"},
+          {"ID_MODEL_ID", "0043"}, {"DRIVER", "cdc_acm"}},
+         "", "Arduino (www.arduino.cc) Arduino Uno, serial number 8573531303135170E1A1 (cdc_acm)"},
+        {"only the ids",
+         {{"DEVNAME", "/dev/ttyUSB3"}, {"ID_VENDOR_ID", "067b"}, {"ID_MODEL_ID", "2303"}}, "", "067b 2303"},
+        {"built-in UART", {{"DEVNAME", "/dev/ttyS0"}, {"DRIVER", "serial"}}, "", "built-in serial port (serial)"},
+        {"nothing known", {{"DEVNAME", "/dev/ttyAMA0"}}, "", ""},
+    };
+    for (const auto& c : cases) {
+        const KvPortInfo port = KvPortInfoFromProperties(c.properties);
+        EXPECT_EQ(port.path, c.properties.at("DEVNAME")) << c.what;
+        EXPECT_EQ(port.name, port.path) << c.what;
+        EXPECT_EQ(port.byIdPath, c.byId) << c.what;
+        EXPECT_EQ(KvDescribePort(port), c.description) << c.what;
+    }
+    EXPECT_EQ(KvDecodeUdevText("a\\x20b\\x5cx\\x2"), "a b\\x\\x2");
+}
+
+namespace {
+
+void Make(const std::string& path, const std::string& text = "") {
+    for (std::size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
+        mkdir(path.substr(0, at).c_str(), 0755);
+    }
+    WriteFile(path, text);
+}
+
+void Link(const std::string& target, const std::string& link) {
+    Make(link);
+    unlink(link.c_str());
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0) << link;
+}
+
+}  // namespace
+
+TEST(PortDiscovery, SysfsAloneNamesTheDevices) {
+    TempDir root;
+    const std::string sys = root.File("sys");
+    const std::string dev = root.File("dev");
+    const std::string usb = sys + "/devices/pci0000:00/0000:00:14.0/usb1/1-2";
+    // The kernel's layout: the tty under the USB interface's port device, the
+    // USB device with its strings above; a built-in UART behind the serial
+    // core's port device (driver "port"), a ttyS without a UART, a virtual terminal.
+    Make(usb + "/idVendor", "0403\n");
+    Make(usb + "/idProduct", "6001\n");
+    Make(usb + "/manufacturer", "FTDI\n");
+    Make(usb + "/product", "FT232R USB UART\n");
+    Make(usb + "/serial", "A50285BI\n");
+    Make(sys + "/bus/usb-serial/drivers/ftdi_sio/x");
+    Make(sys + "/bus/serial-base/drivers/port/x");
+    Make(sys + "/bus/pnp/drivers/serial/x");
+    Make(sys + "/bus/serial-base/x");
+    const std::string portDev = usb + "/1-2:1.0/ttyUSB10";
+    Make(portDev + "/tty/ttyUSB10/uevent", "MAJOR=188\nMINOR=10\nDEVNAME=ttyUSB10\n");
+    Link(sys + "/bus/usb-serial/drivers/ftdi_sio", portDev + "/driver");
+    Link(portDev, portDev + "/tty/ttyUSB10/device");
+    Link(portDev + "/tty/ttyUSB10", sys + "/class/tty/ttyUSB10");
+
+    const std::string pnp = sys + "/devices/pnp0/00:00";
+    const std::string port = pnp + "/00:00:0/00:00:0.0";
+    Make(port + "/tty/ttyS0/type", "4\n");
+    Make(port + "/tty/ttyS0/uevent", "DEVNAME=ttyS0\n");
+    Link(sys + "/bus/serial-base/drivers/port", port + "/driver");
+    Link(sys + "/bus/serial-base", port + "/subsystem");
+    Link(sys + "/bus/pnp/drivers/serial", pnp + "/driver");
+    Link(port, port + "/tty/ttyS0/device");
+    Link(port + "/tty/ttyS0", sys + "/class/tty/ttyS0");
+
+    const std::string platform = sys + "/devices/platform/serial8250";
+    Make(platform + "/tty/ttyS1/type", "0\n");
+    Link(platform, platform + "/tty/ttyS1/device");
+    Link(platform + "/tty/ttyS1", sys + "/class/tty/ttyS1");
+    Make(sys + "/devices/virtual/tty/tty1/uevent", "DEVNAME=tty1\n");
+    Link(sys + "/devices/virtual/tty/tty1", sys + "/class/tty/tty1");
+
+    Make(dev + "/ttyUSB10");
+    Make(dev + "/ttyS0");
+    Link(dev + "/ttyUSB10", dev + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+
+    const std::vector<KvPortInfo> ports = KvDiscoverSerialPortsInSysfs(sys, dev);
+    ASSERT_EQ(ports.size(), 2u);
+    EXPECT_EQ(ports[0].path, dev + "/ttyS0");
+    EXPECT_EQ(KvDescribePort(ports[0]), "built-in serial port (serial)");
+    EXPECT_EQ(ports[1].path, dev + "/ttyUSB10");
+    EXPECT_EQ(ports[1].byIdPath, dev + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    EXPECT_EQ(KvDescribePort(ports[1]), "FTDI FT232R USB UART, serial number A50285BI (ftdi_sio)");
+}
+
+TEST(PortDiscovery, BuiltInPortsComeFirstThenByNumber) {
+    std::vector<KvPortInfo> ports;
+    for (const char* path : {"/dev/ttyUSB10", "/dev/ttyACM0", "/dev/ttyS10", "/dev/ttyUSB2", "/dev/ttyS2"}) {
+        KvPortInfo p;
+        p.path = p.name = path;
+        ports.push_back(p);
+    }
+    KvSortPorts(ports);
+    std::vector<std::string> order;
+    for (const KvPortInfo& p : ports) order.push_back(p.path);
+    EXPECT_EQ(order, (std::vector<std::string>{"/dev/ttyS2", "/dev/ttyS10", "/dev/ttyACM0", "/dev/ttyUSB2",
+                                               "/dev/ttyUSB10"}));
+}
