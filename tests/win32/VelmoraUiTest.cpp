@@ -335,6 +335,10 @@ int DemoRun(const std::wstring& exe)
     // --- A port that cannot be opened: the search ends at once, no device.
     SelectListItem(app.Control(IDC_COM_PORT), 19);
     Click(app.Control(IDC_SCAN));
+    HWND openError = app.WaitDialog(Title(IDD_OPEN_ERROR));
+    app.Settle();
+    const std::wstring reason = Caption(GetDlgItem(openError, IDC_OPEN_REASON));
+    Check(reason.find(L"COM20") != std::wstring::npos, "port COM20: the dialog tells why: " + Narrow(reason));
     Answer(app, IDD_OPEN_ERROR, IDOK, "dialog-136-open-error");
     WaitGuide(app, IDS_GUIDE_SCAN, "port COM20");
     Check(!Enabled(app, IDC_SET), "port COM20: 設定 disabled");

@@ -83,10 +83,14 @@ void FitDialogToFont(HWND dialog)
     GrowToFitTexts(dialog);
 }
 
-INT_PTR CALLBACK PlainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK PlainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
+        if (lParam != 0) {
+            const auto& reason = *reinterpret_cast<const std::string*>(lParam);
+            SetDlgItemTextW(dialog, IDC_OPEN_REASON, Widen(reason).c_str());
+        }
         FitDialogToFont(dialog);
         CentreWindow(dialog, GetWindow(dialog, GW_OWNER));
         return TRUE;
@@ -172,9 +176,10 @@ void CentreWindow(HWND window, HWND over)
     SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-int RunModalDialog(int dialogId, HWND owner)
+int RunModalDialog(int dialogId, HWND owner, const std::string& reason)
 {
-    const INT_PTR result = DialogBoxParamW(Instance(), MAKEINTRESOURCEW(dialogId), owner, PlainDialogProc, 0);
+    const LPARAM param = reason.empty() ? 0 : reinterpret_cast<LPARAM>(&reason);
+    const INT_PTR result = DialogBoxParamW(Instance(), MAKEINTRESOURCEW(dialogId), owner, PlainDialogProc, param);
     return result == IDOK ? IDOK : IDCANCEL;
 }
 
