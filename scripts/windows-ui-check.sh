@@ -25,7 +25,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 if [ $# -lt 3 ]; then
-  sed -n '2,24p' "$0" >&2
+  sed -n '2,21p' "$0" >&2
   exit 2
 fi
 win_dir=$(cd "$1" && pwd)
