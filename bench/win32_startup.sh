@@ -20,7 +20,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ $# -lt 1 ]; then
-  sed -n '2,22p' "$0" >&2
+  sed -n '2,19p' "$0" >&2
   exit 2
 fi
 win_dir=$(cd "$1" && pwd)
