@@ -107,8 +107,7 @@ if ! wine reg query 'HKLM\Software\Wine\Ports' /v "$com_port" </dev/null 2>/dev/
     tr -d '\r' | grep -q "REG_SZ *$com_link\$"; then
   # The mount manager reads the Ports key when the server starts.
   wine_env_quiet reg add 'HKLM\Software\Wine\Ports' /v "$com_port" /t REG_SZ /d "$com_link" /f
-  wine_env_stop
-  wine_env_start "$prefix"
+  wine_env_restart
 fi
 dos_link=$WINEPREFIX/dosdevices/${com_port,,}
 for _ in $(seq 100); do
@@ -181,8 +180,10 @@ run dialog-137 dialog 137 "${shot_args[@]}"
 
 if [ -n "$shots" ]; then
   step "pictures into $shots"
-  rm -f "$shots"/*.png
-  cp "$work"/shots/*.png "$shots/"
+  if compgen -G "$work/shots/*.png" >/dev/null; then
+    rm -f "$shots"/*.png
+    cp "$work"/shots/*.png "$shots/"
+  fi
   ls "$shots"
 fi
 

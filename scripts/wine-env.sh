@@ -4,6 +4,7 @@
 #   wine_env_xvfb 93                   # optional: a private X server, exports DISPLAY=:93
 #   wine_env_start /path/to/prefix     # exports WINEPREFIX etc., boots and configures the prefix
 #   ... wine program.exe ...
+#   wine_env_restart                   # the server anew (settings read at its start)
 #   wine_env_stop                      # ends the prefix's wineserver (and the X server)
 #
 # What a fresh prefix needs before the desktop program looks and behaves right:
@@ -81,6 +82,14 @@ wine_env_start() {
   fi
   # Brings the services (and the mount manager) up before the first real program.
   wine_env_quiet cmd /c exit
+}
+
+# wine_env_restart: restarts the prefix's wineserver (the X server stays), for
+# settings read when the server starts (the Ports key of the COM mapping).
+wine_env_restart() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  wine_env_start "$WINEPREFIX"
 }
 
 # wine_env_xvfb N: starts Xvfb on display :N (1024x768, 24 bits) unless one runs
