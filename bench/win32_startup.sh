@@ -11,14 +11,16 @@
 # velmora and win32_bare_dialog have been built; its Wine prefix for the
 # benchmark is WIN_BUILD_DIR/bench-prefix. The bare dialog loads the common
 # controls 6 as velmora.exe does (both carry the same manifest); it is also
-# timed without them, for comparison. Prints the median and the spread of each;
+# timed without them, and holding velmora.exe's own form made from that
+# program's resource (the same controls, none of the program around them), for
+# comparison. Prints the median and the spread of each;
 # the last line is "ratio: X.XX" (velmora.exe / bare dialog with common
 # controls, medians). The machine's other load shows in the spread: read the
 # medians of a quiet machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ $# -lt 1 ]; then
-  sed -n '2,15p' "$0" >&2
+  sed -n '2,19p' "$0" >&2
   exit 2
 fi
 win_dir=$(cd "$1" && pwd)
@@ -56,10 +58,13 @@ done
 v_times=()
 b_times=()
 p_times=()
+f_times=()
+velmora_w=$(winepath -w "$velmora" 2>/dev/null)
 for _ in $(seq "$runs"); do
   v_times+=("$(start_ms "$velmora" --exit-after-first-paint)")
   b_times+=("$(start_ms "$bare")")
   p_times+=("$(start_ms "$bare" --no-common-controls)")
+  f_times+=("$(start_ms "$bare" --form "$velmora_w")")
 done
 
 stats() {  # median min max of the numbers given
@@ -68,9 +73,13 @@ stats() {  # median min max of the numbers given
 read -r v_med v_min v_max < <(stats "${v_times[@]}")
 read -r b_med b_min b_max < <(stats "${b_times[@]}")
 read -r p_med p_min p_max < <(stats "${p_times[@]}")
+read -r f_med f_min f_max < <(stats "${f_times[@]}")
 echo "runs: $runs each, Wine $(wine --version 2>/dev/null), warm wineserver, Xvfb, load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "velmora.exe --exit-after-first-paint:        median ${v_med} ms (min ${v_min}, max ${v_max})"
 echo "bare Win32 dialog, common controls 6:        median ${b_med} ms (min ${b_min}, max ${b_max})"
 echo "bare Win32 dialog without common controls:   median ${p_med} ms (min ${p_min}, max ${p_max})"
+echo "bare dialog holding velmora.exe's form:      median ${f_med} ms (min ${f_min}, max ${f_max})"
 awk -v v="$v_med" -v p="$p_med" 'BEGIN { printf "(velmora.exe / bare dialog without common controls: %.2f)\n", v / p }'
+awk -v v="$v_med" -v f="$f_med" 'BEGIN { printf "(velmora.exe / bare dialog holding its form: %.2f)\n", v / f }'
+awk -v v="$v_min" -v b="$b_min" 'BEGIN { printf "(fastest runs, velmora.exe / bare dialog: %.2f)\n", v / b }'
 awk -v v="$v_med" -v b="$b_med" 'BEGIN { printf "ratio: %.2f\n", v / b }'

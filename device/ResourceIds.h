@@ -53,6 +53,8 @@
 #define IDC_COM_PORT 1022
 #define IDC_MODE_NOTE 1023
 #define IDC_PIN_NOTE 1024
+// The port-error dialog's line that tells why the port could not be opened.
+#define IDC_OPEN_REASON 1100
 
 // Menu commands
 #define ID_TOOLS_INITIALIZE 32774

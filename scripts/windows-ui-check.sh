@@ -18,14 +18,14 @@
 #
 # Uses display :93 for its Xvfb and stops it, the simulator and the prefix's
 # wineserver when done. Prints each check, then "N passed, M failed" over all
-# runs; exits non-zero when a check failed. Packages: wine, wine64, fonts-wine,
+# runs; exits non-zero when a check failed. Packages: wine, wine64, fonts-wine, gcc,
 # fonts-ipafont-gothic, xvfb, and imagemagick for --screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 if [ $# -lt 3 ]; then
-  sed -n '2,24p' "$0" >&2
+  sed -n '2,21p' "$0" >&2
   exit 2
 fi
 win_dir=$(cd "$1" && pwd)
@@ -46,7 +46,7 @@ for f in "$velmora" "$driver" "$sim"; do
   [ -f "$f" ] || { echo "missing: $f" >&2; exit 2; }
 done
 
-packages=(wine wine64 fonts-wine fonts-ipafont-gothic xvfb)
+packages=(wine wine64 fonts-wine fonts-ipafont-gothic xvfb gcc)
 [ -n "$shots" ] && packages+=(imagemagick)
 scripts/deps.sh --only "${packages[@]}"
 
@@ -60,8 +60,13 @@ export WINE_ENV_LOG=$work/wine.log
 com_port=COM18
 com_link=$work/tarnik-com
 sim_pid=
+watcher_pid=
 cleanup() {
   local status=$?
+  if [ -n "$watcher_pid" ]; then
+    kill "$watcher_pid" 2>/dev/null || true
+    wait "$watcher_pid" 2>/dev/null || true
+  fi
   if [ -n "$sim_pid" ]; then
     kill "$sim_pid" 2>/dev/null || true
     wait "$sim_pid" 2>/dev/null || true
@@ -102,8 +107,7 @@ if ! wine reg query 'HKLM\Software\Wine\Ports' /v "$com_port" </dev/null 2>/dev/
     tr -d '\r' | grep -q "REG_SZ *$com_link\$"; then
   # The mount manager reads the Ports key when the server starts.
   wine_env_quiet reg add 'HKLM\Software\Wine\Ports' /v "$com_port" /t REG_SZ /d "$com_link" /f
-  wine_env_stop
-  wine_env_start "$prefix"
+  wine_env_restart
 fi
 dos_link=$WINEPREFIX/dosdevices/${com_port,,}
 for _ in $(seq 100); do
@@ -117,10 +121,31 @@ fi
 
 winpath() { winepath -w "$1" 2>/dev/null; }
 shot_args=()
+# The driver asks for a picture with NAME.request (the window's rectangle on
+# the screen); the answer is NAME.png, cut from the X server's screen.
+take_pictures() {
+  local req name x y w h idle
+  while :; do
+    for req in "$work"/shots/*.request; do
+      [ -e "$req" ] || continue
+      name=$(basename "$req" .request)
+      read -r x y w h idle <"$req"
+      # A window whose thread is idle: its last paints reach the screen. (A
+      # progress window is on the screen already and goes as its work ends.)
+      [ "$idle" = 1 ] && sleep 0.3
+      import -display :93 -window root -crop "${w}x${h}+${x}+${y}" +repage "png:$work/shots/$name.tmp"
+      mv "$work/shots/$name.tmp" "$work/shots/$name.png"
+      rm -f "$req"
+    done
+    sleep 0.05
+  done
+}
 if [ -n "$shots" ]; then
   rm -rf "$work/shots"
   mkdir -p "$work/shots"
   shot_args=(--shots "$(winpath "$work/shots")")
+  take_pictures &
+  watcher_pid=$!
 fi
 
 passed=0
@@ -155,9 +180,10 @@ run dialog-137 dialog 137 "${shot_args[@]}"
 
 if [ -n "$shots" ]; then
   step "pictures into $shots"
-  for bmp in "$work"/shots/*.bmp; do
-    convert "$bmp" "$shots/$(basename "$bmp" .bmp).png"
-  done
+  if compgen -G "$work/shots/*.png" >/dev/null; then
+    rm -f "$shots"/*.png
+    cp "$work"/shots/*.png "$shots/"
+  fi
   ls "$shots"
 fi
 

@@ -4,6 +4,7 @@
 #   wine_env_xvfb 93                   # optional: a private X server, exports DISPLAY=:93
 #   wine_env_start /path/to/prefix     # exports WINEPREFIX etc., boots and configures the prefix
 #   ... wine program.exe ...
+#   wine_env_restart                   # the server anew (settings read at its start)
 #   wine_env_stop                      # ends the prefix's wineserver (and the X server)
 #
 # What a fresh prefix needs before the desktop program looks and behaves right:
@@ -21,7 +22,8 @@
 # - Windows need the X server before the prefix's server starts: Wine's desktop
 #   process takes the display it finds then, and without one no window of any
 #   later program can be created. Start Xvfb first.
-# - The title bars' buttons need Wine's own fonts (fonts-wine, Marlett).
+# - The title bars' buttons need Wine's Marlett font (fonts-wine), copied into
+#   the prefix's font folder: without it they show the letters "0", "1", "r".
 # Packages: wine, wine64, fonts-ipafont-gothic, and xvfb for wine_env_xvfb.
 
 export WINEARCH=win64
@@ -69,8 +71,25 @@ wine_env_start() {
     echo "$wanted" >"$marker"
     wineserver -p </dev/null >>"$(_wine_env_log)" 2>&1
   fi
+  # The title bars draw their buttons with Wine's Marlett font, which this
+  # Wine looks for in the prefix's font folder only.
+  local fonts=$WINEPREFIX/drive_c/windows/Fonts
+  if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    wineserver -p </dev/null >>"$(_wine_env_log)" 2>&1
+  fi
   # Brings the services (and the mount manager) up before the first real program.
   wine_env_quiet cmd /c exit
+}
+
+# wine_env_restart: restarts the prefix's wineserver (the X server stays), for
+# settings read when the server starts (the Ports key of the COM mapping).
+wine_env_restart() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  wine_env_start "$WINEPREFIX"
 }
 
 # wine_env_xvfb N: starts Xvfb on display :N (1024x768, 24 bits) unless one runs

@@ -10,6 +10,7 @@
 #include "FormLists.h"
 #include "MenuRules.h"
 #include "ResourceIds.h"
+#include "Texts.h"
 
 namespace {
 
@@ -150,4 +151,42 @@ TEST(MenuRules, DeviceCommandsFollowTheDeviceTheRestAreFixed)
         EXPECT_EQ(IsMenuCommandEnabled(row.id, false), row.withoutDevice);
         EXPECT_EQ(IsMenuCommandEnabled(row.id, true), row.withDevice);
     }
+}
+
+// The texts both front-ends build the form and the menu bar from: every caption
+// and label of form 101 in table order, and every item of the menu bar.
+TEST(FormTexts, FormCaptionsAndMenuBarAsDocumented)
+{
+    std::vector<std::string> captions;
+    for (const KvFormControl& c : KvFormControls()) {
+        if (c.id == -1 || c.kind == KvFormKind::Button || c.id == IDC_GUIDE || c.id == IDC_SERIAL_NUMBER ||
+            c.id == IDC_VERSION)
+            captions.push_back(c.text);
+    }
+    const std::vector<std::string> form = {
+        "操作ガイド", "基本設定", "シリアル通信設定", "I/Oピン機能設定", "使用COMポート：", "ヘルプメッセージ",
+        "製造番号：", "000000000", "バージョン：", "0.00.000", "周波数：", "MHｚ", "アドレス：", "(0～9999)",
+        "通信速度：", "bps", "データ長：", "ビット", "パリティ：", "ストップビット：", "ビット",
+        "I/O 1-2", "I/O 3-4", "I/O 5-6", "I/O 7-8", "スキャン", "設定"};
+    EXPECT_EQ(captions, form);
+
+    std::vector<std::string> menu;
+    for (const KvMenuEntry& e : KvMenuBar()) {
+        std::string item = std::string(static_cast<std::size_t>(e.level), '>') + (e.text ? e.text : "----");
+        if (e.shortcut) item += std::string("\t") + e.shortcut;
+        if (e.command != 0) item += " " + std::to_string(e.command);
+        menu.push_back(item);
+    }
+    const std::vector<std::string> bar = {
+        "ファイル(&F)", ">新規作成(&N)\tCtrl+N 32780", ">開く(&O)...\tCtrl+O 32781", ">上書き保存(&S)\tCtrl+S 32782",
+        ">名前を付けて保存(&A)... 32783", ">----", ">印刷(&P)...\tCtrl+P 32784", ">印刷ﾌﾟﾚﾋﾞｭｰ(&V) 32785",
+        ">ﾌﾟﾘﾝﾀの設定(&R)... 32786", ">----", ">最近使ったﾌｧｲﾙ 57616", ">----",
+        ">Tarnik設定ユーティリティの終了(&X) 57665",
+        "編集(&E)", ">元に戻す(&U)\tCtrl+Z 57643", ">----", ">切り取り(&T)\tCtrl+X 57635", ">ｺﾋﾟｰ(&C)\tCtrl+C 57634",
+        ">貼り付け(&P)\tCtrl+V 57637",
+        "ツール(&T)", ">初期化... 32774", ">動作モード", ">>透過モード（マスター）に設定... 32776",
+        ">>透過モード（スレーブ）に設定... 32777", ">>透過モード設定を取り消す... 32778", ">>----",
+        ">>透過モード脱出 32787",
+        "ヘルプ(&H)", ">Tarnik設定ユーティリティのバージョン情報(&A)... 57664"};
+    EXPECT_EQ(menu, bar);
 }

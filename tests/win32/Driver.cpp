@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 namespace driver {
 
@@ -287,69 +288,37 @@ void ClickDialogButton(HWND dialog, int id)
 
 void SetShotFolder(const std::wstring& folder) { g_shotFolder = folder; }
 
-namespace {
-
-// The window's rectangle as it is on the screen now, 24-bit rows bottom-up.
-std::vector<char> Capture(HWND window, BITMAPINFOHEADER& header)
+void Shot(HWND window, const std::string& name, bool ownerWaiting)
 {
+    // One picture of each: the first time a window is seen.
+    static std::set<std::string> taken;
+    if (g_shotFolder.empty() || !taken.insert(name).second) return;
+    if (ownerWaiting) {
+        // The whole window painted anew now, by its own thread, which waits for
+        // input and shows the paint as it goes idle.
+        RedrawWindow(window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_FRAME | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    }
+    // The picture is taken of the X server's screen by whoever runs the driver
+    // (scripts/windows-ui-check.sh): reading the screen through the Windows API
+    // under Wine can give pixels older than what the screen shows. The request
+    // is the file NAME.request with the window's rectangle; the answer NAME.png.
     RECT box{};
     GetWindowRect(window, &box);
-    const int width = box.right - box.left;
-    const int height = box.bottom - box.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, box.left, box.top, SRCCOPY | CAPTUREBLT);
-    SelectObject(memory, old);
-    header = BITMAPINFOHEADER{};
-    header.biSize = sizeof header;
-    header.biWidth = width;
-    header.biHeight = height;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-    std::vector<char> pixels(stride * static_cast<DWORD>(height));
-    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), reinterpret_cast<BITMAPINFO*>(&header),
-              DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
-}
-
-}  // namespace
-
-void Shot(HWND window, const std::string& name)
-{
-    if (g_shotFolder.empty()) return;
-    // A window is found as soon as it is visible, which can be before it has
-    // been painted and before the window system has shown the paint: wait
-    // until the program has painted it and two pictures in a row agree.
-    WaitUntil([window] { return GetUpdateRect(window, nullptr, FALSE) == FALSE; }, 2000);
-    BITMAPINFOHEADER header{};
-    std::vector<char> pixels = Capture(window, header);
-    WaitUntil(
-        [&] {
-            BITMAPINFOHEADER again{};
-            std::vector<char> next = Capture(window, again);
-            const bool same = next == pixels;
-            pixels = std::move(next);
-            header = again;
-            return same;
-        },
-        1000);
-
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof header;
-    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-    std::ofstream out(std::filesystem::path(g_shotFolder) / (name + ".bmp"), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&file), sizeof file);
-    out.write(reinterpret_cast<const char*>(&header), sizeof header);
-    out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
-    Check(static_cast<bool>(out), "picture " + name);
+    const std::filesystem::path folder(g_shotFolder);
+    const std::filesystem::path picture = folder / (name + ".png");
+    std::error_code ignored;
+    std::filesystem::remove(picture, ignored);
+    {
+        std::ofstream request(folder / (name + ".request.tmp"));
+        // The last field: the window's thread is idle and its last paints may
+        // still be on their way to the screen (1), or it has shown its paint
+        // and is busy, and the window goes away when it is done (0).
+        request << box.left << ' ' << box.top << ' ' << (box.right - box.left) << ' ' << (box.bottom - box.top) << ' '
+                << (ownerWaiting ? 1 : 0) << '\n';
+    }
+    std::filesystem::rename(folder / (name + ".request.tmp"), folder / (name + ".request"), ignored);
+    Check(WaitUntil([&] { return std::filesystem::exists(picture); }, 15000), "picture " + name);
 }
 
 }  // namespace driver

@@ -83,8 +83,10 @@ void Click(HWND button);
 void ClickDialogButton(HWND dialog, int id);
 
 // Pictures: when a folder is set, Shot writes the window as it is on the
-// screen into FOLDER/NAME.bmp.
+// screen into FOLDER/NAME.bmp. ownerWaiting: the window's thread waits for
+// input (a modal dialog, the idle main window), so it can be made to paint
+// anew first; false for a progress window, whose thread is busy.
 void SetShotFolder(const std::wstring& folder);
-void Shot(HWND window, const std::string& name);
+void Shot(HWND window, const std::string& name, bool ownerWaiting = true);
 
 }  // namespace driver

@@ -4,8 +4,8 @@
 //       the demo module inside the program: scan, read, write with and without
 //       the re-read, the address check, initialisation, master / slave /
 //       cancel, the power cycle, a write that fails, the escape with wrong and
-//       right settings, a port that cannot be opened; a click made during a
-//       workflow is dropped
+//       right settings, a port that cannot be opened; a click and a key made
+//       during a workflow are dropped
 //   velmora_ui_test VELMORA.EXE port COMn
 //       a module at the far end of a real COM port (tarnik-sim, serial number
 //       246813579, version 2.04.017): scan, read, write, re-read
@@ -79,10 +79,27 @@ void SeeProgress(App& app, int dialogId, const std::string& shot)
     Check(!IsWindowEnabled(window), "progress window " + std::to_string(dialogId) + " takes no input");
     Check((GetWindowLongW(window, GWL_STYLE) & WS_CAPTION) != WS_CAPTION,
           "progress window " + std::to_string(dialogId) + " has no title bar");
-    Shot(window, shot);
+    Shot(window, shot, false);
 }
 
 std::wstring FormText(App& app, int id) { return LiveText(app.Control(id)); }
+
+// After a workflow during which 設定 was clicked or its key pressed: a marker
+// is posted behind that input; once the marker has acted, so has everything
+// queued before it, and input that got through would have opened dialog 138.
+void CheckInputDropped(App& app, const std::string& what)
+{
+    HWND stopBits = app.Control(IDC_STOP_BITS);
+    const int before = ListSelection(stopBits);
+    const int marker = before == 1 ? 0 : 1;
+    PostMessageW(stopBits, CB_SETCURSEL, static_cast<WPARAM>(marker), 0);
+    Check(WaitUntil([&] { return ListSelection(stopBits) == marker; }, 15000), what + ": queue worked off");
+    SelectListItem(stopBits, before);
+    app.Settle();
+    HWND confirm = app.FindDialog(Title(IDD_SET_CONFIRM));
+    Check(confirm == nullptr, what);
+    if (confirm != nullptr) ClickDialogButton(confirm, IDCANCEL);
+}
 
 void WaitGuide(App& app, int stringId, const std::string& when)
 {
@@ -187,7 +204,7 @@ int DemoRun(const std::wstring& exe)
         return !tried.empty() && tried != firstTried;
     }, 15000);
     Check(!tried.empty() && tried != Widen("SERIAL SETTINGS"), "scan: line settings shown: " + Narrow(tried));
-    Shot(scan, "dialog-132-scan");
+    Shot(scan, "dialog-132-scan", false);
     HWND setButton = app.Control(IDC_SET);
     RECT box{};
     GetClientRect(setButton, &box);
@@ -196,14 +213,7 @@ int DemoRun(const std::wstring& exe)
     PostMessageW(setButton, WM_LBUTTONUP, 0, centre);
     SeeProgress(app, IDD_LOADING, "dialog-145-loading");
     WaitGuide(app, IDS_GUIDE_EDIT, "after scan");
-    // A marker posted behind the click: once it has acted, so has everything
-    // queued before it (a click that got through would have opened dialog 138).
-    HWND stopBits = app.Control(IDC_STOP_BITS);
-    PostMessageW(stopBits, CB_SETCURSEL, 1, 0);
-    Check(WaitUntil([&] { return ListSelection(stopBits) == 1; }, 15000), "scan: the queue has been worked off");
-    SelectListItem(stopBits, 0);
-    app.Settle();
-    Check(app.FindDialog(Title(IDD_SET_CONFIRM)) == nullptr, "scan: the click on 設定 made during the search was dropped");
+    CheckInputDropped(app, "scan: the click on 設定 made during the search was dropped");
     CheckValues(app, {"123456789", "1.00.003", "2405", "0", "19200", "8", "偶数", "1", "デジタル入力"},
                 "after scan");
     Check(Enabled(app, IDC_SET) && Enabled(app, IDC_ADDRESS) && Enabled(app, IDC_PIN_12) && Enabled(app, IDC_PIN_78),
@@ -253,10 +263,14 @@ int DemoRun(const std::wstring& exe)
     CheckText(FormText(app, IDC_ADDRESS), "42", "write and close: address as edited");
 
     // --- Initialisation: factory settings, read back.
+    // Meanwhile the user presses the space bar on 設定: dropped as well.
     app.Command(ID_TOOLS_INITIALIZE);
     Answer(app, IDD_INIT_CONFIRM, IDOK, "dialog-141-init-confirm");
     SeeProgress(app, IDD_INITIALIZING, "dialog-147-initializing");
+    PostMessageW(app.Control(IDC_SET), WM_KEYDOWN, VK_SPACE, 0x00390001);
+    PostMessageW(app.Control(IDC_SET), WM_KEYUP, VK_SPACE, static_cast<LPARAM>(0xC0390001u));
     WaitGuide(app, IDS_GUIDE_EDIT, "initialise");
+    CheckInputDropped(app, "initialise: the key pressed on 設定 during the initialisation was dropped");
     CheckValues(app, {"123456789", "1.00.003", "2405", "0", kFactory, "8", "なし", "1", "デジタル入力"}, "initialise");
 
     // --- Transparent master, slave, cancel.
@@ -335,6 +349,10 @@ int DemoRun(const std::wstring& exe)
     // --- A port that cannot be opened: the search ends at once, no device.
     SelectListItem(app.Control(IDC_COM_PORT), 19);
     Click(app.Control(IDC_SCAN));
+    HWND openError = app.WaitDialog(Title(IDD_OPEN_ERROR));
+    app.Settle();
+    const std::wstring reason = Caption(GetDlgItem(openError, IDC_OPEN_REASON));
+    Check(reason.find(L"COM20") != std::wstring::npos, "port COM20: the dialog tells why: " + Narrow(reason));
     Answer(app, IDD_OPEN_ERROR, IDOK, "dialog-136-open-error");
     WaitGuide(app, IDS_GUIDE_SCAN, "port COM20");
     Check(!Enabled(app, IDC_SET), "port COM20: 設定 disabled");

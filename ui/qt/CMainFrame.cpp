@@ -6,10 +6,14 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include <functional>
+#include <map>
+
 #include "CVelmoraView.h"
 #include "QtWorkflowHost.h"
 #include "ResourceIds.h"
 #include "StringTable.h"
+#include "Texts.h"
 
 namespace {
 
@@ -62,55 +66,44 @@ QAction* CMainFrame::AddCommand(QMenu* menu, const char* text, int commandId, co
 
 void CMainFrame::CreateMenus()
 {
-    QMenuBar* bar = menuBar();
-
-    QMenu* file = bar->addMenu(Text("ファイル(&F)"));
-    file->setObjectName(QStringLiteral("fileMenu"));
-    AddCommand(file, "新規作成(&N)", ID_FILE_NEW_, "Ctrl+N");
-    AddCommand(file, "開く(&O)...", ID_FILE_OPEN_, "Ctrl+O");
-    AddCommand(file, "上書き保存(&S)", ID_FILE_SAVE_, "Ctrl+S");
-    AddCommand(file, "名前を付けて保存(&A)...", ID_FILE_SAVE_AS_);
-    file->addSeparator();
-    AddCommand(file, "印刷(&P)...", ID_FILE_PRINT_, "Ctrl+P");
-    AddCommand(file, "印刷ﾌﾟﾚﾋﾞｭｰ(&V)", ID_FILE_PRINT_PREVIEW_);
-    AddCommand(file, "ﾌﾟﾘﾝﾀの設定(&R)...", ID_FILE_PRINT_SETUP_);
-    file->addSeparator();
-    // The recent-file list stays empty: the program opens no files.
-    AddCommand(file, "最近使ったﾌｧｲﾙ", ID_FILE_MRU_FILE1);
-    file->addSeparator();
-    connect(AddCommand(file, "Tarnik設定ユーティリティの終了(&X)", ID_APP_EXIT), &QAction::triggered, this,
-            &QWidget::close);
-
-    QMenu* edit = bar->addMenu(Text("編集(&E)"));
-    edit->setObjectName(QStringLiteral("editMenu"));
-    AddCommand(edit, "元に戻す(&U)", ID_EDIT_UNDO, "Ctrl+Z");
-    edit->addSeparator();
-    AddCommand(edit, "切り取り(&T)", ID_EDIT_CUT, "Ctrl+X");
-    AddCommand(edit, "ｺﾋﾟｰ(&C)", ID_EDIT_COPY, "Ctrl+C");
-    AddCommand(edit, "貼り付け(&P)", ID_EDIT_PASTE, "Ctrl+V");
-
-    toolsMenu_ = bar->addMenu(Text("ツール(&T)"));
-    toolsMenu_->setObjectName(QStringLiteral("toolsMenu"));
-    connect(AddCommand(toolsMenu_, "初期化...", ID_TOOLS_INITIALIZE), &QAction::triggered, view_,
-            &CVelmoraView::OnInitializeDevice);
-    modeMenu_ = toolsMenu_->addMenu(Text("動作モード"));
-    modeMenu_->setObjectName(QStringLiteral("modeMenu"));
-    connect(AddCommand(modeMenu_, "透過モード（マスター）に設定...", ID_MODE_TRANSPARENT_MASTER), &QAction::triggered,
-            view_, &CVelmoraView::OnTransparentMaster);
-    connect(AddCommand(modeMenu_, "透過モード（スレーブ）に設定...", ID_MODE_TRANSPARENT_SLAVE), &QAction::triggered,
-            view_, &CVelmoraView::OnTransparentSlave);
-    connect(AddCommand(modeMenu_, "透過モード設定を取り消す...", ID_MODE_CANCEL_TRANSPARENT), &QAction::triggered,
-            view_, &CVelmoraView::OnCancelTransparent);
-    modeMenu_->addSeparator();
-    connect(AddCommand(modeMenu_, "透過モード脱出", ID_MODE_ESCAPE_TRANSPARENT), &QAction::triggered, view_,
-            &CVelmoraView::OnEscapeTransparent);
+    // The menu bar of resource 128 as the text table gives it; each command with
+    // a handler is connected to it, the others stay without one.
+    const std::map<int, std::function<void()>> handlers = {
+        {ID_APP_EXIT, [this] { close(); }},
+        {ID_APP_ABOUT, [this] { OnAbout(); }},
+        {ID_TOOLS_INITIALIZE, [this] { view_->OnInitializeDevice(); }},
+        {ID_MODE_TRANSPARENT_MASTER, [this] { view_->OnTransparentMaster(); }},
+        {ID_MODE_TRANSPARENT_SLAVE, [this] { view_->OnTransparentSlave(); }},
+        {ID_MODE_CANCEL_TRANSPARENT, [this] { view_->OnCancelTransparent(); }},
+        {ID_MODE_ESCAPE_TRANSPARENT, [this] { view_->OnEscapeTransparent(); }},
+    };
+    // Object names of the menus of the bar, left to right, and of the sub-menu.
+    const char* const barNames[] = {"fileMenu", "editMenu", "toolsMenu", "helpMenu"};
+    std::size_t barIndex = 0;
+    QMenu* menus[3] = {};  // the open menu at each level
+    for (const KvMenuEntry& e : KvMenuBar()) {
+        QMenu* parent = e.level > 0 ? menus[e.level - 1] : nullptr;
+        if (e.command == 0 && e.text == nullptr) {
+            parent->addSeparator();
+        } else if (e.command == 0) {
+            QMenu* menu = e.level == 0 ? menuBar()->addMenu(Text(e.text)) : parent->addMenu(Text(e.text));
+            if (e.level == 0) {
+                menu->setObjectName(QString::fromLatin1(barIndex < 4 ? barNames[barIndex] : "menu"));
+                ++barIndex;
+            } else {
+                menu->setObjectName(QStringLiteral("modeMenu"));
+                modeMenu_ = menu;
+            }
+            if (menu->objectName() == QLatin1String("toolsMenu")) toolsMenu_ = menu;
+            menus[e.level] = menu;
+        } else {
+            QAction* action = AddCommand(parent, e.text, e.command, e.shortcut);
+            if (auto it = handlers.find(e.command); it != handlers.end())
+                connect(action, &QAction::triggered, this, it->second);
+        }
+    }
     connect(toolsMenu_, &QMenu::aboutToShow, this, &CMainFrame::OnUpdateDeviceCommand);
     connect(modeMenu_, &QMenu::aboutToShow, this, &CMainFrame::OnUpdateDeviceCommand);
-
-    QMenu* help = bar->addMenu(Text("ヘルプ(&H)"));
-    help->setObjectName(QStringLiteral("helpMenu"));
-    connect(AddCommand(help, "Tarnik設定ユーティリティのバージョン情報(&A)...", ID_APP_ABOUT), &QAction::triggered,
-            this, &CMainFrame::OnAbout);
 }
 
 QAction* CMainFrame::CommandAction(int commandId) const
@@ -133,9 +126,9 @@ void CMainFrame::OnAbout()
 
 void CMainFrame::AddDemoMenu(std::function<void()> powerCycle)
 {
-    QMenu* demo = menuBar()->addMenu(Text("デモ"));
+    QMenu* demo = menuBar()->addMenu(Text(KvDemoMenu().title));
     demo->setObjectName(QStringLiteral("demoMenu"));
-    QAction* action = demo->addAction(Text("モジュールの電源を入れ直す"));
+    QAction* action = demo->addAction(Text(KvDemoMenu().powerCycle));
     action->setObjectName(QStringLiteral("demoPowerCycle"));
     connect(action, &QAction::triggered, this, [powerCycle = std::move(powerCycle)] { powerCycle(); });
     // The window keeps fitting the form exactly, menu bar included.

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <cstdint>
 
 #include "CVelmoraDoc.h"
@@ -24,14 +25,41 @@
 #include "MenuRules.h"
 #include "QtWorkflowHost.h"
 #include "ResourceIds.h"
+#include "Texts.h"
 #include "SerialPortList.h"
 
 namespace {
 
-constexpr int kFormWidth = 269;   // dialog units
-constexpr int kFormHeight = 245;
+constexpr int kFormWidth = kKvFormWidth;   // dialog units
+constexpr int kFormHeight = kKvFormHeight;
 
 const QColor kNoteColour(230, 0, 0);
+
+// The object name of a control: its name in the resource header.
+QString ControlName(int id)
+{
+    switch (id) {
+    case IDC_SET: return QStringLiteral("IDC_SET");
+    case IDC_SCAN: return QStringLiteral("IDC_SCAN");
+    case IDC_FREQUENCY: return QStringLiteral("IDC_FREQUENCY");
+    case IDC_ADDRESS: return QStringLiteral("IDC_ADDRESS");
+    case IDC_BAUD_RATE: return QStringLiteral("IDC_BAUD_RATE");
+    case IDC_DATA_BITS: return QStringLiteral("IDC_DATA_BITS");
+    case IDC_SERIAL_NUMBER: return QStringLiteral("IDC_SERIAL_NUMBER");
+    case IDC_VERSION: return QStringLiteral("IDC_VERSION");
+    case IDC_PARITY: return QStringLiteral("IDC_PARITY");
+    case IDC_STOP_BITS: return QStringLiteral("IDC_STOP_BITS");
+    case IDC_PIN_12: return QStringLiteral("IDC_PIN_12");
+    case IDC_PIN_34: return QStringLiteral("IDC_PIN_34");
+    case IDC_PIN_56: return QStringLiteral("IDC_PIN_56");
+    case IDC_PIN_78: return QStringLiteral("IDC_PIN_78");
+    case IDC_GUIDE: return QStringLiteral("IDC_GUIDE");
+    case IDC_COM_PORT: return QStringLiteral("IDC_COM_PORT");
+    case IDC_MODE_NOTE: return QStringLiteral("IDC_MODE_NOTE");
+    case IDC_PIN_NOTE: return QStringLiteral("IDC_PIN_NOTE");
+    default: return QString();
+    }
+}
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
@@ -138,77 +166,99 @@ void CVelmoraView::CreateControls()
         return combo;
     };
 
-    // Group boxes first, so that they lie beneath the controls they frame.
-    group("操作ガイド", 6, 21, 256, 30);
-    QGroupBox* basic = group("基本設定", 6, 58, 108, 92);
-    group("シリアル通信設定", 120, 58, 142, 92);
-    group("I/Oピン機能設定", 6, 158, 256, 46);
-
-    modeNote_ = text("", 13, 8, 154, 8, Qt::AlignLeft);
-    modeNote_->setObjectName(QStringLiteral("IDC_MODE_NOTE"));
-    text("使用COMポート：", 171, 8, 50, 8, Qt::AlignRight);
-    auto* portList = new PortListBox(du.X(12), this);
-    portList->opening = [this] { FillPortList(true); };
-    comPort_ = list("IDC_COM_PORT", 224, 6, 38, portList);
+    // Every control as the form's table in the text table gives it (boxes
+    // first, so that they lie beneath the controls they frame).
+    std::map<const KvFormControl*, QWidget*> placed;
+    const KvFormControl* edit = nullptr;
+    for (const KvFormControl& c : KvFormControls()) {
+        const Qt::Alignment align = c.align == KvAlign::Right    ? Qt::AlignRight
+                                    : c.align == KvAlign::Centre ? Qt::AlignHCenter
+                                                                 : Qt::AlignLeft;
+        switch (c.kind) {
+        case KvFormKind::Group: placed[&c] = group(c.text, c.x, c.y, c.width, c.height); break;
+        case KvFormKind::Label: {
+            QLabel* label = text(c.text, c.x, c.y, c.width, c.height, align);
+            placed[&c] = label;
+            switch (c.id) {
+            case IDC_MODE_NOTE: modeNote_ = label; break;
+            case IDC_GUIDE: guide_ = label; break;
+            case IDC_SERIAL_NUMBER: serialNumber_ = label; break;
+            case IDC_VERSION: versionText_ = label; break;
+            case IDC_PIN_NOTE: pinNote_ = label; break;
+            default: break;
+            }
+            if (c.id >= 0) label->setObjectName(ControlName(c.id));
+            break;
+        }
+        case KvFormKind::List: {
+            QComboBox* combo = nullptr;
+            if (c.id == IDC_COM_PORT) {
+                auto* portList = new PortListBox(du.X(12), this);
+                portList->opening = [this] { FillPortList(true); };
+                combo = portList;
+            }
+            combo = list(ControlName(c.id).toLatin1().constData(), c.x, c.y, c.width, combo);
+            switch (c.id) {
+            case IDC_COM_PORT: comPort_ = combo; break;
+            case IDC_FREQUENCY: frequency_ = combo; break;
+            case IDC_BAUD_RATE: baudRate_ = combo; break;
+            case IDC_DATA_BITS: dataBits_ = combo; break;
+            case IDC_PARITY: parity_ = combo; break;
+            case IDC_STOP_BITS: stopBits_ = combo; break;
+            case IDC_PIN_12: pin12_ = combo; break;
+            case IDC_PIN_34: pin34_ = combo; break;
+            case IDC_PIN_56: pin56_ = combo; break;
+            case IDC_PIN_78: pin78_ = combo; break;
+            default: break;
+            }
+            break;
+        }
+        case KvFormKind::Edit:
+            address_ = new QLineEdit(Text(c.text), this);
+            address_->setObjectName(ControlName(c.id));
+            address_->setAlignment(align | Qt::AlignVCenter);
+            address_->setValidator(
+                new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), address_));
+            address_->setGeometry(du.Rect(c.x, c.y, c.width, c.height));
+            edit = &c;
+            break;
+        case KvFormKind::Button: {
+            auto* button = new QPushButton(Text(c.text), this);
+            button->setObjectName(ControlName(c.id));
+            button->setGeometry(du.Rect(c.x, c.y, c.width, c.height));
+            (c.id == IDC_SCAN ? scanButton_ : setButton_) = button;
+            break;
+        }
+        }
+    }
     // A device path is longer than the list is wide: the tip shows it whole.
     connect(comPort_, &QComboBox::currentTextChanged, comPort_, &QWidget::setToolTip);
 
-    guide_ = text("ヘルプメッセージ", 13, 34, 241, 8, Qt::AlignLeft);
-    guide_->setObjectName(QStringLiteral("IDC_GUIDE"));
-
-    text("製造番号：", 16, 77, 32, 8, Qt::AlignRight);
-    serialNumber_ = text("000000000", 51, 77, 32, 8, Qt::AlignHCenter);
-    serialNumber_->setObjectName(QStringLiteral("IDC_SERIAL_NUMBER"));
-    text("バージョン：", 13, 94, 35, 8, Qt::AlignRight);
-    versionText_ = text("0.00.000", 51, 94, 24, 8, Qt::AlignHCenter);
-    versionText_->setObjectName(QStringLiteral("IDC_VERSION"));
-    text("周波数：", 23, 112, 25, 8, Qt::AlignRight);
-    frequency_ = list("IDC_FREQUENCY", 51, 110, 31);
-    text("MHｚ", 85, 112, 14, 8, Qt::AlignLeft);
-    text("アドレス：", 21, 130, 27, 8, Qt::AlignRight);
-    address_ = new QLineEdit(this);
-    address_->setObjectName(QStringLiteral("IDC_ADDRESS"));
-    address_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    address_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), address_));
-    address_->setGeometry(du.Rect(51, 127, 31, 14));
-    QLabel* range = text("(0～9999)", 83, 130, 30, 8, Qt::AlignLeft);
-    // On a font wider than the layout's the range would run over the box's frame:
-    // it moves left and takes the room from the edit, which needs far less than
-    // its width for four digits, keeping the layout's gap between the two.
-    if (const int over = range->geometry().right() - (basic->geometry().right() - du.X(3)); over > 0) {
-        range->move(range->x() - over, range->y());
-        address_->resize(address_->width() - over, address_->height());
+    // On a font wider than the layout's, the text after the address edit
+    // ("(0～9999)") would run over its box's frame: it moves left and takes the
+    // room from the edit, which needs far less than its width for four digits,
+    // keeping the layout's gap between the two.
+    const auto inside = [](const KvFormControl& inner, const KvFormControl& outer) {
+        return outer.x <= inner.x && inner.x < outer.x + outer.width && outer.y <= inner.y &&
+               inner.y < outer.y + outer.height;
+    };
+    QWidget* box = nullptr;
+    QWidget* range = nullptr;
+    for (const auto& [c, widget] : placed) {
+        if (edit == nullptr || c->kind != KvFormKind::Group || !inside(*edit, *c)) continue;
+        box = widget;
+        for (const auto& [label, labelWidget] : placed) {
+            if (label->kind == KvFormKind::Label && inside(*label, *c) && label->x >= edit->x + edit->width &&
+                label->y >= edit->y && label->y < edit->y + edit->height)
+                range = labelWidget;
+        }
     }
-
-    text("通信速度：", 149, 77, 36, 8, Qt::AlignRight);
-    baudRate_ = list("IDC_BAUD_RATE", 189, 74, 34);
-    text("bps", 226, 77, 11, 8, Qt::AlignLeft);
-    text("データ長：", 150, 95, 35, 8, Qt::AlignRight);
-    dataBits_ = list("IDC_DATA_BITS", 189, 92, 34);
-    text("ビット", 226, 95, 16, 8, Qt::AlignLeft);
-    text("パリティ：", 158, 113, 27, 8, Qt::AlignRight);
-    parity_ = list("IDC_PARITY", 189, 110, 34);
-    text("ストップビット：", 141, 130, 44, 8, Qt::AlignRight);
-    stopBits_ = list("IDC_STOP_BITS", 189, 128, 34);
-    text("ビット", 226, 130, 16, 8, Qt::AlignLeft);
-
-    text("I/O 1-2", 33, 168, 30, 8, Qt::AlignLeft);
-    text("I/O 3-4", 93, 168, 30, 8, Qt::AlignLeft);
-    text("I/O 5-6", 153, 168, 30, 8, Qt::AlignLeft);
-    text("I/O 7-8", 213, 168, 30, 8, Qt::AlignLeft);
-    pin12_ = list("IDC_PIN_12", 17, 180, 55);
-    pin34_ = list("IDC_PIN_34", 77, 180, 55);
-    pin56_ = list("IDC_PIN_56", 137, 180, 55);
-    pin78_ = list("IDC_PIN_78", 197, 180, 55);
-    pinNote_ = text("", 13, 208, 247, 8, Qt::AlignLeft);
-    pinNote_->setObjectName(QStringLiteral("IDC_PIN_NOTE"));
-
-    scanButton_ = new QPushButton(Text("スキャン"), this);
-    scanButton_->setObjectName(QStringLiteral("IDC_SCAN"));
-    scanButton_->setGeometry(du.Rect(6, 224, 49, 14));
-    setButton_ = new QPushButton(Text("設定"), this);
-    setButton_->setObjectName(QStringLiteral("IDC_SET"));
-    setButton_->setGeometry(du.Rect(213, 224, 49, 14));
+    if (box != nullptr && range != nullptr) {
+        if (const int over = range->geometry().right() - (box->geometry().right() - du.X(3)); over > 0) {
+            range->move(range->x() - over, range->y());
+            address_->resize(address_->width() - over, address_->height());
+        }
+    }
     // A focused button takes Enter as well as Space, as the buttons of a form do.
     scanButton_->setAutoDefault(true);
     setButton_->setAutoDefault(true);

@@ -61,12 +61,12 @@ bool CVelmoraView::Create(HWND frame)
                                  reinterpret_cast<LPARAM>(this));
     if (window_ == nullptr) return false;
     SetWindowPos(window_, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    EnumChildWindows(
-        window_, [](HWND control, LPARAM) -> BOOL {
-            FitTextToControl(control);
-            return TRUE;
-        },
-        0);
+    // Every text of the form is in the form's font: one device context measures them all.
+    HDC dc = GetDC(window_);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(window_, WM_GETFONT, 0, 0)));
+    for (HWND c = GetWindow(window_, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) FitTextToControl(c, dc);
+    SelectObject(dc, old);
+    ReleaseDC(window_, dc);
     form_.CreateControls(ComPortNames());
     RunGuarded(host_, [this] { form_.FillControlLists(); });
     ShowWindow(window_, SW_SHOW);

@@ -83,10 +83,14 @@ void FitDialogToFont(HWND dialog)
     GrowToFitTexts(dialog);
 }
 
-INT_PTR CALLBACK PlainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK PlainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
+        if (lParam != 0) {
+            const auto& reason = *reinterpret_cast<const std::string*>(lParam);
+            SetDlgItemTextW(dialog, IDC_OPEN_REASON, Widen(reason).c_str());
+        }
         FitDialogToFont(dialog);
         CentreWindow(dialog, GetWindow(dialog, GW_OWNER));
         return TRUE;
@@ -172,9 +176,10 @@ void CentreWindow(HWND window, HWND over)
     SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-int RunModalDialog(int dialogId, HWND owner)
+int RunModalDialog(int dialogId, HWND owner, const std::string& reason)
 {
-    const INT_PTR result = DialogBoxParamW(Instance(), MAKEINTRESOURCEW(dialogId), owner, PlainDialogProc, 0);
+    const LPARAM param = reason.empty() ? 0 : reinterpret_cast<LPARAM>(&reason);
+    const INT_PTR result = DialogBoxParamW(Instance(), MAKEINTRESOURCEW(dialogId), owner, PlainDialogProc, param);
     return result == IDOK ? IDOK : IDCANCEL;
 }
 
@@ -199,7 +204,7 @@ HWND CreateProgressWindow(int dialogId, HWND owner)
     }
 }
 
-void FitTextToControl(HWND control)
+void FitTextToControl(HWND control, HDC shared)
 {
     wchar_t className[16] = {};
     GetClassNameW(control, className, 16);
@@ -212,12 +217,16 @@ void FitTextToControl(HWND control)
     if (length == 0) return;
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
     GetWindowTextW(control, text.data(), length + 1);
-    HDC dc = GetDC(control);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
     SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), length, &size);
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
+    if (shared != nullptr) {
+        GetTextExtentPoint32W(shared, text.c_str(), length, &size);
+    } else {
+        HDC dc = GetDC(control);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+        GetTextExtentPoint32W(dc, text.c_str(), length, &size);
+        SelectObject(dc, old);
+        ReleaseDC(control, dc);
+    }
 
     RECT box{};
     GetWindowRect(control, &box);

@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 #include "SerialSettings.h"
 
 // The dialogs of the program, each from its resource (velmora.rc). Button 1
@@ -10,7 +12,9 @@
 
 // Runs one of the plain modal dialogs (100, 136 to 144, 151, 152) by number;
 // returns IDOK or IDCANCEL.
-int RunModalDialog(int dialogId, HWND owner);
+// `reason` (UTF-8), when not empty, goes into the port-error dialog's line
+// IDC_OPEN_REASON: why the port could not be opened.
+int RunModalDialog(int dialogId, HWND owner, const std::string& reason = std::string());
 
 // Runs the escape dialog (148): its four lists show `settings` as the form
 // layer selects them, and when it closes, with OK or Cancel alike, the choice
@@ -31,4 +35,6 @@ void CentreWindow(HWND window, HWND over);
 // right for a left-aligned one, to both sides for a centred one. The layout's
 // sizes were drawn for the dialog font of Windows; a substitute font with wider
 // glyphs would otherwise wrap "ビット" into a second, invisible row.
-void FitTextToControl(HWND control);
+// `dc`, when given, is a device context with the control's font selected
+// (one for a whole form, instead of one per control).
+void FitTextToControl(HWND control, HDC dc = nullptr);

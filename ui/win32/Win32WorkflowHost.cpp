@@ -32,7 +32,14 @@ Win32WorkflowHost::~Win32WorkflowHost()
 int Win32WorkflowHost::RunDialog(int dialogId)
 {
     if (WorkflowInputBlocker::Active()) DropQueuedInput();
-    return RunModalDialog(dialogId, mainWindow_);
+    const std::string reason = dialogId == IDD_OPEN_ERROR ? pendingOpenFailure_ : std::string();
+    pendingOpenFailure_.clear();
+    return RunModalDialog(dialogId, mainWindow_, reason);
+}
+
+void Win32WorkflowHost::ReportOpenFailure(const KvPortOpenFailure& failure)
+{
+    pendingOpenFailure_ = failure.Summary().CStr();
 }
 
 void Win32WorkflowHost::ShowMessage(int stringId)

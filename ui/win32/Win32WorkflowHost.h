@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "KvClock.h"
@@ -26,6 +27,8 @@ public:
     void AddView(std::function<void()> refresh) { views_.push_back(std::move(refresh)); }
 
     int RunDialog(int dialogId) override;
+    // Shown in the port-error dialog that follows.
+    void ReportOpenFailure(const KvPortOpenFailure& failure) override;
     void ShowMessage(int stringId) override;
     void CreateProgress(int dialogId) override;
     void SetProgressText(int dialogId, const KvString& text) override;
@@ -46,6 +49,7 @@ private:
     std::vector<std::function<void()>> views_;
     std::map<int, HWND> progress_;
     int waitCursors_ = 0;
+    std::string pendingOpenFailure_;
 };
 
 // Held by every handler that runs a workflow. The workflow blocks the thread, so

@@ -1,10 +1,13 @@
 #include "CEscapeDlg.h"
 
+#include <vector>
+
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
+#include <cstdlib>
 #include <iterator>
 
 #include "EscapeForm.h"
@@ -17,29 +20,63 @@ namespace {
 // One labelled list of the line-settings box, in dialog units of the settings
 // form, whose own box stands at kFormBoxX, kFormBoxY: placed on the form's
 // pixels and moved with the box, everything lies exactly where it does there.
-constexpr int kFormBoxX = 120;
-constexpr int kFormBoxY = 58;
+constexpr int kFormBoxX = kKvLineBoxX;
+constexpr int kFormBoxY = kKvLineBoxY;
 
 struct ListRow {
     const char* label;
     int labelX, labelY, labelWidth;
-    int listY;
+    int listY, listX;
     const char* unit;
-    int unitWidth;
+    int unitX, unitWidth;
 };
 
-constexpr int kBoxWidth = 142;
-constexpr int kBoxHeight = 92;
-constexpr int kListX = 189;
+constexpr int kBoxWidth = kKvLineBoxWidth;
+constexpr int kBoxHeight = kKvLineBoxHeight;
 constexpr int kListWidth = 34;
-constexpr int kUnitX = 226;
 
-constexpr ListRow kRows[] = {
-    {"通信速度：", 149, 77, 36, 74, "bps", 11},
-    {"データ長：", 150, 95, 35, 92, "ビット", 16},
-    {"パリティ：", 158, 113, 27, 110, "", 0},
-    {"ストップビット：", 141, 130, 44, 128, "ビット", 16},
-};
+bool InLineBox(const KvFormControl& c)
+{
+    return c.x >= kKvLineBoxX && c.x < kKvLineBoxX + kKvLineBoxWidth && c.y >= kKvLineBoxY &&
+           c.y < kKvLineBoxY + kKvLineBoxHeight;
+}
+
+// The rows of the settings form's line-settings box, from the form's table:
+// each right-aligned label, the list nearest its line and the unit on its line.
+std::vector<ListRow> Rows()
+{
+    std::vector<ListRow> rows;
+    const std::vector<KvFormControl>& form = KvFormControls();
+    for (const KvFormControl& c : form) {
+        if (c.kind != KvFormKind::Label || c.align != KvAlign::Right || !InLineBox(c)) continue;
+        ListRow row{c.text, c.x, c.y, c.width, c.y, 0, "", 0, 0};
+        int nearest = -1;
+        for (const KvFormControl& u : form) {
+            if (!InLineBox(u)) continue;
+            if (u.kind == KvFormKind::List && (nearest < 0 || std::abs(u.y - c.y) < nearest)) {
+                nearest = std::abs(u.y - c.y);
+                row.listY = u.y;
+                row.listX = u.x;
+            }
+            if (u.kind == KvFormKind::Label && u.align == KvAlign::Left && u.y == c.y && u.x > c.x) {
+                row.unit = u.text;
+                row.unitX = u.x;
+                row.unitWidth = u.width;
+            }
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// The caption of that box.
+const char* LineBoxCaption()
+{
+    for (const KvFormControl& c : KvFormControls()) {
+        if (c.kind == KvFormKind::Group && c.x == kKvLineBoxX && c.y == kKvLineBoxY) return c.text;
+    }
+    return "";
+}
 
 constexpr int kListIds[] = {IDC_BAUD_RATE, IDC_DATA_BITS, IDC_PARITY, IDC_STOP_BITS};
 
@@ -58,7 +95,7 @@ CEscapeDlg::CEscapeDlg(QWidget* owner) : CLayoutDlg(IDD_ESCAPE, owner)
     AddGroup(QString(), instructions);
 
     QWidget* area = AddArea(kBoxHeight);
-    auto* box = new QGroupBox(QStringLiteral("シリアル通信設定"), area);
+    auto* box = new QGroupBox(QString::fromUtf8(LineBoxCaption()), area);
     UseFormStyle(box);
 
     QComboBox** lists[] = {&baudRate_, &dataBits_, &parity_, &stopBits_};
@@ -75,8 +112,9 @@ CEscapeDlg::CEscapeDlg(QWidget* owner) : CLayoutDlg(IDD_ESCAPE, owner)
     // layout gave it grows away from its list.
     const QPoint formBox(u.X(kFormBoxX), u.Y(kFormBoxY));
     int boxWidth = u.X(kBoxWidth);
-    for (std::size_t i = 0; i < std::size(kRows); ++i) {
-        const ListRow& row = kRows[i];
+    const std::vector<ListRow> rows = Rows();
+    for (std::size_t i = 0; i < rows.size() && i < std::size(lists); ++i) {
+        const ListRow& row = rows[i];
         auto* label = new QLabel(QString::fromUtf8(row.label), box);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         PlaceText(label, u, row.labelX, row.labelY, row.labelWidth, 8);
@@ -84,12 +122,12 @@ CEscapeDlg::CEscapeDlg(QWidget* owner) : CLayoutDlg(IDD_ESCAPE, owner)
 
         QComboBox* list = *lists[i];
         const int listHeight = std::min(list->sizeHint().height(), u.Y(14));
-        list->setGeometry(QRect(u.X(kListX), u.Y(row.listY), u.X(kListWidth), listHeight).translated(-formBox));
+        list->setGeometry(QRect(u.X(row.listX), u.Y(row.listY), u.X(kListWidth), listHeight).translated(-formBox));
 
         if (row.unit[0] != '\0') {
             auto* unit = new QLabel(QString::fromUtf8(row.unit), box);
             unit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-            PlaceText(unit, u, kUnitX, row.labelY, row.unitWidth, 8);
+            PlaceText(unit, u, row.unitX, row.labelY, row.unitWidth, 8);
             unit->move(unit->pos() - formBox);
             boxWidth = std::max(boxWidth, unit->geometry().right() + 1 + u.X(3));
         }

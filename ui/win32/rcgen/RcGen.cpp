@@ -192,7 +192,9 @@ struct Flow {
     std::vector<Control> controls;
 };
 
-void WriteTextDialog(std::ostream& out, const KvDialogText& d, int width, int height) {
+// reasonId: a line of that number below the texts, empty in the resource, for
+// what the program fills in when the dialog opens.
+void WriteTextDialog(std::ostream& out, const KvDialogText& d, int width, int height, int reasonId = -1) {
     const int inner = width - 2 * kMargin;
     std::vector<std::vector<Line>> blocks;  // headline, box, lines below
     std::vector<int> kinds;                 // 0 headline, 1 box, 2 lines
@@ -217,6 +219,8 @@ void WriteTextDialog(std::ostream& out, const KvDialogText& d, int width, int he
     const bool boxCaption = box && *d.groupCaption;
     if (box) lines(d.groupLines, 1, inner - 2 * kBoxPadding);
     if (!d.trailingLines.empty()) lines(d.trailingLines, 2, inner);
+    static const std::vector<const char*> kEmptyLine = {""};
+    if (reasonId >= 0) lines(kEmptyLine, 2, inner);
 
     auto blockHeight = [&](std::size_t b, int extra) {
         int h = 0;
@@ -254,7 +258,8 @@ void WriteTextDialog(std::ostream& out, const KvDialogText& d, int width, int he
         for (const Line& l : blocks[b]) {
             lineY += l.gapBefore + (l.widens ? extra : 0);
             const KvAlign align = kinds[b] == 0 ? KvAlign::Centre : KvAlign::Left;
-            controls.push_back(Text(l.text, -1, x + l.indent, lineY, textWidth - l.indent, l.rows * kLineHeight, align));
+            const int id = reasonId >= 0 && l.text.empty() ? reasonId : -1;
+            controls.push_back(Text(l.text, id, x + l.indent, lineY, textWidth - l.indent, l.rows * kLineHeight, align));
             lineY += l.rows * kLineHeight;
         }
         y += h + kBlockGap + extra;
@@ -362,7 +367,8 @@ void WriteDialogs(std::ostream& out) {
     };
     WriteAboutBox(out, *KvDialog(IDD_ABOUTBOX));
     WriteScanWindow(out, *KvDialog(IDD_SCAN));
-    for (const Size& s : modal) WriteTextDialog(out, *KvDialog(s.id), s.w, s.h);
+    for (const Size& s : modal)
+        WriteTextDialog(out, *KvDialog(s.id), s.w, s.h, s.id == IDD_OPEN_ERROR ? IDC_OPEN_REASON : -1);
     for (const Size& s : progress) WriteProgressWindow(out, *KvDialog(s.id), s.x, s.y, s.w, s.h);
     WriteEscapeDialog(out, *KvDialog(IDD_ESCAPE));
 }
