@@ -122,6 +122,8 @@ namespace {
 int RunTarnik(int argc, char** argv) {
 #ifdef _WIN32
     WindowsConsole windowsConsole;
+    // An interrupt ends the process without the destructor.
+    Interrupt::SetBeforeExit(WindowsConsole::RestoreForExit);
 #endif
     CLI::App app{"tarnik - configure Tarnik radio modules over a serial line.\n"
                  "Every command that works on a module first searches the port for it at the 84\n"
