@@ -11,12 +11,6 @@
 // New modules come at the factory settings (9600 8N1, found by --line); the
 // profile moves them to 19200 8N1, channel 12, pins 1000, an address each.
 // The last line is "ratio: X.XX" (seconds per unit / line time per unit).
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,12 +20,11 @@
 #include <thread>
 #include <vector>
 
+#include "BenchProcess.h"
 #include "CVelmoraDoc.h"
 #include "ConsoleHost.h"
 #include "KvClock.h"
 #include "Provision.h"
-
-extern char** environ;
 
 namespace {
 
@@ -50,60 +43,12 @@ int Count(const std::string& text, const std::string& part) {
     return n;
 }
 
-// tarnik-sim behind a link, its log in a file, its standard input a pipe.
-struct Simulator {
-    bool Start(const std::string& link, const std::string& log) {
-        int in[2];
-        if (pipe(in) != 0) return false;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        posix_spawn_file_actions_addclose(&actions, in[1]);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::vector<std::string> args = {TARNIK_SIM_BINARY, "--link", link,        "--serial",
-                                         "1001",            "--latency-ms", "0", "--exit-on-eof"};
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const int spawned = posix_spawn(&pid, TARNIK_SIM_BINARY, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(in[0]);
-        input = in[1];
-        fcntl(input, F_SETFD, FD_CLOEXEC);
-        if (spawned != 0) {
-            pid = -1;
-            return false;
-        }
-        const auto deadline = Clock::now() + std::chrono::seconds(10);
-        char target[256];
-        while (Clock::now() < deadline) {
-            if (readlink(link.c_str(), target, sizeof target) > 0) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
-    }
-    void Say(const std::string& line) const {
-        const ssize_t n = write(input, line.data(), line.size());
-        (void)n;
-    }
-    ~Simulator() {
-        if (input >= 0) close(input);
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    pid_t pid = -1;
-    int input = -1;
-};
-
 // The operator: swaps the module on the simulator and notes when each unit
 // starts (the next module is there) and when the one before ended (its record
 // was written before the program asked for the next).
 class Swapper : public NextModule {
 public:
-    Swapper(std::string port, const Simulator& sim, std::string simLog, int units)
+    Swapper(std::string port, const SimulatorProcess& sim, std::string simLog, int units)
         : port_(std::move(port)), sim_(sim), simLog_(std::move(simLog)), units_(units) {
         starts.push_back(Clock::now());
     }
@@ -126,7 +71,7 @@ public:
 
 private:
     std::string port_;
-    const Simulator& sim_;
+    const SimulatorProcess& sim_;
     std::string simLog_;
     int units_;
 };
@@ -192,8 +137,8 @@ int main(int argc, char** argv) {
     const std::string link = base + "/bench", simLog = base + "/sim.log", unitLog = base + "/units.jsonl";
     int status = 0;
     {
-        Simulator sim;
-        if (!sim.Start(link, simLog)) {
+        SimulatorProcess sim;
+        if (!sim.Start(link, {"--serial", "1001", "--latency-ms", "0", "--exit-on-eof"}, simLog)) {
             std::fprintf(stderr, "provision_bench: tarnik-sim did not come up (%s)\n", TARNIK_SIM_BINARY);
             return 1;
         }

@@ -5,10 +5,6 @@
 // configuring the port 84 times, writing the probe, closing) is the overhead.
 //
 // Prints the figures and, last, "ratio: X.XXX" (measured / 9240 ms).
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -16,6 +12,7 @@
 #include <vector>
 
 #include "BenchHost.h"
+#include "BenchProcess.h"
 #include "CVelmoraDoc.h"
 #include "ResourceIds.h"
 #include "SerialSettings.h"
@@ -28,17 +25,9 @@ constexpr double kTimeoutsMs = 9240.0;
 }  // namespace
 
 int main() {
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-        std::perror("pseudo-terminal");
-        return 1;
-    }
-    const char* slave = ptsname(master);
-    if (slave == nullptr) {
-        std::perror("ptsname");
-        return 1;
-    }
-    const std::string slavePath = slave;
+    int master = -1;
+    const std::string slavePath = OpenSilentTerminal(master);
+    if (slavePath.empty()) return 1;
 
     BenchHost host;
     CVelmoraDoc doc(host);

@@ -11,19 +11,13 @@
 //
 // Prints each run, the median and the spread and, last, "ratio: X.XXX"
 // (median / 9240 ms).
-#include <fcntl.h>
-#include <spawn.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "BenchProcess.h"
 
 namespace {
 
@@ -38,32 +32,17 @@ struct Run {
 // Starts the program on `port`, reads its report line, waits for its end.
 bool RunOnce(const std::string& port, Run& run)
 {
-    int out[2];
-    if (pipe(out) != 0) return false;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::vector<std::string> args = {VELMORA_PROGRAM, "--scan-benchmark", port};
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    if (spawned != 0) {
-        close(out[0]);
-        return false;
-    }
+    int out = -1;
+    if (!SpawnWithOutput({VELMORA_PROGRAM, "--scan-benchmark", port}, pid, out)) return false;
     std::string seen;
     char buffer[256];
     for (;;) {
-        const ssize_t n = read(out[0], buffer, sizeof buffer);
+        const ssize_t n = read(out, buffer, sizeof buffer);
         if (n <= 0) break;
         seen.append(buffer, static_cast<std::size_t>(n));
     }
-    close(out[0]);
+    close(out);
     int status = 0;
     if (waitpid(pid, &status, 0) != pid) return false;
     long long ms = -1;
@@ -87,17 +66,9 @@ int main(int argc, char** argv)
     }
     setenv("QT_QPA_PLATFORM", "xcb", 1);
 
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-        std::perror("pseudo-terminal");
-        return 1;
-    }
-    const char* slave = ptsname(master);
-    if (slave == nullptr) {
-        std::perror("ptsname");
-        return 1;
-    }
-    const std::string port = slave;
+    int master = -1;
+    const std::string port = OpenSilentTerminal(master);
+    if (port.empty()) return 1;
     std::printf("port: %s, display %s\n", port.c_str(), display);
 
     std::vector<double> times;

@@ -10,11 +10,6 @@
 // through every getter (one more MAN query), then WriteSettings with the
 // address changed, which the next cycle's read must show.
 #include <dirent.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -26,10 +21,9 @@
 #include <vector>
 
 #include "BenchHost.h"
+#include "BenchProcess.h"
 #include "CVelmoraDoc.h"
 #include "ResourceIds.h"
-
-extern char** environ;
 
 namespace {
 
@@ -63,56 +57,6 @@ void Report(const char* when, int cycle) {
     std::fflush(stdout);
 }
 
-// tarnik-sim behind a symbolic link in a fresh directory. Its standard input
-// is a pipe: when this program ends, however it ends, the simulator does too.
-struct Simulator {
-    bool Start(const std::string& link) {
-        int in[2];
-        if (pipe(in) != 0) return false;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        posix_spawn_file_actions_addclose(&actions, in[1]);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        std::string binary = TARNIK_SIM_BINARY;
-        std::vector<std::string> args = {binary, "--link", link, "--no-pace", "--latency-ms", "0", "--exit-on-eof"};
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const int spawned = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(in[0]);
-        input = in[1];
-        fcntl(input, F_SETFD, FD_CLOEXEC);
-        if (spawned != 0) {
-            pid = -1;
-            return false;
-        }
-        // The link appears once the terminal is ready; wait for it, within bounds.
-        const auto deadline = Clock::now() + std::chrono::seconds(10);
-        char target[256];
-        while (Clock::now() < deadline) {
-            if (readlink(link.c_str(), target, sizeof target) > 0) return true;
-            if (waitpid(pid, nullptr, WNOHANG) == pid) {
-                pid = -1;
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
-    }
-    ~Simulator() {
-        if (input >= 0) close(input);
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    pid_t pid = -1;
-    int input = -1;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -130,8 +74,8 @@ int main(int argc, char** argv) {
     const std::string link = std::string(dir) + "/module";
     int status = 0;
     {
-        Simulator sim;
-        if (!sim.Start(link)) {
+        SimulatorProcess sim;
+        if (!sim.Start(link, {"--no-pace", "--latency-ms", "0", "--exit-on-eof"})) {
             std::fprintf(stderr, "soak_bench: tarnik-sim did not come up (%s)\n", TARNIK_SIM_BINARY);
             rmdir(dir);
             return 1;

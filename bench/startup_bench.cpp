@@ -9,10 +9,7 @@
 // the ratio of the median start-up times against the window with the label.
 //
 //   startup_bench [runs]      (default 21)
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -22,7 +19,7 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "BenchProcess.h"
 
 namespace {
 
@@ -34,31 +31,16 @@ struct Sample {
 // Starts `argv`, waits for its "first-paint" line, then for its end.
 bool RunOnce(const std::vector<std::string>& args, Sample& sample)
 {
-    int out[2];
-    if (pipe(out) != 0) return false;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-
     const auto start = std::chrono::steady_clock::now();
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    if (spawned != 0) {
-        close(out[0]);
-        return false;
-    }
+    int out = -1;
+    if (!SpawnWithOutput(args, pid, out)) return false;
 
     std::string seen;
     bool painted = false;
     char buffer[256];
     for (;;) {
-        const ssize_t n = read(out[0], buffer, sizeof buffer);
+        const ssize_t n = read(out, buffer, sizeof buffer);
         if (n <= 0) break;
         seen.append(buffer, static_cast<std::size_t>(n));
         if (seen.find("first-paint") != std::string::npos) {
@@ -67,7 +49,7 @@ bool RunOnce(const std::vector<std::string>& args, Sample& sample)
         }
     }
     const auto painted_at = std::chrono::steady_clock::now();
-    close(out[0]);
+    close(out);
 
     int status = 0;
     struct rusage usage {};

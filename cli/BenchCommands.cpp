@@ -3,22 +3,7 @@
 #include <optional>
 
 #include "Simulation.h"
-
-namespace {
-
-// One value option: "" when absent or valid (stored into `field`), else the message.
-template <typename T, typename Parser>
-std::string Take(CLI::App* command, const char* name, const std::string& text, std::optional<T>& field,
-                 Parser parse) {
-    if (command->count(name) == 0) return "";
-    T value{};
-    const std::string problem = parse(text, value);
-    if (!problem.empty()) return std::string(name) + ": " + problem;
-    field = value;
-    return "";
-}
-
-}  // namespace
+#include "TakeOption.h"
 
 void BenchCommands::Register(CLI::App& app) {
     pair_ = app.add_subcommand(
@@ -73,12 +58,12 @@ std::string BenchCommands::Check(const std::string& port, Simulation* simulation
             v.address.reset();  // a pair's addresses are those of the mode
         }
         SettingValues options;
-        std::string problem = Take(pair_, "--channel", channel_, options.channel, ParseChannel);
-        if (problem.empty()) problem = Take(pair_, "--baud", baud_, options.baudRate, ParseBaudRate);
-        if (problem.empty()) problem = Take(pair_, "--data-bits", dataBits_, options.dataBits, ParseDataBits);
-        if (problem.empty()) problem = Take(pair_, "--parity", parity_, options.parity, ParseParity);
-        if (problem.empty()) problem = Take(pair_, "--stop-bits", stopBits_, options.stopBits, ParseStopBits);
-        if (problem.empty()) problem = Take(pair_, "--pins", pins_, options.pins, ParsePins);
+        std::string problem = TakeOption(pair_, "--channel", channel_, options.channel, ParseChannel);
+        if (problem.empty()) problem = TakeOption(pair_, "--baud", baud_, options.baudRate, ParseBaudRate);
+        if (problem.empty()) problem = TakeOption(pair_, "--data-bits", dataBits_, options.dataBits, ParseDataBits);
+        if (problem.empty()) problem = TakeOption(pair_, "--parity", parity_, options.parity, ParseParity);
+        if (problem.empty()) problem = TakeOption(pair_, "--stop-bits", stopBits_, options.stopBits, ParseStopBits);
+        if (problem.empty()) problem = TakeOption(pair_, "--pins", pins_, options.pins, ParsePins);
         if (!problem.empty()) return problem;
         v.Overlay(options);
         pairOptions_.peerPort = peerPort_;
@@ -94,7 +79,7 @@ std::string BenchCommands::Check(const std::string& port, Simulation* simulation
     std::string problem = LoadProfile(provisionFrom_, o.profile);
     if (!problem.empty()) return "--from: " + problem;
     std::optional<int> from;
-    problem = Take(provision_, "--address-from", addressFrom_, from, ParseAddress);
+    problem = TakeOption(provision_, "--address-from", addressFrom_, from, ParseAddress);
     if (!problem.empty()) return problem;
     o.addressFrom = from;
     if (!plan_.empty()) {

@@ -11,9 +11,9 @@
 
 namespace {
 
-// What the settings window does after every read: every value through the
-// document's getters (the serial number is a query of its own), in the
-// window's order, so the record holds what a following write sends.
+// What the settings window does after every read: the serial number is a
+// query of its own, every other value comes through the document's getters
+// (CachedReport), so the record holds what a following write sends.
 int Refresh(CommandContext& ctx, ModuleReport& report) {
     CVelmoraDoc& doc = ctx.doc;
     try {
@@ -31,18 +31,7 @@ int Refresh(CommandContext& ctx, ModuleReport& report) {
         ctx.host.RunDialog(IDD_COMM_ERROR);
         return kExitLink;
     }
-    report.version = doc.GetVersionText().Bytes();
-    report.storedMode = doc.GetOperatingMode(true);
-    report.runningMode = doc.GetOperatingMode(false);
-    report.address = doc.GetAddress();
-    report.channel = doc.GetFrequencyIndex();
-    report.baudRate = doc.GetBaudRate();
-    report.dataBits = doc.GetDataBits();
-    report.stopBits = doc.GetStopBits();
-    report.parity = doc.GetParity();
-    for (int i = 0; i < 4; ++i) report.pins[i] = doc.GetPinFunction(i);
-    report.pinsFixed = doc.pinFunctionsFixed;
-    report.addressLocked = doc.addressLocked;
+    report = CachedReport(doc);
     return kExitOk;
 }
 
@@ -119,6 +108,25 @@ void BeforeChange(CommandContext& ctx) {
 }
 
 }  // namespace
+
+ModuleReport CachedReport(CVelmoraDoc& doc) {
+    ModuleReport report;
+    if (!doc.HasDevice()) return report;
+    report.serialNumber = doc.device->serialNumber;
+    report.version = doc.GetVersionText().Bytes();
+    report.storedMode = doc.GetOperatingMode(true);
+    report.runningMode = doc.GetOperatingMode(false);
+    report.address = doc.GetAddress();
+    report.channel = doc.GetFrequencyIndex();
+    report.baudRate = doc.GetBaudRate();
+    report.dataBits = doc.GetDataBits();
+    report.parity = doc.GetParity();
+    report.stopBits = doc.GetStopBits();
+    for (int i = 0; i < 4; ++i) report.pins[i] = doc.GetPinFunction(i);
+    report.pinsFixed = doc.pinFunctionsFixed;
+    report.addressLocked = doc.addressLocked;
+    return report;
+}
 
 int FailureExit(CommandContext& ctx, int fallback) {
     switch (ctx.host.FirstFailure()) {

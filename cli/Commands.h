@@ -37,6 +37,9 @@ struct CommandContext {
     bool verify = true;
 };
 
+// The module's settings as the document's last read left them (no traffic).
+ModuleReport CachedReport(CVelmoraDoc& doc);
+
 int RunScan(CommandContext& ctx);
 int RunRead(CommandContext& ctx);
 // `values` has been checked; at least one field is given.

@@ -36,6 +36,8 @@ char records[2][kRecordMax] = {};
 int recordFds[2] = {-1, -1};
 std::atomic<int> pendingRecord{-1};
 
+std::atomic<void (*)()> beforeExit{nullptr};
+
 void PutTo(int fd, const char* text) {
     std::size_t left = std::strlen(text);
     while (left > 0) {
@@ -75,6 +77,7 @@ extern "C" void OnSignal(int signalNumber) {
         Put(notes[note]);
         Put("\n");
     }
+    if (void (*action)() = beforeExit.load()) action();
     _exit(Interrupt::ExitCodeFor(signalNumber));
 }
 
@@ -124,6 +127,8 @@ int Received() { return received.load(); }
 
 ChangeScope::ChangeScope() { changing.fetch_add(1); }
 ChangeScope::~ChangeScope() { changing.fetch_sub(1); }
+
+void SetBeforeExit(void (*action)()) { beforeExit.store(action); }
 
 void SetNote(const char* line) {
     if (!line || !*line) {

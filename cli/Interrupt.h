@@ -11,7 +11,9 @@
 //      lives, that the module was being changed followed by the text that its
 //      settings may be incomplete ("設定が不完全な状態になっている可能性があります。"),
 //      then the note of SetNote, if any;
-//   3. exits with 128 + the signal's number: 130 for SIGINT (and SIGBREAK),
+//   3. calls the action of SetBeforeExit, if any (a Windows console's code
+//      page put back);
+//   4. exits with 128 + the signal's number: 130 for SIGINT (and SIGBREAK),
 //      143 for SIGTERM, 129 for SIGHUP.
 //
 // Usage: Interrupt::Install() once, early in main. Wrap every step that sends
@@ -36,6 +38,12 @@ public:
     ChangeScope(const ChangeScope&) = delete;
     ChangeScope& operator=(const ChangeScope&) = delete;
 };
+
+// What the handler does last, after its message and just before the process
+// ends (nullptr: nothing): put back what the program changed in the terminal
+// it shares with its shell. It runs in the handler, so it may do only what is
+// safe there.
+void SetBeforeExit(void (*action)());
 
 // A line printed after the handler's message ("" or nullptr: none). Copied;
 // at most 511 bytes are kept. Not to be called from a signal handler.

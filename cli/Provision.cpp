@@ -74,25 +74,6 @@ std::string Refusal(const ModuleReport& before, const SettingValues& values) {
 
 }  // namespace
 
-ModuleReport CachedReport(CVelmoraDoc& doc) {
-    ModuleReport report;
-    if (!doc.HasDevice()) return report;
-    report.serialNumber = doc.device->serialNumber;
-    report.version = doc.GetVersionText().Bytes();
-    report.storedMode = doc.GetOperatingMode(true);
-    report.runningMode = doc.GetOperatingMode(false);
-    report.address = doc.GetAddress();
-    report.channel = doc.GetFrequencyIndex();
-    report.baudRate = doc.GetBaudRate();
-    report.dataBits = doc.GetDataBits();
-    report.parity = doc.GetParity();
-    report.stopBits = doc.GetStopBits();
-    for (int i = 0; i < 4; ++i) report.pins[i] = doc.GetPinFunction(i);
-    report.pinsFixed = doc.pinFunctionsFixed;
-    report.addressLocked = doc.addressLocked;
-    return report;
-}
-
 std::string LoadProfile(const std::string& path, SettingValues& values) {
     std::ostringstream buffer;
     if (path == "-") {

@@ -23,9 +23,6 @@ struct ProvisionOptions {
 // cannot be used.
 int RunProvision(CommandContext& ctx, const ProvisionOptions& options, NextModule& next);
 
-// The module's settings as the document's last read left them (no traffic).
-ModuleReport CachedReport(CVelmoraDoc& doc);
-
 // Reads a profile (as read --json prints it; "-" for standard input). "" or
 // "PATH: problem".
 std::string LoadProfile(const std::string& path, SettingValues& values);

@@ -28,6 +28,7 @@
 #include "Ports.h"
 #include "ResourceIds.h"
 #include "Simulation.h"
+#include "TakeOption.h"
 #include "Texts.h"
 #include "Trace.h"
 #include "Utf8Text.h"
@@ -81,18 +82,6 @@ struct WriteOptions {
     std::string address, channel, baud, dataBits, parity, stopBits, pins, from;
 };
 
-// One option: "" when absent or valid (stored into `field`), else the message.
-template <typename T, typename Parser>
-std::string TakeOption(CLI::App* command, const char* name, const std::string& text, std::optional<T>& field,
-                       Parser parse) {
-    if (command->count(name) == 0) return "";
-    T value{};
-    const std::string problem = parse(text, value);
-    if (!problem.empty()) return std::string(name) + ": " + problem;
-    field = value;
-    return "";
-}
-
 std::string GatherWriteValues(CLI::App* write, const WriteOptions& w, SettingValues& values) {
     if (!w.from.empty()) {
         const std::string problem = ReadProfile(w.from, values);
@@ -133,6 +122,8 @@ namespace {
 int RunTarnik(int argc, char** argv) {
 #ifdef _WIN32
     WindowsConsole windowsConsole;
+    // An interrupt ends the process without the destructor.
+    Interrupt::SetBeforeExit(WindowsConsole::RestoreForExit);
 #endif
     CLI::App app{"tarnik - configure Tarnik radio modules over a serial line.\n"
                  "Every command that works on a module first searches the port for it at the 84\n"

@@ -19,6 +19,9 @@ struct KvPortInfo {
 // left out.
 std::vector<KvPortInfo> KvDiscoverSerialPorts();
 
+// A UART on the board or on a card, as opposed to an adapter.
+bool KvIsBuiltInPort(const KvPortInfo& port);
+
 // One line describing the device for a list: "FTDI FT232R USB UART (ftdi_sio)".
 // Empty when nothing beyond the name is known.
 std::string KvDescribePort(const KvPortInfo& port);

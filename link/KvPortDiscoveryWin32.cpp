@@ -141,9 +141,10 @@ void FromSetupApi(PortMap& ports) {
     SetupDiDestroyDeviceInfoList(set);
 }
 
-bool BuiltIn(const KvPortInfo& port) { return port.path.rfind("\\Device\\Serial", 0) == 0; }
-
 }  // namespace
+
+// Windows' own serial driver serves the UARTs on the board or a card.
+bool KvIsBuiltInPort(const KvPortInfo& port) { return port.path.rfind("\\Device\\Serial", 0) == 0; }
 
 std::vector<KvPortInfo> KvDiscoverSerialPorts() {
     PortMap ports;
@@ -154,24 +155,6 @@ std::vector<KvPortInfo> KvDiscoverSerialPorts() {
     list.reserve(ports.size());
     for (auto& entry : ports) list.push_back(std::move(entry.second));
     // The map keeps COM numbers in order; the motherboard's ports go first.
-    std::stable_partition(list.begin(), list.end(), BuiltIn);
+    std::stable_partition(list.begin(), list.end(), KvIsBuiltInPort);
     return list;
-}
-
-std::string KvDescribePort(const KvPortInfo& port) {
-    // As on Linux: "FTDI USB Serial Port (FTDIBUS)"; a product name that
-    // already starts with the vendor's stands alone.
-    std::string text = port.vendor;
-    if (!port.product.empty()) {
-        if (text.empty() || port.product.rfind(text, 0) == 0) {
-            text = port.product;
-        } else {
-            text += " " + port.product;
-        }
-    }
-    if (!port.serialNumber.empty()) text += (text.empty() ? "serial number " : ", serial number ") + port.serialNumber;
-    // Windows' own serial driver serves the UARTs on the board or a card.
-    if (text.empty() && BuiltIn(port)) text = "built-in serial port";
-    if (!port.driver.empty()) text += (text.empty() ? "(" : " (") + port.driver + ")";
-    return text;
 }

@@ -148,27 +148,12 @@ KvPortInfo KvPortInfoFromProperties(const KvPortProperties& p) {
     return port;
 }
 
-std::string KvDescribePort(const KvPortInfo& port) {
-    std::string text = port.vendor;
-    // "FTDI" and "FTDI FT232R USB UART" would say the maker twice.
-    if (!port.product.empty()) {
-        if (text.empty() || port.product.rfind(text, 0) == 0) {
-            text = port.product;
-        } else {
-            text += " " + port.product;
-        }
-    }
-    if (!port.serialNumber.empty()) text += (text.empty() ? "serial number " : ", serial number ") + port.serialNumber;
-    // A ttyS name is a UART of the 8250 family: on the board, on a PCI card.
-    if (text.empty() && BaseName(port.path).rfind("ttyS", 0) == 0) text = "built-in serial port";
-    if (!port.driver.empty()) text += (text.empty() ? "(" : " (") + port.driver + ")";
-    return text;
-}
+// A ttyS name is a UART of the 8250 family: on the board, on a PCI card.
+bool KvIsBuiltInPort(const KvPortInfo& port) { return BaseName(port.path).rfind("ttyS", 0) == 0; }
 
 void KvSortPorts(std::vector<KvPortInfo>& ports) {
-    auto builtIn = [](const KvPortInfo& p) { return BaseName(p.path).rfind("ttyS", 0) == 0; };
-    std::stable_sort(ports.begin(), ports.end(), [&](const KvPortInfo& a, const KvPortInfo& b) {
-        if (builtIn(a) != builtIn(b)) return builtIn(a);
+    std::stable_sort(ports.begin(), ports.end(), [](const KvPortInfo& a, const KvPortInfo& b) {
+        if (KvIsBuiltInPort(a) != KvIsBuiltInPort(b)) return KvIsBuiltInPort(a);
         return NaturalLess(a.path, b.path);
     });
 }

@@ -89,10 +89,7 @@ display=94
 sim_pid=
 cleanup() {
   local status=$?
-  if [ -n "$sim_pid" ]; then
-    kill "$sim_pid" 2>/dev/null || true
-    wait "$sim_pid" 2>/dev/null || true
-  fi
+  wine_env_end "$sim_pid"
   wine_env_stop
   exit "$status"
 }
@@ -117,11 +114,7 @@ export TARNIK_SIM_SERIAL=246813579 TARNIK_SIM_VERSION=2.04.017 TARNIK_SIM_LINE="
 "$native_dir/sim/tarnik-sim" --link "$com_link" --baud 38400 --frame 7O2 --serial "$TARNIK_SIM_SERIAL" \
   --version "$TARNIK_SIM_VERSION" --latency-ms 20 </dev/null >"$win_dir/tarnik-sim.out" 2>"$win_dir/tarnik-sim.log" &
 sim_pid=$!
-for _ in $(seq 50); do
-  [ -L "$com_link" ] && break
-  kill -0 "$sim_pid" 2>/dev/null || { cat "$win_dir/tarnik-sim.log" >&2; exit 1; }
-  sleep 0.1
-done
+wine_env_await_link "$com_link" "$sim_pid" "$win_dir/tarnik-sim.log" || exit 1
 pty=$(readlink "$com_link" || true)
 case "$pty" in
   /dev/pts/*) ;;
@@ -131,24 +124,7 @@ esac
 step "Wine prefix $WINEPREFIX: $com_port = $com_link"
 stop_wine
 start_wine
-# A link made by hand in dosdevices is reset at start-up; the Ports key is what
-# Wine's mount manager honours, from the next start of the server on.
-if ! "$wine_bin" reg query 'HKLM\Software\Wine\Ports' /v "$com_port" </dev/null 2>/dev/null |
-    tr -d '\r' | grep -q "REG_SZ *$com_link\$"; then
-  wine_quiet reg add 'HKLM\Software\Wine\Ports' /v "$com_port" /t REG_SZ /d "$com_link" /f
-  stop_wine
-  start_wine
-fi
-dos_link=$WINEPREFIX/dosdevices/${com_port,,}
-for _ in $(seq 50); do
-  [ "$(readlink "$dos_link" || true)" = "$com_link" ] && break
-  sleep 0.1
-done
-if [ "$(readlink "$dos_link" || true)" != "$com_link" ]; then
-  # Never let the tests loose on whatever else the name might lead to (a real port).
-  echo "$dos_link leads to '$(readlink "$dos_link" || true)', not to $com_link" >&2
-  exit 1
-fi
+wine_env_map_com "$com_port" "$com_link" || exit 1
 
 step "tests under Wine"
 LD_PRELOAD=$shim TARNIK_COM_PORT=$com_port \
@@ -210,8 +186,7 @@ if [ "$with_velmora" = 1 ]; then
   fi
   # The same prefix, restarted by that script on its own display with its own
   # tarnik-sim behind another COM port; this one's module is done.
-  kill "$sim_pid" 2>/dev/null || true
-  wait "$sim_pid" 2>/dev/null || true
+  wine_env_end "$sim_pid"
   sim_pid=
   stop_wine
   scripts/windows-ui-check.sh "$win_dir" "$WINEPREFIX" "$native_dir/sim/tarnik-sim"

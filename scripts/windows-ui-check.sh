@@ -16,16 +16,17 @@
 #   --screenshots  also writes a picture of the main window and of every dialog
 #                  as PNG into DIR (default docs/screenshots/windows)
 #
-# Uses display :93 for its Xvfb and stops it, the simulator and the prefix's
-# wineserver when done. Prints each check, then "N passed, M failed" over all
-# runs; exits non-zero when a check failed. Packages: wine, wine64, fonts-wine, gcc,
-# fonts-ipafont-gothic, xvfb, and imagemagick for --screenshots.
+# Uses display :93 (:N with WINE_ENV_DISPLAY=N) for its Xvfb and stops it, the
+# simulator and the prefix's wineserver when done. Prints each check, then "N
+# passed, M failed" over all runs; exits non-zero when a check failed.
+# Packages: wine, wine64, fonts-wine, gcc, fonts-ipafont-gothic, xvfb, and
+# imagemagick for --screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 if [ $# -lt 3 ]; then
-  sed -n '2,21p' "$0" >&2
+  sed -n '2,22p' "$0" >&2
   exit 2
 fi
 win_dir=$(cd "$1" && pwd)
@@ -63,14 +64,7 @@ sim_pid=
 watcher_pid=
 cleanup() {
   local status=$?
-  if [ -n "$watcher_pid" ]; then
-    kill "$watcher_pid" 2>/dev/null || true
-    wait "$watcher_pid" 2>/dev/null || true
-  fi
-  if [ -n "$sim_pid" ]; then
-    kill "$sim_pid" 2>/dev/null || true
-    wait "$sim_pid" 2>/dev/null || true
-  fi
+  wine_env_end "$watcher_pid" "$sim_pid"
   wine_env_stop
   exit "$status"
 }
@@ -92,32 +86,14 @@ rm -f "$com_link"
 "$sim" --link "$com_link" --baud 38400 --frame 8N1 --serial 246813579 --version 2.04.017 \
   </dev/null >"$work/tarnik-sim.out" 2>"$work/tarnik-sim.log" &
 sim_pid=$!
-for _ in $(seq 100); do
-  [ -L "$com_link" ] && break
-  kill -0 "$sim_pid" 2>/dev/null || { cat "$work/tarnik-sim.log" >&2; exit 1; }
-  sleep 0.05
-done
+wine_env_await_link "$com_link" "$sim_pid" "$work/tarnik-sim.log" || exit 1
 [ -L "$com_link" ] || { echo "tarnik-sim made no link" >&2; exit 1; }
 
-step "Wine prefix $prefix, $com_port = $com_link, display :93"
 # The X server first: Wine's desktop takes the display it finds when it starts.
 wine_env_xvfb 93
+step "Wine prefix $prefix, $com_port = $com_link, display $DISPLAY"
 wine_env_start "$prefix"
-if ! wine reg query 'HKLM\Software\Wine\Ports' /v "$com_port" </dev/null 2>/dev/null |
-    tr -d '\r' | grep -q "REG_SZ *$com_link\$"; then
-  # The mount manager reads the Ports key when the server starts.
-  wine_env_quiet reg add 'HKLM\Software\Wine\Ports' /v "$com_port" /t REG_SZ /d "$com_link" /f
-  wine_env_restart
-fi
-dos_link=$WINEPREFIX/dosdevices/${com_port,,}
-for _ in $(seq 100); do
-  [ "$(readlink "$dos_link" || true)" = "$com_link" ] && break
-  sleep 0.05
-done
-if [ "$(readlink "$dos_link" || true)" != "$com_link" ]; then
-  echo "$dos_link leads to '$(readlink "$dos_link" || true)', not to $com_link" >&2
-  exit 1
-fi
+wine_env_map_com "$com_port" "$com_link" || exit 1
 
 winpath() { winepath -w "$1" 2>/dev/null; }
 shot_args=()
@@ -133,7 +109,7 @@ take_pictures() {
       # A window whose thread is idle: its last paints reach the screen. (A
       # progress window is on the screen already and goes as its work ends.)
       [ "$idle" = 1 ] && sleep 0.3
-      import -display :93 -window root -crop "${w}x${h}+${x}+${y}" +repage "png:$work/shots/$name.tmp"
+      import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "png:$work/shots/$name.tmp"
       mv "$work/shots/$name.tmp" "$work/shots/$name.png"
       rm -f "$req"
     done

@@ -2,10 +2,13 @@
 #
 #   . scripts/wine-env.sh
 #   wine_env_xvfb 93                   # optional: a private X server, exports DISPLAY=:93
+#                                      # (WINE_ENV_DISPLAY=N in the environment picks :N instead)
 #   wine_env_start /path/to/prefix     # exports WINEPREFIX etc., boots and configures the prefix
 #   ... wine program.exe ...
 #   wine_env_restart                   # the server anew (settings read at its start)
+#   wine_env_map_com COM18 /path/link  # the COM port leads to a pseudo-terminal's link
 #   wine_env_stop                      # ends the prefix's wineserver (and the X server)
+#   wine_env_end PID...                # ends background processes of the script, by id
 #
 # What a fresh prefix needs before the desktop program looks and behaves right:
 # - Japanese text: Wine draws every Japanese glyph as a box, even with
@@ -92,10 +95,33 @@ wine_env_restart() {
   wine_env_start "$WINEPREFIX"
 }
 
+# wine_env_map_com PORT LINK: maps the COM port PORT ("COM18") of the prefix
+# to LINK (a link to a pseudo-terminal) and waits until the prefix's dosdevices
+# entry leads there. A link made by hand in dosdevices is reset at start-up;
+# the Ports key is what Wine's mount manager honours, read when the server
+# starts, so the server is restarted after the key is set. Returns 1 when the
+# name leads anywhere else: never let a test loose on a real port.
+wine_env_map_com() {
+  local port=$1 link=$2 _
+  if ! wine reg query 'HKLM\Software\Wine\Ports' /v "$port" </dev/null 2>/dev/null |
+      tr -d '\r' | grep -q "REG_SZ *$link\$"; then
+    wine_env_quiet reg add 'HKLM\Software\Wine\Ports' /v "$port" /t REG_SZ /d "$link" /f
+    wine_env_restart
+  fi
+  local dos_link=$WINEPREFIX/dosdevices/${port,,}
+  for _ in $(seq 100); do
+    [ "$(readlink "$dos_link" || true)" = "$link" ] && return 0
+    sleep 0.05
+  done
+  echo "$dos_link leads to '$(readlink "$dos_link" || true)', not to $link" >&2
+  return 1
+}
+
 # wine_env_xvfb N: starts Xvfb on display :N (1024x768, 24 bits) unless one runs
-# there already, and exports DISPLAY.
+# there already, and exports DISPLAY. WINE_ENV_DISPLAY, when set, names the
+# display instead of N (for two checks on one machine at the same time).
 wine_env_xvfb() {
-  local n=$1
+  local n=${WINE_ENV_DISPLAY:-$1}
   export DISPLAY=:$n
   if [ -S "/tmp/.X11-unix/X$n" ]; then return 0; fi
   Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >>"$(_wine_env_log)" 2>&1 &
@@ -121,4 +147,28 @@ wine_env_stop() {
     wait "$WINE_ENV_XVFB_PID" 2>/dev/null || true
     WINE_ENV_XVFB_PID=
   fi
+}
+
+# wine_env_end PID...: ends each of the script's background processes (an
+# empty id is skipped) and waits for it.
+wine_env_end() {
+  local pid
+  for pid in "$@"; do
+    [ -n "$pid" ] || continue
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+}
+
+# wine_env_await_link LINK PID LOG: waits up to 5 s for the symbolic link that
+# tarnik-sim (process PID) makes once its pseudo-terminal is ready. Returns 1
+# with the simulator's log on standard error when it ended first.
+wine_env_await_link() {
+  local link=$1 pid=$2 log=$3 _
+  for _ in $(seq 100); do
+    [ -L "$link" ] && return 0
+    kill -0 "$pid" 2>/dev/null || { cat "$log" >&2; return 1; }
+    sleep 0.05
+  done
+  return 0
 }

@@ -3,9 +3,16 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <atomic>
 #include <cstdio>
 
 namespace {
+
+// What RestoreForExit puts back: 0 when the code page was not changed, a
+// null handle when the mode was not.
+std::atomic<UINT> changedCodePage{0};
+std::atomic<HANDLE> changedModeHandle{nullptr};
+std::atomic<DWORD> changedMode{0};
 
 // A console stream passes the program's bytes on as they are, whole lines at
 // a time. In text mode the C runtime may convert each byte from the locale's
@@ -27,7 +34,10 @@ void PassBytesWhole(std::FILE* stream) {
 WindowsConsole::WindowsConsole() {
     outputCodePage_ = GetConsoleOutputCP();
     // 0 without a console (output redirected and no window): nothing to set.
-    if (outputCodePage_ != 0 && outputCodePage_ != CP_UTF8) SetConsoleOutputCP(CP_UTF8);
+    if (outputCodePage_ != 0 && outputCodePage_ != CP_UTF8) {
+        changedCodePage.store(outputCodePage_);
+        SetConsoleOutputCP(CP_UTF8);
+    }
     PassBytesWhole(stdout);
     PassBytesWhole(stderr);
     error_ = GetStdHandle(STD_ERROR_HANDLE);
@@ -37,6 +47,8 @@ WindowsConsole::WindowsConsole() {
         } else if (SetConsoleMode(error_, errorMode_ | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {
             escapes_ = true;
             restoreMode_ = true;
+            changedMode.store(errorMode_);
+            changedModeHandle.store(error_);
         }
     }
 }
@@ -46,6 +58,11 @@ WindowsConsole::~WindowsConsole() {
     std::fflush(stderr);
     if (restoreMode_) SetConsoleMode(error_, errorMode_);
     if (outputCodePage_ != 0 && outputCodePage_ != CP_UTF8) SetConsoleOutputCP(outputCodePage_);
+}
+
+void WindowsConsole::RestoreForExit() {
+    if (HANDLE handle = changedModeHandle.load()) SetConsoleMode(handle, changedMode.load());
+    if (const UINT codePage = changedCodePage.load()) SetConsoleOutputCP(codePage);
 }
 
 bool WindowsConsole::IsConsole(int fd) {

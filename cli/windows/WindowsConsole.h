@@ -21,6 +21,10 @@ public:
     // character device, NUL and a serial port included; a confirmation must
     // not be asked of NUL.
     static bool IsConsole(int fd);
+    // What the destructor puts back, for a process that ends without it
+    // (Interrupt::SetBeforeExit): only Win32 console calls, safe in a console
+    // control handler's thread.
+    static void RestoreForExit();
     // Standard error is a console that takes "\r\033[K" (Windows 10 and later).
     bool EscapesWork() const { return escapes_; }
 

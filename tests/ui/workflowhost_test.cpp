@@ -19,6 +19,7 @@
 #include "CVelmoraApp.h"
 #include "Dialogs.h"
 #include "KvExceptions.h"
+#include "KvPortDiscovery.h"
 #include "SerialPortList.h"
 #include "SerialSettings.h"
 #include "StringTable.h"
@@ -348,37 +349,6 @@ void WorkflowHostTest::openErrorShowsThePortAndReasonUnderItsText()
 
 void WorkflowHostTest::portListDescribesTheDevicesFound()
 {
-    QTemporaryDir root;
-    QVERIFY(root.isValid());
-    const QString r = root.path();
-    for (const char* name : {"ttyUSB0", "rfcomm0"}) {
-        QFile file(r + QLatin1Char('/') + QLatin1String(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-    KvPortInfo usb;
-    usb.name = usb.path = (r + QStringLiteral("/ttyUSB0")).toStdString();
-    usb.vendor = "FTDI";
-    usb.product = "FT232R USB UART";
-    usb.driver = "ftdi_sio";
-    KvPortInfo com;  // as Windows names them
-    com.name = "COM3";
-    com.product = "USB Serial Device";
-    com.driver = "usbser";
-    const QList<PortListEntry> entries = PortListEntries({usb, com}, r);
-    QStringList names, texts;
-    for (const PortListEntry& e : entries) {
-        names << e.name;
-        texts << e.text;
-    }
-    QCOMPARE(names.size(), 22);
-    QCOMPARE(names.front(), QStringLiteral("COM1"));
-    QCOMPARE(names[19], QStringLiteral("COM20"));
-    QCOMPARE(texts[2], QStringLiteral("COM3  USB Serial Device (usbser)"));
-    QCOMPARE(names[20], r + QStringLiteral("/ttyUSB0"));
-    QCOMPARE(texts[20], r + QStringLiteral("/ttyUSB0  FTDI FT232R USB UART (ftdi_sio)"));
-    QCOMPARE(names[21], r + QStringLiteral("/rfcomm0"));  // found by name only
-    QCOMPARE(texts[21], names[21]);
-
     // The main window's list: named ports, described when the list is opened,
     // the closed box and the document still given the name alone.
     Rig rig;

@@ -1,5 +1,6 @@
 #include "Driver.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -264,6 +265,32 @@ void SelectListItem(HWND list, int index)
 {
     DWORD_PTR result = 0;
     SendMessageTimeoutW(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0, SMTO_NORMAL, 10000, &result);
+}
+
+std::vector<std::wstring> ListTexts(HWND list)
+{
+    std::vector<std::wstring> texts;
+    DWORD_PTR count = 0;
+    SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_NORMAL, 10000, &count);
+    for (int i = 0; i < static_cast<int>(static_cast<LRESULT>(count)); ++i) {
+        DWORD_PTR length = 0;
+        SendMessageTimeoutW(list, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0, SMTO_NORMAL, 10000, &length);
+        const LRESULT characters = static_cast<LRESULT>(length);
+        if (characters < 0) break;
+        std::wstring text(static_cast<std::size_t>(characters) + 1, L'\0');
+        DWORD_PTR copied = 0;
+        SendMessageTimeoutW(list, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()),
+                            SMTO_NORMAL, 10000, &copied);
+        text.resize(static_cast<std::size_t>(std::max<LRESULT>(0, static_cast<LRESULT>(copied))));
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+void DropList(HWND list, bool open)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(list, CB_SHOWDROPDOWN, open ? TRUE : FALSE, 0, SMTO_NORMAL, 10000, &result);
 }
 
 void SetEditText(HWND edit, const std::wstring& text)

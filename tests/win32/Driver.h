@@ -77,6 +77,10 @@ std::wstring Caption(HWND window);
 std::wstring LiveText(HWND control);
 int ListSelection(HWND list);
 void SelectListItem(HWND list, int index);
+// The lines of a combo box's list, in order.
+std::vector<std::wstring> ListTexts(HWND list);
+// Opens or closes a combo box's list as its button does (CBN_DROPDOWN, CBN_CLOSEUP).
+void DropList(HWND list, bool open);
 void SetEditText(HWND edit, const std::wstring& text);
 // Posts a click (BM_CLICK) to a button: the driver does not wait for its handler.
 void Click(HWND button);

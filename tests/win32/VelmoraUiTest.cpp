@@ -370,6 +370,16 @@ int PortRun(const std::wstring& exe, const std::wstring& port)
     const int index = std::stoi(port.substr(3)) - 1;
     SelectListItem(ports, index);
     CheckText(LiveText(ports), Narrow(port), "port chosen");
+    // Opened, the list says what the port is (Wine lists its mapped ports as
+    // serial devices); closed again, the box shows the name alone, still chosen.
+    DropList(ports, true);
+    const std::vector<std::wstring> open = ListTexts(ports);
+    const std::wstring described = open.size() > static_cast<std::size_t>(index) ? open[index] : L"";
+    Check(described.rfind(port + L"  ", 0) == 0 && described.size() > port.size() + 2,
+          "open port list describes " + Narrow(port) + ": '" + Narrow(described) + "'");
+    DropList(ports, false);
+    CheckText(LiveText(ports), Narrow(port), "closed port list shows the name");
+    Check(ListSelection(ports) == index, "closed port list: the port stays chosen");
     Click(app.Control(IDC_SCAN));
     app.WaitDialog(Title(IDD_SCAN));
     WaitGuide(app, IDS_GUIDE_EDIT, "scan on " + Narrow(port));

@@ -82,9 +82,9 @@ usage_cases=(
   "missing     3 --port COM250 scan|"
 )
 for case in "${usage_cases[@]}"; do
-  spec=${case%%|*}
+  entry=${case%%|*}
   message=${case#*|}
-  read -r name code args <<<"$spec"
+  read -r name code args <<<"$entry"
   # shellcheck disable=SC2086  # the arguments are words
   run "$name" $args
   expect_rc "$name" "$code"

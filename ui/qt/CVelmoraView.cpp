@@ -26,6 +26,7 @@
 #include "QtWorkflowHost.h"
 #include "ResourceIds.h"
 #include "Texts.h"
+#include "PortList.h"
 #include "SerialPortList.h"
 
 namespace {
@@ -101,6 +102,14 @@ private:
     int margin_;
 };
 
+// The ports found by their names (device paths), for the COM port list.
+std::vector<std::string> NamedPorts()
+{
+    std::vector<std::string> names;
+    for (const QString& name : ComPortNames()) names.push_back(name.toUtf8().toStdString());
+    return names;
+}
+
 }  // namespace
 
 CVelmoraView::CVelmoraView(CVelmoraDoc& document, QtWorkflowHost& host, QWidget* parent)
@@ -123,14 +132,14 @@ CVelmoraView::~CVelmoraView()
 
 void CVelmoraView::FillPortList(bool discover)
 {
-    const QList<PortListEntry> entries = PortListEntries(discover ? KvDiscoverSerialPorts() : std::vector<KvPortInfo>{});
-    std::vector<std::string> names;
-    for (const PortListEntry& e : entries) names.push_back(e.name.toUtf8().toStdString());
+    const std::vector<CPortListEntry> entries =
+        PortListEntries(discover ? KvDiscoverSerialPorts() : std::vector<KvPortInfo>{}, NamedPorts());
     const QSignalBlocker quiet(comPort_);
-    form_.UpdatePortNames(names);
-    for (int i = 0; i < entries.size() && i < comPort_->count(); ++i) {
-        comPort_->setItemText(i, entries[i].text);
-        comPort_->setItemData(i, entries[i].name);
+    form_.UpdatePortNames(PortListNames(entries));
+    for (std::size_t i = 0; i < entries.size() && static_cast<int>(i) < comPort_->count(); ++i) {
+        const int index = static_cast<int>(i);
+        comPort_->setItemText(index, QString::fromStdString(entries[i].text));
+        comPort_->setItemData(index, QString::fromStdString(entries[i].name));
     }
     comPort_->setToolTip(comPort_->currentText());
 }
@@ -299,8 +308,7 @@ QComboBox* CVelmoraView::List(int controlId) const
 
 void CVelmoraView::OfferPort(const QString& name)
 {
-    std::vector<std::string> names;
-    for (const PortListEntry& e : PortListEntries({})) names.push_back(e.name.toUtf8().toStdString());
+    std::vector<std::string> names = PortListNames(PortListEntries({}, NamedPorts()));
     const std::string wanted = name.toUtf8().toStdString();
     auto at = std::find(names.begin(), names.end(), wanted);
     if (at == names.end()) at = names.insert(names.end(), wanted);

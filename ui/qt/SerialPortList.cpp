@@ -120,30 +120,3 @@ QStringList ComPortNames(const QString& deviceRoot)
 #endif
     return names;
 }
-
-QList<PortListEntry> PortListEntries(const std::vector<KvPortInfo>& discovered, const QString& deviceRoot)
-{
-    QList<PortListEntry> entries;
-    auto find = [&entries](const QString& name) {
-        for (PortListEntry& e : entries) {
-            if (e.name.compare(name, Qt::CaseInsensitive) == 0) return &e;
-        }
-        return static_cast<PortListEntry*>(nullptr);
-    };
-    for (int n = 1; n <= 20; ++n) entries.push_back({QStringLiteral("COM%1").arg(n), QStringLiteral("COM%1").arg(n)});
-    for (const KvPortInfo& port : discovered) {
-        const QString name = QString::fromStdString(port.name);
-        const QString description = QString::fromStdString(KvDescribePort(port));
-        const QString text = description.isEmpty() ? name : name + QStringLiteral("  ") + description;
-        if (PortListEntry* existing = find(name)) {
-            existing->text = text;
-        } else {
-            entries.push_back({name, text});
-        }
-    }
-    const QStringList named = ComPortNames(deviceRoot);
-    for (const QString& name : named) {
-        if (find(name) == nullptr) entries.push_back({name, name});
-    }
-    return entries;
-}

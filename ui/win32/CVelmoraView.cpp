@@ -1,9 +1,11 @@
 #include "CVelmoraView.h"
 
+#include <algorithm>
 #include <string>
 
 #include "CVelmoraDoc.h"
 #include "KvExceptions.h"
+#include "KvPortDiscovery.h"
 #include "ResourceIds.h"
 #include "Texts.h"
 #include "Win32Dialogs.h"
@@ -13,14 +15,6 @@
 namespace {
 
 const COLORREF kNoteColour = RGB(230, 0, 0);
-constexpr int kComPorts = 20;
-
-std::vector<std::string> ComPortNames()
-{
-    std::vector<std::string> names;
-    for (int i = 1; i <= kComPorts; ++i) names.push_back("COM" + std::to_string(i));
-    return names;
-}
 
 void ReportFailure(Win32WorkflowHost& host)
 {
@@ -67,7 +61,9 @@ bool CVelmoraView::Create(HWND frame)
     for (HWND c = GetWindow(window_, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) FitTextToControl(c, dc);
     SelectObject(dc, old);
     ReleaseDC(window_, dc);
-    form_.CreateControls(ComPortNames());
+    // What each device is, is looked up when the list is opened.
+    ports_ = PortListEntries({});
+    form_.CreateControls(PortListNames(ports_));
     RunGuarded(host_, [this] { form_.FillControlLists(); });
     ShowWindow(window_, SW_SHOW);
     return true;
@@ -96,6 +92,14 @@ INT_PTR CVelmoraView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             OnSet();
             return TRUE;
         }
+        if (LOWORD(wParam) == IDC_COM_PORT && HIWORD(wParam) == CBN_DROPDOWN) {
+            FillPortList();
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDC_COM_PORT && HIWORD(wParam) == CBN_CLOSEUP) {
+            ShowPortTexts(false);
+            return TRUE;
+        }
         return FALSE;
     case WM_CTLCOLORSTATIC: {
         // The two notes in red; everything else in the system's colours.
@@ -116,6 +120,39 @@ INT_PTR CVelmoraView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     default:
         return FALSE;
     }
+}
+
+void CVelmoraView::FillPortList()
+{
+    ports_ = PortListEntries(KvDiscoverSerialPorts());
+    form_.UpdatePortNames(PortListNames(ports_));
+    ShowPortTexts(true);
+    // The open list is as wide as its longest line.
+    HWND list = GetDlgItem(window_, IDC_COM_PORT);
+    HDC dc = GetDC(list);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(list, WM_GETFONT, 0, 0)));
+    int widest = 0;
+    for (const CPortListEntry& e : ports_) {
+        const std::wstring text = Widen(e.text);
+        SIZE size{};
+        if (GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size)) {
+            widest = std::max(widest, static_cast<int>(size.cx));
+        }
+    }
+    SelectObject(dc, old);
+    ReleaseDC(list, dc);
+    const int margin = GetSystemMetrics(SM_CXVSCROLL) + 2 * GetSystemMetrics(SM_CXEDGE) + 8;
+    SendMessageW(list, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(widest + margin), 0);
+}
+
+void CVelmoraView::ShowPortTexts(bool described)
+{
+    // The form keeps the names by their places; only the lines' texts change.
+    const int selected = GetListSelection(IDC_COM_PORT);
+    std::vector<std::string> texts;
+    for (const CPortListEntry& e : ports_) texts.push_back(described ? e.text : e.name);
+    SetListItems(IDC_COM_PORT, texts);
+    if (selected >= 0) SetListSelection(IDC_COM_PORT, selected);
 }
 
 void CVelmoraView::OnScan()

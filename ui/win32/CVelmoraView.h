@@ -2,9 +2,11 @@
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 #include "CFormView.h"
 #include "CSettingsForm.h"
+#include "PortList.h"
 
 class CVelmoraDoc;
 class Win32WorkflowHost;
@@ -47,9 +49,16 @@ public:
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // The COM port list as it opens: COM1 to COM20 and the devices present now,
+    // each with what it is; the chosen port stays chosen.
+    void FillPortList();
+    // The lines of the port list: the names with what each device is (open),
+    // or the names alone (closed, so the box shows the name).
+    void ShowPortTexts(bool described);
 
     Win32WorkflowHost& host_;
     CSettingsForm form_;
     HWND window_ = nullptr;
     HWND frame_ = nullptr;
+    std::vector<CPortListEntry> ports_;
 };
