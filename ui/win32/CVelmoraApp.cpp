@@ -48,8 +48,10 @@ bool CVelmoraApp::InitInstance(int argc, wchar_t** argv)
 int CVelmoraApp::Run()
 {
     if (exitAfterFirstPaint_) {
-        // The frame and every control of the form painted now, then whatever else is queued.
-        RedrawWindow(frame_.Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        // InitInstance's UpdateWindow has painted the frame and every control of
+        // the form; what has been invalidated since is painted now (a second full
+        // repaint would only paint the same pixels again), then whatever else is queued.
+        RedrawWindow(frame_.Window(), nullptr, nullptr, RDW_ALLCHILDREN | RDW_UPDATENOW);
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&message);
