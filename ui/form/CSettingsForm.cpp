@@ -1,6 +1,7 @@
 #include "CSettingsForm.h"
 
 #include <cstdint>
+#include <iterator>
 #include <string>
 
 #include "CFormView.h"
@@ -174,6 +175,14 @@ void CSettingsForm::EnableSettingControls(bool enable)
     view_.EnableControl(IDC_ADDRESS, enable && !doc_.addressLocked);
     const bool pins = enable && !doc_.pinFunctionsFixed && doc_.GetOperatingMode(true) == 0;
     for (int id : kPinListIds) view_.EnableControl(id, pins);
+}
+
+std::vector<int> CSettingsForm::ControlsDisabledWithoutDevice()
+{
+    std::vector<int> ids(std::begin(kValueControls), std::end(kValueControls));
+    ids.push_back(IDC_ADDRESS);
+    ids.insert(ids.end(), std::begin(kPinListIds), std::end(kPinListIds));
+    return ids;
 }
 
 void CSettingsForm::StoreControlsToDocument()
