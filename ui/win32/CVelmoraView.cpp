@@ -273,11 +273,24 @@ void CVelmoraView::EnableControl(int controlId, bool enable)
 void CVelmoraView::SetListItems(int controlId, const std::vector<std::string>& texts)
 {
     HWND list = GetDlgItem(window_, controlId);
-    SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    std::vector<std::wstring> lines;
+    lines.reserve(texts.size());
+    std::size_t characters = 0;
     for (const std::string& text : texts) {
-        SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
+        lines.push_back(Widen(text));
+        characters += lines.back().size() + 1;
     }
+    // Filled without drawing (the list and its scroll bar are brought up to
+    // date once, not after every line), into storage taken in one go.
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    SendMessageW(list, CB_INITSTORAGE, static_cast<WPARAM>(lines.size()),
+                 static_cast<LPARAM>(characters * sizeof(wchar_t)));
+    for (const std::wstring& line : lines) SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
     SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    // The box itself shows the selection's text: drawn anew, as it was not while filling.
+    InvalidateRect(list, nullptr, TRUE);
 }
 
 int CVelmoraView::GetListSelection(int controlId) const
