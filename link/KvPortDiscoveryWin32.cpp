@@ -3,7 +3,9 @@
 // started, "\Device\Serial0" -> "COM1"; the DOS device names add ports whose
 // driver registered only a COMn link (some virtual port drivers do, and so do
 // the ports Wine maps). Plug-and-play ports then get their friendly name,
-// manufacturer and service from SetupAPI.
+// manufacturer and service from SetupAPI, which is loaded when the ports are
+// first looked for: a program that never lists them (velmora.exe until its port
+// list is opened) starts without it and the libraries it pulls in.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -97,9 +99,44 @@ void FromDosDevices(PortMap& ports) {
     }
 }
 
-std::string DeviceProperty(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
+// The SetupAPI functions used here, from setupapi.dll in the system folder.
+struct SetupApi {
+    decltype(&SetupDiGetClassDevsW) getClassDevs = nullptr;
+    decltype(&SetupDiEnumDeviceInfo) enumDeviceInfo = nullptr;
+    decltype(&SetupDiOpenDevRegKey) openDevRegKey = nullptr;
+    decltype(&SetupDiGetDeviceRegistryPropertyW) getDeviceRegistryProperty = nullptr;
+    decltype(&SetupDiDestroyDeviceInfoList) destroyDeviceInfoList = nullptr;
+    bool loaded = false;
+};
+
+template <typename F>
+void Resolve(HMODULE module, const char* name, F& function) {
+    // Through the one function pointer type GCC takes as matching every other.
+    function = reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+// Loaded on the first call and kept for the process; `loaded` is false when
+// the library or any of the functions is missing.
+const SetupApi& LoadSetupApi() {
+    static const SetupApi api = [] {
+        SetupApi a;
+        HMODULE module = LoadLibraryExW(L"setupapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        if (module == nullptr) return a;
+        Resolve(module, "SetupDiGetClassDevsW", a.getClassDevs);
+        Resolve(module, "SetupDiEnumDeviceInfo", a.enumDeviceInfo);
+        Resolve(module, "SetupDiOpenDevRegKey", a.openDevRegKey);
+        Resolve(module, "SetupDiGetDeviceRegistryPropertyW", a.getDeviceRegistryProperty);
+        Resolve(module, "SetupDiDestroyDeviceInfoList", a.destroyDeviceInfoList);
+        a.loaded = a.getClassDevs && a.enumDeviceInfo && a.openDevRegKey && a.getDeviceRegistryProperty &&
+                   a.destroyDeviceInfoList;
+        return a;
+    }();
+    return api;
+}
+
+std::string DeviceProperty(const SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
     wchar_t buffer[512] = {};
-    if (!SetupDiGetDeviceRegistryPropertyW(set, &device, property, nullptr, reinterpret_cast<BYTE*>(buffer),
+    if (!api.getDeviceRegistryProperty(set, &device, property, nullptr, reinterpret_cast<BYTE*>(buffer),
                                            sizeof buffer - sizeof(wchar_t), nullptr)) {
         return {};
     }
@@ -109,12 +146,14 @@ std::string DeviceProperty(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property
 // Friendly name, manufacturer and service of the plug-and-play ports; only for
 // ports found above, so a removed adapter's stale entry never shows.
 void FromSetupApi(PortMap& ports) {
-    HDEVINFO set = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+    const SetupApi& api = LoadSetupApi();
+    if (!api.loaded) return;
+    HDEVINFO set = api.getClassDevs(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
     if (set == INVALID_HANDLE_VALUE) return;
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
-    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
-        HKEY key = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_QUERY_VALUE);
+    for (DWORD index = 0; api.enumDeviceInfo(set, index, &device); ++index) {
+        HKEY key = api.openDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_QUERY_VALUE);
         if (key == INVALID_HANDLE_VALUE) continue;
         wchar_t name[64] = {};
         DWORD bytes = sizeof name - sizeof(wchar_t);
@@ -127,18 +166,18 @@ void FromSetupApi(PortMap& ports) {
         KvPortInfo& port = found->second;
         if (port.product.empty()) {
             // "USB Serial Port (COM3)": the port's own name is said elsewhere.
-            std::string product = DeviceProperty(set, device, SPDRP_FRIENDLYNAME);
+            std::string product = DeviceProperty(api, set, device, SPDRP_FRIENDLYNAME);
             const std::string suffix = " (" + port.name + ")";
             if (product.size() > suffix.size() && product.compare(product.size() - suffix.size(), suffix.size(), suffix) == 0) {
                 product.resize(product.size() - suffix.size());
             }
-            if (product.empty()) product = DeviceProperty(set, device, SPDRP_DEVICEDESC);
+            if (product.empty()) product = DeviceProperty(api, set, device, SPDRP_DEVICEDESC);
             port.product = product;
         }
-        if (port.vendor.empty()) port.vendor = DeviceProperty(set, device, SPDRP_MFG);
-        if (port.driver.empty()) port.driver = DeviceProperty(set, device, SPDRP_SERVICE);
+        if (port.vendor.empty()) port.vendor = DeviceProperty(api, set, device, SPDRP_MFG);
+        if (port.driver.empty()) port.driver = DeviceProperty(api, set, device, SPDRP_SERVICE);
     }
-    SetupDiDestroyDeviceInfoList(set);
+    api.destroyDeviceInfoList(set);
 }
 
 }  // namespace
