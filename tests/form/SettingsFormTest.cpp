@@ -121,6 +121,21 @@ TEST(SettingsForm, BeforeTheFirstSearchAndAfterTheFirstRead)
     EXPECT_EQ(rig.view.Selected(IDC_COM_PORT), "COM7");
 }
 
+TEST(SettingsForm, TheControlsAFrontEndMayCreateDisabledAreThoseTheFirstRefreshDisables)
+{
+    // velmora.exe creates these controls disabled; one more would stay grey
+    // when it should not, one fewer would show enabled before any device.
+    FormRig rig;
+    std::vector<int> disabled;
+    for (const auto& [id, control] : rig.view.controls) {
+        if (!control.enabled) disabled.push_back(id);
+    }
+    std::vector<int> listed = CSettingsForm::ControlsDisabledWithoutDevice();
+    std::sort(listed.begin(), listed.end());
+    std::sort(disabled.begin(), disabled.end());
+    EXPECT_EQ(listed, disabled);
+}
+
 TEST(SettingsForm, NotesAndLocksFollowTheStoredModeAndTheModel)
 {
     struct Row {
