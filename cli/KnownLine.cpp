@@ -8,22 +8,22 @@
 
 namespace {
 
-// The probe of a search step: the module's serial number.
-const char kManQuery[] = "-MAN\r\n";
-
-// One attempt at `line`; the serial number when a module answered with one.
+// One attempt at `line`, as a step of the search makes it, the port held for
+// both queries; the serial number when a module answered with one.
 std::optional<std::uint32_t> Probe(KvSerialConduit& conduit, const SerialSettings& line) {
     conduit.SetLineSettings(static_cast<std::uint32_t>(line.baudRate), line.dataBits, line.parity, line.stopBits);
     conduit.SelectTimeout();
+    conduit.keepOpen = true;
+    std::optional<std::uint32_t> serial;
     try {
-        const KvString answer = conduit.Transact(kManQuery);
-        return static_cast<std::uint32_t>(answer.Substring(6).ToLong());
+        conduit.Open();
+        serial = CVelmoraDoc::ProbeSerialNumber(conduit);
     } catch (const KvException&) {
-        // Silent, refused or the port failed: the search decides and reports.
-    } catch (const KvStringException&) {
-        // No number where the serial number belongs: not a module at this setting.
+        // The port failed: the search decides and reports.
     }
-    return std::nullopt;
+    conduit.Close();
+    conduit.keepOpen = false;
+    return serial;
 }
 
 }  // namespace

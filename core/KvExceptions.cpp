@@ -9,6 +9,12 @@ KvString KvConduitConfigException::Describe() const { return "KvConduitConfigExc
 KvString KvConduitReadException::Describe() const { return "KvConduitReadException"; }
 KvString KvConduitWriteException::Describe() const { return "KvConduitWriteException"; }
 KvString KvNoResponseException::Describe() const { return "KvNoResponseException"; }
+KvString KvAnswerException::Describe() const {
+    KvString text = Concat("KvAnswerException:", reason);
+    text += ": ";
+    text += message;
+    return text;
+}
 
 KvString KvNAKException::Describe() const { return Concat("KvNAKException:", message); }
 KvString KvNAKCommandException::Describe() const { return Concat("KvNAKCommandException:", message); }

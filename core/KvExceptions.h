@@ -57,6 +57,18 @@ public:
     KvString Describe() const override;
 };
 
+// An answer line the protocol does not allow: another command's answer, a
+// line cut off before its CR LF, a value outside its field. `message` is the
+// answer as it came, `reason` says what is wrong with it. The program never
+// guesses what such a module meant; it reports a communication failure.
+class KvAnswerException : public KvException {
+public:
+    KvAnswerException(const KvString& answer, const KvString& why) : message(answer), reason(why) {}
+    KvString Describe() const override;
+    KvString message;
+    KvString reason;
+};
+
 // A rejection from the device; `message` is the whole answer line, CR LF included.
 class KvNAKException : public KvException {
 public:

@@ -166,6 +166,24 @@ int CVelmoraDoc::GetPinFunction(int index) {
 
 // ---------------------------------------------------------------- search
 
+std::optional<std::uint32_t> CVelmoraDoc::ProbeSerialNumber(KvSerialConduit& conduit) {
+    // Whatever goes wrong in an exchange - no answer, a failed write, an
+    // answer that is no serial number - the module does not talk at these
+    // settings. A second query must bring the same number: an answer that came
+    // too late for the candidate before, or noise that happens to read as one,
+    // is not taken for a module.
+    conduit.SetAnswerLimit(kManAnswerLimit);
+    std::optional<std::uint32_t> serial;
+    try {
+        const std::uint32_t first = KvDevice::SerialNumberFrom(conduit.Transact(kManQuery));
+        if (KvDevice::SerialNumberFrom(conduit.Transact(kManQuery)) == first) serial = first;
+    } catch (const KvException&) {
+    } catch (const KvStringException&) {
+    }
+    conduit.SetAnswerLimit(KvSerialConduit::kLongestAnswer);
+    return serial;
+}
+
 int CVelmoraDoc::ScanStep(KvSerialConduit& conduit, std::uint32_t& serial) {
     const SerialSettings candidate = CurrentScanSettings();
     conduit.SetLineSettings(static_cast<std::uint32_t>(candidate.baudRate), candidate.dataBits, candidate.parity,
@@ -175,19 +193,9 @@ int CVelmoraDoc::ScanStep(KvSerialConduit& conduit, std::uint32_t& serial) {
     PortHold hold(conduit);
     hold.Open();  // a port that cannot be opened or configured ends the search
 
-    // Whatever goes wrong in the exchange - no answer, a failed write, an
-    // answer without a number where the serial number belongs - the module
-    // does not talk at this candidate: move on to the next.
-    bool found = false;
-    conduit.SetAnswerLimit(kManAnswerLimit);
-    try {
-        const KvString answer = conduit.Transact(kManQuery);
-        serial = static_cast<std::uint32_t>(answer.Substring(6).ToLong());
-        found = true;
-    } catch (const KvException&) {
-    } catch (const KvStringException&) {
-    }
-    conduit.SetAnswerLimit(KvSerialConduit::kLongestAnswer);
+    std::optional<std::uint32_t> answered = ProbeSerialNumber(conduit);
+    const bool found = answered.has_value();
+    if (found) serial = *answered;
 
     int result = 1;
     if (!found) {
@@ -461,7 +469,9 @@ bool CVelmoraDoc::EscapeTransparentMode(std::int32_t baudRate, std::int32_t data
     if (result) {
         // Only a serial number shows that the module is back in command mode.
         try {
-            device->serialNumber = static_cast<std::uint32_t>(manAnswer.Substring(6).ToLong());
+            device->serialNumber = KvDevice::SerialNumberFrom(manAnswer);
+        } catch (const KvException&) {
+            result = false;
         } catch (const KvStringException&) {
             result = false;
         }

@@ -41,6 +41,11 @@ public:
     // One attempt at the current scan position: 1 found, 2 failed, 3 failed
     // and every candidate tried. Opening failures leave as exceptions.
     int ScanStep(KvSerialConduit& conduit, std::uint32_t& serial);
+    // The serial number of the module that answers on `conduit` at its current
+    // settings: two queries that agree; none when they do not, or when
+    // anything went wrong in the exchange. A closed conduit in per-call mode
+    // is opened for each query; open failures count as no answer.
+    static std::optional<std::uint32_t> ProbeSerialNumber(KvSerialConduit& conduit);
     void ReadSettings();
     // True only when the write succeeded, askReload was set and the user chose
     // to reload. *written, when given, tells whether the write itself succeeded.

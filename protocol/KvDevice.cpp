@@ -2,6 +2,9 @@
 
 #include "KvExceptions.h"
 
+#include <limits>
+#include <string>
+
 namespace {
 
 // The scope character of a request: "@" stored, "+" both, "-" running (and
@@ -42,17 +45,53 @@ void CacheByScope(KvDevice& device, T SettingBank::*field, T value, int scope) {
     }
 }
 
+// What a command's answer must be before anything is read from it: the
+// module's answer to that command ("*SAD: ..."), ending in CR LF. An answer of
+// another command, a line cut off, or one ending in LF alone is refused: the
+// module is not where the program thinks it is, and nothing it said counts.
+const KvString& CheckAnswer(const KvString& answer, const char* mnemonic) {
+    const std::int32_t n = answer.Length();
+    if (n < 2 || answer.CStr()[n - 2] != '\r' || answer.CStr()[n - 1] != '\n') {
+        const bool lfOnly = n >= 1 && answer.CStr()[n - 1] == '\n';
+        throw KvAnswerException(answer, lfOnly ? "the answer ends in LF without CR" : "the answer ends without CR LF");
+    }
+    if (!(answer.Substring(1, 3) == mnemonic)) {
+        throw KvAnswerException(answer, Concat("not an answer to ", KvString(mnemonic)));
+    }
+    return answer;
+}
+
+KvString Command(KvDevice& device, const char* mnemonic, const KvString& parameter, int scope) {
+    return CheckAnswer(device.SendCommand(mnemonic, parameter, scope), mnemonic);
+}
+
 struct Pair {
     std::int32_t running = 0;
     std::int32_t stored = 0;
 };
 
-// A query whose answer is ":" running "/" stored.
-Pair QueryPair(KvDevice& device, const char* mnemonic) {
-    const KvString answer = device.SendCommand(mnemonic, KvString(), 0);
+// A query whose answer is ":" running "/" stored, each value within
+// `low`..`high`: a value outside is refused, never narrowed into a setting
+// nobody gave the module.
+Pair QueryPair(KvDevice& device, const char* mnemonic, std::int32_t low, std::int32_t high) {
+    const KvString answer = Command(device, mnemonic, KvString(), 0);
     Pair pair;
     answer.ParsePair(pair.running, pair.stored);
+    for (const std::int32_t value : {pair.running, pair.stored}) {
+        if (value < low || value > high) {
+            const std::string range = "a value outside " + std::to_string(low) + "-" + std::to_string(high);
+            throw KvAnswerException(answer, range.c_str());
+        }
+    }
     return pair;
+}
+
+// The value-pair settings of a bank, read into both banks.
+template <typename T>
+void ReadPairInto(KvDevice& device, const char* mnemonic, T SettingBank::*field) {
+    const Pair pair = QueryPair(device, mnemonic, 0, static_cast<std::int32_t>(std::numeric_limits<T>::max()));
+    device.running.*field = static_cast<T>(pair.running);
+    device.stored.*field = static_cast<T>(pair.stored);
 }
 
 struct LineHalf {
@@ -190,56 +229,34 @@ KvString KvDevice::SendCommand(const KvString& mnemonic, const KvString& paramet
 }
 
 void KvDevice::ReadVersion() {
-    const KvString answer = SendCommand("VER", KvString(), 0);
+    const KvString answer = Command(*this, "VER", KvString(), 0);
     // The text between the six leading characters and the closing CR LF.
     version = answer.Length() < 8 ? KvString() : answer.Substring(6, answer.Length() - 8);
 }
 
-void KvDevice::ReadMode() {
-    const Pair pair = QueryPair(*this, "MOD");
-    running.mode = static_cast<std::uint8_t>(pair.running);
-    stored.mode = static_cast<std::uint8_t>(pair.stored);
-}
+void KvDevice::ReadMode() { ReadPairInto(*this, "MOD", &SettingBank::mode); }
 
-void KvDevice::ReadAddress() {
-    const Pair pair = QueryPair(*this, "SAD");
-    running.address = static_cast<std::uint16_t>(pair.running);
-    stored.address = static_cast<std::uint16_t>(pair.stored);
-}
+void KvDevice::ReadAddress() { ReadPairInto(*this, "SAD", &SettingBank::address); }
 
-void KvDevice::ReadPartnerAddress() {
-    const Pair pair = QueryPair(*this, "PAD");
-    running.partnerAddress = static_cast<std::uint16_t>(pair.running);
-    stored.partnerAddress = static_cast<std::uint16_t>(pair.stored);
-}
+void KvDevice::ReadPartnerAddress() { ReadPairInto(*this, "PAD", &SettingBank::partnerAddress); }
 
-void KvDevice::ReadPan() {
-    const Pair pair = QueryPair(*this, "PAN");
-    running.pan = static_cast<std::uint16_t>(pair.running);
-    stored.pan = static_cast<std::uint16_t>(pair.stored);
-}
+void KvDevice::ReadPan() { ReadPairInto(*this, "PAN", &SettingBank::pan); }
 
-void KvDevice::ReadFrequency() {
-    const Pair pair = QueryPair(*this, "FRQ");
-    running.frequency = static_cast<std::uint8_t>(pair.running);
-    stored.frequency = static_cast<std::uint8_t>(pair.stored);
-}
+void KvDevice::ReadFrequency() { ReadPairInto(*this, "FRQ", &SettingBank::frequency); }
 
-void KvDevice::ReadRetryCount() {
-    const Pair pair = QueryPair(*this, "RTY");
-    running.retryCount = static_cast<std::uint8_t>(pair.running);
-    stored.retryCount = static_cast<std::uint8_t>(pair.stored);
-}
+void KvDevice::ReadRetryCount() { ReadPairInto(*this, "RTY", &SettingBank::retryCount); }
 
 void KvDevice::ReadLed() {
-    const Pair pair = QueryPair(*this, "LED");
+    // Only a first value of exactly 1 means on.
+    const Pair pair = QueryPair(*this, "LED", std::numeric_limits<std::int32_t>::min(),
+                                std::numeric_limits<std::int32_t>::max());
     const std::uint8_t on = pair.running == 1 ? 1 : 0;
     running.led = on;
     stored.led = on;
 }
 
 void KvDevice::ReadSerialSettings() {
-    const KvString data = SendCommand("SCI", KvString(), 0).Substring(6);
+    const KvString data = Command(*this, "SCI", KvString(), 0).Substring(6);
     const std::int32_t slash = data.Find("/");
     const KvString runningHalf = slash < 0 ? data : data.Substring(0, slash);
     const KvString storedHalf = slash < 0 ? data : data.Substring(slash + 1);
@@ -249,9 +266,13 @@ void KvDevice::ReadSerialSettings() {
 
 void KvDevice::ReadPinFunctions() {
     runningPinsWellFormed = false;
-    const KvString answer = SendCommand("PFC", KvString(), 0);
+    // Four digits a bank; a wider number is no pin code.
+    const KvString answer = Command(*this, "PFC", KvString(), 0);
     Pair pair;
     answer.ParsePair(pair.running, pair.stored);
+    if (pair.running < 0 || pair.running > 9999 || pair.stored < 0 || pair.stored > 9999) {
+        throw KvAnswerException(answer, "pin functions outside 0000-9999");
+    }
     runningPinsWellFormed = IsPinCode(RunningText(answer));
     for (int pin = 3; pin >= 0; --pin) {
         running.pinFunctions[pin] = '0' + pair.running % 10;
@@ -261,9 +282,15 @@ void KvDevice::ReadPinFunctions() {
     }
 }
 
-void KvDevice::ReadSerialNumber() {
-    const KvString answer = SendCommand("MAN", KvString(), 0);
-    serialNumber = static_cast<std::uint32_t>(answer.Substring(6).ToLong());
+void KvDevice::ReadSerialNumber() { serialNumber = SerialNumberFrom(SendCommand("MAN", KvString(), 0)); }
+
+std::uint32_t KvDevice::SerialNumberFrom(const KvString& answer) {
+    CheckAnswer(answer, "MAN");
+    const std::int32_t serial = answer.Substring(6).ToLong();
+    if (serial < 0 || static_cast<std::uint32_t>(serial) > kLastSerialNumber) {
+        throw KvAnswerException(answer, "a serial number outside 0-999999999");
+    }
+    return static_cast<std::uint32_t>(serial);
 }
 
 void KvDevice::ReadAll() {
@@ -281,25 +308,25 @@ void KvDevice::ReadAll() {
 
 void KvDevice::SetMode(std::uint32_t value, int scope) {
     const auto narrowed = static_cast<std::uint8_t>(value);
-    SendCommand("MOD", KvString::FromUnsigned(narrowed), scope);
+    Command(*this, "MOD", KvString::FromUnsigned(narrowed), scope);
     CacheByScope(*this, &SettingBank::mode, narrowed, scope);
 }
 
 void KvDevice::SetAddress(std::uint32_t value, int scope) {
     const auto narrowed = static_cast<std::uint16_t>(value);
-    SendCommand("SAD", KvString::FromUnsigned(narrowed), scope);
+    Command(*this, "SAD", KvString::FromUnsigned(narrowed), scope);
     CacheByScope(*this, &SettingBank::address, narrowed, scope);
 }
 
 void KvDevice::SetPartnerAddress(std::uint32_t value, int scope) {
     const auto narrowed = static_cast<std::uint16_t>(value);
-    SendCommand("PAD", KvString::FromUnsigned(narrowed), scope);
+    Command(*this, "PAD", KvString::FromUnsigned(narrowed), scope);
     CacheByScope(*this, &SettingBank::partnerAddress, narrowed, scope);
 }
 
 void KvDevice::SetFrequency(std::uint32_t value, int scope) {
     const auto narrowed = static_cast<std::uint8_t>(value);
-    SendCommand("FRQ", KvString::FromUnsigned(narrowed), scope);
+    Command(*this, "FRQ", KvString::FromUnsigned(narrowed), scope);
     CacheByScope(*this, &SettingBank::frequency, narrowed, scope);
 }
 
@@ -314,7 +341,7 @@ void KvDevice::SetSerialSettings(std::uint32_t baud, std::int32_t dataBits, std:
     parameter += static_cast<char>(stopBits & 0xFF);
     // The device answers at its old settings; the cache learns the new ones
     // from the next read.
-    SendCommand("SCI", parameter, scope);
+    Command(*this, "SCI", parameter, scope);
 }
 
 void KvDevice::SetPinFunction(int index, std::int32_t value, int scope) {
@@ -324,15 +351,17 @@ void KvDevice::SetPinFunction(int index, std::int32_t value, int scope) {
     // The device takes all four functions in one request, so each request is
     // built from the bank it changes. Both banks: two requests, never "+".
     if (scope == 1 || scope == 2) {
-        SendCommand("PFC", PinParameter(stored, index, value), 1);
+        Command(*this, "PFC", PinParameter(stored, index, value), 1);
         stored.pinFunctions[index] = value;
     }
     if (scope != 1) {
-        SendCommand("PFC", PinParameter(running, index, value), 0);
+        Command(*this, "PFC", PinParameter(running, index, value), 0);
         running.pinFunctions[index] = value;
     }
 }
 
+// The module restores its factory settings and restarts: what it answers is
+// not examined.
 void KvDevice::Initialize() { SendCommand("INI", KvString(), 0); }
 
 std::uint8_t KvDevice::GetMode(bool fromStored) const { return fromStored ? stored.mode : running.mode; }

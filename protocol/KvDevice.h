@@ -44,6 +44,10 @@ public:
     KvDevice* Root();
     KvString RouteText() const;
 
+    // Every command below checks its answer before it reads anything from it:
+    // the answer of that command ("*SAD: ..."), ending in CR LF, each value
+    // within its field (a serial number within nine digits). Anything else
+    // throws KvAnswerException and leaves the cache as it was.
     // Queries: the answer goes into the cache.
     void ReadVersion();
     void ReadMode();
@@ -56,11 +60,16 @@ public:
     void ReadSerialSettings();
     void ReadPinFunctions();
     void ReadSerialNumber();
+    // The serial number of a MAN answer, checked as above (the search and the
+    // escape read MAN answers of their own).
+    static std::uint32_t SerialNumberFrom(const KvString& answer);
+    static constexpr std::uint32_t kLastSerialNumber = 999999999;
     // VER, MOD, SAD, PAD, PAN, FRQ, RTY, LED, SCI, PFC in this order; stops at the first failure.
     void ReadAll();
 
     // Writes: the value is narrowed (8 bits for MOD and FRQ, 16 for SAD and PAD)
-    // and cached by scope once the device accepted it.
+    // and cached by scope once the device accepted it. Callers check ranges
+    // before they write.
     void SetMode(std::uint32_t value, int scope);
     void SetAddress(std::uint32_t value, int scope);
     void SetPartnerAddress(std::uint32_t value, int scope);

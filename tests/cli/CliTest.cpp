@@ -240,12 +240,12 @@ TEST(CliSimulated, KnownLineIsTriedBeforeTheSearch) {
         for (const std::string& request : Heard(r)) n += request == "-MAN\\r\\n";
         return n;
     };
-    // Right: one probe, no search (candidate 0), and the settings it answered at.
+    // Right: one probe (a query and its confirmation), no search (candidate 0), and the settings it answered at.
     RunResult r = RunTarnik({"--simulate", "--sim-line", "9600,8,N,1", "--sim-log", "--line", "9600,8,N,1", "scan",
                              "--json"});
     ASSERT_EQ(r.code, 0) << r.err;
     ExpectFields(r.out, {{"candidate", 0}, {"baudRate", 9600}, {"dataBits", 8}, {"parity", "N"}, {"stopBits", 1}});
-    EXPECT_EQ(mans(r), 1) << r.err;
+    EXPECT_EQ(mans(r), 2) << r.err;
     EXPECT_FALSE(Contains(r.err, "candidate 1/84")) << r.err;
 
     // Wrong: the search follows and finds the module at its own settings.
@@ -502,11 +502,11 @@ TEST(CliPty, NothingReachesTheModuleForABadValue) {
     EXPECT_TRUE(Contains(r.err, "pins: I/O 5-6")) << r.err;
     r = RunTarnik({"--port", sim.link(), "--yes", "write", "--channel", "80"});
     EXPECT_EQ(r.code, 2) << r.err;
-    // A search afterwards is the first and only request the module hears:
-    // anything sent before would be in its log ahead of it.
+    // A search afterwards (a query and its confirmation) is all the module
+    // hears: anything sent before would be in its log ahead of it.
     r = RunTarnik({"--port", sim.link(), "scan"});
     ASSERT_EQ(r.code, 0) << r.err << sim.Log();
-    EXPECT_EQ(sim.RequestsHeard(), 1) << sim.Log();
+    EXPECT_EQ(sim.RequestsHeard(), 2) << sim.Log();
 }
 
 TEST(CliPty, SilentAndFailingTerminals) {
@@ -519,9 +519,10 @@ TEST(CliPty, SilentAndFailingTerminals) {
     EXPECT_EQ(r.code, 5) << r.err;
     EXPECT_TRUE(Contains(r.err, "Tarnik装置との通信でエラーが発生しました。")) << r.err;
     const std::vector<std::string> lines = half.Lines();
-    ASSERT_GE(lines.size(), 2u);
+    ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[0], "-MAN\r\n");
-    EXPECT_EQ(lines[1], "-VER\r\n");
+    EXPECT_EQ(lines[1], "-MAN\r\n");
+    EXPECT_EQ(lines[2], "-VER\r\n");
 
     // 4: nobody answers at any of the 84 settings (about 9.3 s of time-outs).
     TestTerminal silent;

@@ -50,9 +50,10 @@ const char* Name(Workflow w) {
 
 // The request each workflow has disturbed, and how the program takes its answer.
 enum class Reading {
-    Query,    // parsed through KvDevice (value pair): any flaw of the line counts
-    Command,  // an acceptance is any line of 4 bytes or more without "NAK" at index 1
-    RawMan,   // the raw "-MAN" line of the scan and the escape: its text from index 6 as a number
+    Query,      // parsed through KvDevice (value pair): any flaw of the line counts
+    Command,    // the command's own answer ("*SAD..." ending in CR LF), not a rejection
+    Unchecked,  // INI: an acceptance is any line of 4 bytes or more without "NAK" at index 1
+    RawMan,     // the raw "-MAN" line of the scan and the escape: a MAN answer with a serial number
 };
 
 struct Target {
@@ -68,7 +69,7 @@ Target TargetOf(Workflow w) {
             return {"MAN", "-MAN", "at the candidate the module listens at (the 43rd)", Reading::RawMan};
         case Workflow::Read: return {"MOD", "-MOD", "second query of the read", Reading::Query};
         case Workflow::Write: return {"SAD", "+SAD:42", "first command of the write", Reading::Command};
-        case Workflow::Initialise: return {"INI", "-INI", "", Reading::Command};
+        case Workflow::Initialise: return {"INI", "-INI", "", Reading::Unchecked};
         case Workflow::Master: return {"MOD", "@MOD:1", "after the write of the record went through", Reading::Command};
         case Workflow::Slave: return {"MOD", "@MOD:2", "after the write of the record went through", Reading::Command};
         case Workflow::Cancel: return {"MOD", "@MOD:0", "", Reading::Command};
@@ -127,7 +128,7 @@ std::vector<FaultRow> Rows() {
 
 // The program's reading of a disturbed answer, from how the line looks.
 Effect EffectOf(const Fault& fault, const Target& target) {
-    const bool readsData = target.reading != Reading::Command;
+    const bool checksLine = target.reading != Reading::Unchecked;
     switch (fault.kind) {
         case FaultKind::Silence:
         case FaultKind::LateFirstByte: return Effect::NoLine;
@@ -135,14 +136,14 @@ Effect EffectOf(const Fault& fault, const Target& target) {
             // Fewer than 4 bytes is no answer to a command or query; the raw
             // MAN line has no digits from index 6.
             return target.reading == Reading::RawMan ? Effect::Unreadable : Effect::Stub;
-        case FaultKind::Garbage:
-        case FaultKind::NulInAnswer:  // the text ends at the NUL, before the data
-        case FaultKind::Overlong:     // the digit run is cut at 254 bytes: no 32-bit number
-            return readsData ? Effect::Unreadable : Effect::Fine;
+        case FaultKind::Garbage:      // no answer of the command
+        case FaultKind::NulInAnswer:  // the text ends at the NUL, without its CR LF
+        case FaultKind::Overlong:     // no CR LF within 254 bytes
+            return checksLine ? Effect::Unreadable : Effect::Fine;
         case FaultKind::Nak:
-            // The raw MAN line is read from index 6, the second digit of the
-            // code: the scan and the escape take it as a module that answered.
-            return target.reading == Reading::RawMan ? Effect::Fine : Effect::Rejected;
+            // A rejection is no serial number: the scan and the escape go on
+            // as if the module had not answered.
+            return target.reading == Reading::RawMan ? Effect::Unreadable : Effect::Rejected;
         case FaultKind::NonNumericMan: return std::string(target.mnemonic) == "MAN" ? Effect::Unreadable : Effect::Fine;
         case FaultKind::PortVanishes: return Effect::PortGone;
     }

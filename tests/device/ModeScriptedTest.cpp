@@ -79,7 +79,7 @@ TEST(TransparentMode, RejectedModeCommandEndsWithoutReload) {
     rig.Attach();
     FillRecord(rig.doc);
     rig.doc.pinFunctionsFixed = true;
-    rig.Answer({"*OK: 0/0\r\n", "*OK: 0/0\r\n", "*OK: 0/0\r\n", "*MOD: 0/2\r\n", "*NAK:03\r\n"});
+    rig.Answer({"*~: 0/0\r\n", "*~: 0/0\r\n", "*~: 0/0\r\n", "*MOD: 0/2\r\n", "*NAK:03\r\n"});
     rig.doc.SetTransparentSlave();
     ASSERT_EQ(rig.port->lines.size(), 5u);  // SAD, FRQ, SCI, @MOD:2, +SAD:1; no PAD
     EXPECT_EQ(rig.port->lines[3], "@MOD:2\r\n");

@@ -148,7 +148,7 @@ TEST(WriteSettings, SendsTheRecordToBothBanksInOneHeldOpening) {
         KvSerialConduit& conduit = rig.Attach();
         FillRecord(rig.doc);
         rig.doc.pinFunctionsFixed = fixedPins;
-        for (int i = 0; i < 11; ++i) rig.Answer({"*OK: 0/0\r\n"});
+        for (int i = 0; i < 11; ++i) rig.Answer({"*~: 0/0\r\n"});
         bool portOpenAtDialog = true;
         std::uint32_t baudAtDialog = 0;
         rig.host.onDialog = [&](int) {
@@ -189,7 +189,7 @@ TEST(WriteSettings, ReloadChoiceIsSeparateFromSuccess) {
     FillRecord(rig.doc);
     rig.doc.settings.baudRate = 1200;
     rig.doc.pinFunctionsFixed = true;
-    for (int i = 0; i < 6; ++i) rig.Answer({"*OK: 0/0\r\n"});
+    for (int i = 0; i < 6; ++i) rig.Answer({"*~: 0/0\r\n"});
     rig.host.dialogAnswers = {IDCANCEL};
     bool written = false;
     EXPECT_FALSE(rig.doc.WriteSettings(true, &written));
@@ -223,7 +223,7 @@ TEST(WriteSettings, FailureStopsTheBatchAndKeepsTheOldLine) {
         FillRecord(rig.doc);
         const DeviceSettings record = rig.doc.settings;
         if (c.answered < 0) rig.port->failOpen = true;
-        for (int i = 0; i < c.answered; ++i) rig.Answer({"*OK: 0/0\r\n"});
+        for (int i = 0; i < c.answered; ++i) rig.Answer({"*~: 0/0\r\n"});
         if (c.failing) rig.Answer({c.failing});
         bool openAtDialog = false;
         rig.host.onDialog = [&](int) { openAtDialog = rig.port->isOpen; };

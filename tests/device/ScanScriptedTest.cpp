@@ -55,15 +55,18 @@ TEST(Scan, PortThatCannotBeUsedEndsAtTheFirstAttempt) {
 
 TEST(Scan, AnswerWithoutSerialNumberCountsAsSilence) {
     ScriptedRig rig;
-    // Letters where the digits belong, then two bytes and silence, then a module.
-    // The serial number begins at index 6, whatever stands at 5.
-    rig.Answer({"*MAN: ABCDEFGHI\r\n", "ab", "*MAN:1123456789\r\n"});
+    // Letters where the digits belong; two bytes and silence; a serial number
+    // that a second query does not confirm (an answer come late from the
+    // candidate before looks like this); then a module, asked twice. The
+    // serial number begins at index 6, whatever stands at 5.
+    rig.Answer({"*MAN: ABCDEFGHI\r\n", "ab", "*MAN: 000000001\r\n", "*MAN: 000000002\r\n", "*MAN:1123456789\r\n",
+                "*MAN:1123456789\r\n"});
     ASSERT_TRUE(rig.doc.Scan());
 
-    EXPECT_EQ(rig.host.ScanTexts().size(), 3u);
+    EXPECT_EQ(rig.host.ScanTexts().size(), 4u);
     EXPECT_EQ(rig.doc.device->serialNumber, 123456789u);
-    EXPECT_EQ(rig.port->openCount, 3);
-    EXPECT_EQ(rig.port->closeCount, 3);
+    EXPECT_EQ(rig.port->openCount, 4);
+    EXPECT_EQ(rig.port->closeCount, 4);
     EXPECT_FALSE(rig.port->isOpen);
 
     // The found module keeps the candidate that answered; its later commands
@@ -74,8 +77,8 @@ TEST(Scan, AnswerWithoutSerialNumberCountsAsSilence) {
     EXPECT_FALSE(conduit->IsOpen());
     EXPECT_EQ(conduit->portName, "COM7");
     EXPECT_EQ(conduit->BaudRate(), 57600u);
-    EXPECT_EQ(conduit->Parity(), 2);  // 7E1 is the third candidate
-    EXPECT_EQ(CurrentScanSettings(), (SerialSettings{57600, '7', 'E', '1'}));
+    EXPECT_EQ(conduit->Parity(), 2);  // 7E2 is the fourth candidate
+    EXPECT_EQ(CurrentScanSettings(), (SerialSettings{57600, '7', 'E', '2'}));
     EXPECT_EQ(rig.host.log.back(), "update");
     EXPECT_TRUE(rig.host.Lines("message").empty());
 }

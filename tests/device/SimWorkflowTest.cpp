@@ -33,8 +33,9 @@ TEST(SimScan, FindsTheModuleAtItsCandidate) {
         EXPECT_EQ(texts.size(), c.attempt);
         EXPECT_EQ(texts.back(), c.text);
         EXPECT_EQ(rig.doc.device->serialNumber, 4242u);
-        // Only the last attempt reached the module; the others were noise to it.
-        EXPECT_EQ(rig.Requests(), std::vector<std::string>{"-MAN\r\n"});
+        // Only the last attempt reached the module, which was asked twice; the
+        // others were noise to it.
+        EXPECT_EQ(rig.Requests(), (std::vector<std::string>{"-MAN\r\n", "-MAN\r\n"}));
         EXPECT_FALSE(rig.sim.port().IsOpen());
 
         // The read that follows talks at the found settings.

@@ -70,8 +70,8 @@ TEST_F(DeviceOnScriptedPort, ShortAnswersAndWhereNakCounts) {
 }
 
 TEST_F(DeviceOnScriptedPort, ValuePairsLedAndPinDigits) {
-    Answer({"*MOD:0/1\r\n", "*LED:2/1\r\n", "*LED:1/0\r\n", "*PFC:120/1\r\n", "*PFC:12345/98765\r\n",
-            "*RTY:  9/-1\r\n"});
+    Answer({"*MOD:0/1\r\n", "*LED:2/1\r\n", "*LED:1/0\r\n", "*PFC:120/1\r\n", "*PFC:2345/8765\r\n",
+            "*RTY:  9/255\r\n"});
     device.ReadMode();
     EXPECT_EQ(device.GetMode(false), 0);
     EXPECT_EQ(device.GetMode(true), 1);
@@ -91,7 +91,7 @@ TEST_F(DeviceOnScriptedPort, ValuePairsLedAndPinDigits) {
     device.ReadPinFunctions();
     EXPECT_EQ(pins(false), "0120");
     EXPECT_EQ(pins(true), "0001");
-    device.ReadPinFunctions();  // only the four lowest digits count
+    device.ReadPinFunctions();
     EXPECT_EQ(pins(false), "2345");
     EXPECT_EQ(pins(true), "8765");
 
@@ -101,7 +101,7 @@ TEST_F(DeviceOnScriptedPort, ValuePairsLedAndPinDigits) {
 }
 
 TEST_F(DeviceOnScriptedPort, VersionAndSerialNumberText) {
-    Answer({"*VER: 1.00.003\r\n", "*VER:\r\n", "*VER: \r\n", "*VER:\r", "*MAN:1123456789\r\n", "*MAN: -1\r\n",
+    Answer({"*VER: 1.00.003\r\n", "*VER:\r\n", "*VER: \r\n", "*MAN:1123456789\r\n", "*MAN: 999999999\r\n",
             "*MAN: ABC\r\n"});
     device.ReadVersion();
     EXPECT_STREQ(device.GetVersion().CStr(), "1.00.003");
@@ -110,16 +110,13 @@ TEST_F(DeviceOnScriptedPort, VersionAndSerialNumberText) {
     device.version = "old";
     device.ReadVersion();  // exactly eight
     EXPECT_STREQ(device.GetVersion().CStr(), "");
-    device.version = "old";
-    device.ReadVersion();  // cut short
-    EXPECT_STREQ(device.GetVersion().CStr(), "");
 
     device.ReadSerialNumber();  // the number begins at index 6, whatever stands at 5
     EXPECT_EQ(device.serialNumber, 123456789u);
-    device.ReadSerialNumber();  // kept as its 32-bit pattern
-    EXPECT_EQ(device.serialNumber, 0xFFFFFFFFu);
+    device.ReadSerialNumber();  // the largest of nine digits
+    EXPECT_EQ(device.serialNumber, 999999999u);
     EXPECT_THROW(device.ReadSerialNumber(), KvStringFormatException);
-    EXPECT_EQ(device.serialNumber, 0xFFFFFFFFu);
+    EXPECT_EQ(device.serialNumber, 999999999u);
 }
 
 TEST_F(DeviceOnScriptedPort, SerialSettingsHalves) {
@@ -157,8 +154,48 @@ TEST_F(DeviceOnScriptedPort, SerialSettingsHalves) {
         EXPECT_EQ(banks(), "2400,8,N,2/57600,7,O,2");
     }
 
-    // The shortest full half: the stop bit is the last character of the answer.
-    Answer({"*SCI: 1200,7,E,2/2400,8,O,1"});
+    // The shortest full half, its stop bit right before the CR LF.
+    Answer({"*SCI: 1200,7,E,2/2400,8,O,1\r\n"});
     device.ReadSerialSettings();
     EXPECT_EQ(banks(), "1200,7,E,2/2400,8,O,1");
+}
+
+// What the protocol does not allow is refused before anything is read from
+// it: the module is not where the program thinks it is, or its value would
+// only fit the cache cut down to a setting nobody gave it.
+TEST_F(DeviceOnScriptedPort, AnswersTheProtocolDoesNotAllowLeaveTheCache) {
+    Mark(device.running, 1);
+    Mark(device.stored, 2);
+    device.serialNumber = 7;
+    const std::string before = Banks(device);
+    const struct {
+        void (KvDevice::*read)();
+        const char* answer;
+    } cases[] = {
+        {&KvDevice::ReadAddress, "*PAN: 77/77\r\n"},      // another command's answer
+        {&KvDevice::ReadAddress, "*SAD: 77/77"},            // cut off before CR LF
+        {&KvDevice::ReadAddress, "*SAD: 77/77\n"},          // LF alone
+        {&KvDevice::ReadVersion, "*VER: 1.00.003\r"},       // CR alone
+        {&KvDevice::ReadAddress, "*SAD: 70000/70000\r\n"}, // wider than an address
+        {&KvDevice::ReadAddress, "*SAD: -1/0\r\n"},
+        {&KvDevice::ReadFrequency, "*FRQ: 10/266\r\n"},
+        {&KvDevice::ReadMode, "*MOD: 257/0\r\n"},
+        {&KvDevice::ReadRetryCount, "*RTY: 9/-1\r\n"},
+        {&KvDevice::ReadPinFunctions, "*PFC: 12345/0\r\n"}, // five digits
+        {&KvDevice::ReadSerialNumber, "*MAN: 1000000000\r\n"},
+        {&KvDevice::ReadSerialNumber, "*MAN: -1\r\n"},
+        {&KvDevice::ReadSerialNumber, "*SAD: 000012345\r\n"},
+        {&KvDevice::ReadSerialSettings, "*MAN: 9600,8,N,1\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        Answer({c.answer});
+        EXPECT_THROW((device.*c.read)(), KvAnswerException);
+        EXPECT_EQ(Banks(device), before);
+        EXPECT_EQ(device.serialNumber, 7u);
+    }
+    // A write answered by another command is no acceptance either.
+    Answer({"*FRQ: 5/5\r\n"});
+    EXPECT_THROW(device.SetAddress(5, 2), KvAnswerException);
+    EXPECT_EQ(Banks(device), before);
 }

@@ -3,7 +3,7 @@
 #include "KvExceptions.h"
 
 namespace {
-const char* const kAck = "*ACK\r\n";
+const char* const kAck = "*~\r\n";
 }
 
 TEST_F(DeviceOnScriptedPort, ScopeCharacterAndColonOnlyWithParameter) {
@@ -24,17 +24,17 @@ TEST_F(DeviceOnScriptedPort, ScopeCharacterAndColonOnlyWithParameter) {
 }
 
 TEST_F(DeviceOnScriptedPort, ReadAllQueriesInOrderAndFillsBothBanks) {
-    Answer({"*VER: 1.00.003\r\n", "*MOD:0/1\r\n", "*SAD:70000/12\r\n", "*PAD:3/4\r\n", "*PAN:4660/300\r\n",
-            "*FRQ:258/7\r\n", "*RTY:3/5\r\n", "*LED:1/0\r\n", "*SCI: 19200,8,E,1/9600,7,O,2\r\n",
+    Answer({"*VER: 1.00.003\r\n", "*MOD:0/1\r\n", "*SAD:9999/12\r\n", "*PAD:3/4\r\n", "*PAN:4660/300\r\n",
+            "*FRQ:75/7\r\n", "*RTY:3/5\r\n", "*LED:1/0\r\n", "*SCI: 19200,8,E,1/9600,7,O,2\r\n",
             "*PFC:120/1\r\n"});
     device.ReadAll();
     EXPECT_EQ(Sent(), (Lines{"-VER\r\n", "-MOD\r\n", "-SAD\r\n", "-PAD\r\n", "-PAN\r\n", "-FRQ\r\n", "-RTY\r\n",
                              "-LED\r\n", "-SCI\r\n", "-PFC\r\n"}));
 
     EXPECT_STREQ(device.GetVersion().CStr(), "1.00.003");
-    // Address 70000 in 16 bits, frequency 258 in 8 bits; an LED reads as on only when the first value is 1.
+    // An LED reads as on only when the first value is 1.
     EXPECT_EQ(GetterText(device, false),
-              "mode 0 address 4464 pan 4660 frequency 2 retries 3 led 1 partner 3 line 19200,8,E,1 pins 0120");
+              "mode 0 address 9999 pan 4660 frequency 75 retries 3 led 1 partner 3 line 19200,8,E,1 pins 0120");
     EXPECT_EQ(GetterText(device, true),
               "mode 1 address 12 pan 300 frequency 7 retries 5 led 1 partner 4 line 9600,7,O,2 pins 0001");
     EXPECT_EQ(device.serialNumber, 0u);  // not part of ReadAll

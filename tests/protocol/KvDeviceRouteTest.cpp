@@ -24,7 +24,7 @@ TEST_F(DeviceOnScriptedPort, OneHopBySerialNumberOrByAddress) {
     EXPECT_STREQ(hop->RouteText().CStr(), "!000012345");
 
     // The hop's requests travel over the attached device's conduit; only the hop's cache changes.
-    Answer({"*SAD:7/8\r\n", "*ACK\r\n"});
+    Answer({"*SAD:7/8\r\n", "*~\r\n"});
     hop->ReadAddress();
     hop->SetFrequency(4, 1);
     EXPECT_EQ(Sent(), (Lines{"-SAD!000012345\r\n", "@FRQ!000012345:4\r\n"}));
@@ -50,7 +50,7 @@ TEST_F(DeviceOnScriptedPort, ThreeHopChainNamedByTheAddressedDevice) {
     EXPECT_EQ(r->Root(), &device);
 
     for (int pin = 0; pin < 4; ++pin) r->running.pinFunctions[pin] = r->stored.pinFunctions[pin] = '0';
-    Answer({"*ACK\r\n", "*ACK\r\n", "*ACK\r\n"});
+    Answer({"*~\r\n", "*~\r\n", "*~\r\n"});
     r->SetPinFunction(0, '1', 2);
     r->addressMode = 0;
     r->SendCommand("PAD", "", 0);

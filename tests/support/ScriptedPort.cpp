@@ -29,7 +29,12 @@ bool ScriptedPort::WriteByte(std::uint8_t byte) {
         lines.push_back(currentLine);
         currentLine.clear();
         if (!answers.empty()) {
-            pendingInput += answers.front();
+            std::string answer = answers.front();
+            // "*~" stands for the answer of the command just heard: "*SAD" for "+SAD:25".
+            if (answer.rfind("*~", 0) == 0 && lines.back().size() >= 4) {
+                answer = "*" + lines.back().substr(1, 3) + answer.substr(2);
+            }
+            pendingInput += answer;
             answers.pop_front();
         }
     }

@@ -33,7 +33,8 @@ public:
     KvClock* Clock() override { return &clock_; }
 
     // Script
-    std::deque<std::string> answers;  // one per request line; "" = silence
+    std::deque<std::string> answers;  // one per request line; "" = silence; a leading "*~"
+                                      // is "*" and the mnemonic heard ("*~: 0/0\r\n")
     std::string pendingInput;         // bytes ready to read now
     bool failOpen = false;
     bool failSetLine = false;
