@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "Profile.h"
 #include "Simulation.h"
 #include "TakeOption.h"
 
@@ -53,8 +54,8 @@ std::string BenchCommands::Check(const std::string& port, Simulation* simulation
     if (pair_->parsed()) {
         SettingValues& v = pairOptions_.shared;
         if (!from_.empty()) {
-            const std::string problem = LoadProfile(from_, v);
-            if (!problem.empty()) return "--from: " + problem;
+            const std::string problem = ReadProfile(from_, v);
+            if (!problem.empty()) return problem;
             v.address.reset();  // a pair's addresses are those of the mode
         }
         SettingValues options;
@@ -67,8 +68,14 @@ std::string BenchCommands::Check(const std::string& port, Simulation* simulation
         if (!problem.empty()) return problem;
         v.Overlay(options);
         pairOptions_.peerPort = peerPort_;
-        pairOptions_.logPath = pairLog_;
         if (peerPort_ == port) return "--peer-port: the same port as --port; leave it out to change modules on one port";
+        if (!pairLog_.empty()) {
+            auto log = std::make_shared<RecordFile>();
+            std::string earlier;
+            problem = log->Open(pairLog_, earlier);
+            if (!problem.empty()) return "--log: " + problem;
+            pairOptions_.log = std::move(log);
+        }
         if (peerPort_.empty()) {
             next_module_ = simulation ? MakeSimulatedNext(port, *simulation) : MakeEnterKeyNext(port);
         }
@@ -76,8 +83,8 @@ std::string BenchCommands::Check(const std::string& port, Simulation* simulation
     }
 
     ProvisionOptions& o = provisionOptions_;
-    std::string problem = LoadProfile(provisionFrom_, o.profile);
-    if (!problem.empty()) return "--from: " + problem;
+    std::string problem = ReadProfile(provisionFrom_, o.profile);
+    if (!problem.empty()) return problem;
     std::optional<int> from;
     problem = TakeOption(provision_, "--address-from", addressFrom_, from, ParseAddress);
     if (!problem.empty()) return problem;

@@ -7,7 +7,7 @@
 #include "SerialSettings.h"
 #include "Texts.h"
 #include "Verify.h"
-#include "Utf8Text.h"
+#include "Output.h"
 
 namespace {
 
@@ -15,33 +15,20 @@ namespace {
 // query of its own, every other value comes through the document's getters
 // (CachedReport), so the record holds what a following write sends.
 int Refresh(CommandContext& ctx, ModuleReport& report) {
-    CVelmoraDoc& doc = ctx.doc;
-    try {
-        report.serialNumber = doc.GetSerialNumber();
-    } catch (const KvConduitReadException&) {
-        ctx.host.RunDialog(IDD_COMM_ERROR);
-        return kExitLink;
-    } catch (const KvConduitException&) {
-        ctx.host.RunDialog(IDD_OPEN_ERROR);
-        return kExitPort;
-    } catch (const KvException&) {
-        ctx.host.RunDialog(IDD_COMM_ERROR);
-        return kExitLink;
-    } catch (const KvStringException&) {
-        ctx.host.RunDialog(IDD_COMM_ERROR);
-        return kExitLink;
-    }
-    report = CachedReport(doc);
+    const int rc = QuerySerialNumber(ctx, report.serialNumber);
+    if (rc != kExitOk) return rc;
+    const std::uint32_t serial = report.serialNumber;
+    report = CachedReport(ctx.doc);
+    report.serialNumber = serial;
     return kExitOk;
 }
 
 void PrintReport(CommandContext& ctx, const ModuleReport& report) {
     if (ctx.json) {
-        std::fprintf(ctx.out, "%s\n", ReportJson(report).dump(2).c_str());
+        PrintJson(ctx.out, ReportJson(report));
     } else {
-        std::fputs(ReportText(report).c_str(), ctx.out);
+        PrintText(ctx.out, ReportText(report));
     }
-    std::fflush(ctx.out);
 }
 
 // The module on the port: at --line first when given, else (or then) by the search.
@@ -61,7 +48,7 @@ int FindModule(CommandContext& ctx, ModuleReport& report) {
 }
 
 // A read after a workflow; its result printed.
-int ReadBack(CommandContext& ctx, ModuleReport& report) {
+int ShowReadBack(CommandContext& ctx, ModuleReport& report) {
     if (!ctx.doc.HasDevice() || ctx.host.FirstFailure() != 0) return FailureExit(ctx, kExitLink);
     const int rc = Refresh(ctx, report);
     if (rc == kExitOk) PrintReport(ctx, report);
@@ -109,6 +96,25 @@ void BeforeChange(CommandContext& ctx) {
 
 }  // namespace
 
+int QuerySerialNumber(CommandContext& ctx, std::uint32_t& serial) {
+    try {
+        serial = ctx.doc.GetSerialNumber();
+        return kExitOk;
+    } catch (const KvConduitReadException&) {
+        ctx.host.RunDialog(IDD_COMM_ERROR);
+        return kExitLink;
+    } catch (const KvConduitException&) {
+        ctx.host.RunDialog(IDD_OPEN_ERROR);
+        return kExitPort;
+    } catch (const KvException&) {
+        ctx.host.RunDialog(IDD_COMM_ERROR);
+        return kExitLink;
+    } catch (const KvStringException&) {
+        ctx.host.RunDialog(IDD_COMM_ERROR);
+        return kExitLink;
+    }
+}
+
 ModuleReport CachedReport(CVelmoraDoc& doc) {
     ModuleReport report;
     if (!doc.HasDevice()) return report;
@@ -153,20 +159,18 @@ int RunScan(CommandContext& ctx) {
     const std::uint32_t serial = ctx.doc.device->serialNumber;
     if (ctx.json) {
         nlohmann::ordered_json j;
-        j["port"] = DisplayText(ctx.port);
+        j["port"] = ctx.port;
         j["serialNumber"] = serial;
         j["baudRate"] = found.baudRate;
         j["dataBits"] = found.dataBits - '0';
         j["parity"] = std::string(1, static_cast<char>(found.parity));
         j["stopBits"] = found.stopBits - '0';
         j["candidate"] = ctx.host.scanAttempts;
-        std::fprintf(ctx.out, "%s\n", j.dump(2).c_str());
+        PrintJson(ctx.out, j);
     } else {
-        char number[16];
-        std::snprintf(number, sizeof number, "%09u", static_cast<unsigned>(serial));
-        std::fprintf(ctx.out, "%s: %s\n製造番号：%s\n", DisplayText(ctx.port).c_str(), FormatSerialSettings(found).CStr(), number);
+        PrintLine(ctx.out, ctx.port + ": " + FormatSerialSettings(found).Bytes());
+        PrintLine(ctx.out, "製造番号：" + FormatSerialNumber(serial));
     }
-    std::fflush(ctx.out);
     return kExitOk;
 }
 
@@ -223,19 +227,22 @@ int RunWrite(CommandContext& ctx, const SettingValues& values) {
     if (!reload && !ctx.verify) return kExitOk;
 
     // The read-back: shown with --reload, compared unless --no-verify.
-    std::vector<std::string> notTaken;
     ctx.host.ClearEvents();
-    if (!ReadBackAndCompare(ctx.doc, wanted, notTaken)) return FailureExit(ctx, kExitLink);
-    if (reload) {
-        rc = ReadBack(ctx, report);
-        if (rc != kExitOk) return rc;
-    }
-    if (!ctx.verify) return kExitOk;
-    if (!notTaken.empty()) {
-        ctx.host.Note("tarnik: the module reads back other values than were written: " + JoinFieldNames(notTaken));
+    const ReadBack back = ReadBackAndCompare(ctx, wanted, report.serialNumber);
+    if (back.outcome == ReadBack::Outcome::Failed) return FailureExit(ctx, kExitLink);
+    if (back.outcome == ReadBack::Outcome::OtherModule) {
+        ctx.host.Note("tarnik: the module on " + ctx.port + " now answers as " + FormatSerialNumber(back.serialNumber) +
+                      ", not " + FormatSerialNumber(report.serialNumber) + ": was it changed during the write?");
         return kExitLink;
     }
-    ctx.host.Info("verified: the module reads back what was written");
+    if (reload) PrintReport(ctx, CachedReport(ctx.doc));
+    if (!ctx.verify) return kExitOk;
+    if (!back.notTaken.empty()) {
+        ctx.host.Note("tarnik: the module reads back other values than were written: " +
+                      JoinFieldNames(back.notTaken));
+        return kExitLink;
+    }
+    ctx.host.Info("verified: the module reads back what was written, in its running and its stored settings");
     return kExitOk;
 }
 
@@ -253,7 +260,7 @@ int RunInit(CommandContext& ctx) {
     }
     if (!initialised) return FailureExit(ctx, kExitLink);
     ctx.doc.ReadSettings();
-    return ReadBack(ctx, report);
+    return ShowReadBack(ctx, report);
 }
 
 int RunMode(CommandContext& ctx, int mode) {
@@ -273,7 +280,7 @@ int RunMode(CommandContext& ctx, int mode) {
         }
     }
     if (ctx.host.declined) return kExitDeclined;
-    rc = ReadBack(ctx, report);
+    rc = ShowReadBack(ctx, report);
     if (rc != kExitOk) return rc;
     if (report.storedMode != mode) {
         ctx.host.Note("tarnik: the module's stored mode reads back as " + std::to_string(report.storedMode) +
@@ -300,7 +307,7 @@ int RunEscape(CommandContext& ctx, int baudRate, int dataBits, int parity, int s
             ctx.host.RunDialog(IDD_ESCAPE_DONE);
             ctx.doc.ReadSettings();
             ModuleReport report;
-            return ReadBack(ctx, report);
+            return ShowReadBack(ctx, report);
         }
         if (ctx.host.RunDialog(IDD_ESCAPE_FAILED) != IDOK) return FailureExit(ctx, kExitLink);
     }

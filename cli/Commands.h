@@ -37,6 +37,11 @@ struct CommandContext {
     bool verify = true;
 };
 
+// The serial number of the module on the port, asked anew (a MAN query).
+// kExitOk, or the exit code of the failure, reported through the host's
+// dialog as the settings window's refresh reports it.
+int QuerySerialNumber(CommandContext& ctx, std::uint32_t& serial);
+
 // The module's settings as the document's last read left them (no traffic).
 ModuleReport CachedReport(CVelmoraDoc& doc);
 

@@ -4,9 +4,11 @@
 #include <cstring>
 
 #include "Failure.h"
+#include "Output.h"
 #include "ResourceIds.h"
 #include "SerialSettings.h"
 #include "Texts.h"
+#include "Utf8Text.h"
 
 namespace {
 
@@ -82,7 +84,7 @@ void ConsoleHost::CreateProgress(int dialogId) {
     if (dialogId != IDD_SCAN && options_.terminal) {
         // A transient line, gone when the workflow ends.
         EndProgressLine();
-        std::fprintf(out_, "\r\033[K%s", lines.front());
+        std::fprintf(out_, "\r\033[K%s", DisplayText(lines.front()).c_str());
         std::fflush(out_);
         progressLineOpen_ = true;
         return;
@@ -97,7 +99,7 @@ void ConsoleHost::SetProgressText(int dialogId, const KvString& text) {
     const std::string line = "candidate " + std::to_string(scanAttempts) + "/" +
                              std::to_string(kScanCandidateCount) + ": " + text.Bytes();
     if (options_.terminal) {
-        std::fprintf(out_, "\r\033[K%s", line.c_str());
+        std::fprintf(out_, "\r\033[K%s", DisplayText(line).c_str());
         std::fflush(out_);
         progressLineOpen_ = true;
     } else {
@@ -131,7 +133,7 @@ void ConsoleHost::Info(const std::string& text) {
 bool ConsoleHost::Ask(const std::string& question) {
     if (!options_.interactive) return false;
     EndProgressLine();
-    std::fprintf(out_, "%s [y/N] ", question.c_str());
+    std::fprintf(out_, "%s [y/N] ", DisplayText(question).c_str());
     std::fflush(out_);
     char answer[64] = {};
     if (!std::fgets(answer, sizeof answer, in_)) {
@@ -214,6 +216,5 @@ void ConsoleHost::EndProgressLine() {
 
 void ConsoleHost::Print(const std::string& line) {
     EndProgressLine();
-    std::fprintf(out_, "%s\n", line.c_str());
-    std::fflush(out_);
+    PrintLine(out_, line);
 }

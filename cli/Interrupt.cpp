@@ -4,6 +4,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstring>
+#include <string>
 
 #ifdef _WIN32
 #include <io.h>
@@ -30,9 +31,10 @@ constexpr std::size_t kNoteMax = 512;
 char notes[2][kNoteMax] = {};
 std::atomic<int> shownNote{-1};
 
-// The same for the pending record and the descriptor it goes to.
-constexpr std::size_t kRecordMax = 4096;
-char records[2][kRecordMax] = {};
+// The same for the pending record and the descriptor it goes to. A record is
+// as long as it needs to be: the buffer not shown is filled outside the
+// handler, which only reads the one shown.
+std::string records[2];
 int recordFds[2] = {-1, -1};
 std::atomic<int> pendingRecord{-1};
 
@@ -61,7 +63,7 @@ extern "C" void OnSignal(int signalNumber) {
     if (!received.compare_exchange_strong(expected, signalNumber)) return;
     KvOpenPorts::ReleaseAllForExit();
     const int record = pendingRecord.load();
-    if (record >= 0 && changing.load() > 0) PutTo(recordFds[record], records[record]);
+    if (record >= 0 && changing.load() > 0) PutTo(recordFds[record], records[record].c_str());
     if (terminal.load()) Put("\n");
     if (changing.load() > 0) {
         Put("tarnik: interrupted while the module was being changed\n");
@@ -148,9 +150,7 @@ void SetPendingRecord(int fd, const char* line) {
         return;
     }
     const int next = pendingRecord.load() == 0 ? 1 : 0;
-    const std::size_t length = std::min(std::strlen(line), kRecordMax - 1);
-    std::memcpy(records[next], line, length);
-    records[next][length] = '\0';
+    records[next].assign(line);
     recordFds[next] = fd;
     pendingRecord.store(next);
 }

@@ -51,7 +51,7 @@ void SetNote(const char* line);
 
 // A record the handler appends to the file open as `fd` when it stops the
 // program now (a log's line for the unit being changed: a unit cut short still
-// has its record). nullptr or fd -1: none. Copied; at most 4095 bytes are kept.
+// has its record). nullptr or fd -1: none. Copied, whatever its length.
 // Not to be called from a signal handler.
 void SetPendingRecord(int fd, const char* line);
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "DeviceSettings.h"
 #include "Simulation.h"
 
 namespace {
@@ -32,9 +33,8 @@ public:
             host.Info("simulated bench: no module left to swap in");
             return false;
         }
-        char serial[16];
-        std::snprintf(serial, sizeof serial, "%09u", static_cast<unsigned>(simulation_.SerialNumber()));
-        host.Info("simulated bench: " + what + " (" + serial + ") is connected to " + port_);
+        host.Info("simulated bench: " + what + " (" + FormatSerialNumber(simulation_.SerialNumber()) +
+                  ") is connected to " + port_);
         return true;
     }
     std::string Port() const override { return port_; }

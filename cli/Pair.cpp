@@ -6,18 +6,12 @@
 
 #include "Interrupt.h"
 #include "KnownLine.h"
+#include "Output.h"
 #include "Provision.h"
-#include "ProvisionLog.h"
 #include "ResourceIds.h"
 #include "Verify.h"
 
 namespace {
-
-std::string SerialText(std::uint32_t serial) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%09u", static_cast<unsigned>(serial));
-    return text;
-}
 
 std::string LineText(const SettingValues& v) {
     return std::to_string(*v.baudRate) + " " + static_cast<char>(*v.dataBits) + static_cast<char>(*v.parity) +
@@ -33,18 +27,28 @@ struct Role {
 const Role kMaster{1, 0, 1, "master"};
 const Role kSlave{2, 1, 0, "slave"};
 
-// One module of the pair: found, set, read back and checked. Returns kExitOk
-// or the exit code; `problem` names what did not take.
-int Configure(CommandContext& ctx, const Role& role, SettingValues& shared, nlohmann::ordered_json& entry,
-              std::uint32_t& serial, std::optional<std::uint32_t> notThis, std::string& problem) {
+// One module of the pair, found and read, and what it is to get.
+struct Side {
+    std::uint32_t serial = 0;
+    std::string port;
+    DeviceSettings wanted;
+};
+
+// Finds and reads the module on the context's port and checks everything that
+// can be checked before it is changed; nothing is sent but queries. What the
+// master does not get from options or the profile it keeps, and the slave gets
+// the same. Returns kExitOk or the exit code; `problem` says why.
+int Prepare(CommandContext& ctx, const Role& role, SettingValues& shared, std::optional<std::uint32_t> notThis,
+            Side& side, std::string& problem) {
     ctx.doc.SetPortName(ctx.port.c_str());
     ctx.host.ClearEvents();
     if (!FindModuleTryingLine(ctx.doc, ctx.host, ProfileLine(shared) ? ProfileLine(shared) : ctx.line).found) {
         return FailureExit(ctx, kExitNotFound);
     }
-    serial = ctx.doc.device->serialNumber;
-    if (notThis && serial == *notThis) {
-        problem = "the module on " + ctx.port + " is the master itself (" + SerialText(serial) + ")";
+    side.serial = ctx.doc.device->serialNumber;
+    side.port = ctx.port;
+    if (notThis && side.serial == *notThis) {
+        problem = "the module on " + ctx.port + " is the master itself (" + FormatSerialNumber(side.serial) + ")";
         return kExitUsage;
     }
     ctx.doc.ReadSettings();
@@ -54,7 +58,6 @@ int Configure(CommandContext& ctx, const Role& role, SettingValues& shared, nloh
         problem = "the " + std::string(role.name) + "'s pin functions are fixed; " + *shared.pins + " cannot be set";
         return kExitRejected;
     }
-    // What the master does not get from options or the profile it keeps, and the slave gets the same.
     if (!shared.channel) shared.channel = before.channel;
     if (!shared.baudRate) shared.baudRate = before.baudRate;
     if (!shared.dataBits) shared.dataBits = before.dataBits;
@@ -64,10 +67,22 @@ int Configure(CommandContext& ctx, const Role& role, SettingValues& shared, nloh
     SettingValues values = shared;
     values.address.reset();  // the mode sets it
     values.ApplyTo(ctx.doc.settings);
-    DeviceSettings wanted = ctx.doc.settings;
-    wanted.address = static_cast<std::uint16_t>(role.address);
+    // The write before the mode sends every field, the module's own included.
+    const std::string invalid = CheckRecord(ctx.doc.settings, !before.pinsFixed);
+    if (!invalid.empty()) {
+        problem = "the " + std::string(role.name) + ": " + invalid + " (its own value unless given)";
+        return kExitUsage;
+    }
+    side.wanted = ctx.doc.settings;
+    side.wanted.address = static_cast<std::uint16_t>(role.address);
+    return kExitOk;
+}
 
-    ctx.host.Info(std::string("setting ") + SerialText(serial) + " on " + ctx.port + " as the " + role.name);
+// Sets the prepared module for its role, reads it back and checks both banks.
+int Apply(CommandContext& ctx, const Role& role, const Side& side, nlohmann::ordered_json& entry,
+          std::string& problem) {
+    ctx.host.Info(std::string("setting ") + FormatSerialNumber(side.serial) + " on " + ctx.port + " as the " +
+                  role.name);
     if (ctx.beforeChange) ctx.beforeChange();
     ctx.host.ClearEvents();
     {
@@ -78,19 +93,25 @@ int Configure(CommandContext& ctx, const Role& role, SettingValues& shared, nloh
             ctx.doc.SetTransparentSlave();
         }
     }
+    entry["serialNumber"] = side.serial;
+    entry["port"] = ctx.port;
     if (ctx.host.declined) return kExitDeclined;
     const int failure = ctx.host.FirstFailure();
 
-    std::vector<std::string> notTaken;
-    if (!ReadBackAndCompare(ctx.doc, wanted, notTaken)) return FailureExit(ctx, kExitLink);
+    const ReadBack back = ReadBackAndCompare(ctx, side.wanted, side.serial);
+    if (back.outcome == ReadBack::Outcome::Failed) return FailureExit(ctx, kExitLink);
+    if (back.outcome == ReadBack::Outcome::OtherModule) {
+        problem = "another module (" + FormatSerialNumber(back.serialNumber) + ") answers on " + ctx.port +
+                  " now; the " + role.name + " may be partly set";
+        return kExitLink;
+    }
+    std::vector<std::string> notTaken = back.notTaken;
     const ModuleReport after = CachedReport(ctx.doc);
     if (after.storedMode != role.mode) notTaken.emplace_back("storedMode");
     if (ctx.doc.device->stored.partnerAddress != role.partnerAddress ||
         ctx.doc.device->running.partnerAddress != role.partnerAddress) {
         notTaken.emplace_back("partnerAddress");
     }
-    entry["serialNumber"] = serial;
-    entry["port"] = ctx.port;
     entry["version"] = after.version;
     entry["address"] = after.address;
     entry["partnerAddress"] = ctx.doc.device->stored.partnerAddress;
@@ -99,8 +120,18 @@ int Configure(CommandContext& ctx, const Role& role, SettingValues& shared, nloh
         problem = "the " + std::string(role.name) + " reads back other values: " + JoinFieldNames(notTaken);
         return failure != 0 ? FailureExit(ctx, kExitLink) : kExitLink;
     }
-    ctx.host.Info(std::string("checked: ") + SerialText(serial) + " reads back as the " + role.name);
+    ctx.host.Info(std::string("checked: ") + FormatSerialNumber(side.serial) + " reads back as the " + role.name);
     return kExitOk;
+}
+
+nlohmann::ordered_json Started(const Side& master, const std::optional<Side>& slave) {
+    nlohmann::ordered_json record;
+    record["time"] = UtcNow();
+    record["result"] = "started";
+    record["master"] = {{"serialNumber", master.serial}, {"port", master.port}};
+    record["slave"] = slave ? nlohmann::ordered_json{{"serialNumber", slave->serial}, {"port", slave->port}}
+                            : nlohmann::ordered_json();
+    return record;
 }
 
 }  // namespace
@@ -110,31 +141,57 @@ int RunPair(CommandContext& ctx, const PairOptions& options, NextModule* next) {
     nlohmann::ordered_json record;
     record["time"] = UtcNow();
     nlohmann::ordered_json master, slave;
-    std::uint32_t masterSerial = 0, slaveSerial = 0;
+    Side masterSide;
+    std::optional<Side> slaveSide;
     std::string problem;
     const std::string masterPort = ctx.port;
+    // With a peer port the slave has a document of its own, and both modules
+    // are found, read and checked before either is changed.
+    std::optional<CVelmoraDoc> peerDoc;
+    std::optional<CommandContext> peer;
+    if (!options.peerPort.empty()) {
+        peerDoc.emplace(ctx.host);
+        peer.emplace(CommandContext{*peerDoc, ctx.host, options.peerPort, ctx.json, ctx.out, {}, ctx.line, ctx.verify});
+    }
 
-    int rc = Configure(ctx, kMaster, shared, master, masterSerial, std::nullopt, problem);
+    int rc = Prepare(ctx, kMaster, shared, std::nullopt, masterSide, problem);
+    if (rc == kExitOk && peer) {
+        slaveSide.emplace();
+        rc = Prepare(*peer, kSlave, shared, masterSide.serial, *slaveSide, problem);
+    }
+    if (rc == kExitOk && options.log) {
+        const std::string logged = options.log->Append(Started(masterSide, slaveSide));
+        if (!logged.empty()) {
+            problem = "--log: " + logged + "; nothing was changed";
+            rc = kExitUsage;
+        }
+    }
+    if (rc == kExitOk) rc = Apply(ctx, kMaster, masterSide, master, problem);
     if (rc == kExitOk) {
-        Interrupt::SetNote(("pair: the master " + SerialText(masterSerial) + " on " + masterPort +
+        Interrupt::SetNote(("pair: the master " + FormatSerialNumber(masterSide.serial) + " on " + masterPort +
                             " is set; the slave is not")
                                .c_str());
-        for (;;) {
-            if (options.peerPort.empty()) {
+        if (peer) {
+            rc = Apply(*peer, kSlave, *slaveSide, slave, problem);
+        } else {
+            for (;;) {
                 if (!next || !next->Wait(ctx.host, "the slave module")) {
                     problem = "no slave module came";
                     rc = kExitDeclined;
                     break;
                 }
                 ctx.port = next->Port();
-            } else {
-                ctx.port = options.peerPort;
+                slaveSide.emplace();
+                rc = Prepare(ctx, kSlave, shared, masterSide.serial, *slaveSide, problem);
+                // On one port the operator may simply not have changed the module yet.
+                if (rc == kExitUsage && slaveSide->serial == masterSide.serial) {
+                    ctx.host.Note("tarnik: " + problem);
+                    problem.clear();
+                    continue;
+                }
+                if (rc == kExitOk) rc = Apply(ctx, kSlave, *slaveSide, slave, problem);
+                break;
             }
-            rc = Configure(ctx, kSlave, shared, slave, slaveSerial, masterSerial, problem);
-            // On one port the operator may simply not have changed the module yet.
-            if (rc != kExitUsage || !options.peerPort.empty()) break;
-            ctx.host.Note("tarnik: " + problem);
-            problem.clear();
         }
         Interrupt::SetNote(nullptr);
     }
@@ -156,19 +213,19 @@ int RunPair(CommandContext& ctx, const PairOptions& options, NextModule* next) {
     if (shared.pins) record["pins"] = *shared.pins;
     if (!problem.empty()) ctx.host.Note("tarnik: " + problem);
     if (!master.empty()) {
-        std::fprintf(ctx.out, "%s\n", record.dump(2).c_str());
-        std::fflush(ctx.out);
-        if (!options.logPath.empty()) {
-            std::FILE* file = std::fopen(options.logPath.c_str(), "ab");
-            if (!file || std::fprintf(file, "%s\n", record.dump().c_str()) < 0 || std::fclose(file) != 0) {
-                ctx.host.Note("tarnik: --log: cannot append to " + options.logPath);
-                if (rc == kExitOk) rc = kExitUsage;
+        PrintJson(ctx.out, record);
+        if (options.log) {
+            const std::string logged = options.log->Append(record);
+            if (!logged.empty()) {
+                ctx.host.Note("tarnik: --log: " + logged);
+                if (rc == kExitOk) rc = kExitLink;
             }
         }
     }
+    const std::string slavePort = peer ? peer->port : ctx.port;
     if (rc != kExitOk) {
         if (!master.empty()) {
-            ctx.host.Note("tarnik: the master " + SerialText(masterSerial) + " on " + masterPort +
+            ctx.host.Note("tarnik: the master " + FormatSerialNumber(masterSide.serial) + " on " + masterPort +
                           " is already set for transparent mode; before its next power-up, tarnik --port " +
                           masterPort + " mode standard undoes it");
         }
@@ -176,11 +233,11 @@ int RunPair(CommandContext& ctx, const PairOptions& options, NextModule* next) {
     }
 
     const std::string line = LineText(shared);
-    ctx.host.Note("pair: master " + SerialText(masterSerial) + " (address 0, partner 1) and slave " +
-                  SerialText(slaveSerial) + " (address 1, partner 0), channel " + std::to_string(*shared.channel) +
-                  " (" + std::to_string(ChannelMHz(*shared.channel)) + " MHz), line " + line);
+    ctx.host.Note("pair: master " + FormatSerialNumber(masterSide.serial) + " (address 0, partner 1) and slave " +
+                  FormatSerialNumber(slaveSide->serial) + " (address 1, partner 0), channel " +
+                  std::to_string(*shared.channel) + " (" + std::to_string(ChannelMHz(*shared.channel)) +
+                  " MHz), line " + line);
     ctx.host.Note("Both modules take transparent mode at their next power-up; until then they still take commands.");
-    const std::string slavePort = ctx.port;
     ctx.host.Note("To undo before that: tarnik --port " + masterPort + " --yes mode standard" +
                   (slavePort == masterPort ? " for each module in turn." : ", and the same on " + slavePort + "."));
     ctx.host.Note("After it: switch the module on and, within 30 s, tarnik --port PORT escape --baud " +

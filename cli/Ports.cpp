@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Commands.h"
+#include "Output.h"
 
 namespace {
 
@@ -48,10 +49,9 @@ std::string PortsText(const std::vector<KvPortInfo>& ports) {
 int RunPorts(bool json, std::FILE* out) {
     const std::vector<KvPortInfo> ports = KvDiscoverSerialPorts();
     if (json) {
-        std::fprintf(out, "%s\n", PortsJson(ports).dump(2).c_str());
+        PrintJson(out, PortsJson(ports));
     } else {
-        std::fputs(PortsText(ports).c_str(), out);
+        PrintText(out, PortsText(ports));
     }
-    std::fflush(out);
     return kExitOk;
 }

@@ -18,24 +18,23 @@
 #include <cerrno>
 #endif
 
-#include "Utf8Text.h"
 
 namespace {
 
 enum class Got { Text, Missing, NotRegular, TooLarge };
 
-// At most kProfileMaxBytes + 1 bytes: one more than allowed shows the file is too large.
-Got ReadLimited(std::FILE* stream, std::string& text) {
+// At most `limit` + 1 bytes: one more than allowed shows the file is too large.
+Got ReadLimited(std::FILE* stream, std::size_t limit, std::string& text) {
     char chunk[4096];
-    while (text.size() <= kProfileMaxBytes) {
+    while (text.size() <= limit) {
         const std::size_t got = std::fread(chunk, 1, sizeof chunk, stream);
         if (got == 0) break;
         text.append(chunk, got);
     }
-    return text.size() > kProfileMaxBytes ? Got::TooLarge : Got::Text;
+    return text.size() > limit ? Got::TooLarge : Got::Text;
 }
 
-Got ReadFileLimited(const std::string& path, std::string& text) {
+Got ReadFileLimited(const std::string& path, std::size_t limit, std::string& text) {
 #ifdef _WIN32
     std::error_code error;
     // The program's strings are UTF-8; the path's own conversion would take the ANSI code page.
@@ -45,7 +44,7 @@ Got ReadFileLimited(const std::string& path, std::string& text) {
     if (!std::filesystem::is_regular_file(status)) return Got::NotRegular;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return Got::Missing;
-    const Got got = ReadLimited(file, text);
+    const Got got = ReadLimited(file, limit, text);
     std::fclose(file);
     return got;
 #else
@@ -58,14 +57,14 @@ Got ReadFileLimited(const std::string& path, std::string& text) {
         return Got::NotRegular;
     }
     char chunk[4096];
-    while (text.size() <= kProfileMaxBytes) {
+    while (text.size() <= limit) {
         const ssize_t got = read(fd, chunk, sizeof chunk);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
         text.append(chunk, static_cast<std::size_t>(got));
     }
     close(fd);
-    return text.size() > kProfileMaxBytes ? Got::TooLarge : Got::Text;
+    return text.size() > limit ? Got::TooLarge : Got::Text;
 #endif
 }
 
@@ -86,7 +85,7 @@ std::string Where(const std::string& text, std::size_t position) {
 // The parser's own account of what is wrong, without its prefix and position.
 std::string Reason(const std::string& what) {
     const std::size_t at = what.find("syntax error");
-    if (at != std::string::npos) return DisplayText(what.substr(at));
+    if (at != std::string::npos) return what.substr(at);
     return "not valid JSON";
 }
 
@@ -115,28 +114,29 @@ std::string ParseProfile(const std::string& text, SettingValues& out) {
     } catch (const nlohmann::json::parse_error& error) {
         return Where(text, error.byte) + ": " + Reason(error.what());
     }
-    if (!duplicate.empty()) return DisplayText(duplicate) + ": given twice";
+    if (!duplicate.empty()) return duplicate + ": given twice";
     return ProfileValues(profile, out);
+}
+
+std::string ReadSmallFile(const std::string& path, std::size_t limit, const char* what, std::string& text) {
+    text.clear();
+    const Got got = path == "-" ? ReadLimited(stdin, limit, text) : ReadFileLimited(path, limit, text);
+    const std::string name = path == "-" ? std::string("standard input") : path;
+    switch (got) {
+        case Got::Missing: return "cannot read " + name;
+        case Got::NotRegular: return name + " is not a regular file";
+        case Got::TooLarge:
+            return name + " is larger than " + std::to_string(limit / 1024) + " KiB; " + what;
+        case Got::Text: break;
+    }
+    return "";
 }
 
 std::string ReadProfile(const std::string& path, SettingValues& out) {
     std::string text;
-    Got got = Got::Text;
-    if (path == "-") {
-        got = ReadLimited(stdin, text);
-    } else {
-        got = ReadFileLimited(path, text);
-    }
-    const std::string name = path == "-" ? std::string("standard input") : DisplayText(path);
-    switch (got) {
-        case Got::Missing: return "--from: cannot read " + name;
-        case Got::NotRegular: return "--from: " + name + " is not a regular file";
-        case Got::TooLarge:
-            return "--from: " + name + " is larger than " + std::to_string(kProfileMaxBytes / 1024) +
-                   " KiB; a profile is a small JSON file";
-        case Got::Text: break;
-    }
-    const std::string problem = ParseProfile(text, out);
-    if (!problem.empty()) return name + ": " + problem;
+    const std::string problem = ReadSmallFile(path, kProfileMaxBytes, "a profile is a small JSON file", text);
+    if (!problem.empty()) return "--from: " + problem;
+    const std::string parsed = ParseProfile(text, out);
+    if (!parsed.empty()) return (path == "-" ? std::string("standard input") : path) + ": " + parsed;
     return "";
 }

@@ -20,5 +20,11 @@ constexpr std::size_t kProfileMaxBytes = 64 * 1024;
 // otherwise the problem, ready to follow "tarnik: ".
 std::string ReadProfile(const std::string& path, SettingValues& out);
 
+// Reads a small file whole: a regular file (a FIFO or a device is refused
+// without waiting for it) or standard input for "-", at most `limit` bytes.
+// "" or the problem, which names the file; `what` says what the file should
+// be ("a profile is a small JSON file") when it is too large.
+std::string ReadSmallFile(const std::string& path, std::size_t limit, const char* what, std::string& text);
+
 // The text of a profile, checked; "" or the problem (without the file's name).
 std::string ParseProfile(const std::string& text, SettingValues& out);

@@ -18,14 +18,11 @@ struct ProvisionOptions {
 };
 
 // Runs the loop until the next module does not come (q, end of input, end of
-// the simulation's script). Prints the summary on the context's output. Exit
-// code 0 when no unit failed, kExitLink when one did, kExitUsage when the log
-// cannot be used.
+// the simulation's script), or until the log cannot be written. Prints the
+// summary on the context's output. Exit code 0 when no unit failed, kExitLink
+// when one did or when the log failed after a module was changed, kExitUsage
+// when the log cannot be used and nothing was sent.
 int RunProvision(CommandContext& ctx, const ProvisionOptions& options, NextModule& next);
-
-// Reads a profile (as read --json prints it; "-" for standard input). "" or
-// "PATH: problem".
-std::string LoadProfile(const std::string& path, SettingValues& values);
 
 // The line settings a profile gives in full, if it does.
 std::optional<SerialSettings> ProfileLine(const SettingValues& values);

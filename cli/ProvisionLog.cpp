@@ -8,6 +8,7 @@
 #include <ctime>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 #ifdef _WIN32
@@ -16,6 +17,7 @@
 #include <sys/stat.h>
 #define KV_OPEN _open
 #define KV_WRITE _write
+#define KV_READ _read
 #define KV_CLOSE _close
 #define KV_SYNC _commit
 #else
@@ -23,13 +25,20 @@
 #include <unistd.h>
 #define KV_OPEN open
 #define KV_WRITE write
+#define KV_READ read
 #define KV_CLOSE close
 #define KV_SYNC fsync
 #endif
 
+#include "Output.h"
+#include "Profile.h"
+#include "Utf8Text.h"
+
 namespace {
 
 constexpr int kLastAddress = 9999;
+// A plan of a few thousand units is some hundred KiB.
+constexpr std::size_t kPlanMaxBytes = 4 * 1024 * 1024;
 
 bool AllDigits(const std::string& text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
@@ -56,15 +65,85 @@ std::string Trim(const std::string& text) {
     return text.substr(begin, text.find_last_not_of(" \t\r") - begin + 1);
 }
 
-std::vector<std::string> SplitCells(const std::string& line) {
+// One record of a plan: its cells and the line it starts on.
+struct CsvRow {
+    int line = 0;
     std::vector<std::string> cells;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t comma = line.find(',', start);
-        cells.push_back(Trim(line.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
-        if (comma == std::string::npos) return cells;
-        start = comma + 1;
+};
+
+// Comma-separated values as RFC 4180 has them and spreadsheets write them: a
+// cell in double quotes may hold commas, line ends and doubled quotes; a
+// cell without quotes is taken without the blanks around it. Lines end in
+// CR LF, LF or CR. Blank lines, and lines whose first cell starts with an
+// unquoted #, are skipped. "" or "LINE: problem".
+std::string ParseCsv(std::string_view text, std::vector<CsvRow>& rows) {
+    std::size_t i = 0;
+    int line = 1;
+    const auto atLineEnd = [&] { return i < text.size() && (text[i] == '\r' || text[i] == '\n'); };
+    const auto skipLineEnd = [&] {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        ++i;
+        ++line;
+    };
+    while (i < text.size()) {
+        CsvRow row;
+        row.line = line;
+        bool comment = false;
+        for (;;) {
+            std::string cell;
+            while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+            if (i < text.size() && text[i] == '"') {
+                const int opened = line;
+                ++i;
+                for (;;) {
+                    if (i >= text.size()) return std::to_string(opened) + ": a quoted cell is not closed";
+                    if (text[i] == '"') {
+                        if (i + 1 < text.size() && text[i + 1] == '"') {
+                            cell += '"';
+                            i += 2;
+                            continue;
+                        }
+                        ++i;
+                        break;
+                    }
+                    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) ++line;
+                    cell += text[i++];
+                }
+                while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+                if (i < text.size() && text[i] != ',' && !atLineEnd()) {
+                    return std::to_string(line) + ": text after a quoted cell's closing quote";
+                }
+            } else {
+                while (i < text.size() && text[i] != ',' && !atLineEnd()) cell += text[i++];
+                cell = Trim(cell);
+                if (row.cells.empty() && !cell.empty() && cell[0] == '#') comment = true;
+            }
+            row.cells.push_back(cell);
+            if (i < text.size() && text[i] == ',') {
+                ++i;
+                continue;
+            }
+            if (i < text.size()) skipLineEnd();
+            break;
+        }
+        const bool blank = row.cells.size() == 1 && row.cells[0].empty();
+        if (!blank && !comment) rows.push_back(std::move(row));
     }
+    return "";
+}
+
+// The line of the first byte that is not UTF-8.
+int FirstBadLine(std::string_view text) {
+    int line = 1;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == '\n') {
+            if (!IsValidUtf8(text.substr(start, i - start))) return line;
+            ++line;
+            start = i + 1;
+        }
+    }
+    return line;
 }
 
 }  // namespace
@@ -82,49 +161,80 @@ std::string UtcNow() {
     return text;
 }
 
-// ---------------------------------------------------------------- log
+// ---------------------------------------------------------------- record file
 
-ProvisionLog::~ProvisionLog() {
+RecordFile::~RecordFile() {
     if (fd_ >= 0) KV_CLOSE(fd_);
 }
 
-std::string ProvisionLog::Open(const std::string& path) {
+std::string RecordFile::Open(const std::string& path, std::string& text) {
     path_ = path;
-    std::ifstream file(path, std::ios::binary);
-    bool endsInNewline = true;
-    if (file) {
-        std::string line;
-        int number = 0;
-        while (std::getline(file, line)) {
-            ++number;
-            if (Trim(line).empty()) continue;
-            const nlohmann::json record = nlohmann::json::parse(line, nullptr, false);
-            std::string problem = record.is_discarded() ? "not a JSON object" : Take(record);
-            if (!problem.empty()) {
-                return path + ":" + std::to_string(number) + ": " + problem +
-                       "; the log is left as it is (mend or move it, then run again)";
-            }
-            endsInNewline = !file.eof();
-        }
-    }
+    text.clear();
 #ifdef _WIN32
-    // Denying other writers is Windows' lock: a second run cannot open the log to append.
-    fd_ = _sopen(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _SH_DENYWR, _S_IREAD | _S_IWRITE);
+    // Denying other writers is Windows' lock: a second run cannot open the file at all.
+    fd_ = _sopen(path.c_str(), _O_RDWR | _O_APPEND | _O_CREAT | _O_BINARY, _SH_DENYWR, _S_IREAD | _S_IWRITE);
     if (fd_ < 0 && errno == EACCES) return path + ": in use by another run (or not writable)";
 #else
-    fd_ = KV_OPEN(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    fd_ = KV_OPEN(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
 #endif
     if (fd_ < 0) return path + ": cannot be opened for appending: " + std::strerror(errno);
 #ifndef _WIN32
-    // Two runs on one log could hand out one address twice.
+    // The lock comes before the reading: what a second run read before the
+    // first had finished would be out of date, and could give an address twice.
     if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         KV_CLOSE(fd_);
         fd_ = -1;
         return path + ": in use by another run";
     }
 #endif
+    char chunk[65536];
+    for (;;) {
+        const auto got = KV_READ(fd_, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return path + ": cannot be read: " + std::strerror(errno);
+        if (got == 0) break;
+        text.append(chunk, static_cast<std::size_t>(got));
+    }
+    return "";
+}
+
+std::string RecordFile::AppendLine(const std::string& line) {
+    std::size_t done = 0;
+    while (done < line.size()) {
+        const auto put = KV_WRITE(fd_, line.data() + done, static_cast<unsigned>(line.size() - done));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return path_ + ": cannot write: " + std::strerror(errno);
+        done += static_cast<std::size_t>(put);
+    }
+    if (KV_SYNC(fd_) != 0) return path_ + ": cannot write through to the disk: " + std::strerror(errno);
+    return "";
+}
+
+std::string RecordFile::Append(const nlohmann::ordered_json& record) { return AppendLine(JsonText(record) + "\n"); }
+
+// ---------------------------------------------------------------- log
+
+std::string ProvisionLog::Open(const std::string& path) {
+    std::string text;
+    std::string problem = file_.Open(path, text);
+    if (!problem.empty()) return problem;
+    int number = 0;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\n', start);
+        const std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        start = end == std::string::npos ? text.size() : end + 1;
+        ++number;
+        if (Trim(line).empty()) continue;
+        const nlohmann::json record = nlohmann::json::parse(line, nullptr, false);
+        problem = record.is_discarded() ? "not a JSON object" : Take(record);
+        if (!problem.empty()) {
+            file_ = RecordFile();
+            return path + ":" + std::to_string(number) + ": " + problem +
+                   "; the log is left as it is (mend or move it, then run again)";
+        }
+    }
     // A last line without its line end (edited by hand) must not run into the next record.
-    if (!endsInNewline && KV_WRITE(fd_, "\n", 1) != 1) return path + ": cannot write: " + std::strerror(errno);
+    if (!text.empty() && text.back() != '\n') return file_.AppendLine("\n");
     return "";
 }
 
@@ -135,7 +245,9 @@ std::string ProvisionLog::Take(const nlohmann::json& record) {
         return "serialNumber: missing or not 0 to 999999999";
     }
     const nlohmann::json& result = record.contains("result") ? record["result"] : nlohmann::json();
-    if (!result.is_string() || (result != "done" && result != "failed")) return "result: not \"done\" or \"failed\"";
+    if (!result.is_string() || (result != "done" && result != "failed" && result != "started")) {
+        return "result: not \"started\", \"done\" or \"failed\"";
+    }
     if (record.contains("address") && !record["address"].is_null()) {
         const nlohmann::json& value = record["address"];
         if (!value.is_number_integer() || value.get<long long>() < 0 || value.get<long long>() > kLastAddress) {
@@ -149,27 +261,25 @@ std::string ProvisionLog::Take(const nlohmann::json& record) {
         addressOf_[serial] = address;
         holderOf_[address] = serial;
     }
+    const std::string time =
+        record.contains("time") && record["time"].is_string() ? record["time"].get<std::string>() : std::string();
+    if (result == "started") {
+        cutShort_[serial] = time;
+    } else {
+        cutShort_.erase(serial);
+    }
     if (result == "done") {
         done_.insert(serial);
-        doneAt_[serial] = record.contains("time") && record["time"].is_string() ? record["time"].get<std::string>()
-                                                                                : std::string();
+        doneAt_[serial] = time;
     }
     return "";
 }
 
 std::string ProvisionLog::Append(const nlohmann::ordered_json& record) {
-    const nlohmann::json plain = nlohmann::json::parse(record.dump());
-    std::string problem = Take(plain);
-    if (!problem.empty()) return path_ + ": record not written: " + problem;
-    const std::string line = record.dump() + "\n";
-    std::size_t done = 0;
-    while (done < line.size()) {
-        const auto put = KV_WRITE(fd_, line.data() + done, static_cast<unsigned>(line.size() - done));
-        if (put <= 0) return path_ + ": cannot write: " + std::strerror(errno);
-        done += static_cast<std::size_t>(put);
-    }
-    if (KV_SYNC(fd_) != 0) return path_ + ": cannot write through to the disk: " + std::strerror(errno);
-    return "";
+    // Checked as a later run will read it, before it goes in.
+    const std::string problem = Take(nlohmann::json::parse(JsonText(record)));
+    if (!problem.empty()) return file_.Path() + ": record not written: " + problem;
+    return file_.Append(record);
 }
 
 std::string ProvisionLog::DoneAt(std::uint32_t serial) const {
@@ -191,7 +301,6 @@ std::optional<std::uint32_t> ProvisionLog::HolderOf(int address) const {
 
 std::string ProvisionLog::AddressFor(std::uint32_t serial, std::optional<int> planned, std::optional<int> from,
                                      const std::set<int>& reserved, int& address) const {
-    char number[16];
     if (const std::optional<int> earlier = AddressOf(serial)) {
         if (planned && *planned != *earlier) {
             return "an earlier run gave it address " + std::to_string(*earlier) + ", the plan says " +
@@ -202,8 +311,8 @@ std::string ProvisionLog::AddressFor(std::uint32_t serial, std::optional<int> pl
     }
     if (planned) {
         if (const std::optional<std::uint32_t> holder = HolderOf(*planned)) {
-            std::snprintf(number, sizeof number, "%09u", static_cast<unsigned>(*holder));
-            return "its planned address " + std::to_string(*planned) + " was already given to " + number;
+            return "its planned address " + std::to_string(*planned) + " was already given to " +
+                   FormatSerialNumber(*holder);
         }
         address = *planned;
         return "";
@@ -221,38 +330,47 @@ std::string ProvisionLog::AddressFor(std::uint32_t serial, std::optional<int> pl
 // ---------------------------------------------------------------- plan
 
 std::string ProvisionPlan::Load(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return path + ": cannot be read";
-    std::vector<std::string> columns;
-    std::map<int, std::uint32_t> holders;
-    std::string line;
+    std::string text;
+    const std::string problem = ReadSmallFile(path, kPlanMaxBytes, "a plan holds one short line a unit", text);
+    if (!problem.empty()) return problem;
+    // A spreadsheet's "CSV UTF-8" starts with a byte-order mark.
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+    if (!IsValidUtf8(text)) {
+        return path + ":" + std::to_string(FirstBadLine(text)) +
+               ": not UTF-8 (saved as Shift_JIS?); save the plan as CSV UTF-8";
+    }
+    std::vector<CsvRow> rows;
+    const std::string malformed = ParseCsv(text, rows);
+    if (!malformed.empty()) return path + ":" + malformed;
+    if (rows.empty()) return path + ": empty plan";
+
     int number = 0;
-    auto at = [&](const std::string& problem) { return path + ":" + std::to_string(number) + ": " + problem; };
-    while (std::getline(file, line)) {
-        ++number;
-        line = Trim(line);
-        if (line.empty() || line[0] == '#') continue;
-        std::vector<std::string> cells = SplitCells(line);
-        if (columns.empty()) {
-            columns = cells;
-            bool serialColumn = false;
-            for (std::string& column : columns) {
-                if (column == "serial") column = "serialNumber";
-                serialColumn = serialColumn || column == "serialNumber";
-            }
-            if (!serialColumn) return at("the first line names the columns and needs serialNumber");
-            continue;
-        }
+    auto at = [&](const std::string& what) { return path + ":" + std::to_string(number) + ": " + what; };
+    std::vector<std::string> columns = rows.front().cells;
+    number = rows.front().line;
+    std::set<std::string> named;
+    for (std::string& column : columns) {
+        if (column == "serial") column = "serialNumber";
+        if (!named.insert(column).second) return at("the column " + column + " is named twice");
+    }
+    if (named.count("serialNumber") == 0) return at("the first line names the columns and needs serialNumber");
+
+    std::map<int, std::uint32_t> holders;
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        const std::vector<std::string>& cells = rows[r].cells;
+        number = rows[r].line;
         if (cells.size() != columns.size()) {
             return at(std::to_string(cells.size()) + " cells, the first line names " + std::to_string(columns.size()));
         }
         // The row as a profile, checked like one.
         nlohmann::json profile = nlohmann::json::object();
         std::uint32_t serial = 0;
+        std::string serialCell;
         for (std::size_t i = 0; i < cells.size(); ++i) {
             const std::string& cell = cells[i];
             if (columns[i] == "serialNumber") {
                 if (!SerialOf(cell, serial)) return at("serialNumber: '" + cell + "' is not 0 to 999999999");
+                serialCell = cell;
             } else if (cell.empty()) {
                 continue;
             } else if (columns[i] == "parity" || columns[i] == "pins" || !AllDigits(cell) || cell.size() > 9) {
@@ -262,9 +380,9 @@ std::string ProvisionPlan::Load(const std::string& path) {
             }
         }
         SettingValues values;
-        const std::string problem = ProfileValues(profile, values);
-        if (!problem.empty()) return at(problem);
-        if (units.count(serial) != 0) return at("serial number " + cells.front() + " is planned twice");
+        const std::string invalid = ProfileValues(profile, values);
+        if (!invalid.empty()) return at(invalid);
+        if (units.count(serial) != 0) return at("serial number " + serialCell + " is planned twice");
         if (values.address) {
             const auto holder = holders.find(*values.address);
             if (holder != holders.end()) {
@@ -274,7 +392,6 @@ std::string ProvisionPlan::Load(const std::string& path) {
         }
         units[serial] = values;
     }
-    if (columns.empty()) return path + ": empty plan";
     return "";
 }
 

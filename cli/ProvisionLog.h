@@ -1,30 +1,62 @@
 #pragma once
-// The log of a provisioning run: one JSON object a line (JSON Lines), one line
-// for every unit that was written to, appended as soon as the unit is finished
-// and written through to the disk. A run with the same log again reads it
-// first: a unit with a "done" record is skipped, and an address that a record
-// gave to one serial number is never given to another.
+// The log of a provisioning run: one JSON object a line (JSON Lines), written
+// through to the disk line by line. Before the first request that changes a
+// unit, its "started" record (the address it is given, its settings before)
+// is appended; its result record follows when the unit is finished. A run
+// with the same log again reads it first: a unit with a "done" record is
+// skipped, and an address that a record - a started one included - gave to one
+// serial number is never given to another, whatever cut a run short (a kill,
+// a power loss, a full disk).
 //
 // Fields of a record: time (UTC, ISO 8601), port, serialNumber, version,
-// address (the one handed out, or null), result ("done" or "failed"), reason
-// ("" when done), before and after (the settings as read --json prints them;
-// after is null when they could not be read back).
+// address (the one handed out, or null), result ("started", "done" or
+// "failed"), reason ("" unless failed), before and after (the settings as read
+// --json prints them; after is null when they could not be read back, and in a
+// started record).
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
 #include "Values.h"
 
+// A file of JSON Lines that one run appends to alone: opened (created when
+// missing) and locked against a second run before a byte of it is read; every
+// record one line, written through to the disk before Append returns. Records
+// are as long as they need to be.
+class RecordFile {
+public:
+    RecordFile() = default;
+    ~RecordFile();
+    RecordFile(const RecordFile&) = delete;
+    RecordFile& operator=(const RecordFile&) = delete;
+    RecordFile(RecordFile&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) { other.fd_ = -1; }
+    RecordFile& operator=(RecordFile&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        std::swap(path_, other.path_);
+        return *this;
+    }
+
+    // "" or the problem; `text` gets what the file already held.
+    std::string Open(const std::string& path, std::string& text);
+    // One record (strings shown as Output.h's JsonText makes them), then a line end.
+    std::string Append(const nlohmann::ordered_json& record);
+    std::string AppendLine(const std::string& line);
+    bool IsOpen() const { return fd_ >= 0; }
+    int Descriptor() const { return fd_; }
+    const std::string& Path() const { return path_; }
+
+private:
+    int fd_ = -1;
+    std::string path_;
+};
+
 class ProvisionLog {
 public:
-    ProvisionLog() = default;
-    ~ProvisionLog();
-    ProvisionLog(const ProvisionLog&) = delete;
-    ProvisionLog& operator=(const ProvisionLog&) = delete;
 
     // Reads the records already in `path` (a missing file is an empty log) and
     // opens it for appending. "" or "PATH:LINE: problem"; a log that cannot be
@@ -33,7 +65,7 @@ public:
     // Appends one record and writes it through to the disk. "" or the problem.
     std::string Append(const nlohmann::ordered_json& record);
     // The descriptor records are appended to (-1 before Open).
-    int Descriptor() const { return fd_; }
+    int Descriptor() const { return file_.Descriptor(); }
 
     bool Done(std::uint32_t serial) const { return done_.count(serial) != 0; }
     // Time of the record that says so.
@@ -42,6 +74,9 @@ public:
     std::optional<int> AddressOf(std::uint32_t serial) const;
     // The serial number an earlier record gave this address.
     std::optional<std::uint32_t> HolderOf(int address) const;
+    // Units whose last record is "started": a run ended while they were being
+    // written. Serial number -> the record's time.
+    const std::map<std::uint32_t, std::string>& CutShort() const { return cutShort_; }
 
     // The address this unit gets: the one an earlier record gave it (a retry),
     // else `planned`, else the lowest address from `from` on that no record
@@ -54,19 +89,21 @@ private:
     // Takes what a record says about done units and addresses.
     std::string Take(const nlohmann::json& record);
 
-    std::string path_;
-    int fd_ = -1;
+    RecordFile file_;
     std::set<std::uint32_t> done_;
     std::map<std::uint32_t, std::string> doneAt_;
+    std::map<std::uint32_t, std::string> cutShort_;
     std::map<std::uint32_t, int> addressOf_;
     std::map<int, std::uint32_t> holderOf_;
 };
 
 // A plan: the values of each unit by its serial number. A text file of comma-
-// separated values whose first line names the columns: serialNumber (or
-// serial) and any of the fields a profile has (address, channel, channelMHz,
-// baudRate, dataBits, parity, stopBits, pins). Blank lines and lines starting
-// with # are skipped; an empty cell leaves the field to the profile.
+// separated values (RFC 4180: quoted cells, doubled quotes; a spreadsheet's
+// byte-order mark is passed over), UTF-8, at most 4 MiB, whose first line
+// names the columns, each once: serialNumber (or serial) and any of the fields
+// a profile has (address, channel, channelMHz, baudRate, dataBits, parity,
+// stopBits, pins). Blank lines and lines starting with # are skipped; an empty
+// cell leaves the field to the profile.
 //
 //   serialNumber,address,channel
 //   000001001,10,5

@@ -8,7 +8,6 @@
 #include "ResourceIds.h"
 #include "SerialSettings.h"
 #include "Texts.h"
-#include "Utf8Text.h"
 
 namespace {
 
@@ -168,7 +167,7 @@ namespace {
 // A token of the record (a character code) as the text a user would type.
 std::string TokenText(std::int32_t token) {
     if (token < 0 || token > 0xFF) return std::to_string(token);
-    return DisplayText(std::string(1, static_cast<char>(token)));
+    return std::string(1, static_cast<char>(token));
 }
 
 }  // namespace
@@ -256,7 +255,7 @@ std::string ProfileValues(const nlohmann::json& profile, SettingValues& out) {
         } else {
             problem = "unknown field";
         }
-        if (!problem.empty()) return DisplayText(key) + ": " + problem;
+        if (!problem.empty()) return key + ": " + problem;
     }
     if (mhz) {
         if (!values.channel) {
@@ -280,7 +279,7 @@ nlohmann::ordered_json ReportJson(const ModuleReport& report) {
     nlohmann::ordered_json j;
     j["format"] = kProfileFormat;
     j["serialNumber"] = report.serialNumber;
-    j["version"] = DisplayText(report.version);
+    j["version"] = report.version;
     j["runningMode"] = report.runningMode;
     j["storedMode"] = report.storedMode;
     j["address"] = report.address;
@@ -289,7 +288,7 @@ nlohmann::ordered_json ReportJson(const ModuleReport& report) {
     j["channelMHz"] = ChannelMHz(report.channel);
     j["baudRate"] = report.baudRate;
     j["dataBits"] = report.dataBits - '0';
-    j["parity"] = DisplayText(std::string(1, static_cast<char>(report.parity)));
+    j["parity"] = std::string(1, static_cast<char>(report.parity));
     j["stopBits"] = report.stopBits - '0';
     j["pins"] = report.PinText();
     j["pinsFixed"] = report.pinsFixed;
@@ -297,18 +296,16 @@ nlohmann::ordered_json ReportJson(const ModuleReport& report) {
 }
 
 std::string ReportText(const ModuleReport& report) {
-    char serial[16];
-    std::snprintf(serial, sizeof serial, "%09u", static_cast<unsigned>(report.serialNumber));
     std::string text;
-    text += std::string("製造番号：") + serial + "\n";
-    text += "バージョン：" + DisplayText(report.version) + "\n";
+    text += "製造番号：" + FormatSerialNumber(report.serialNumber) + "\n";
+    text += "バージョン：" + report.version + "\n";
     text += "周波数：" + std::to_string(ChannelMHz(report.channel)) + " MHｚ (channel " +
             std::to_string(report.channel) + ")\n";
     text += "アドレス：" + std::to_string(report.address) + "\n";
     text += "通信速度：" + std::to_string(report.baudRate) + " bps\n";
-    text += "データ長：" + DisplayText(std::string(1, static_cast<char>(report.dataBits))) + " ビット\n";
+    text += "データ長：" + std::string(1, static_cast<char>(report.dataBits)) + " ビット\n";
     text += std::string("パリティ：") + ParityText(report.parity) + "\n";
-    text += "ストップビット：" + DisplayText(std::string(1, static_cast<char>(report.stopBits))) + " ビット\n";
+    text += "ストップビット：" + std::string(1, static_cast<char>(report.stopBits)) + " ビット\n";
     static const char* const kPairs[] = {"I/O 1-2", "I/O 3-4", "I/O 5-6", "I/O 7-8"};
     for (int i = 0; i < 4; ++i) text += std::string(kPairs[i]) + "：" + PinFunctionText(report.pins[i]) + "\n";
     // The two notes of the settings window.

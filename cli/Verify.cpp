@@ -1,5 +1,7 @@
 #include "Verify.h"
 
+#include "Commands.h"
+
 std::vector<std::string> FieldsNotTaken(const DeviceSettings& intended, const DeviceSettings& readBack,
                                         bool pinsFixed) {
     std::vector<std::string> names;
@@ -20,25 +22,46 @@ std::vector<std::string> FieldsNotTaken(const DeviceSettings& intended, const De
     return names;
 }
 
+DeviceSettings RecordOf(const SettingBank& bank) {
+    DeviceSettings record;
+    record.address = bank.address;
+    record.frequencyIndex = bank.frequency;
+    record.baudRate = bank.baudRate;
+    record.dataBits = bank.dataBits;
+    record.parity = bank.parity;
+    record.stopBits = bank.stopBits;
+    for (int i = 0; i < 4; ++i) record.pinFunctions[i] = bank.pinFunctions[i];
+    return record;
+}
+
+std::vector<std::string> BanksNotTaken(const DeviceSettings& intended, const KvDevice& device, bool pinsFixed) {
+    std::vector<std::string> names = FieldsNotTaken(intended, RecordOf(device.running), pinsFixed);
+    for (const std::string& name : FieldsNotTaken(intended, RecordOf(device.stored), pinsFixed)) {
+        names.push_back(name + " (stored)");
+    }
+    return names;
+}
+
 std::string JoinFieldNames(const std::vector<std::string>& names) {
     std::string text;
     for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
     return text;
 }
 
-bool ReadBackAndCompare(CVelmoraDoc& doc, const DeviceSettings& intended, std::vector<std::string>& notTaken) {
-    notTaken.clear();
+ReadBack ReadBackAndCompare(CommandContext& ctx, const DeviceSettings& intended, std::uint32_t serialNumber) {
+    ReadBack result;
+    CVelmoraDoc& doc = ctx.doc;
     doc.ReadSettings();
-    if (!doc.HasDevice()) return false;
-    // The getters answer from the cache the read has just filled and copy
-    // each value into the record.
-    doc.GetAddress();
-    doc.GetFrequencyIndex();
-    doc.GetBaudRate();
-    doc.GetDataBits();
-    doc.GetParity();
-    doc.GetStopBits();
-    for (int i = 0; i < 4; ++i) doc.GetPinFunction(i);
-    notTaken = FieldsNotTaken(intended, doc.settings, doc.pinFunctionsFixed);
-    return true;
+    if (!doc.HasDevice() || ctx.host.FirstFailure() != 0) return result;
+    if (QuerySerialNumber(ctx, result.serialNumber) != kExitOk) return result;
+    if (result.serialNumber != serialNumber) {
+        result.outcome = ReadBack::Outcome::OtherModule;
+        return result;
+    }
+    // The getters copy each value into the record, as a refresh of the
+    // settings window does, so a following write sends what was read.
+    CachedReport(doc);
+    result.outcome = ReadBack::Outcome::Compared;
+    result.notTaken = BanksNotTaken(intended, *doc.device, doc.pinFunctionsFixed);
+    return result;
 }

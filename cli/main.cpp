@@ -31,7 +31,7 @@
 #include "TakeOption.h"
 #include "Texts.h"
 #include "Trace.h"
-#include "Utf8Text.h"
+#include "Output.h"
 #include "Values.h"
 
 namespace {
@@ -48,12 +48,11 @@ bool jsonErrors = false;
 std::string errorPort;
 
 void PrintFailureJson(const FailureReport& report) {
-    std::fprintf(stdout, "%s\n", FailureJson(report).dump(2).c_str());
-    std::fflush(stdout);
+    PrintJson(stdout, FailureJson(report));
 }
 
 int Usage(const std::string& problem) {
-    std::fprintf(stderr, "tarnik: %s\n", problem.c_str());
+    PrintLine(stderr, "tarnik: " + problem);
     if (jsonErrors) {
         FailureReport report;
         report.exitCode = kExitUsage;
@@ -230,7 +229,11 @@ int RunTarnik(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        const int code = app.exit(error);
+        // CLI11's messages repeat what was typed: shown like every other text.
+        std::ostringstream out, err;
+        const int code = app.exit(error, out, err);
+        PrintText(stdout, out.str());
+        PrintText(stderr, err.str());
         return code == 0 ? kExitOk : kExitUsage;
     }
 
@@ -239,7 +242,7 @@ int RunTarnik(int argc, char** argv) {
     errorPort = port;
 
     // Everything is checked before the port is touched.
-    if (!IsPortName(port)) return Usage("--port: '" + DisplayText(port) + "' is neither COMn nor a device path");
+    if (!IsPortName(port)) return Usage("--port: '" + port + "' is neither COMn nor a device path");
     if (simulate) {
         const std::string problem = Simulation::Check(sim);
         if (!problem.empty()) return Usage(problem);
@@ -354,7 +357,7 @@ int main(int argc, char** argv) {
     try {
         return RunTarnik(argc, argv);
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "tarnik: internal error: %s\n", DisplayText(error.what()).c_str());
+        PrintLine(stderr, std::string("tarnik: internal error: ") + error.what());
     } catch (...) {
         std::fprintf(stderr, "tarnik: internal error\n");
     }

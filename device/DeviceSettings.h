@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 // The settings record the document holds: what the settings window shows and
 // edits and what a write sends. Tokens are character codes ('8', 'N', '1', '0'..'2').
@@ -14,3 +16,10 @@ struct DeviceSettings {
 
     bool operator==(const DeviceSettings&) const = default;
 };
+
+// A serial number as the program shows it: nine digits, zero-padded ("%09d").
+inline std::string FormatSerialNumber(std::uint32_t serialNumber) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%09u", static_cast<unsigned>(serialNumber));
+    return text;
+}

@@ -49,6 +49,15 @@ std::vector<nlohmann::json> Records(const std::string& path) {
     return records;
 }
 
+// The result records of a log: each unit's "started" record left out.
+std::vector<nlohmann::json> Results(const std::vector<nlohmann::json>& records) {
+    std::vector<nlohmann::json> results;
+    for (const nlohmann::json& record : records) {
+        if (record.value("result", "") != "started") results.push_back(record);
+    }
+    return results;
+}
+
 // What the module heard, as tarnik-sim logs it.
 std::string Heard(const std::string& request) { return "heard \"" + request + "\\r\\n\""; }
 
@@ -112,9 +121,12 @@ TEST(BenchPty, PairSetsOneMasterAndOneSlaveAndChecksBoth) {
     // The line settings not given are the master's, and the slave gets them too.
     EXPECT_EQ(record["baudRate"], 19200);
     EXPECT_EQ(record["parity"], "N");
+    // Both modules found and checked before the master was changed, then the pair's record.
     const std::vector<nlohmann::json> logged = Records(log);
-    ASSERT_EQ(logged.size(), 1u);
-    EXPECT_EQ(logged[0], record);
+    ASSERT_EQ(logged.size(), 2u);
+    EXPECT_EQ(logged[0]["result"], "started");
+    EXPECT_EQ(logged[0]["slave"]["serialNumber"], 222);
+    EXPECT_EQ(logged[1], record);
 
     const struct {
         const SimProcess& sim;
@@ -177,7 +189,9 @@ TEST(BenchPty, ProvisionLogsEveryUnitAndARerunRetriesOnlyTheFailed) {
         EXPECT_TRUE(Contains(r.err, "000001003: failed")) << r.err;
         EXPECT_TRUE(Contains(sim.Log(), Heard("+SAD:104"))) << sim.Log();  // the fifth unit
     }
-    std::vector<nlohmann::json> records = Records(log);
+    // A started record before every unit's result: five of each.
+    ASSERT_EQ(Records(log).size(), 10u);
+    std::vector<nlohmann::json> records = Results(Records(log));
     ASSERT_EQ(records.size(), 5u);
     for (std::size_t i = 0; i < records.size(); ++i) {
         const nlohmann::json& unit = records[i];
@@ -203,7 +217,7 @@ TEST(BenchPty, ProvisionLogsEveryUnitAndARerunRetriesOnlyTheFailed) {
         EXPECT_EQ(Count(sim.Log(), "+SAD:"), 1) << sim.Log();
         EXPECT_TRUE(Contains(sim.Log(), Heard("+SAD:102"))) << sim.Log();
     }
-    records = Records(log);
+    records = Results(Records(log));
     ASSERT_EQ(records.size(), 6u);
     EXPECT_EQ(records[5]["serialNumber"], 1003);
     EXPECT_EQ(records[5]["result"], "done");
@@ -229,7 +243,7 @@ TEST(BenchPty, CtrlCEndsARunAndAUnitCutShortIsLoggedAsFailed) {
     EXPECT_EQ(r.code, 130) << r.err;
     EXPECT_TRUE(Contains(r.err, "設定が不完全な状態になっている可能性があります。")) << r.err;
     EXPECT_TRUE(Contains(r.err, "provision: done 0, failed 0, skipped 0")) << r.err;
-    std::vector<nlohmann::json> records = Records(log);
+    std::vector<nlohmann::json> records = Results(Records(log));
     ASSERT_EQ(records.size(), 1u) << ReadFile(log);
     EXPECT_EQ(records[0]["result"], "failed");
     EXPECT_EQ(records[0]["address"], 7);
@@ -245,7 +259,7 @@ TEST(BenchPty, CtrlCEndsARunAndAUnitCutShortIsLoggedAsFailed) {
     r = Provision(sim, dir, options, {}, [&] { return Count(ReadFile(dir.File("provision.err")), "press Enter") > 0; });
     EXPECT_EQ(r.code, 130) << r.err;
     EXPECT_TRUE(Contains(r.err, "tarnik: interrupted\nprovision: done 1, failed 0, skipped 0")) << r.err;
-    records = Records(log);
+    records = Results(Records(log));
     ASSERT_EQ(records.size(), 2u) << ReadFile(log);
     EXPECT_EQ(records[1]["result"], "done");
     EXPECT_EQ(records[1]["address"], 7);

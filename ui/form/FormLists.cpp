@@ -104,9 +104,3 @@ bool ParseAddressText(std::string_view text, int& address)
     return true;
 }
 
-std::string FormatSerialNumber(std::uint32_t serialNumber)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%09u", static_cast<unsigned>(serialNumber));
-    return text;
-}

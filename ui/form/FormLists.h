@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "DeviceSettings.h"
 #include "ResourceIds.h"
 
 // The item tables of the choice lists of the settings form (101) and the
@@ -44,5 +45,3 @@ inline constexpr int kPinListIds[4] = {IDC_PIN_12, IDC_PIN_34, IDC_PIN_56, IDC_P
 // 0 to 9999. False when no digit comes first or the number is out of range.
 bool ParseAddressText(std::string_view text, int& address);
 
-// What the serial-number text shows: nine digits, zero-padded ("%09d").
-std::string FormatSerialNumber(std::uint32_t serialNumber);
