@@ -4,8 +4,10 @@
 
 namespace {
 
+std::string JsonString(const std::string& text) { return IsValidUtf8(text) ? text : DisplayText(text); }
+
 nlohmann::ordered_json Shown(const nlohmann::ordered_json& value) {
-    if (value.is_string()) return DisplayText(value.get_ref<const std::string&>());
+    if (value.is_string()) return JsonString(value.get_ref<const std::string&>());
     if (value.is_array()) {
         nlohmann::ordered_json list = nlohmann::ordered_json::array();
         for (const auto& item : value) list.push_back(Shown(item));
@@ -13,7 +15,7 @@ nlohmann::ordered_json Shown(const nlohmann::ordered_json& value) {
     }
     if (value.is_object()) {
         nlohmann::ordered_json object = nlohmann::ordered_json::object();
-        for (const auto& [key, item] : value.items()) object[DisplayText(key)] = Shown(item);
+        for (const auto& [key, item] : value.items()) object[JsonString(key)] = Shown(item);
         return object;
     }
     return value;

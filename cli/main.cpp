@@ -162,7 +162,8 @@ int RunTarnik(int argc, char** argv) {
         ->type_name("M");
     app.add_option("--sim-fault", sim.faults,
                    "disturb the simulated module: KIND[:MNEMONIC[:COUNT]], KIND one of silence, late, cut, "
-                   "garbage, nul, overlong, nak[=CODE], bad-man, vanish; MNEMONIC * for every request; "
+                   "garbage, nul, overlong, nak[=CODE], bad-man, vanish, stored-ignored, stored-off, swap, kill[=N] (ends "
+                   "tarnik at once at the N-th request, as kill -9 does); MNEMONIC * for every request; "
                    "COUNT -1 for ever (default 1); repeatable")
         ->type_name("LINE");
     app.add_option("--sim-change-fault", sim.changeFaults,

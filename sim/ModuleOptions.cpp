@@ -50,6 +50,19 @@ std::string ParseFault(const std::string& text, Fault& fault) {
         fault.kind = FaultKind::NonNumericMan;
     } else if (kind == "vanish") {
         fault.kind = FaultKind::PortVanishes;
+    } else if (kind == "stored-ignored") {
+        fault.kind = FaultKind::StoredIgnored;
+    } else if (kind == "stored-off") {
+        fault.kind = FaultKind::StoredOffByOne;
+    } else if (kind == "swap") {
+        fault.kind = FaultKind::Swap;
+    } else if (kind.rfind("kill", 0) == 0) {
+        fault.kind = FaultKind::Kill;
+        long long nth = 1;
+        if (kind.size() > 4 && (kind[4] != '=' || !ReadInt(kind.substr(5), 1, 100000, nth))) {
+            return "'" + parts[0] + "': kill or kill=N (at the N-th matching request)";
+        }
+        fault.skip = static_cast<int>(nth - 1);
     } else if (kind.rfind("nak", 0) == 0) {
         fault.kind = FaultKind::Nak;
         long long code = 3;
@@ -59,7 +72,8 @@ std::string ParseFault(const std::string& text, Fault& fault) {
         fault.nakCode = static_cast<int>(code);
     } else {
         return "'" + parts[0] +
-               "' is no fault (silence, late, cut, garbage, nul, overlong, nak[=CODE], bad-man, vanish)";
+               "' is no fault (silence, late, cut, garbage, nul, overlong, nak[=CODE], bad-man, vanish, "
+               "stored-ignored, stored-off, swap, kill[=N])";
     }
 
     if (parts.size() > 1) {

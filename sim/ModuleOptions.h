@@ -17,7 +17,7 @@ class KvClock;
 namespace tarnik::sim {
 
 // "KIND[:MNEMONIC[:COUNT]]", KIND one of silence, late, cut, garbage, nul,
-// overlong, nak[=CODE], bad-man, vanish; MNEMONIC * for every request, a
+// overlong, nak[=CODE], bad-man, vanish, stored-ignored, stored-off, swap, kill[=N]; MNEMONIC * for every request, a
 // scope character before it (+SAD, @MOD) for the requests with that scope; COUNT
 // -1 for ever (default 1). Returns "" when the text names a fault.
 std::string ParseFault(const std::string& text, Fault& fault);

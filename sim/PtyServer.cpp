@@ -205,6 +205,8 @@ void PtyServer::TakeInput() {
         const bool wasTransparent = module_.Transparent();
         for (ssize_t i = 0; i < n; ++i) {
             module_.Receive(buffer[i], SentAt(seen, module_.LineAt(now)), now);
+            // The module loses its power at once: the simulator ends as by kill -9.
+            if (module_.KillRequested()) raise(SIGKILL);
         }
         if (module_.IgnoredBytes() != ignoredReported_) {
             const LineSettings line = module_.CurrentLine();

@@ -234,6 +234,10 @@ std::optional<Fault> Module::TakeFault(char scope, const std::string& mnemonic) 
         const bool scoped = it->mnemonic.size() == 4;
         if (!it->mnemonic.empty() && it->mnemonic != (scoped ? scope + mnemonic : mnemonic)) continue;
         if (it->kind == FaultKind::NonNumericMan && mnemonic != "MAN") continue;
+        if (it->skip > 0) {
+            --it->skip;
+            continue;
+        }
         Fault taken = *it;
         if (it->count > 0 && --it->count == 0) faults_.erase(it);
         return taken;
@@ -272,6 +276,22 @@ void Module::HandleLine(const std::string& line, Micros at) {
         output_.clear();
         return;
     }
+    if (fault && fault->kind == FaultKind::Kill) {
+        killRequested_ = true;
+        return;
+    }
+    if (fault && fault->kind == FaultKind::Swap) {
+        config_.serialNumber = config_.serialNumber >= 999999999u ? 0 : config_.serialNumber + 1;
+        const LineSettings runningLine = running_.line;
+        const LineSettings storedLine = stored_.line;
+        running_ = FactoryBank();
+        stored_ = FactoryBank();
+        running_.line = runningLine;
+        stored_.line = storedLine;
+    }
+    // What a write changes: the scope character, unless the module leaves its stored bank alone.
+    char effectiveScope = scope;
+    if (fault && fault->kind == FaultKind::StoredIgnored) effectiveScope = scope == '+' ? '-' : scope == '@' ? '?' : scope;
 
     const LineSettings answerLine = LineAt(at);
     bool sciChanged = false;
@@ -284,7 +304,12 @@ void Module::HandleLine(const std::string& line, Micros at) {
     } else if (!route.empty() && (!config_.neighbours || !IsWellFormedRoute(route))) {
         answer = Nak(2);
     } else {
-        answer = Execute(scope, mnemonic, param, hasParam, sciChanged, initialised);
+        answer = Execute(effectiveScope, mnemonic, param, hasParam, sciChanged, initialised);
+        if (fault && fault->kind == FaultKind::StoredOffByOne && hasParam && (scope == '@' || scope == '+')) {
+            for (const PairSetting& pair : kPairs) {
+                if (mnemonic == pair.mnemonic) stored_.*pair.field += 1;
+            }
+        }
     }
 
     Micros start = at + config_.firstByteLatency;
@@ -320,7 +345,11 @@ void Module::HandleLine(const std::string& line, Micros at) {
             }
             case FaultKind::NonNumericMan: answer = Accept("MAN", "XXXXXXXXX"); break;
             case FaultKind::Nak:
-            case FaultKind::PortVanishes: break;
+            case FaultKind::PortVanishes:
+            case FaultKind::StoredIgnored:
+            case FaultKind::StoredOffByOne:
+            case FaultKind::Swap:
+            case FaultKind::Kill: break;
         }
     }
 

@@ -72,6 +72,11 @@ enum class FaultKind {
     Nak,            // "*NAK:" + nakCode; the request is not carried out
     NonNumericMan,  // MAN answers "*MAN: XXXXXXXXX" (matches MAN requests only)
     PortVanishes,   // the port disappears when the request comes: open, read and write fail
+    StoredIgnored,  // a write changes the running value only ("@" none), and is answered as taken
+    StoredOffByOne, // a write of a value-pair setting stores one more than it was given
+    Swap,           // another module takes this one's place as the request comes: the next
+                    // serial number, factory settings at the same line settings
+    Kill,           // the process serving the module ends at once, as by kill -9
 };
 
 // A fault applies to the next `count` requests the module hears whose mnemonic
@@ -84,6 +89,7 @@ struct Fault {
                                // scope character before it ("+SAD") only requests with that scope
     int cutAfter = 3;          // CutAnswer
     int nakCode = 3;           // Nak, 0 to 99
+    int skip = 0;              // matching requests let pass before the fault applies (kill=N: N - 1)
     int nulAt = 6;             // NulInAnswer
     std::chrono::milliseconds delay{1000};  // LateFirstByte, added to the usual latency
 };
@@ -144,6 +150,8 @@ public:
     // True while the module restarts after INI (it hears nothing).
     bool Restarting(Micros at) const { return at < deafUntil_; }
     bool PortVanished() const { return vanished_; }
+    // A Kill fault met a request: the front-end ends its process.
+    bool KillRequested() const { return killRequested_; }
     // Bytes that arrived at settings other than the module's (or while it was deaf).
     std::uint64_t IgnoredBytes() const { return ignoredBytes_; }
 
@@ -198,6 +206,7 @@ private:
     std::deque<OutputByte> output_;
     std::vector<Fault> faults_;
     bool vanished_ = false;
+    bool killRequested_ = false;
     std::vector<Exchange> log_;
     std::uint64_t ignoredBytes_ = 0;
     std::uint32_t garbageSeed_ = 0x5eed1234u;

@@ -1,5 +1,8 @@
 #include "VirtualModulePort.h"
 
+#include <csignal>
+#include <cstdlib>
+
 namespace tarnik::sim {
 
 LineSettings FromLineParams(const KvLineParams& line) {
@@ -47,6 +50,14 @@ bool VirtualModulePort::SetTimeouts(const KvPortTimeouts& timeouts) {
 bool VirtualModulePort::WriteByte(std::uint8_t byte) {
     if (!open_ || module_->PortVanished()) return false;
     const Micros done = module_->Receive(byte, FromLineParams(line_), clock_.Now());
+    // The module lives in this process: a kill ends it, and the program with it.
+    if (module_->KillRequested()) {
+#ifdef SIGKILL
+        std::raise(SIGKILL);
+#else
+        std::_Exit(137);
+#endif
+    }
     if (module_->PacedAtBaud()) clock_.SleepUntil(done);
     return true;
 }

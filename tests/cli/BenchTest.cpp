@@ -265,3 +265,84 @@ TEST(BenchPty, CtrlCEndsARunAndAUnitCutShortIsLoggedAsFailed) {
     EXPECT_EQ(records[1]["address"], 7);
     EXPECT_GT(Count(sim.Log(), " heard "), before);
 }
+
+// The write's own answers say "taken"; only the read-back of both banks, and of
+// the serial number, tells a unit that is not set.
+TEST(BenchSimulated, AUnitIsDoneOnlyWhenBothBanksAndItsSerialNumberReadBack) {
+    TempDir dir;
+    const std::string profile = dir.File("profile.json");
+    WriteFile(profile, R"({"channel": 3})");
+    const struct {
+        const char* fault;
+        const char* reason;
+    } cases[] = {
+        {"stored-ignored:SAD", "address (stored)"},
+        {"stored-off:FRQ", "channel (stored)"},
+        {"swap:+SCI", "another module (123456790)"},  // changed on the bench during the write
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        const std::string log = dir.File(std::string(c.fault).substr(0, std::string(c.fault).find(':')) + ".jsonl");
+        const RunResult r =
+            RunProgram(TARNIK_BINARY, {"--simulate", "--sim-change-fault", c.fault, "--line", "9600,8,N,1", "--yes",
+                                       "provision", "--from", profile, "--address-from", "5", "--log", log});
+        EXPECT_EQ(r.code, 5) << r.err;
+        const std::vector<nlohmann::json> results = Results(Records(log));
+        const bool swapped = std::string(c.fault).rfind("swap", 0) == 0;
+        // The module that came in the middle has a record of its own, with no address.
+        ASSERT_EQ(results.size(), swapped ? 2u : 1u) << ReadFile(log);
+        for (const nlohmann::json& result : results) {
+            EXPECT_EQ(result["result"], "failed");
+            if (result["serialNumber"] == 123456789) {
+                EXPECT_TRUE(Contains(result.value("reason", ""), c.reason)) << result.dump();
+            } else {
+                EXPECT_EQ(result["serialNumber"], 123456790);
+                EXPECT_TRUE(result["address"].is_null()) << result.dump();
+            }
+        }
+    }
+}
+
+// The process ends as by kill -9 at each request of a unit's write in turn
+// (and at the first of its read-back); the next unit never gets the address
+// the cut-short one had, and that one gets it again when it comes back.
+TEST(BenchSimulated, AKillAtAnyRequestOfAUnitNeverGivesItsAddressToAnother) {
+    TempDir dir;
+    const std::string profile = dir.File("profile.json");
+    WriteFile(profile, R"({"channel": 3})");
+    const std::string log = dir.File("units.jsonl");
+    const Args common = {"--simulate", "--sim-line", "57600,8,N,1", "--line", "57600,8,N,1", "--yes", "provision",
+                         "--from", profile, "--address-from", "10", "--log", log};
+    const auto run = [&](int serial, const Args& more) {
+        Args args = {"--sim-serial", std::to_string(serial)};
+        args.insert(args.end(), more.begin(), more.end());
+        args.insert(args.end(), common.begin(), common.end());
+        return RunProgram(TARNIK_BINARY, args);
+    };
+    // SAD, FRQ, eight PFC, SCI, then the read-back's first query.
+    constexpr int kRequests = 12;
+    for (int k = 1; k <= kRequests; ++k) {
+        SCOPED_TRACE("killed at request " + std::to_string(k));
+        EXPECT_EQ(run(1000 + k, {"--sim-change-fault", "kill=" + std::to_string(k) + ":*"}).code, -1);
+        const RunResult next = run(2000 + k, {});
+        EXPECT_EQ(next.code, 0) << next.err;
+    }
+    const RunResult again = run(1001, {});
+    EXPECT_EQ(again.code, 0) << again.err;
+
+    std::map<int, int> holder;  // address -> serial number
+    std::map<int, int> addressOf;
+    for (const nlohmann::json& record : Records(log)) {
+        ASSERT_TRUE(record.is_object()) << ReadFile(log);
+        if (record["address"].is_null()) continue;
+        const int address = record["address"].get<int>();
+        const int serial = record["serialNumber"].get<int>();
+        const auto [it, fresh] = holder.emplace(address, serial);
+        EXPECT_TRUE(fresh || it->second == serial) << "address " << address << " given twice";
+        addressOf[serial] = address;
+    }
+    for (int k = 1; k <= kRequests; ++k) ASSERT_EQ(addressOf.count(1000 + k), 1u) << "no record of " << 1000 + k;
+    EXPECT_EQ(Results(Records(log)).back()["result"], "done");
+    EXPECT_EQ(Results(Records(log)).back()["serialNumber"], 1001);
+    EXPECT_EQ(Results(Records(log)).back()["address"], addressOf[1001]);
+}

@@ -654,6 +654,8 @@ TEST(CliPty, WhatTheModuleSaysIsCheckedBeforeItIsShownOrSentBack) {
         {"VER", "*VER: 1.0\xB4\x1B[2J\r\n", {"read", "--json"}, 0, R"("version": "1.0\\xB4\\x1B[2J")"},
         {"VER", "*VER: 1.0\xB4\x1B[2J\r\n", {"read"}, 0, "バージョン：1.0\\xB4\\x1B[2J\n"},
         {"SCI", "*SCI: 57600,7,\xB4,1/57600,7,N,1\r\n", {"read", "--json"}, 0, R"("parity": "\\xB4")"},
+        // Valid UTF-8 reaches JSON as it came: a reader gets the backslash back.
+        {"VER", "*VER: 1.0\\2\r\n", {"read", "--json"}, 0, R"("version": "1.0\\2")"},
         {"SCI", "*SCI: 57600,7,N,\x1B/57600,7,N,1\r\n", {"read"}, 0, "ストップビット：\\x1B ビット"},
         // Values the user could not type are not written back.
         {"SAD", "*SAD: 65535/65535\r\n", {"--yes", "write", "--pins", "1000"}, 2, "--address: 65535"},

@@ -146,6 +146,12 @@ Effect EffectOf(const Fault& fault, const Target& target) {
             return target.reading == Reading::RawMan ? Effect::Unreadable : Effect::Rejected;
         case FaultKind::NonNumericMan: return std::string(target.mnemonic) == "MAN" ? Effect::Unreadable : Effect::Fine;
         case FaultKind::PortVanishes: return Effect::PortGone;
+        // Answered as taken: only a read-back of both banks, or of the serial
+        // number, tells (the bench's checks, not a workflow's). Not a row here.
+        case FaultKind::StoredIgnored:
+        case FaultKind::StoredOffByOne:
+        case FaultKind::Swap:
+        case FaultKind::Kill: return Effect::Fine;
     }
     return Effect::Fine;
 }
