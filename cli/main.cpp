@@ -1,5 +1,6 @@
 // tarnik: the Tarnik configuration utility on the command line.
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -138,7 +139,7 @@ int RunTarnik(int argc, char** argv) {
     bool quiet = false;
     bool simulate = false;
     SimulationOptions sim;
-    app.add_option("-p,--port", port,
+    CLI::Option* portOption = app.add_option("-p,--port", port,
                    "serial port: COMn or a device path such as /dev/ttyUSB0 (default $TARNIK_PORT, else COM1)")
         ->type_name("PORT")
         ->envname("TARNIK_PORT");
@@ -242,7 +243,12 @@ int RunTarnik(int argc, char** argv) {
     jsonErrors = json;
     errorPort = port;
 
-    // Everything is checked before the port is touched.
+    // Everything is checked before the port is touched. An empty TARNIK_PORT
+    // is a mistake in a script, not a wish for COM1.
+    const char* portVariable = std::getenv("TARNIK_PORT");
+    if (portOption->count() == 0 && portVariable != nullptr && *portVariable == '\0') {
+        return Usage("TARNIK_PORT is set but empty; name the port there or with --port");
+    }
     if (!IsPortName(port)) return Usage("--port: '" + port + "' is neither COMn nor a device path");
     if (simulate) {
         const std::string problem = Simulation::Check(sim);

@@ -318,6 +318,9 @@ TEST(CliUsage, ThePortComesFromTarnikPortUnlessGiven) {
     ExpectFields(r.out, {{"port", "/dev/no-such-tarnik-port"}, {"exitCode", 3}});
     r = RunTarnik({"--port", "/dev/no-such-other-port", "read", "--json"});
     ExpectFields(r.out, {{"port", "/dev/no-such-other-port"}});
+    setenv("TARNIK_PORT", "", 1);  // an empty variable names no port: not COM1
+    r = RunTarnik({"read", "--json"});
+    ExpectFields(r.out, {{"exitCode", 2}});
     unsetenv("TARNIK_PORT");
 }
 

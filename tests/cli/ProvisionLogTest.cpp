@@ -30,8 +30,9 @@ std::string Line(unsigned serial, const char* address, const char* result) {
 TEST(ProvisionLog, AddressesFollowTheRecordsAndNeverRepeat) {
     // 1001 done at 10, 1002 failed at 11 (a retry keeps it), 1003 failed before an address, 1004 done at 13.
     // The last line has lost its line end (edited by hand).
+    // 1005 was started at 15 and never finished (killed): 15 stays its own.
     std::string text = Line(1001, "10", "done") + Line(1002, "11", "failed") + "\n" + Line(1003, "null", "failed") +
-                       Line(1004, "13", "done");
+                       Line(1005, "15", "started") + Line(1004, "13", "done");
     text.pop_back();
     const std::string path = FileWith("log.jsonl", text);
     auto log = std::make_unique<ProvisionLog>();
@@ -54,6 +55,8 @@ TEST(ProvisionLog, AddressesFollowTheRecordsAndNeverRepeat) {
         {1003, std::nullopt, 10, {}, 12, ""},                   // 10, 11 taken; 12 free
         {2000, std::nullopt, 10, {12}, 14, ""},                 // 12 held for a planned unit, 13 taken
         {2000, std::nullopt, 20, {}, 20, ""},
+        {1005, std::nullopt, 10, {}, 15, ""},                   // a started unit comes back
+        {2000, std::nullopt, 15, {}, 16, ""},                   // and nobody else gets its address
         {2000, 13, std::nullopt, {}, -1, "already given to 000001004"},
         {2000, 50, 10, {}, 50, ""},                             // the plan before the counter
         {2000, std::nullopt, std::nullopt, {}, -1, "not in the plan"},
@@ -118,6 +121,8 @@ TEST(ProvisionLog, ALogOrPlanThatCannotBeTrustedIsRefused) {
         {"serialNumber,address\n1,10000\n", ":2: address:"},
         {"serialNumber,pins\n1,0020\n", ":2: pins:"},
         {"serialNumber,address\nX1,10\n", ":2: serialNumber"},
+        {"serialNumber,address,address\n1,10,11\n", ":1: the column address is named twice"},
+        {"serialNumber,address\n1,10 \x83\x41\n", "not UTF-8 (saved as Shift_JIS?)"},
     };
     for (const auto& c : plans) {
         ProvisionPlan plan;
@@ -134,4 +139,10 @@ TEST(ProvisionLog, ALogOrPlanThatCannotBeTrustedIsRefused) {
     EXPECT_EQ(plan.Find(1001)->parity, 'E');
     EXPECT_FALSE(plan.Find(1002)->channel.has_value());
     EXPECT_EQ(plan.AddressesBesides(1001), std::set<int>{11});
+
+    // As Excel saves "CSV UTF-8": a byte-order mark, quoted cells, CR LF.
+    ProvisionPlan saved;
+    ASSERT_EQ(saved.Load(FileWith("excel.csv", "\xEF\xBB\xBF\"serialNumber\",\"channel\"\r\n\"1001\",\"7\"\r\n")), "");
+    ASSERT_NE(saved.Find(1001), nullptr);
+    EXPECT_EQ(saved.Find(1001)->channel, 7);
 }
