@@ -19,8 +19,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VELMORA_FUZZ_BUILD:-$root/build-fuzz}
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(fuzz_string fuzz_device_answers fuzz_conduit fuzz_sim_requests fuzz_profile fuzz_document_man
-           fuzz_posix_marks)
+  targets=(fuzz_string fuzz_device_answers fuzz_conduit fuzz_sim_requests fuzz_profile fuzz_provision_files
+           fuzz_document_man fuzz_posix_marks)
 fi
 
 "$root/scripts/deps.sh" clang libclang-rt-14-dev
@@ -36,7 +36,7 @@ mkdir -p "$artifacts"
 max_len() {
   case $1 in
     fuzz_string) echo 512 ;;
-    fuzz_device_answers | fuzz_profile) echo 4096 ;;
+    fuzz_device_answers | fuzz_profile | fuzz_provision_files) echo 4096 ;;
     *) echo 2048 ;;
   esac
 }
