@@ -34,28 +34,22 @@ std::string ParseFault(const std::string& text, Fault& fault) {
     if (parts.size() > 3) return "'" + text + "' is not KIND[:MNEMONIC[:COUNT]]";
 
     const std::string kind = Lower(parts[0]);
-    if (kind == "silence") {
-        fault.kind = FaultKind::Silence;
-    } else if (kind == "late") {
-        fault.kind = FaultKind::LateFirstByte;
-    } else if (kind == "cut") {
-        fault.kind = FaultKind::CutAnswer;
-    } else if (kind == "garbage") {
-        fault.kind = FaultKind::Garbage;
-    } else if (kind == "nul") {
-        fault.kind = FaultKind::NulInAnswer;
-    } else if (kind == "overlong") {
-        fault.kind = FaultKind::Overlong;
-    } else if (kind == "bad-man") {
-        fault.kind = FaultKind::NonNumericMan;
-    } else if (kind == "vanish") {
-        fault.kind = FaultKind::PortVanishes;
-    } else if (kind == "stored-ignored") {
-        fault.kind = FaultKind::StoredIgnored;
-    } else if (kind == "stored-off") {
-        fault.kind = FaultKind::StoredOffByOne;
-    } else if (kind == "swap") {
-        fault.kind = FaultKind::Swap;
+    // The kinds that take nothing after their name.
+    static const std::pair<const char*, FaultKind> kPlainKinds[] = {
+        {"silence", FaultKind::Silence},        {"late", FaultKind::LateFirstByte},
+        {"cut", FaultKind::CutAnswer},          {"garbage", FaultKind::Garbage},
+        {"nul", FaultKind::NulInAnswer},        {"overlong", FaultKind::Overlong},
+        {"bad-man", FaultKind::NonNumericMan},  {"vanish", FaultKind::PortVanishes},
+        {"stored-ignored", FaultKind::StoredIgnored}, {"stored-off", FaultKind::StoredOffByOne},
+        {"swap", FaultKind::Swap}};
+    bool plain = false;
+    for (const auto& [name, plainKind] : kPlainKinds) {
+        if (kind == name) {
+            fault.kind = plainKind;
+            plain = true;
+        }
+    }
+    if (plain) {
     } else if (kind.rfind("kill", 0) == 0) {
         fault.kind = FaultKind::Kill;
         long long nth = 1;
