@@ -149,6 +149,11 @@ INT_PTR CALLBACK ProgressProc(HWND dialog, UINT message, WPARAM, LPARAM)
 {
     if (message != WM_INITDIALOG) return FALSE;
     FitDialogToFont(dialog);
+    // Takes no input, and the search window's settings line is blank until the
+    // first candidate is set. Both happen here, before a window that is visible
+    // by its resource is first shown, so nobody ever sees it otherwise.
+    EnableWindow(dialog, FALSE);
+    SetDlgItemTextW(dialog, IDC_SCAN_SETTINGS, L"");
     return TRUE;
 }
 

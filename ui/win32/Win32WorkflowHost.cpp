@@ -54,15 +54,9 @@ void Win32WorkflowHost::CreateProgress(int dialogId)
     HWND window = CreateProgressWindow(dialogId, mainWindow_);
     if (window == nullptr) return;
     progress_[dialogId] = window;
-    // Takes no input: the workflow cannot be interrupted from it.
-    EnableWindow(window, FALSE);
-    if (dialogId == IDD_SCAN) {
-        // Visible by its resource; its settings line is blank until the first
-        // candidate is set, so the layout's placeholder never shows.
-        SetDlgItemTextW(window, IDC_SCAN_SETTINGS, L"");
-    } else {
-        ShowWindow(window, SW_SHOWNA);
-    }
+    // Disabled and blanked in its WM_INITDIALOG; the search window is visible
+    // by its resource, the others are shown here.
+    if (dialogId != IDD_SCAN) ShowWindow(window, SW_SHOWNA);
     UpdateWindow(window);
     ShowPaintedNow();
 }
