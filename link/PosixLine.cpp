@@ -88,9 +88,10 @@ bool PosixLineFor(const struct termios& current, const KvLineParams& line, Posix
 }
 
 struct termios PosixLineAtRest(const struct termios& current) {
+    // The output speed is the one that drives the modem lines; the input
+    // speed stays as it was.
     struct termios rest = current;
     (void)cfsetospeed(&rest, B0);
-    (void)cfsetispeed(&rest, B0);
     return rest;
 }
 

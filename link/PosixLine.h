@@ -24,7 +24,7 @@ struct PosixLineSetup {
 bool PosixLineFor(const struct termios& current, const KvLineParams& line, PosixLineSetup& out);
 
 // The settings a terminal is left with when the program lets the device go:
-// `current` at speed 0 (B0), nothing else changed. The serial and USB-serial
+// `current` with output speed 0 (B0), nothing else changed. The serial and USB-serial
 // drivers keep a terminal's settings from one opening to the next (only a
 // pseudo-terminal starts afresh) and raise DTR and RTS at an opening unless
 // the speed is 0; the change to 0 drops them, HUPCL or not. Only the change
