@@ -21,6 +21,11 @@ public:
     const std::string path;
 };
 
+// Not every Windows SDK's headers name it (mingw-w64's do not).
+#ifndef ERROR_NO_SUCH_DEVICE
+#define ERROR_NO_SUCH_DEVICE 433L
+#endif
+
 namespace {
 
 // The system's own text for an error code, without the line break it ends with.
