@@ -71,6 +71,8 @@ void ConsoleHost::ReportOpenFailure(const KvPortOpenFailure& failure) {
     openFailurePending_ = true;
 }
 
+void ConsoleHost::ReportDeviceGone(const KvPortFailure& failure) { ReportOpenFailure(failure); }
+
 void ConsoleHost::PrintHints(const std::vector<std::string>& list) {
     hints = list;
     for (const std::string& hint : list) Print("  hint: " + hint);
@@ -197,7 +199,8 @@ void ConsoleHost::PrintDialog(int dialogId, bool headlineOnly) {
     first += lines.empty() ? ("dialog " + std::to_string(dialogId)) : std::string(lines.front());
     Print(first);
     if (headlineOnly) return;
-    if (dialogId == IDD_OPEN_ERROR && openFailurePending_ && openFailure) {
+    const bool gone = openFailure && openFailure->cause == KvPortFailure::Cause::Gone;
+    if ((dialogId == IDD_OPEN_ERROR || gone) && openFailurePending_ && openFailure) {
         // The system's reason and what fits it say more than the checklist.
         openFailurePending_ = false;
         Print(std::string("  ") + openFailure->Summary().Bytes());

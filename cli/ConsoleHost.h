@@ -28,6 +28,7 @@ public:
     int RunDialog(int dialogId) override;
     void ShowMessage(int stringId) override;
     void ReportOpenFailure(const KvPortOpenFailure& failure) override;
+    void ReportDeviceGone(const KvPortFailure& failure) override;
     void CreateProgress(int dialogId) override;
     void SetProgressText(int dialogId, const KvString& text) override;
     void DestroyProgress(int dialogId) override;
@@ -52,8 +53,9 @@ public:
     bool declined = false;  // a confirmation was answered with "no"
     int updates = 0;
     int scanAttempts = 0;   // candidates shown by the last search
-    // Why the port could not be opened, when the system said; the hints
-    // printed with the last failure; the tool's own last note.
+    // Why the port could not be opened or the device went away, when the
+    // system said; the hints printed with the last failure; the tool's own
+    // last note.
     std::optional<KvPortOpenFailure> openFailure;
     std::vector<std::string> hints;
     std::string lastNote;
@@ -77,5 +79,5 @@ private:
     std::FILE* out_;
     std::FILE* in_;
     bool progressLineOpen_ = false;  // a terminal progress line waits to be overwritten
-    bool openFailurePending_ = false;  // the next port-error dialog carries openFailure
+    bool openFailurePending_ = false;  // the next port-error dialog (any failure dialog when gone) carries openFailure
 };

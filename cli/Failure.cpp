@@ -62,6 +62,12 @@ std::vector<std::string> OpenFailureHints(const KvPortOpenFailure& failure, cons
             hints.push_back("'tarnik ports' lists the serial devices present; a USB adapter appears as "
                             "/dev/ttyUSB0 or /dev/ttyACM0 (stable names under /dev/serial/by-id)");
             break;
+        case Cause::Gone:
+            hints.push_back("the device went away during the exchange (a USB adapter unplugged or without "
+                            "power): connect it again, then run the command again");
+            hints.push_back("'tarnik ports' lists the serial devices present: an adapter plugged in again may "
+                            "come back under another name");
+            break;
         case Cause::Other:
         case Cause::Unknown: break;
     }
@@ -83,6 +89,7 @@ nlohmann::ordered_json CauseName(Cause cause) {
         case Cause::Busy: return "busy";
         case Cause::NoSuchPort: return "no-such-port";
         case Cause::Other: return "other";
+        case Cause::Gone: return "gone";
         case Cause::Unknown: break;
     }
     return nullptr;

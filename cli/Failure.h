@@ -10,8 +10,8 @@
 
 #include "KvExceptions.h"
 
-// Hints for a port that could not be opened. `group` is the group that owns
-// the device node ("dialout"), "" when unknown.
+// Hints for a port that could not be opened, or whose device went away.
+// `group` is the group that owns the device node ("dialout"), "" when unknown.
 std::vector<std::string> OpenFailureHints(const KvPortOpenFailure& failure, const std::string& group);
 
 // The group that owns `path`, "" when it cannot be found (Windows: always "").
@@ -20,7 +20,7 @@ std::string DeviceGroup(const std::string& path);
 // Hints for a search that found no module.
 std::vector<std::string> NotFoundHints();
 
-// "access-denied", "busy", "no-such-port", "other"; null when unknown.
+// "access-denied", "busy", "no-such-port", "other", "gone"; null when unknown.
 nlohmann::ordered_json CauseName(KvPortOpenFailure::Cause cause);
 
 struct FailureReport {

@@ -6,6 +6,7 @@
 
 #include "Interrupt.h"
 #include "KnownLine.h"
+#include "KvPortReservation.h"
 #include "Output.h"
 #include "Provision.h"
 #include "ResourceIds.h"
@@ -145,6 +146,9 @@ int RunPair(CommandContext& ctx, const PairOptions& options, NextModule* next) {
     std::optional<Side> slaveSide;
     std::string problem;
     const std::string masterPort = ctx.port;
+    // Both ports are ours from their first opening to the end of the pair.
+    KvPortReservation reservation(masterPort.c_str());
+    KvPortReservation peerReservation(options.peerPort.c_str());
     // With a peer port the slave has a document of its own, and both modules
     // are found, read and checked before either is changed.
     std::optional<CVelmoraDoc> peerDoc;
@@ -175,12 +179,16 @@ int RunPair(CommandContext& ctx, const PairOptions& options, NextModule* next) {
             rc = Apply(*peer, kSlave, *slaveSide, slave, problem);
         } else {
             for (;;) {
+                // Let go while the operator changes the module (an adapter
+                // that is unplugged must leave its device name free).
+                reservation.Release();
                 if (!next || !next->Wait(ctx.host, "the slave module")) {
                     problem = "no slave module came";
                     rc = kExitDeclined;
                     break;
                 }
                 ctx.port = next->Port();
+                reservation.MoveTo(ctx.port.c_str());
                 slaveSide.emplace();
                 rc = Prepare(ctx, kSlave, shared, masterSide.serial, *slaveSide, problem);
                 // On one port the operator may simply not have changed the module yet.

@@ -6,6 +6,7 @@
 
 #include "Interrupt.h"
 #include "KnownLine.h"
+#include "KvPortReservation.h"
 #include "Output.h"
 #include "ResourceIds.h"
 #include "Verify.h"
@@ -102,11 +103,17 @@ int RunProvision(CommandContext& ctx, const ProvisionOptions& options, NextModul
     bool logFailed = false;   // a record could not be written: the run stops
     std::set<std::uint32_t> seen;  // serial numbers met in this run
     bool first = true;
+    // A unit's port is ours from its search to its record; it is let go while
+    // the operator changes the module (an unplugged adapter must leave its
+    // device name free for the next).
+    KvPortReservation reservation;
     for (;;) {
         Interrupt::SetNote(("provision: " + tally.Text() + " (log " + options.logPath + ")").c_str());
+        reservation.Release();
         if (!first && !next.Wait(ctx.host, "the next module")) break;
         first = false;
         ctx.port = next.Port();
+        reservation.MoveTo(ctx.port.c_str());
         ctx.doc.SetPortName(ctx.port.c_str());
         ctx.host.ClearEvents();
 

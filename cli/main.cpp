@@ -26,6 +26,7 @@
 #include "ConsoleHost.h"
 #include "Failure.h"
 #include "KvClock.h"
+#include "KvPortReservation.h"
 #include "Ports.h"
 #include "ResourceIds.h"
 #include "Simulation.h"
@@ -184,6 +185,10 @@ int RunOnPort(const GlobalOptions& global, const ModuleCommands& module, BenchCo
 
     int rc = kExitOk;
     {
+        // The port is ours from its first opening to the end of the command,
+        // so no other program can take it between two requests. pair and
+        // provision change ports between units and reserve for themselves.
+        KvPortReservation reservation(bench.Parsed() ? "" : port.c_str());
         ConsoleHost host(console, clock);
         CVelmoraDoc doc(host);
         CommandContext ctx{doc, host, port, json, stdout, {}, {}, true};

@@ -34,9 +34,14 @@ KvString KvNAKDuplicatePacketException::Describe() const {
 KvString KvStringException::Describe() const { return Concat("KvStringException:", message); }
 KvString KvStringFormatException::Describe() const { return Concat("KvStringFormatException", message); }
 
-KvString KvPortOpenFailure::Summary() const {
+KvString KvPortFailure::Summary() const {
     std::string text = (path.Length() > 0 ? path : port).Bytes();
     if (port.Length() > 0 && path.Length() > 0 && port.Bytes() != path.Bytes()) text += " (" + port.Bytes() + ")";
+    if (cause == Cause::Gone) {
+        text += ": the device has gone";
+        if (osReason.Length() > 0) text += " (" + osReason.Bytes() + ")";
+        return KvString(text.c_str(), static_cast<std::int32_t>(text.size()));
+    }
     text += ": " + (osReason.Length() > 0 ? osReason.Bytes() : std::string("cannot be opened"));
     if (heldBy.Length() > 0) text += "; held by " + heldBy.Bytes();
     return KvString(text.c_str(), static_cast<std::int32_t>(text.size()));

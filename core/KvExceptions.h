@@ -17,10 +17,12 @@ class KvConduitException : public KvException {
 public:
     KvString Describe() const override;
 };
-// Why a port could not be had, as far as the operating system tells. Shown to
-// the user beside the port-error dialog; never part of Describe.
-struct KvPortOpenFailure {
-    enum class Cause { Unknown, NoSuchPort, AccessDenied, Busy, Other };
+// Why a port failed, as far as the operating system tells: why it could not
+// be had, or why a read or write on it failed because the device went away
+// (an adapter unplugged, a terminal hung up). Shown to the user beside the
+// failure dialog; never part of Describe.
+struct KvPortFailure {
+    enum class Cause { Unknown, NoSuchPort, AccessDenied, Busy, Other, Gone };
     Cause cause = Cause::Unknown;
     KvString port;      // the name as given: "COM3", "/dev/ttyUSB0"
     KvString path;      // the device opened for it: "/dev/ttyS2", "\\.\COM3"
@@ -28,9 +30,12 @@ struct KvPortOpenFailure {
     std::int64_t osCode = 0;  // errno or GetLastError; 0 when the refusal was the program's own
     KvString heldBy;    // who holds the device, when that can be seen: "cat (pid 4711)"
 
-    // "/dev/ttyUSB0: Permission denied", with the holder when known.
+    // "/dev/ttyUSB0: Permission denied", with the holder when known;
+    // "/dev/ttyUSB0: the device has gone (Input/output error)".
     KvString Summary() const;
 };
+// The name the open path has always used.
+using KvPortOpenFailure = KvPortFailure;
 
 class KvConduitOpenException : public KvConduitException {
 public:
@@ -43,13 +48,22 @@ class KvConduitConfigException : public KvConduitException {
 public:
     KvString Describe() const override;
 };
+// A read or write that failed. `failure` says why when the device went away
+// (cause Gone); its cause is Unknown when the line stayed silent or failed
+// in another way.
 class KvConduitReadException : public KvConduitException {
 public:
+    KvConduitReadException() = default;
+    explicit KvConduitReadException(const KvPortFailure& why) : failure(why) {}
     KvString Describe() const override;
+    KvPortFailure failure;
 };
 class KvConduitWriteException : public KvConduitException {
 public:
+    KvConduitWriteException() = default;
+    explicit KvConduitWriteException(const KvPortFailure& why) : failure(why) {}
     KvString Describe() const override;
+    KvPortFailure failure;
 };
 
 class KvNoResponseException : public KvException {

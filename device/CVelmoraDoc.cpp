@@ -52,6 +52,12 @@ private:
     bool held_ = true;
 };
 
+// Keeps why a read or write failed when the device went away, for the dialog
+// that reports the failure; a line that merely failed has no such reason.
+void KeepGone(std::optional<KvPortFailure>& why, const KvPortFailure& failure) {
+    if (failure.cause == KvPortFailure::Cause::Gone) why = failure;
+}
+
 // Runs the commands of a write, an initialisation or a mode change. Returns 0
 // when they all went through, otherwise the dialog that reports the failure:
 // the port could not be opened (136), or the module was left possibly half set
@@ -68,6 +74,14 @@ int SettingFailure(bool& rejected, std::optional<KvPortOpenFailure>& why, Comman
         rejected = false;
         why = e.failure;
         return IDD_OPEN_ERROR;
+    } catch (const KvConduitReadException& e) {
+        rejected = false;
+        KeepGone(why, e.failure);
+        return IDD_SET_ERROR;
+    } catch (const KvConduitWriteException& e) {
+        rejected = false;
+        KeepGone(why, e.failure);
+        return IDD_SET_ERROR;
     } catch (const KvConduitException&) {
         rejected = false;
         return IDD_SET_ERROR;
@@ -88,7 +102,11 @@ int SettingFailure(bool& rejected, std::optional<KvPortOpenFailure>& why, Comman
 CVelmoraDoc::CVelmoraDoc(WorkflowHost& host) : host_(host) {}
 
 void CVelmoraDoc::RunFailureDialog(int dialogId) {
-    if (dialogId == IDD_OPEN_ERROR && openFailure_) host_.ReportOpenFailure(*openFailure_);
+    if (openFailure_ && openFailure_->cause == KvPortFailure::Cause::Gone) {
+        host_.ReportDeviceGone(*openFailure_);
+    } else if (dialogId == IDD_OPEN_ERROR && openFailure_) {
+        host_.ReportOpenFailure(*openFailure_);
+    }
     openFailure_.reset();
     host_.RunDialog(dialogId);
 }
@@ -98,6 +116,11 @@ CVelmoraDoc::~CVelmoraDoc() = default;
 
 KvSerialConduit* CVelmoraDoc::DeviceConduit() const {
     return device ? dynamic_cast<KvSerialConduit*>(device->conduit) : nullptr;
+}
+
+KvString CVelmoraDoc::WorkflowPort() const {
+    const KvSerialConduit* conduit = DeviceConduit();
+    return conduit ? conduit->portName : portName;
 }
 
 // ---------------------------------------------------------------- getters
@@ -211,6 +234,8 @@ int CVelmoraDoc::ScanStep(KvSerialConduit& conduit, std::uint32_t& serial) {
 }
 
 bool CVelmoraDoc::Scan() {
+    // The port stays ours from the first candidate to the last.
+    KvPortReservation reserved(portName);
     auto conduit = std::make_unique<KvSerialConduit>();
     conduit->portName = portName;
 
@@ -271,6 +296,7 @@ void CVelmoraDoc::AbandonRead(int dialogId) {
 }
 
 void CVelmoraDoc::ReadSettings() {
+    KvPortReservation reserved(WorkflowPort());
     host_.CreateProgress(IDD_LOADING);
     if (device) {
         WaitCursor wait(host_);
@@ -291,11 +317,15 @@ void CVelmoraDoc::ReadSettings() {
             } catch (const KvNAKParameterException&) {
                 pinFunctionsFixed = true;
             }
-        } catch (const KvConduitReadException&) {
+        } catch (const KvConduitReadException& e) {
             failureDialog = IDD_COMM_ERROR;
+            KeepGone(openFailure_, e.failure);
         } catch (const KvConduitOpenException& e) {
             failureDialog = IDD_OPEN_ERROR;
             openFailure_ = e.failure;
+        } catch (const KvConduitWriteException& e) {
+            failureDialog = IDD_OPEN_ERROR;
+            KeepGone(openFailure_, e.failure);
         } catch (const KvConduitException&) {
             failureDialog = IDD_OPEN_ERROR;
         } catch (const KvNAKException&) {
@@ -332,6 +362,7 @@ void CVelmoraDoc::SendSettingsRecord() {
 bool CVelmoraDoc::WriteSettings(bool askReload, bool* written) {
     if (written) *written = false;
     if (!device || !device->conduit) return false;
+    KvPortReservation reserved(WorkflowPort());
 
     WaitCursor wait(host_);
     host_.CreateProgress(IDD_SETTING);
@@ -377,6 +408,7 @@ bool CVelmoraDoc::WriteSettings(bool askReload, bool* written) {
 
 bool CVelmoraDoc::InitializeDevice() {
     if (!device) return false;
+    KvPortReservation reserved(WorkflowPort());
     host_.CreateProgress(IDD_INITIALIZING);
     const int failureDialog = SettingFailure(lastSettingRejected, openFailure_, [this] { device->Initialize(); });
     if (failureDialog != 0) {
@@ -397,6 +429,8 @@ bool CVelmoraDoc::InitializeDevice() {
 void CVelmoraDoc::SetTransparentMode(int dialogId, std::uint32_t mode, std::uint32_t address,
                                      std::uint32_t partnerAddress) {
     if (!device) return;
+    // Held from the write through the mode to the read that follows.
+    KvPortReservation reserved(WorkflowPort());
     if (host_.RunDialog(dialogId) != IDOK) return;
     // The record goes first; a failed write has shown its own dialog and the
     // mode change is attempted all the same.
@@ -419,6 +453,7 @@ void CVelmoraDoc::SetTransparentSlave() { SetTransparentMode(IDD_SLAVE_MODE, 2, 
 
 void CVelmoraDoc::CancelTransparentMode() {
     if (!device) return;
+    KvPortReservation reserved(WorkflowPort());
     if (host_.RunDialog(IDD_STANDARD_MODE) != IDOK) return;
     // Only the stored mode: the addresses stay as the transparent mode forced them.
     const int failureDialog = SettingFailure(lastSettingRejected, openFailure_, [this] { device->SetMode(0, 1); });
@@ -433,6 +468,7 @@ void CVelmoraDoc::CancelTransparentMode() {
 
 bool CVelmoraDoc::EscapeTransparentMode(std::int32_t baudRate, std::int32_t dataBits, std::int32_t parity,
                                         std::int32_t stopBits) {
+    KvPortReservation reserved(portName);
     if (!device) device = std::make_unique<KvDevice>();
     KvSerialConduit* conduit = DeviceConduit();
     if (!conduit) {
@@ -455,6 +491,10 @@ bool CVelmoraDoc::EscapeTransparentMode(std::int32_t baudRate, std::int32_t data
         result = false;  // still in transparent mode, or not there: the caller offers a retry
     } catch (const KvConduitOpenException& e) {
         openFailure_ = e.failure;
+        RunFailureDialog(IDD_OPEN_ERROR);
+        result = false;
+    } catch (const KvConduitWriteException& e) {
+        KeepGone(openFailure_, e.failure);
         RunFailureDialog(IDD_OPEN_ERROR);
         result = false;
     } catch (const KvConduitException&) {

@@ -82,10 +82,15 @@ private:
     // Master and slave differ only in their dialog and the forced values.
     void SetTransparentMode(int dialogId, std::uint32_t mode, std::uint32_t address, std::uint32_t partnerAddress);
 
+    // The port a workflow reserves: the device's (its conduit's), else the chosen one.
+    KvString WorkflowPort() const;
+
     // Runs a failure dialog; the port-error dialog comes with the reason of
-    // the open failure caught last, when there is one.
+    // the open failure caught last, and any failure dialog with the reason of
+    // a device that went away, when there is one.
     void RunFailureDialog(int dialogId);
 
     WorkflowHost& host_;
-    std::optional<KvPortOpenFailure> openFailure_;
+    // Why the port failed last: an open refused, or the device gone.
+    std::optional<KvPortFailure> openFailure_;
 };

@@ -15,6 +15,11 @@ public:
     // dialog (IDD_OPEN_ERROR) that reports it, for a front-end to show beside
     // the dialog's own text. Not told when the port failed in another way.
     virtual void ReportOpenFailure(const KvPortOpenFailure& failure) { (void)failure; }
+    // Why a read or write failed when the device went away (cause Gone: an
+    // adapter unplugged), told right before the failure dialog that reports
+    // it (communication error, setting error, port error), for a front-end to
+    // show beside it as it does the reason of an open failure.
+    virtual void ReportDeviceGone(const KvPortFailure& failure) { (void)failure; }
     // Message box with the application title, the exclamation icon and OK.
     virtual void ShowMessage(int stringId) = 0;
 

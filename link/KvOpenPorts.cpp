@@ -7,6 +7,8 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include "PosixLine.h"
 #endif
 
 namespace {
@@ -22,6 +24,21 @@ struct Slot {
 
 Slot slots[kSlots];
 static_assert(std::atomic<int>::is_always_lock_free, "a signal handler reads the slots");
+
+#ifndef _WIN32
+// Async-signal-safe (tcgetattr, the cfset*speed of PosixLineAtRest,
+// tcsetattr, ioctl and close all are). Output still on its way goes out at
+// the line's own settings first: the speed changes once it has drained.
+void LetGo(int descriptor) {
+    struct termios state {};
+    if (tcgetattr(descriptor, &state) == 0) {
+        const struct termios rest = PosixLineAtRest(state);
+        (void)tcsetattr(descriptor, TCSADRAIN, &rest);
+    }
+    (void)ioctl(descriptor, TIOCNXCL);
+    (void)close(descriptor);
+}
+#endif
 
 }  // namespace
 
@@ -53,13 +70,20 @@ void Remove(int descriptor) {
     }
 }
 
+void Release(int descriptor) {
+    if (descriptor < 0) return;
+    Remove(descriptor);
+#ifndef _WIN32
+    LetGo(descriptor);
+#endif
+}
+
 void ReleaseAllForExit() {
 #ifndef _WIN32
     for (Slot& slot : slots) {
         const int descriptor = slot.descriptor.exchange(-1);
         if (descriptor < 0) continue;
-        (void)ioctl(descriptor, TIOCNXCL);
-        (void)close(descriptor);
+        LetGo(descriptor);
         if (slot.lockFile[0] != '\0') (void)unlink(slot.lockFile);
     }
 #endif

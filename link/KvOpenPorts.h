@@ -15,8 +15,14 @@ namespace KvOpenPorts {
 void Add(int descriptor, const char* lockFile = nullptr);
 void Remove(int descriptor);
 
-// Async-signal-safe: clears the exclusive flag of every listed port, closes
-// it (which drops its flock) and removes its lock file. Only for a process
+// Lets the device go for good: takes the descriptor off the list, leaves the
+// line at rest (speed 0, so that the next opening raises no modem lines; see
+// PosixLineAtRest), clears the exclusive flag and closes the descriptor.
+void Release(int descriptor);
+
+// Async-signal-safe: releases every listed port as Release does (line at
+// rest, exclusive flag cleared, closed, which drops its flock) and removes
+// its lock file. Only for a process
 // about to end: the ports' owners are not told. Does nothing on Windows,
 // where the system releases a handle when its process ends.
 void ReleaseAllForExit();

@@ -128,14 +128,16 @@ KvString KvSerialConduit::ReadLine() {
     }
     buffer[n] = 0;
     if (readTimeout != timeoutMs && isOpen && !port.SetTimeouts(0, 0, timeoutMs, 0, timeoutMs)) isOpen = false;
-    if (firstFailed) throw KvConduitReadException();
+    // An adapter pulled while the answer was awaited says so; a silent line does not.
+    if (firstFailed) throw KvConduitReadException(port.IoFailure());
     return KvString(buffer);
 }
 
 void KvSerialConduit::WriteAll(const KvString& text) {
     const char* bytes = text.CStr();
     for (std::int32_t i = 0; i < text.Length(); ++i) {
-        if (!isOpen || !port.WriteByte(static_cast<std::uint8_t>(bytes[i]))) throw KvConduitWriteException();
+        if (!isOpen) throw KvConduitWriteException();
+        if (!port.WriteByte(static_cast<std::uint8_t>(bytes[i]))) throw KvConduitWriteException(port.IoFailure());
     }
 }
 

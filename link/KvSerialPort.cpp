@@ -23,6 +23,8 @@ bool KvSerialPort::Open(KvString portName) {
 
 bool KvSerialPort::OpenAny(const KvString& portName) {
     openFailure_ = KvPortOpenFailure{};
+    ioFailure_ = KvPortFailure{};
+    name_ = portName;
     virtualPort_ = KvVirtualPorts::Find(portName.CStr());
     if (virtualPort_) {
         if (virtualPort_->Open()) return true;
@@ -83,6 +85,19 @@ bool KvSerialPort::Close() {
     }
     if (tracer && ok) tracer->Closed();
     return ok;
+}
+
+void KvSerialPort::DeviceGone(const std::string& path, std::int64_t osCode, const KvString& osReason) {
+    ioFailure_ = KvPortFailure{};
+    ioFailure_.cause = KvPortFailure::Cause::Gone;
+    ioFailure_.port = name_;
+    ioFailure_.path = KvString(path.c_str(), static_cast<std::int32_t>(path.size()));
+    ioFailure_.osCode = osCode;
+    ioFailure_.osReason = osReason;
+    // The port still uses the device until it is closed; a reservation must
+    // not keep it beyond that (a removed adapter keeps its name taken while a
+    // descriptor of it is open).
+    KvPortReservations::Forget(device_.get());
 }
 
 KvClock& KvSerialPort::Clock() const {

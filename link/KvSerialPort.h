@@ -4,6 +4,7 @@
 
 #include "KvExceptions.h"
 #include "KvClock.h"
+#include "KvPortReservation.h"
 #include "KvString.h"
 #include "KvVirtualPort.h"
 
@@ -29,7 +30,9 @@
 // Thin wrapper around the operating system's serial port. Every operation
 // reports success as a bool and never throws; KvSerialConduit turns false into
 // exceptions. A name registered as a virtual port is served by that port
-// instead of the operating system. The destructor does not close the port.
+// instead of the operating system. A port that a KvPortReservation reserves
+// opens and closes on the device the reservation holds (KvPortReservation.h).
+// The destructor does not close the port.
 class KvSerialPort {
 public:
     KvSerialPort();
@@ -54,6 +57,11 @@ public:
     // Why the last Open failed, as far as the system tells; cleared by a
     // successful Open.
     const KvPortOpenFailure& OpenFailure() const { return openFailure_; }
+    // Why the last byte read or written failed when the device went away
+    // (cause Gone: an adapter unplugged, a terminal hung up), with the
+    // system's reason; cause Unknown after a time-out or a line error.
+    // Cleared by Open.
+    const KvPortFailure& IoFailure() const { return ioFailure_; }
 
 private:
     bool OpenAny(const KvString& portName);
@@ -66,12 +74,25 @@ private:
 
     std::shared_ptr<KvVirtualPort> virtualPort_;
     KvPortOpenFailure openFailure_;
+    KvPortFailure ioFailure_;
+    // The operating system's device while the port is open, shared with a
+    // reservation of the port and the other ports that opened it.
+    std::shared_ptr<KvHeldDevice> device_;
+    KvString name_;  // as the last Open was given it
+    // The device (`path`) has gone: the failure is remembered, and no
+    // reservation keeps the device any more.
+    void DeviceGone(const std::string& path, std::int64_t osCode, const KvString& osReason);
 
 #ifdef _WIN32
     HANDLE handle = INVALID_HANDLE_VALUE;
     DCB lineState{};
     COMMTIMEOUTS timeouts{};
     DWORD lastWritten = 0;
+    // A line error fails every later read and write until the port is opened again.
+    bool lineError = false;
+    // A read or write failed with `error` (GetLastError): remembered when the
+    // device has gone; a line error fails the port until it is opened again.
+    void TransferFailed(DWORD error);
 #else
     int handle = -1;
     struct termios lineState {};
@@ -89,5 +110,8 @@ private:
     KvPortHolderCheck holderCheck_;
     long long ReadErrorCount() const;
     bool LineFailed();
+    // A read or write failed with `error` (errno, or a hang-up): remembered
+    // when the device has gone.
+    void TransferFailed(int error);
 #endif
 };

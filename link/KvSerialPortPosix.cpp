@@ -3,6 +3,7 @@
 #include "KvSerialPort.h"
 
 #include "KvOpenPorts.h"
+#include "KvPortReservation.h"
 #include "PosixLine.h"
 
 #include <fcntl.h>
@@ -15,6 +16,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #ifdef __APPLE__
 #include <sys/select.h>
@@ -26,9 +28,39 @@
 #include <linux/serial.h>
 #endif
 
+// One descriptor of the device, with its flock and the terminal's exclusive
+// flag, shared by the ports of this process that opened it and by a
+// reservation of the port. The last of them to let go releases the device.
+class KvHeldDevice {
+public:
+    KvHeldDevice(int descriptor, std::string devicePath) : fd(descriptor), path(std::move(devicePath)) {}
+    ~KvHeldDevice() { KvOpenPorts::Release(fd); }
+    KvHeldDevice(const KvHeldDevice&) = delete;
+    KvHeldDevice& operator=(const KvHeldDevice&) = delete;
+
+    const int fd;
+    const std::string path;
+};
+
 namespace {
 
 using Deadline = std::chrono::steady_clock::time_point;
+
+// What a failed read() or write() is told by, besides its errno: the terminal
+// was hung up (a read of 0 bytes, or a descriptor that reports a hang-up or
+// an error and has nothing to transfer).
+constexpr int kHungUp = -1;
+
+// A terminal hung up (the driver of a removed USB adapter does that to every
+// descriptor of it), or a device the driver no longer has.
+bool DeviceGoneError(int error) { return error == kHungUp || error == EIO || error == ENXIO || error == ENODEV; }
+
+// A descriptor held across openings still leads to the device: a terminal
+// hung up since (an adapter unplugged and perhaps plugged in again) does not.
+bool StillThere(int fd) {
+    pollfd entry{fd, POLLIN, 0};
+    return poll(&entry, 1, 0) >= 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
+}
 
 // "COM1" (any letter case) is the first serial port, /dev/ttyS0; a name that
 // starts with "/" is a device path. Anything else names no port.
@@ -78,7 +110,7 @@ enum class Wait { Ready, TimedOut, Failed };
 
 // Waits until the port can be read (or written) or the deadline has passed.
 // A hang-up without pending input, an error condition or an invalid
-// descriptor fail at once.
+// descriptor fail at once; the transfer tried then says what it was.
 Wait WaitFor(int fd, bool forWrite, Deadline deadline) {
     for (;;) {
         const int left = MillisecondsLeft(deadline);
@@ -116,18 +148,25 @@ Wait WaitFor(int fd, bool forWrite, Deadline deadline) {
 
 enum class Transfer { Done, TimedOut, Failed };
 
-Transfer ReadRaw(int fd, std::uint8_t& byte, Deadline deadline) {
+// One byte read or written (`forWrite`) within the deadline. On Failed,
+// `error` holds the errno of the transfer, or kHungUp.
+Transfer TransferByte(int fd, bool forWrite, std::uint8_t& byte, Deadline deadline, int& error) {
     for (;;) {
-        switch (WaitFor(fd, false, deadline)) {
-            case Wait::TimedOut: return Transfer::TimedOut;
-            case Wait::Failed: return Transfer::Failed;
-            case Wait::Ready: break;
+        const Wait wait = WaitFor(fd, forWrite, deadline);
+        if (wait == Wait::TimedOut) return Transfer::TimedOut;
+        const ssize_t done = forWrite ? write(fd, &byte, 1) : read(fd, &byte, 1);
+        if (done == 1) return Transfer::Done;
+        if (done < 0 && errno == EINTR) continue;
+        if (done < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            error = errno;
+            return Transfer::Failed;
         }
-        const ssize_t got = read(fd, &byte, 1);
-        if (got == 1) return Transfer::Done;
-        // Readable yet nothing to read: the device has gone.
-        if (got == 0) return Transfer::Failed;
-        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return Transfer::Failed;
+        // Readable yet nothing to read is the end of the terminal's input: it
+        // was hung up. So is a descriptor in a failed state that transfers nothing.
+        if ((!forWrite && done == 0) || wait == Wait::Failed) {
+            error = kHungUp;
+            return Transfer::Failed;
+        }
     }
 }
 
@@ -141,6 +180,23 @@ bool KvSerialPort::OsOpen(const KvString& portName) {
         openFailure_.port = portName;
         openFailure_.osReason = "not a port name (COMn or a device path)";
         return false;
+    }
+    const bool reserved = KvPortReservations::Reserved(portName.Bytes());
+    if (reserved) {
+        if (std::shared_ptr<KvHeldDevice> held = KvPortReservations::Held(portName.Bytes())) {
+            if (StillThere(held->fd)) {
+                // The device is ours already: no opening, no raised modem lines,
+                // no moment in which another program could take it.
+                device_ = std::move(held);
+                handle = device_->fd;
+                lineError = false;
+                marks.Reset();
+                errorCountBase = -1;
+                return true;
+            }
+            // Gone since it was held: the port is opened anew.
+            KvPortReservations::Forget(held.get());
+        }
     }
 
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -178,6 +234,8 @@ bool KvSerialPort::OsOpen(const KvString& portName) {
     }
     DropModemLines(fd, TIOCM_DTR | TIOCM_RTS);
 
+    device_ = std::make_shared<KvHeldDevice>(fd, path);
+    if (reserved) KvPortReservations::Hold(portName.Bytes(), device_);
     handle = fd;
     lineError = false;
     marks.Reset();
@@ -200,15 +258,17 @@ bool KvSerialPort::OsSetLine(const KvLineParams& line) {
     // The C library reports EINVAL when the driver overrode the character size
     // or the parity bit and took the rest: a pseudo-terminal always runs 8 data
     // bits without parity. The speed check below still decides.
-    if ((tcsetattr(handle, TCSANOW, &state) != 0 && errno != EINVAL) || tcgetattr(handle, &applied) != 0 ||
-        cfgetospeed(&applied) != speed || cfgetispeed(&applied) != speed) {
+    const bool set = tcsetattr(handle, TCSANOW, &state) == 0 || errno == EINVAL;
+    // The drivers raise DTR and RTS when a terminal leaves speed 0 (as it
+    // rests between runs, PosixLineAtRest): down again at once.
+    DropModemLines(handle, setup.modemLinesToClear);
+    if (!set || tcgetattr(handle, &applied) != 0 || cfgetospeed(&applied) != speed ||
+        cfgetispeed(&applied) != speed) {
         // tcsetattr succeeds when any part was taken: a driver that refused
         // the speed shows it only in what it reports back.
         OsClose();
         return false;
     }
-    // A change of speed may raise the modem lines again.
-    DropModemLines(handle, setup.modemLinesToClear);
     lineState = applied;
     // Whatever waits in the input queue came before the port was ours (a late
     // answer to an earlier request, noise at other settings): it must never be
@@ -229,12 +289,21 @@ bool KvSerialPort::OsSetTimeouts(const KvPortTimeouts& t) {
 bool KvSerialPort::OsWriteByte(std::uint8_t byte) {
     if (handle < 0 || LineFailed()) return false;
     const Deadline deadline = DeadlineAfter(timeouts.writeMultiplier, timeouts.writeConstant);
-    for (;;) {
-        if (WaitFor(handle, true, deadline) != Wait::Ready) return false;
-        const ssize_t put = write(handle, &byte, 1);
-        if (put == 1) return true;
-        if (put < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+    int error = 0;
+    if (TransferByte(handle, true, byte, deadline, error) == Transfer::Done) return true;
+    if (error != 0) TransferFailed(error);
+    return false;
+}
+
+void KvSerialPort::TransferFailed(int error) {
+    if (!DeviceGoneError(error)) return;
+    int code = error;
+    if (code == kHungUp) {
+        // A hung-up terminal refuses every request with the system's own reason.
+        struct termios probe {};
+        code = tcgetattr(handle, &probe) != 0 ? errno : 0;
     }
+    DeviceGone(device_->path, code, code != 0 ? KvString(std::strerror(code)) : KvString("hung up"));
 }
 
 bool KvSerialPort::OsReadByte(std::uint8_t& byte) {
@@ -245,7 +314,11 @@ bool KvSerialPort::OsReadByte(std::uint8_t& byte) {
         std::uint8_t raw = 0;
         // A time-out in the middle of a mark keeps the decoder's state, so the
         // rest of the mark is decoded by the next read.
-        if (ReadRaw(handle, raw, deadline) != Transfer::Done) return false;
+        int error = 0;
+        if (TransferByte(handle, false, raw, deadline, error) != Transfer::Done) {
+            if (error != 0) TransferFailed(error);
+            return false;
+        }
         switch (marks.Feed(raw, byte)) {
             case PosixMarkDecoder::Step::More: continue;
             case PosixMarkDecoder::Step::Byte: return !LineFailed();
@@ -258,17 +331,16 @@ bool KvSerialPort::OsReadByte(std::uint8_t& byte) {
 
 bool KvSerialPort::OsClose() {
     if (handle < 0) return false;
-    // The exclusive flag belongs to the terminal, not to this descriptor, and
-    // would outlive it while anybody else (a pseudo-terminal's master) keeps
-    // the terminal open.
-    KvOpenPorts::Remove(handle);
-    (void)ioctl(handle, TIOCNXCL);
-    const bool closed = close(handle) == 0;
+    // The last user of the device releases it (KvOpenPorts::Release): the
+    // exclusive flag belongs to the terminal, not to the descriptor, and would
+    // outlive it while anybody else (a pseudo-terminal's master) keeps the
+    // terminal open. Under a reservation the device stays held.
+    device_.reset();
     handle = -1;
     lineError = false;
     marks.Reset();
     errorCountBase = -1;
-    return closed;
+    return true;
 }
 
 long long KvSerialPort::ReadErrorCount() const {

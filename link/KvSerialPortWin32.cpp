@@ -2,8 +2,29 @@
 // with per-byte time-outs; a line error aborts every later read and write
 // until the port is opened again.
 #include <string>
+#include <utility>
 
+#include "KvPortReservation.h"
 #include "KvSerialPort.h"
+
+// The exclusive handle of the device, shared by the ports of this process
+// that opened it and by a reservation of the port. The last of them to let
+// go closes it.
+class KvHeldDevice {
+public:
+    KvHeldDevice(HANDLE h, std::string devicePath) : handle(h), path(std::move(devicePath)) {}
+    ~KvHeldDevice() { CloseHandle(handle); }
+    KvHeldDevice(const KvHeldDevice&) = delete;
+    KvHeldDevice& operator=(const KvHeldDevice&) = delete;
+
+    const HANDLE handle;
+    const std::string path;
+};
+
+// Not every Windows SDK's headers name it (mingw-w64's do not).
+#ifndef ERROR_NO_SUCH_DEVICE
+#define ERROR_NO_SUCH_DEVICE 433L
+#endif
 
 namespace {
 
@@ -36,6 +57,22 @@ bool KvSerialPort::OsOpen(const KvString& portName) {
     // The device namespace reaches every COM port, COM10 and above included;
     // a name given in it already ("\\.\COM10") is taken as it is.
     const std::string path = name.rfind("\\\\.\\", 0) == 0 ? name : "\\\\.\\" + name;
+    const bool reserved = KvPortReservations::Reserved(name);
+    if (reserved) {
+        if (std::shared_ptr<KvHeldDevice> held = KvPortReservations::Held(name)) {
+            // The device is ours already. Its errors are cleared as a new
+            // opening would find them; a device that has gone since (an
+            // adapter unplugged) cannot even be asked, and is opened anew.
+            DWORD errors = 0;
+            if (ClearCommError(held->handle, &errors, nullptr)) {
+                device_ = std::move(held);
+                handle = device_->handle;
+                lineError = false;
+                return true;
+            }
+            KvPortReservations::Forget(held.get());
+        }
+    }
     handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* exclusive */, nullptr, OPEN_EXISTING,
                          0 /* synchronous */, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -54,6 +91,9 @@ bool KvSerialPort::OsOpen(const KvString& portName) {
         }
         return false;
     }
+    device_ = std::make_shared<KvHeldDevice>(handle, path);
+    if (reserved) KvPortReservations::Hold(name, device_);
+    lineError = false;
     return true;
 }
 
@@ -113,26 +153,61 @@ bool KvSerialPort::OsSetTimeouts(const KvPortTimeouts& t) {
 }
 
 bool KvSerialPort::OsWriteByte(std::uint8_t byte) {
-    if (handle == INVALID_HANDLE_VALUE) return false;
+    if (handle == INVALID_HANDLE_VALUE || lineError) return false;
     lastWritten = 0;
-    const BOOL ok = WriteFile(handle, &byte, 1, &lastWritten, nullptr);
+    if (!WriteFile(handle, &byte, 1, &lastWritten, nullptr)) {
+        TransferFailed(GetLastError());
+        return false;
+    }
     // A write time-out returns success with nothing written: the byte has
     // not gone out, so that is a failure too.
-    return ok != FALSE && lastWritten == 1;
+    return lastWritten == 1;
 }
 
 bool KvSerialPort::OsReadByte(std::uint8_t& byte) {
-    if (handle == INVALID_HANDLE_VALUE) return false;
+    if (handle == INVALID_HANDLE_VALUE || lineError) return false;
     std::uint8_t received = 0;
     DWORD count = 0;
-    if (!ReadFile(handle, &received, 1, &count, nullptr) || count != 1) return false;
+    if (!ReadFile(handle, &received, 1, &count, nullptr)) {
+        TransferFailed(GetLastError());
+        return false;
+    }
+    if (count != 1) return false;
     byte = received;
     return true;
 }
 
+void KvSerialPort::TransferFailed(DWORD error) {
+    switch (error) {
+        case ERROR_OPERATION_ABORTED: {
+            // A line error aborts every transfer (fAbortOnError) until the
+            // errors are cleared; the port keeps failing until it is opened
+            // again. A device that has gone cannot even be asked.
+            DWORD errors = 0;
+            if (ClearCommError(handle, &errors, nullptr)) {
+                lineError = true;
+                return;
+            }
+            break;
+        }
+        // What the serial and USB-serial drivers answer once their device is removed.
+        case ERROR_BAD_COMMAND:
+        case ERROR_DEVICE_REMOVED:
+        case ERROR_DEVICE_NOT_CONNECTED:
+        case ERROR_NO_SUCH_DEVICE:
+        case ERROR_GEN_FAILURE:
+        case ERROR_ACCESS_DENIED: break;
+        default: return;
+    }
+    DeviceGone(device_->path, error, SystemErrorText(error));
+}
+
 bool KvSerialPort::OsClose() {
     if (handle == INVALID_HANDLE_VALUE) return false;
-    const BOOL ok = CloseHandle(handle);
+    // The last user of the device closes its handle; under a reservation the
+    // device stays held.
+    device_.reset();
     handle = INVALID_HANDLE_VALUE;
-    return ok != FALSE;
+    lineError = false;
+    return true;
 }

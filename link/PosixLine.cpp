@@ -87,6 +87,14 @@ bool PosixLineFor(const struct termios& current, const KvLineParams& line, Posix
     return true;
 }
 
+struct termios PosixLineAtRest(const struct termios& current) {
+    // The output speed is the one that drives the modem lines; the input
+    // speed stays as it was.
+    struct termios rest = current;
+    (void)cfsetospeed(&rest, B0);
+    return rest;
+}
+
 PosixMarkDecoder::Step PosixMarkDecoder::Feed(std::uint8_t raw, std::uint8_t& byte) {
     if (state_ == 0) {
         if (raw == kMarkByte) {

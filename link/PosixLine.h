@@ -23,6 +23,16 @@ struct PosixLineSetup {
 // a stop-bit code other than 0 or 2).
 bool PosixLineFor(const struct termios& current, const KvLineParams& line, PosixLineSetup& out);
 
+// The settings a terminal is left with when the program lets the device go:
+// `current` with output speed 0 (B0), nothing else changed. The serial and USB-serial
+// drivers keep a terminal's settings from one opening to the next (only a
+// pseudo-terminal starts afresh) and raise DTR and RTS at an opening unless
+// the speed is 0; the change to 0 drops them, HUPCL or not. Only the change
+// from 0 to a speed raises them again, in the first PosixLineFor setting of
+// the next opening, which drops them at once (modemLinesToClear).
+// Async-signal-safe.
+struct termios PosixLineAtRest(const struct termios& current);
+
 // Decodes the input of a terminal with PARMRK set and IGNPAR clear: FF FF is
 // a received FF, FF 00 x is a byte x that arrived with a parity or framing
 // error (x = 0: a break), FF followed by anything else is an FF standing for

@@ -54,5 +54,17 @@ TEST(PosixLine, TermiosFollowsTheLineSettings) {
         EXPECT_EQ(t.c_cc[VTIME], 0);
         // DTR and RTS inactive.
         EXPECT_EQ(setup.modemLinesToClear, TIOCM_DTR | TIOCM_RTS);
+
+        // Let go, the line rests at speed 0 (no modem lines raised by the next
+        // opening) and keeps the rest of its settings.
+        const struct termios rest = PosixLineAtRest(t);
+        EXPECT_EQ(cfgetospeed(&rest), speed_t(B0));
+        EXPECT_EQ(rest.c_cflag & ~static_cast<tcflag_t>(CBAUD), t.c_cflag & ~static_cast<tcflag_t>(CBAUD));
+        EXPECT_EQ(rest.c_iflag, t.c_iflag);
+        EXPECT_EQ(rest.c_lflag, t.c_lflag);
+        // And from rest the next setting takes its speed again.
+        PosixLineSetup again;
+        ASSERT_TRUE(PosixLineFor(rest, row.line, again));
+        EXPECT_EQ(cfgetospeed(&again.state), row.speed);
     }
 }

@@ -2,11 +2,16 @@
 // opens the slave end by its path, the test plays the device on the master.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <chrono>
 #include <deque>
 #include <string>
@@ -305,4 +310,95 @@ TEST_F(PtyPortTest, VanishedDeviceFailsAtOnce) {
     EXPECT_THROW(conduit.Read(), KvConduitReadException);
     EXPECT_LT(Clock::now() - start, milliseconds(20000)) << "waited for a device that is gone";
     conduit.keepOpen = false;
+}
+
+namespace {
+
+// Hangs the terminal up as the driver of a removed USB adapter does
+// (vhangup): a child makes it its controlling terminal and hangs it up. False
+// where the system does not let it (no CAP_SYS_TTY_CONFIG).
+bool HangUpTerminal(const std::string& path) {
+    const pid_t child = fork();
+    if (child < 0) return false;
+    if (child == 0) {
+        signal(SIGHUP, SIG_IGN);
+        if (setsid() < 0) _exit(1);
+        const int fd = open(path.c_str(), O_RDWR);
+        if (fd < 0 || ioctl(fd, TIOCSCTTY, 1) != 0) _exit(1);
+        _exit(vhangup() == 0 ? 0 : 1);
+    }
+    int status = 0;
+    return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+// A device that goes away during an exchange is told apart from a silent
+// line: the exception names the device and carries the system's reason.
+TEST(PtyPortGone, TheExceptionSaysTheDeviceWentAway) {
+    enum class When { Silent, AwaitingAnswer, BeforeWrite, HungUp };
+    using Cause = KvPortFailure::Cause;
+    const struct {
+        const char* name;
+        When when;
+        Cause cause;
+        int osCode;
+    } rows[] = {
+        {"a silent line", When::Silent, Cause::Unknown, 0},
+        {"far end gone while the answer is awaited", When::AwaitingAnswer, Cause::Gone, EIO},
+        {"far end gone before the request is written", When::BeforeWrite, Cause::Gone, EIO},
+        {"terminal hung up, as by a removed adapter's driver", When::HungUp, Cause::Gone, EIO},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TestTerminal terminal;
+        ASSERT_TRUE(terminal.Ok());
+        KvSerialConduit conduit;
+        conduit.portName = terminal.path().c_str();
+        conduit.SetLineSettings(9600, '8', 'N', '1');
+        conduit.SetTimeout(row.when == When::Silent ? 100 : 30000);
+        conduit.keepOpen = true;
+        conduit.Open();
+        const auto start = Clock::now();
+        KvPortFailure failure;
+        try {
+            switch (row.when) {
+                case When::Silent: conduit.Read(); break;
+                case When::AwaitingAnswer:
+                    terminal.Respond([&terminal](const std::string&) {
+                        terminal.CloseMaster();
+                        return std::string();
+                    });
+                    conduit.Transact("-VER\r\n");
+                    break;
+                case When::BeforeWrite:
+                    terminal.CloseMaster();
+                    conduit.Write("-VER\r\n");
+                    break;
+                case When::HungUp:
+                    if (!HangUpTerminal(terminal.path())) {
+                        std::printf("not run: this process may not hang a terminal up\n");
+                        conduit.Close();
+                        continue;
+                    }
+                    conduit.Read();
+                    break;
+            }
+            ADD_FAILURE() << "no exception";
+        } catch (const KvConduitReadException& e) {
+            EXPECT_NE(row.when, When::BeforeWrite);
+            failure = e.failure;
+        } catch (const KvConduitWriteException& e) {
+            EXPECT_EQ(row.when, When::BeforeWrite);
+            failure = e.failure;
+        }
+        EXPECT_LT(Clock::now() - start, milliseconds(20000)) << "waited for a device that is gone";
+        EXPECT_EQ(failure.cause, row.cause);
+        EXPECT_EQ(failure.osCode, row.osCode);
+        if (row.cause == Cause::Gone) {
+            EXPECT_EQ(failure.path.Bytes(), terminal.path());
+            EXPECT_EQ(failure.Summary().Bytes(), terminal.path() + ": the device has gone (" + std::strerror(EIO) + ")");
+        }
+        conduit.Close();
+    }
 }

@@ -267,6 +267,15 @@ void TestTerminal::HangUp() {
     slave_ = master_ = -1;
 }
 
+void TestTerminal::CloseMaster() {
+    if (thread_.joinable()) {
+        closeMaster_ = true;
+        return;
+    }
+    if (master_ >= 0) close(master_);
+    master_ = -1;
+}
+
 std::vector<std::string> TestTerminal::Lines() {
     std::lock_guard guard(linesLock_);
     return lines_;
@@ -275,6 +284,11 @@ std::vector<std::string> TestTerminal::Lines() {
 void TestTerminal::Serve() {
     std::string pending;
     while (!stop_) {
+        if (closeMaster_) {
+            close(master_);
+            master_ = -1;
+            return;
+        }
         pollfd p{master_, POLLIN, 0};
         if (poll(&p, 1, 20) <= 0) continue;
         char buffer[256];
@@ -293,6 +307,7 @@ void TestTerminal::Serve() {
                 const ssize_t written = write(master_, answer.data(), answer.size());
                 (void)written;
             }
+            if (closeMaster_) break;
         }
     }
 }

@@ -95,6 +95,11 @@ public:
     std::vector<std::string> Lines();
     // Both ends go: the device has vanished.
     void HangUp();
+    // The far end goes and the test's hold on the slave stays, as when an
+    // adapter is pulled under an open port: the slave's reads and writes fail
+    // with EIO. May be called from the responder (the master closes once it
+    // has answered) or, without a responder, from any thread.
+    void CloseMaster();
 
 private:
     void Serve();
@@ -104,6 +109,7 @@ private:
     std::string path_;
     Responder responder_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> closeMaster_{false};
     std::thread thread_;
     std::mutex linesLock_;
     std::vector<std::string> lines_;

@@ -40,16 +40,20 @@ void QtWorkflowHost::RemoveView(CVelmoraView* view)
 int QtWorkflowHost::RunDialog(int dialogId)
 {
     QString detail;
-    if (dialogId == IDD_OPEN_ERROR) {
+    if (dialogId == IDD_OPEN_ERROR || dialogId == IDD_COMM_ERROR || dialogId == IDD_SET_ERROR)
         detail = pendingOpenFailure_;
-        lastOpenFailureLine = detail;
-    }
+    if (dialogId == IDD_OPEN_ERROR) lastOpenFailureLine = detail;
     pendingOpenFailure_.clear();
     if (dialogAnswerer) return dialogAnswerer(dialogId);
     return RunModalDialog(dialogId, mainWindow_, detail);
 }
 
 void QtWorkflowHost::ReportOpenFailure(const KvPortOpenFailure& failure)
+{
+    pendingOpenFailure_ = QString::fromUtf8(failure.Summary().CStr());
+}
+
+void QtWorkflowHost::ReportDeviceGone(const KvPortFailure& failure)
 {
     pendingOpenFailure_ = QString::fromUtf8(failure.Summary().CStr());
 }

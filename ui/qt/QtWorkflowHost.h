@@ -31,6 +31,7 @@ public:
 
     int RunDialog(int dialogId) override;
     void ReportOpenFailure(const KvPortOpenFailure& failure) override;
+    void ReportDeviceGone(const KvPortFailure& failure) override;
     void ShowMessage(int stringId) override;
     void CreateProgress(int dialogId) override;
     void SetProgressText(int dialogId, const KvString& text) override;
@@ -60,7 +61,7 @@ private:
     std::vector<CVelmoraView*> views_;
     std::map<int, QPointer<QDialog>> progress_;
     int waitCursors_ = 0;
-    QString pendingOpenFailure_;  // told for the next port-error dialog
+    QString pendingOpenFailure_;  // told for the next failure dialog (136; 137 and 139 when the device went away)
 };
 
 // Brings a just-shown window onto the screen while the thread is about to block:

@@ -12,8 +12,9 @@
 
 // Runs one of the plain modal dialogs (100, 136 to 144, 151, 152) by number;
 // returns IDOK or IDCANCEL.
-// `reason` (UTF-8), when not empty, goes into the port-error dialog's line
-// IDC_OPEN_REASON: why the port could not be opened.
+// `reason` (UTF-8), when not empty, goes into the line IDC_OPEN_REASON of the
+// port-error dialog (why the port could not be opened) or of the
+// communication- and setting-error dialogs (the device that went away).
 int RunModalDialog(int dialogId, HWND owner, const std::string& reason = std::string());
 
 // Runs the escape dialog (148): its four lists show `settings` as the form

@@ -32,12 +32,18 @@ Win32WorkflowHost::~Win32WorkflowHost()
 int Win32WorkflowHost::RunDialog(int dialogId)
 {
     if (WorkflowInputBlocker::Active()) DropQueuedInput();
-    const std::string reason = dialogId == IDD_OPEN_ERROR ? pendingOpenFailure_ : std::string();
+    const bool withReason = dialogId == IDD_OPEN_ERROR || dialogId == IDD_COMM_ERROR || dialogId == IDD_SET_ERROR;
+    const std::string reason = withReason ? pendingOpenFailure_ : std::string();
     pendingOpenFailure_.clear();
     return RunModalDialog(dialogId, mainWindow_, reason);
 }
 
 void Win32WorkflowHost::ReportOpenFailure(const KvPortOpenFailure& failure)
+{
+    pendingOpenFailure_ = failure.Summary().CStr();
+}
+
+void Win32WorkflowHost::ReportDeviceGone(const KvPortFailure& failure)
 {
     pendingOpenFailure_ = failure.Summary().CStr();
 }

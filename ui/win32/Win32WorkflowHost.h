@@ -29,6 +29,7 @@ public:
     int RunDialog(int dialogId) override;
     // Shown in the port-error dialog that follows.
     void ReportOpenFailure(const KvPortOpenFailure& failure) override;
+    void ReportDeviceGone(const KvPortFailure& failure) override;
     void ShowMessage(int stringId) override;
     void CreateProgress(int dialogId) override;
     void SetProgressText(int dialogId, const KvString& text) override;

@@ -71,6 +71,13 @@ QList<QLabel*> CLayoutDlg::AddHeadline(const QStringList& lines)
     return block.labels;
 }
 
+void CLayoutDlg::AddReasonLine(const QString& reason)
+{
+    // The dialog grows by the line; a long path wraps.
+    if (reason.isEmpty()) return;
+    for (QLabel* line : AddLines({reason})) line->setObjectName(QStringLiteral("IDC_OPEN_REASON"));
+}
+
 QList<QLabel*> CLayoutDlg::AddLines(const QStringList& lines, Qt::Alignment alignment)
 {
     Block block;

@@ -50,6 +50,9 @@ protected:
     QList<QLabel*> AddHeadline(const QStringList& lines);
     // Lines outside a box, one label each.
     QList<QLabel*> AddLines(const QStringList& lines, Qt::Alignment alignment = Qt::AlignLeft);
+    // The port and the system's reason of a failure, a line of its own
+    // (IDC_OPEN_REASON) under the dialog's text; none when empty.
+    void AddReasonLine(const QString& reason);
     // A framed box with its caption (none when empty) holding one label per
     // line. A line that does not start with a bullet continues the bullet line
     // above it and is indented under that line's text.

@@ -51,9 +51,9 @@ QDialog* CreateModalDialog(int dialogId, QWidget* owner, const QString& detail)
     switch (dialogId) {
     case IDD_ABOUTBOX: return new CAboutDlg(owner);
     case IDD_OPEN_ERROR: return new COpenErrorDlg(owner, detail);
-    case IDD_COMM_ERROR: return new CCommErrorDlg(owner);
+    case IDD_COMM_ERROR: return new CCommErrorDlg(owner, detail);
     case IDD_SET_CONFIRM: return new CSetConfirmDlg(owner);
-    case IDD_SET_ERROR: return new CSetErrorDlg(owner);
+    case IDD_SET_ERROR: return new CSetErrorDlg(owner, detail);
     case IDD_SET_DONE: return new CSetDoneDlg(owner);
     case IDD_INIT_CONFIRM: return new CInitConfirmDlg(owner);
     case IDD_MASTER_MODE: return new CMasterModeDlg(owner);

@@ -10,16 +10,14 @@
 COpenErrorDlg::COpenErrorDlg(QWidget* owner, const QString& reason) : CLayoutDlg(IDD_OPEN_ERROR, owner)
 {
     AddTexts();
-    if (!reason.isEmpty()) {
-        // The dialog grows by the line; a long path wraps.
-        for (QLabel* line : AddLines({reason})) line->setObjectName(QStringLiteral("IDC_OPEN_REASON"));
-    }
+    AddReasonLine(reason);
     FinishLayout(247, 135);
 }
 
-CCommErrorDlg::CCommErrorDlg(QWidget* owner) : CLayoutDlg(IDD_COMM_ERROR, owner)
+CCommErrorDlg::CCommErrorDlg(QWidget* owner, const QString& reason) : CLayoutDlg(IDD_COMM_ERROR, owner)
 {
     AddTexts();
+    AddReasonLine(reason);
     FinishLayout(259, 175);
 }
 
@@ -29,9 +27,10 @@ CSetConfirmDlg::CSetConfirmDlg(QWidget* owner) : CLayoutDlg(IDD_SET_CONFIRM, own
     FinishLayout(191, 77);
 }
 
-CSetErrorDlg::CSetErrorDlg(QWidget* owner) : CLayoutDlg(IDD_SET_ERROR, owner)
+CSetErrorDlg::CSetErrorDlg(QWidget* owner, const QString& reason) : CLayoutDlg(IDD_SET_ERROR, owner)
 {
     AddTexts();
+    AddReasonLine(reason);
     FinishLayout(258, 179);
 }
 

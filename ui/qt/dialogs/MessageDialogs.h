@@ -15,7 +15,7 @@ public:
 class CCommErrorDlg : public CLayoutDlg {  // 137: no answer / read failure
     Q_OBJECT
 public:
-    explicit CCommErrorDlg(QWidget* owner = nullptr);
+    explicit CCommErrorDlg(QWidget* owner = nullptr, const QString& reason = QString());
 };
 
 class CSetConfirmDlg : public CLayoutDlg {  // 138: before the settings are written
@@ -27,7 +27,7 @@ public:
 class CSetErrorDlg : public CLayoutDlg {  // 139: a write failed
     Q_OBJECT
 public:
-    explicit CSetErrorDlg(QWidget* owner = nullptr);
+    explicit CSetErrorDlg(QWidget* owner = nullptr, const QString& reason = QString());
 };
 
 class CSetDoneDlg : public CLayoutDlg {  // 140: written; re-read or close

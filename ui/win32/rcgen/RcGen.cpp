@@ -367,8 +367,11 @@ void WriteDialogs(std::ostream& out) {
     };
     WriteAboutBox(out, *KvDialog(IDD_ABOUTBOX));
     WriteScanWindow(out, *KvDialog(IDD_SCAN));
-    for (const Size& s : modal)
-        WriteTextDialog(out, *KvDialog(s.id), s.w, s.h, s.id == IDD_OPEN_ERROR ? IDC_OPEN_REASON : -1);
+    for (const Size& s : modal) {
+        // The port and the system's reason: why it cannot be opened, or that the device went away.
+        const bool reason = s.id == IDD_OPEN_ERROR || s.id == IDD_COMM_ERROR || s.id == IDD_SET_ERROR;
+        WriteTextDialog(out, *KvDialog(s.id), s.w, s.h, reason ? IDC_OPEN_REASON : -1);
+    }
     for (const Size& s : progress) WriteProgressWindow(out, *KvDialog(s.id), s.x, s.y, s.w, s.h);
     WriteEscapeDialog(out, *KvDialog(IDD_ESCAPE));
 }
