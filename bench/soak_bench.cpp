@@ -122,13 +122,8 @@ int main(int argc, char** argv) {
             doc.GetSerialNumber();
             doc.GetVersionText();
             doc.GetOperatingMode(true);
-            const int address = doc.GetAddress();
-            doc.GetFrequencyIndex();
-            doc.GetBaudRate();
-            doc.GetDataBits();
-            doc.GetParity();
-            doc.GetStopBits();
-            for (int pin = 0; pin < 4; ++pin) doc.GetPinFunction(pin);
+            RefreshRecord(doc);  // every other value, as the settings window asks for it
+            const int address = doc.settings.address;
             if (expectedAddress >= 0 && address != expectedAddress) ++mismatches;
 
             expectedAddress = 100 + cycle % 2;
