@@ -11,7 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "BenchHost.h"
+#include "KvClock.h"
+#include "RecorderHost.h"
 #include "BenchProcess.h"
 #include "CVelmoraDoc.h"
 #include "ResourceIds.h"
@@ -29,7 +30,8 @@ int main() {
     const std::string slavePath = OpenSilentTerminal(master);
     if (slavePath.empty()) return 1;
 
-    BenchHost host;
+    // Every dialog answered with OK, the sleep a real one.
+    RecorderHost host(SteadyClock());
     CVelmoraDoc doc(host);
     doc.SetPortName(slavePath.c_str());
 
@@ -40,14 +42,17 @@ int main() {
     close(master);
 
     std::printf("port: %s\n", slavePath.c_str());
-    std::printf("attempts: %d\n", host.progressTexts);
+    const int attempts = static_cast<int>(host.ScanTexts().size());
+    std::printf("attempts: %d\n", attempts);
     std::printf("found: %s\n", found ? "yes" : "no");
-    for (const auto& line : host.shown) std::printf("shown: %s\n", line.c_str());
+    for (const auto& line : host.log) {
+        if (line.rfind("dialog ", 0) == 0 || line.rfind("message ", 0) == 0) std::printf("shown: %s\n", line.c_str());
+    }
     std::printf("time-outs: %.0f ms\n", kTimeoutsMs);
     std::printf("measured: %.1f ms\n", measuredMs);
     std::printf("overhead: %.1f ms (%.3f ms per attempt)\n", measuredMs - kTimeoutsMs,
-                host.progressTexts > 0 ? (measuredMs - kTimeoutsMs) / host.progressTexts : 0.0);
-    const bool complete = !found && host.progressTexts == kScanCandidateCount;
+                attempts > 0 ? (measuredMs - kTimeoutsMs) / attempts : 0.0);
+    const bool complete = !found && attempts == kScanCandidateCount;
     if (!complete) std::printf("the search did not run through every candidate: the figure is not comparable\n");
     std::printf("ratio: %.3f\n", measuredMs / kTimeoutsMs);
     return complete ? 0 : 1;

@@ -20,7 +20,8 @@
 #include <thread>
 #include <vector>
 
-#include "BenchHost.h"
+#include "KvClock.h"
+#include "RecorderHost.h"
 #include "BenchProcess.h"
 #include "CVelmoraDoc.h"
 #include "ResourceIds.h"
@@ -81,13 +82,23 @@ int main(int argc, char** argv) {
             return 1;
         }
 
-        BenchHost host;
+        // Every dialog answered with OK, the sleep a real one.
+        RecorderHost host(SteadyClock());
+        // The dialogs and messages shown so far, and the number of the last one.
+        auto shown = [&host] { return host.Lines("dialog ").size() + host.Lines("message ").size(); };
+        auto lastShown = [&host] {
+            for (auto it = host.log.rbegin(); it != host.log.rend(); ++it) {
+                if (it->rfind("dialog ", 0) == 0 || it->rfind("message ", 0) == 0)
+                    return std::stoi(it->substr(it->find(' ') + 1));
+            }
+            return 0;
+        };
         CVelmoraDoc doc(host);
         doc.SetPortName(link.c_str());
         const auto scanStart = Clock::now();
         if (!doc.Scan()) {
             std::fprintf(stderr, "soak_bench: the search did not find the module (dialog or message %d)\n",
-                         host.lastShown);
+                         lastShown());
             return 1;
         }
         std::printf("module found in %.1f s; %d read/write cycles\n",
@@ -99,31 +110,27 @@ int main(int argc, char** argv) {
         int expectedAddress = -1;
         const auto start = Clock::now();
         for (int cycle = 1; cycle <= cycles; ++cycle) {
-            const std::size_t dialogsBefore = host.shown.size();
+            host.Clear();  // the log stays small over the cycles
+            const std::size_t dialogsBefore = shown();
             doc.ReadSettings();
             if (!doc.HasDevice()) {
                 std::fprintf(stderr, "soak_bench: cycle %d: the read dropped the device (dialog %d)\n", cycle,
-                             host.lastShown);
+                             lastShown());
                 status = 1;
                 break;
             }
             doc.GetSerialNumber();
             doc.GetVersionText();
             doc.GetOperatingMode(true);
-            const int address = doc.GetAddress();
-            doc.GetFrequencyIndex();
-            doc.GetBaudRate();
-            doc.GetDataBits();
-            doc.GetParity();
-            doc.GetStopBits();
-            for (int pin = 0; pin < 4; ++pin) doc.GetPinFunction(pin);
+            RefreshRecord(doc);  // every other value, as the settings window asks for it
+            const int address = doc.settings.address;
             if (expectedAddress >= 0 && address != expectedAddress) ++mismatches;
 
             expectedAddress = 100 + cycle % 2;
             doc.settings.address = static_cast<std::uint16_t>(expectedAddress);
             bool written = false;
             doc.WriteSettings(false, &written);
-            if (!written || host.shown.size() != dialogsBefore) ++failures;
+            if (!written || shown() != dialogsBefore) ++failures;
 
             if (cycle == 1) Report("warm", cycle);
             if (cycle % 250 == 0 && cycle != cycles) Report("", cycle);

@@ -7,8 +7,8 @@
 #
 #   bench/win32_startup.sh WIN_BUILD_DIR [RUNS]     (default 15 runs each)
 #
-# WIN_BUILD_DIR is a mingw-w64 build with -DVELMORA_BUILD_UI=ON in which
-# velmora and win32_bare_dialog have been built; its Wine prefix for the
+# WIN_BUILD_DIR is a mingw-w64 build with -DVELMORA_BUILD_UI=ON -DVELMORA_BUILD_BENCH=ON
+# in which velmora and win32_bare_dialog have been built; its Wine prefix for the
 # benchmark is WIN_BUILD_DIR/bench-prefix. The bare dialog loads the common
 # controls 6 as velmora.exe does (both carry the same manifest); it is also
 # timed without them, and holding velmora.exe's own form made from that

@@ -15,7 +15,7 @@ else()
   endif()
 endif()
 
-# velmora_test(NAME LABEL SOURCES... [LIBS ...]) adds one GoogleTest executable
+# velmora_gtest(NAME LABEL SOURCES... [LIBS ...]) adds one GoogleTest executable
 # whose tests carry the layer label, so `ctest -L link` runs one layer.
 function(velmora_gtest name label)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})

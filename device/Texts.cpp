@@ -53,15 +53,16 @@ KvDialogText TransparentModeDialog(int id, const char* title, const char* headli
                 addressLine,
             },
             {},
-            {{IDOK, button}, {IDCANCEL, kCancel}}};
+            {{IDOK, button}, {IDCANCEL, kCancel}},
+            {0, 0, 290, 177}};
 }
 
 const std::vector<KvDialogText>& Dialogs() {
     static const std::vector<KvDialogText> dialogs = {
         {IDD_ABOUTBOX, "Tarnik設定ユーティリティのバージョン情報", {"Tarnik設定ユーティリティ Version 1.00.03"},
-         nullptr, {}, {}, {{IDOK, "OK"}}},
+         nullptr, {}, {}, {{IDOK, "OK"}}, {0, 0, 235, 55}},
         {IDD_SCAN, "Tarnikデバイス検索", {"Tarnikデバイスのシリアル通信設定を検出しています..."}, nullptr, {}, {},
-         {{IDCANCEL, kCancel}}},
+         {{IDCANCEL, kCancel}}, {42, 73, 187, 85}},
         {IDD_OPEN_ERROR,
          "シリアル通信エラー",
          {"シリアルポートを開けません。"},
@@ -72,7 +73,7 @@ const std::vector<KvDialogText>& Dialogs() {
              "・ほかのアプリケーションが同じCOMポートをすでに使用していませんか?",
          },
          {},
-         {{IDOK, "OK"}}},
+         {{IDOK, "OK"}}, {0, 0, 247, 135}},
         {IDD_COMM_ERROR,
          "シリアル通信エラー",
          {"Tarnik装置との通信でエラーが発生しました。"},
@@ -85,14 +86,14 @@ const std::vector<KvDialogText>& Dialogs() {
              "このユーティリティを起動したまま別のTarnik装置につなぎ変えた場合は「スキャン」を実行してください。",
          },
          {},
-         {{IDOK, "OK"}}},
+         {{IDOK, "OK"}}, {0, 0, 259, 175}},
         {IDD_SET_CONFIRM,
          "設定の確認",
          {"Tarnik装置の設定を変更します。", "変更内容は設定操作後にすぐに反映されます。"},
          nullptr,
          {},
          {},
-         {{IDOK, "設定"}, {IDCANCEL, kCancel}}},
+         {{IDOK, "設定"}, {IDCANCEL, kCancel}}, {0, 0, 191, 77}},
         {IDD_SET_ERROR,
          "設定エラー",
          {"設定中にTarnik装置との通信でエラーが発生しました。"},
@@ -102,7 +103,7 @@ const std::vector<KvDialogText>& Dialogs() {
              "設定が不完全な状態になっている可能性があります。",
              "Tarnik装置との接続を確認後、再度設定操作してうまくいかない場合は「スキャン」を実行してください。",
          },
-         {{IDOK, "OK"}}},
+         {{IDOK, "OK"}}, {0, 0, 258, 179}},
         {IDD_SET_DONE,
          "設定完了",
          {"設定を変更しました。"},
@@ -113,7 +114,7 @@ const std::vector<KvDialogText>& Dialogs() {
              "このまま別のTarnik装置の設定を変更したい場合は「閉じる」をクリックし、Tarnik装置をつなぎ変えたあと設定ウィンドウで「スキャン」を実行してください。",
          },
          {},
-         {{IDOK, "再読み込み"}, {IDCANCEL, "閉じる"}}},
+         {{IDOK, "再読み込み"}, {IDCANCEL, "閉じる"}}, {0, 0, 209, 147}},
         {IDD_INIT_CONFIRM,
          "設定初期化の確認",
          {"Tarnik装置の設定を工場出荷時の状態に戻します。"},
@@ -123,7 +124,7 @@ const std::vector<KvDialogText>& Dialogs() {
              "・初期化完了後、自動的に設定を再読み込みします。",
          },
          {},
-         {{IDOK, "初期化"}, {IDCANCEL, kCancel}}},
+         {{IDOK, "初期化"}, {IDCANCEL, kCancel}}, {0, 0, 239, 113}},
         TransparentModeDialog(IDD_MASTER_MODE, "透過モード（マスター）への移行",
                               "このTarnik装置を透過モードのマスター機として設定します。",
                               "・このTarnik装置のアドレスは強制的に0に設定されます。", "マスター機として設定"),
@@ -140,10 +141,10 @@ const std::vector<KvDialogText>& Dialogs() {
              "・透過モードに設定されたTarnik装置は、アドレスが強制的に0または1に設定されています。正しい値に再設定してください。",
          },
          {},
-         {{IDOK, "標準モードに戻す"}, {IDCANCEL, kCancel}}},
-        {IDD_LOADING, "", {"設定を読み込んでいます..."}, nullptr, {}, {}, {}},
-        {IDD_SETTING, "", {"設定中..."}, nullptr, {}, {}, {}},
-        {IDD_INITIALIZING, "", {"初期化中..."}, nullptr, {}, {}, {}},
+         {{IDOK, "標準モードに戻す"}, {IDCANCEL, kCancel}}, {0, 0, 275, 145}},
+        {IDD_LOADING, "", {"設定を読み込んでいます..."}, nullptr, {}, {}, {}, {55, 85, 159, 61}},
+        {IDD_SETTING, "", {"設定中..."}, nullptr, {}, {}, {}, {68, 85, 135, 61}},
+        {IDD_INITIALIZING, "", {"初期化中..."}, nullptr, {}, {}, {}, {68, 85, 135, 61}},
         {IDD_ESCAPE,
          "透過モード脱出",
          {"透過モード脱出文字列を送信します。"},
@@ -155,7 +156,7 @@ const std::vector<KvDialogText>& Dialogs() {
              "透過モードで動作しているTarnik装置は、電源投入直後の30秒間のみ透過モード脱出文字列を受け付けます。",
          },
          {},
-         {{IDOK, "透過モード脱出"}, {IDCANCEL, kCancel}}},
+         {{IDOK, "透過モード脱出"}, {IDCANCEL, kCancel}}, {0, 0, 246, 233}},
         {IDD_ESCAPE_DONE,
          "透過モード脱出完了",
          {"透過モードから脱出しました。"},
@@ -166,7 +167,7 @@ const std::vector<KvDialogText>& Dialogs() {
              "・標準モードで使用する場合は、アドレスの設定を確認してください。",
          },
          {},
-         {{IDOK, "閉じる"}}},
+         {{IDOK, "閉じる"}}, {0, 0, 257, 149}},
         {IDD_ESCAPE_FAILED,
          "透過モード脱出失敗",
          {"透過モードからの脱出に失敗しました。"},
@@ -177,8 +178,8 @@ const std::vector<KvDialogText>& Dialogs() {
              "Tarnik装置のシリアル通信設定が不明の場合は、装置のハードリセットをお勧めします。",
          },
          {},
-         {{IDOK, "再試行"}, {IDCANCEL, "閉じる"}}},
-        {IDD_ESCAPING, "", {"透過モード脱出処理中..."}, nullptr, {}, {}, {}},
+         {{IDOK, "再試行"}, {IDCANCEL, "閉じる"}}, {0, 0, 226, 131}},
+        {IDD_ESCAPING, "", {"透過モード脱出処理中..."}, nullptr, {}, {}, {}, {68, 85, 135, 61}},
     };
     return dialogs;
 }
@@ -197,6 +198,12 @@ const KvDialogText* KvDialog(int dialogId) {
         if (dialog.id == dialogId) return &dialog;
     }
     return nullptr;
+}
+
+std::vector<int> KvDialogIds() {
+    std::vector<int> ids;
+    for (const KvDialogText& dialog : Dialogs()) ids.push_back(dialog.id);
+    return ids;
 }
 
 const char* KvDialogTitle(int dialogId) {
@@ -249,37 +256,37 @@ const std::vector<KvFormControl>& KvFormControls() {
         {K::List, IDC_COM_PORT, "", 224, 6, 38, 0, A::Left},
         {K::Label, IDC_GUIDE, "ヘルプメッセージ", 13, 34, 241, 8, A::Left},
         {K::Label, -1, "製造番号：", 16, 77, 32, 8, A::Right},
-        {K::Label, IDC_SERIAL_NUMBER, "000000000", 51, 77, 32, 8, A::Centre},
+        {K::Label, IDC_SERIAL_NUMBER, "000000000", 51, 77, 32, 8, A::Centre, true},
         {K::Label, -1, "バージョン：", 13, 94, 35, 8, A::Right},
         {K::Label, IDC_VERSION, "0.00.000", 51, 94, 24, 8, A::Centre},
         {K::Label, -1, "周波数：", 23, 112, 25, 8, A::Right},
-        {K::List, IDC_FREQUENCY, "", 51, 110, 31, 0, A::Left},
+        {K::List, IDC_FREQUENCY, "", 51, 110, 31, 0, A::Left, true},
         {K::Label, -1, "MHｚ", 85, 112, 14, 8, A::Left},
         {K::Label, -1, "アドレス：", 21, 130, 27, 8, A::Right},
-        {K::Edit, IDC_ADDRESS, "", 51, 127, 31, 14, A::Right},
+        {K::Edit, IDC_ADDRESS, "", 51, 127, 31, 14, A::Right, true},
         {K::Label, -1, "(0～9999)", 83, 130, 30, 8, A::Left},
         {K::Label, -1, "通信速度：", 149, 77, 36, 8, A::Right},
-        {K::List, IDC_BAUD_RATE, "", 189, 74, 34, 0, A::Left},
+        {K::List, IDC_BAUD_RATE, "", 189, 74, 34, 0, A::Left, true},
         {K::Label, -1, "bps", 226, 77, 11, 8, A::Left},
         {K::Label, -1, "データ長：", 150, 95, 35, 8, A::Right},
-        {K::List, IDC_DATA_BITS, "", 189, 92, 34, 0, A::Left},
+        {K::List, IDC_DATA_BITS, "", 189, 92, 34, 0, A::Left, true},
         {K::Label, -1, "ビット", 226, 95, 16, 8, A::Left},
         {K::Label, -1, "パリティ：", 158, 113, 27, 8, A::Right},
-        {K::List, IDC_PARITY, "", 189, 110, 34, 0, A::Left},
+        {K::List, IDC_PARITY, "", 189, 110, 34, 0, A::Left, true},
         {K::Label, -1, "ストップビット：", 141, 130, 44, 8, A::Right},
-        {K::List, IDC_STOP_BITS, "", 189, 128, 34, 0, A::Left},
+        {K::List, IDC_STOP_BITS, "", 189, 128, 34, 0, A::Left, true},
         {K::Label, -1, "ビット", 226, 130, 16, 8, A::Left},
         {K::Label, -1, "I/O 1-2", 33, 168, 30, 8, A::Left},
         {K::Label, -1, "I/O 3-4", 93, 168, 30, 8, A::Left},
         {K::Label, -1, "I/O 5-6", 153, 168, 30, 8, A::Left},
         {K::Label, -1, "I/O 7-8", 213, 168, 30, 8, A::Left},
-        {K::List, IDC_PIN_12, "", 17, 180, 55, 0, A::Left},
-        {K::List, IDC_PIN_34, "", 77, 180, 55, 0, A::Left},
-        {K::List, IDC_PIN_56, "", 137, 180, 55, 0, A::Left},
-        {K::List, IDC_PIN_78, "", 197, 180, 55, 0, A::Left},
+        {K::List, IDC_PIN_12, "", 17, 180, 55, 0, A::Left, true},
+        {K::List, IDC_PIN_34, "", 77, 180, 55, 0, A::Left, true},
+        {K::List, IDC_PIN_56, "", 137, 180, 55, 0, A::Left, true},
+        {K::List, IDC_PIN_78, "", 197, 180, 55, 0, A::Left, true},
         {K::Label, IDC_PIN_NOTE, "", 13, 208, 247, 8, A::Left},
         {K::Button, IDC_SCAN, "スキャン", 6, 224, 49, 14, A::Centre},
-        {K::Button, IDC_SET, "設定", 213, 224, 49, 14, A::Centre},
+        {K::Button, IDC_SET, "設定", 213, 224, 49, 14, A::Centre, true},
     };
     return controls;
 }

@@ -10,6 +10,13 @@
 // table does not hold.
 const char* KvText(int id);
 
+// Where a dialog stands and how large it is, in dialog units of the dialog
+// font: x and y place the modeless windows relative to the main window's
+// client area (the modal dialogs open centred over the main window, at 0, 0).
+struct KvDialogFrame {
+    int x, y, width, height;
+};
+
 struct KvDialogButton {
     int id;  // 1 ends the dialog with OK, 2 with Cancel
     const char* text;
@@ -24,11 +31,15 @@ struct KvDialogText {
     std::vector<const char*> groupLines;      // inside the box
     std::vector<const char*> trailingLines;   // below the box
     std::vector<KvDialogButton> buttons;      // in row order
+    KvDialogFrame frame;
 };
 
 // The texts of a dialog by its number; nullptr for a number that is no dialog
 // of the program.
 const KvDialogText* KvDialog(int dialogId);
+
+// Every dialog of the program, in table order.
+std::vector<int> KvDialogIds();
 
 // A dialog's title ("" for the untitled progress windows); nullptr for a
 // number that is no dialog of the program.
@@ -58,6 +69,7 @@ enum class KvFormKind {
     List,      // drop-down list to choose from (its items: KvListTexts)
     Edit,      // the address edit
     Button,    // push button
+    Icon,      // the program icon (the About box)
 };
 enum class KvAlign { Left, Centre, Right };
 struct KvFormControl {
@@ -66,6 +78,9 @@ struct KvFormControl {
     const char* text;       // caption or start text ("" for none)
     int x, y, width, height;
     KvAlign align;
+    // Disabled until the first device is read: the controls the settings form
+    // greys without a device, so a front-end creates them disabled.
+    bool disabledAtStart = false;
 };
 inline constexpr int kKvFormWidth = 269;
 inline constexpr int kKvFormHeight = 245;

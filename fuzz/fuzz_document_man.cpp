@@ -18,30 +18,12 @@
 #include "FuzzFail.h"
 #include "KvClock.h"
 #include "KvVirtualPort.h"
+#include "RecorderHost.h"
 #include "ScriptedPort.h"
 
 namespace {
 
 constexpr char kPortName[] = "FUZZ-DOC";
-
-// The workflows' user interface, answering every dialog with OK.
-class QuietHost : public WorkflowHost {
-public:
-    explicit QuietHost(KvClock& clock) : clock_(clock) {}
-    int RunDialog(int) override { return 1; }
-    void ShowMessage(int) override {}
-    void CreateProgress(int) override {}
-    void SetProgressText(int, const KvString&) override { ++attempts; }
-    void DestroyProgress(int) override {}
-    void BeginWaitCursor() override {}
-    void EndWaitCursor() override {}
-    void UpdateAllViews() override {}
-    void Sleep(unsigned milliseconds) override { clock_.SleepFor(std::chrono::milliseconds(milliseconds)); }
-    int attempts = 0;
-
-private:
-    KvClock& clock_;
-};
 
 // What ToLong reads from the text: optional blanks, a sign, digits.
 bool ReadsAsNumber(const std::string& text, long& value) {
@@ -58,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     KvVirtualClock clock;
     auto port = std::make_shared<ScriptedPort>(clock);
     KvVirtualPorts::Registration registration(kPortName, port);
-    QuietHost host(clock);
+    RecorderHost host(clock);  // every dialog answered with OK
     CVelmoraDoc doc(host);
     doc.SetPortName(kPortName);
 
@@ -77,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Found at the candidate that answered (bytes left over from a longer
     // answer may answer a later one): the number its line carries from index 6.
-    if (found && host.attempts == silentBefore + 1) {
+    if (found && static_cast<int>(host.ScanTexts().size()) == silentBefore + 1) {
         std::string line = answer.substr(0, answer.find('\0'));
         if (line.size() > 254) line.resize(254);
         const std::size_t end = line.find("\r\n");

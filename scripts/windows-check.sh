@@ -29,8 +29,12 @@ com_port=COM17
 com_link=$win_dir/tarnik-com
 if [ "${1:-}" = "--" ]; then shift; fi
 
-started=$SECONDS
-step() { echo "== [$((SECONDS - started)) s] $*"; }
+# Wine set-up, steps, and the clean-up on exit (scripts/wine-env.sh).
+wine_log=$win_dir/wine.log
+export WINE_ENV_LOG=$wine_log
+# shellcheck source=scripts/wine-env.sh
+. scripts/wine-env.sh
+step() { wine_env_step "$@"; }
 
 # ---------------------------------------------------------------- packages
 step "packages"
@@ -50,22 +54,18 @@ step "tarnik-sim for this machine ($native_dir)"
 cmake -S . -B "$native_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BUILD_UI=OFF \
   -DVELMORA_BUILD_CLI=OFF -DVELMORA_BUILD_BENCH=OFF -DVELMORA_BUILD_TESTS=OFF >/dev/null
 cmake --build "$native_dir" --target tarnik-sim -j "$jobs" >/dev/null
-# See the comment in the source: lets Wine reopen a pty at 7 data bits or with parity.
 shim=$native_dir/pty_termios_shim.so
-cc -std=c11 -O2 -Wall -Wextra -Wpedantic -Werror -shared -fPIC -o "$shim" tests/windows/pty_termios_shim.c -ldl
+wine_env_pty_shim "$shim"
 
 step "velmora.exe, tarnik.exe, the tests, the installer and the zip ($win_dir)"
 # Tests are listed when CTest runs (under Wine), not at build time.
 scripts/windows-package.sh --build-dir "$win_dir" -- -DVELMORA_BUILD_TESTS=ON \
   -DGTest_DIR="$gtest_dir/install/lib/cmake/GTest" -DCMAKE_CROSSCOMPILING_EMULATOR="$wine_bin" \
   -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST
-version=$(sed -nE 's/^project\([A-Za-z_]+ +VERSION +([0-9.]+).*/\1/p' CMakeLists.txt)
+version=$(cat "$win_dir/VERSION")
 installer=$win_dir/package/velmora-$version-win64-setup.exe
 portable=$win_dir/package/velmora-$version-win64.zip
-with_velmora=0
-[ -f ui/win32/CMakeLists.txt ] && with_velmora=1
-expected_exes=(tarnik.exe)
-[ "$with_velmora" = 1 ] && expected_exes=(velmora.exe tarnik.exe)
+expected_exes=(velmora.exe tarnik.exe)
 listed=$(unzip -Z1 "$portable" | sed -n 's|^[^/]*/\([^/]\+\)$|\1|p' | sort | tr '\n' ' ')
 if [ "$listed" != "$(printf '%s\n' "${expected_exes[@]}" | sort | tr '\n' ' ')" ]; then
   echo "$portable holds '$listed', expected ${expected_exes[*]}" >&2
@@ -77,34 +77,15 @@ fi
 # Japanese font substitutes, unmanaged windows, a persistent server), on a
 # private X server; no debug output, no Mono or Gecko installers. The console
 # programs ignore the display.
-wine_log=$win_dir/wine.log
 : >"$wine_log"
-export WINE_ENV_LOG=$wine_log
-# shellcheck source=scripts/wine-env.sh
-. scripts/wine-env.sh
 export WINEPREFIX=$win_dir/wineprefix
 unset WAYLAND_DISPLAY
 display=94
-
-sim_pid=
-cleanup() {
-  local status=$?
-  wine_env_end "$sim_pid"
-  wine_env_stop
-  exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+wine_env_trap
 
 # Every Wine program (and the Wine services the first one starts) writes into the
 # log, never into the pipes of CTest or of whoever runs this script.
 wine_quiet() { "$wine_bin" "$@" </dev/null >>"$wine_log" 2>&1; }
-start_wine() { wine_env_start "$WINEPREFIX"; }
-stop_wine() {
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w >/dev/null 2>&1 || true
-}
 wine_env_xvfb "$display"
 
 step "tarnik-sim on a pseudo-terminal, linked as $com_link"
@@ -114,6 +95,7 @@ export TARNIK_SIM_SERIAL=246813579 TARNIK_SIM_VERSION=2.04.017 TARNIK_SIM_LINE="
 "$native_dir/sim/tarnik-sim" --link "$com_link" --baud 38400 --frame 7O2 --serial "$TARNIK_SIM_SERIAL" \
   --version "$TARNIK_SIM_VERSION" --latency-ms 20 </dev/null >"$win_dir/tarnik-sim.out" 2>"$win_dir/tarnik-sim.log" &
 sim_pid=$!
+WINE_ENV_PIDS=("$sim_pid")
 wine_env_await_link "$com_link" "$sim_pid" "$win_dir/tarnik-sim.log" || exit 1
 pty=$(readlink "$com_link" || true)
 case "$pty" in
@@ -122,8 +104,7 @@ case "$pty" in
 esac
 
 step "Wine prefix $WINEPREFIX: $com_port = $com_link"
-stop_wine
-start_wine
+wine_env_restart
 wine_env_map_com "$com_port" "$com_link" || exit 1
 
 step "tests under Wine"
@@ -148,8 +129,7 @@ wine_quiet reg delete "$uninstall_key" /f || true
 
 check wine_quiet "$installer" /S
 for exe in "${expected_exes[@]}" uninstall.exe; do check test -f "$program_dir/$exe"; done
-shortcuts=("tarnik コマンドプロンプト.lnk" "アンインストール.lnk")
-[ "$with_velmora" = 1 ] && shortcuts+=("Tarnik設定ユーティリティ.lnk")
+shortcuts=("tarnik コマンドプロンプト.lnk" "アンインストール.lnk" "Tarnik設定ユーティリティ.lnk")
 for link in "${shortcuts[@]}"; do check test -f "$start_menu/$link"; done
 check test "$(reg_value "$uninstall_key" DisplayName)" = "Tarnik設定ユーティリティ"
 check test "$(reg_value "$uninstall_key" DisplayVersion)" = "$version"
@@ -158,11 +138,9 @@ installed_tarnik='C:\Program Files\Tarnik\Velmora\tarnik.exe'
 LD_PRELOAD=$shim "$wine_bin" "$installed_tarnik" --port "$com_port" --quiet scan </dev/null \
   >"$win_dir/installed-scan.out" 2>>"$wine_log" || { echo "installed tarnik.exe: scan failed" >&2; exit 1; }
 check grep -q "製造番号：$TARNIK_SIM_SERIAL" "$win_dir/installed-scan.out"
-if [ "$with_velmora" = 1 ]; then
-  # The installed desktop program starts on the display and paints its window.
-  timeout 120 "$wine_bin" 'C:\Program Files\Tarnik\Velmora\velmora.exe' --demo --exit-after-first-paint \
-    </dev/null >>"$wine_log" 2>&1 || { echo "installed velmora.exe did not start and paint (status $?)" >&2; exit 1; }
-fi
+# The installed desktop program starts on the display and paints its window.
+timeout 120 "$wine_bin" 'C:\Program Files\Tarnik\Velmora\velmora.exe' --demo --exit-after-first-paint \
+  </dev/null >>"$wine_log" 2>&1 || { echo "installed velmora.exe did not start and paint (status $?)" >&2; exit 1; }
 
 # Removed again. The uninstaller copies itself away and returns at once, so
 # wait (bounded) for the copy's last step, the registry key, to be done.
@@ -179,20 +157,12 @@ check test ! -e "$start_menu"
 check test -z "$(reg_value "$uninstall_key" DisplayName)"
 
 step "velmora.exe under Wine on a virtual display"
-if [ "$with_velmora" = 1 ]; then
-  if [ ! -x scripts/windows-ui-check.sh ]; then
-    echo "ui/win32 is in the tree but scripts/windows-ui-check.sh is not: velmora.exe goes unchecked" >&2
-    exit 1
-  fi
-  # The same prefix, restarted by that script on its own display with its own
-  # tarnik-sim behind another COM port; this one's module is done.
-  wine_env_end "$sim_pid"
-  sim_pid=
-  stop_wine
-  scripts/windows-ui-check.sh "$win_dir" "$WINEPREFIX" "$native_dir/sim/tarnik-sim"
-else
-  echo "ui/win32 is not in this tree: no velmora.exe to check" >&2
-fi
+# The same prefix, restarted by that script on its own display with its own
+# tarnik-sim behind another COM port; this one's module is done.
+wine_env_end "$sim_pid"
+WINE_ENV_PIDS=()
+wine_env_stop
+scripts/windows-ui-check.sh "$win_dir" "$WINEPREFIX" "$native_dir/sim/tarnik-sim"
 
 ls -l "$installer" "$portable"
 step "done"

@@ -3,7 +3,7 @@
 # mingw-w64 (static, stripped, no DLL beyond the system's) and packs them
 #   BUILD/package/velmora-VERSION-win64-setup.exe   NSIS installer (Japanese)
 #   BUILD/package/velmora-VERSION-win64.zip         the two exes, portable
-# VERSION is the project's version (project() in CMakeLists.txt).
+# VERSION is the project's version (project() in CMakeLists.txt, written to BUILD/VERSION).
 #
 #   scripts/windows-package.sh [--build-dir DIR] [-- extra cmake arguments]
 #
@@ -24,15 +24,6 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-version=$(sed -nE 's/^project\([A-Za-z_]+ +VERSION +([0-9]+\.[0-9]+\.[0-9]+).*/\1/p' CMakeLists.txt)
-if [ -z "$version" ]; then
-  echo "no project VERSION in CMakeLists.txt" >&2
-  exit 1
-fi
-# The desktop program is part of the release wherever its Win32 front-end is
-# in the tree; never packed without it then.
-with_velmora=0 ui=OFF
-[ -f ui/win32/CMakeLists.txt ] && with_velmora=1 ui=ON
 
 scripts/deps.sh --only cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
   libcli11-dev nlohmann-json3-dev nsis zip
@@ -49,12 +40,14 @@ cp -r /usr/share/cmake/nlohmann_json /usr/share/cmake/CLI11 "$headers/share/cmak
 
 echo "== configure $build_dir"
 cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-posix.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DVELMORA_WERROR=ON -DVELMORA_BUILD_UI=$ui -DVELMORA_BUILD_CLI=ON \
+  -DCMAKE_BUILD_TYPE=Release -DVELMORA_WERROR=ON -DVELMORA_BUILD_UI=ON -DVELMORA_BUILD_CLI=ON \
   -DVELMORA_BUILD_BENCH=OFF -DVELMORA_BUILD_TESTS=OFF \
   -Dnlohmann_json_DIR="$headers/share/cmake/nlohmann_json" -DCLI11_DIR="$headers/share/cmake/CLI11" \
   "${extra[@]}" >/dev/null
 echo "== build"
 cmake --build "$build_dir" -j "$jobs" >/dev/null
+# The project's version, as the configuration wrote it.
+version=$(cat "$build_dir/VERSION")
 
 # The one exe of each name the build made (the Wine prefix may hold copies).
 find_exe() {
@@ -68,15 +61,10 @@ find_exe() {
   printf '%s\n' "$found"
 }
 tarnik_exe=$(find_exe tarnik.exe)
-nsis_defs=(-DVERSION="$version" -DTARNIK_EXE="$tarnik_exe")
-exes=("$tarnik_exe")
-if [ "$with_velmora" = 1 ]; then
-  velmora_exe=$(find_exe velmora.exe)
-  nsis_defs+=(-DVELMORA_EXE="$velmora_exe" -DICON="$root/ui/win32/res/velmora.ico")
-  exes=("$velmora_exe" "$tarnik_exe")
-else
-  echo "WARNING: ui/win32 is not in this tree: the packages hold tarnik.exe only" >&2
-fi
+velmora_exe=$(find_exe velmora.exe)
+nsis_defs=(-DVERSION="$version" -DTARNIK_EXE="$tarnik_exe" -DVELMORA_EXE="$velmora_exe"
+           -DICON="$root/ui/win32/res/velmora.ico")
+exes=("$velmora_exe" "$tarnik_exe")
 
 out=$build_dir/package
 name=velmora-$version-win64

@@ -17,8 +17,8 @@
 #                  as PNG into DIR (default docs/screenshots/windows)
 #
 # Uses display :93 (:N with WINE_ENV_DISPLAY=N) for its Xvfb and stops it, the
-# simulator and the prefix's wineserver when done. Prints each check, then "N
-# passed, M failed" over all runs; exits non-zero when a check failed.
+# simulator and the prefix's wineserver when done. Prints each run's GoogleTest
+# report, then "N passed, M failed" over the runs; exits non-zero when one failed.
 # Packages: wine, wine64, fonts-wine, gcc, fonts-ipafont-gothic, xvfb, and
 # imagemagick for --screenshots.
 set -euo pipefail
@@ -60,34 +60,18 @@ export WINE_ENV_LOG=$work/wine.log
 
 com_port=COM18
 com_link=$work/tarnik-com
-sim_pid=
-watcher_pid=
-cleanup() {
-  local status=$?
-  wine_env_end "$watcher_pid" "$sim_pid"
-  wine_env_stop
-  exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+wine_env_trap
+step() { wine_env_step "$@"; }
 
-started=$SECONDS
-step() { echo "== [$((SECONDS - started)) s] $*"; }
-
-# Lets Wine reopen the pseudo-terminal at 7 data bits or with parity, as the scan asks.
 shim=$work/pty_termios_shim.so
-if [ ! -f "$shim" ] || [ tests/windows/pty_termios_shim.c -nt "$shim" ]; then
-  cc -std=c11 -O2 -Wall -Wextra -Wpedantic -Werror -shared -fPIC -o "$shim" tests/windows/pty_termios_shim.c -ldl
-fi
+wine_env_pty_shim "$shim"
 
 step "tarnik-sim on a pseudo-terminal, linked as $com_link"
 rm -f "$com_link"
 "$sim" --link "$com_link" --baud 38400 --frame 8N1 --serial 246813579 --version 2.04.017 \
   </dev/null >"$work/tarnik-sim.out" 2>"$work/tarnik-sim.log" &
-sim_pid=$!
-wine_env_await_link "$com_link" "$sim_pid" "$work/tarnik-sim.log" || exit 1
-[ -L "$com_link" ] || { echo "tarnik-sim made no link" >&2; exit 1; }
+WINE_ENV_PIDS+=("$!")
+wine_env_await_link "$com_link" "$!" "$work/tarnik-sim.log" || exit 1
 
 # The X server first: Wine's desktop takes the display it finds when it starts.
 wine_env_xvfb 93
@@ -121,13 +105,14 @@ if [ -n "$shots" ]; then
   mkdir -p "$work/shots"
   shot_args=(--shots "$(winpath "$work/shots")")
   take_pictures &
-  watcher_pid=$!
+  WINE_ENV_PIDS+=("$!")
 fi
 
 passed=0
 failed=0
 # One driver run; its output goes to a file (the program it starts keeps the
-# driver's handles) and is shown afterwards.
+# driver's handles) and is shown afterwards. A run passes when the driver
+# ended with status 0 and GoogleTest reports its test passed.
 run() {
   local name=$1
   shift
@@ -136,16 +121,12 @@ run() {
   LD_PRELOAD=$shim timeout 600 wine "$driver" "$(winpath "$velmora")" "$@" </dev/null >"$out" 2>>"$WINE_ENV_LOG" ||
     status=$?
   tr -d '\r' <"$out"
-  local line
-  line=$(tr -d '\r' <"$out" | grep -E '^[0-9]+ passed, [0-9]+ failed$' | tail -1 || true)
-  if [ -z "$line" ]; then
-    echo "$name: the driver ended without a result (status $status)"
+  if [ "$status" -eq 0 ] && tr -d '\r' <"$out" | grep -q '^\[  PASSED  \] 1 test'; then
+    passed=$((passed + 1))
+  else
+    echo "$name: failed (status $status)"
     failed=$((failed + 1))
-    return
   fi
-  passed=$((passed + $(echo "$line" | cut -d' ' -f1)))
-  failed=$((failed + $(echo "$line" | cut -d' ' -f3)))
-  [ "$status" -eq 0 ] || [ "$(echo "$line" | cut -d' ' -f3)" -gt 0 ] || failed=$((failed + 1))
 }
 
 run demo demo "${shot_args[@]}"

@@ -9,6 +9,9 @@
 #   wine_env_map_com COM18 /path/link  # the COM port leads to a pseudo-terminal's link
 #   wine_env_stop                      # ends the prefix's wineserver (and the X server)
 #   wine_env_end PID...                # ends background processes of the script, by id
+#   wine_env_trap                      # on exit: ends $WINE_ENV_PIDS, then wine_env_stop
+#   wine_env_step TEXT                 # "== [N s] TEXT", N seconds since the script began
+#   wine_env_pty_shim OUT              # builds the pty helper for LD_PRELOAD (when older)
 #
 # What a fresh prefix needs before the desktop program looks and behaves right:
 # - Japanese text: Wine draws every Japanese glyph as a box, even with
@@ -41,6 +44,14 @@ WINE_ENV_FONT_FACES=("ＭＳ Ｐゴシック" "MS PGothic" "ＭＳ ゴシック"
 
 _wine_env_log() { echo "${WINE_ENV_LOG:-/dev/null}"; }
 
+# Ends the prefix's wineserver and waits until it has gone.
+_wine_env_server_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+}
+
+_wine_env_server_start() { wineserver -p </dev/null >>"$(_wine_env_log)" 2>&1; }
+
 # Runs a Wine program with its output going to the log.
 wine_env_quiet() { wine "$@" </dev/null >>"$(_wine_env_log)" 2>&1; }
 
@@ -60,7 +71,7 @@ wine_env_start() {
   local marker=$WINEPREFIX/.velmora-settings
   local wanted
   wanted=$(_wine_env_settings_reg | md5sum | cut -d' ' -f1)
-  wineserver -p </dev/null >>"$(_wine_env_log)" 2>&1
+  _wine_env_server_start
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wine_env_quiet wineboot -i
   fi
@@ -69,19 +80,17 @@ wine_env_start() {
     # regedit reads UTF-16 files with a byte-order mark: the face names are Japanese.
     { printf '\xff\xfe'; _wine_env_settings_reg | iconv -f UTF-8 -t UTF-16LE; } >"$reg"
     wine_env_quiet regedit /S "$(winepath -w "$reg" 2>/dev/null)"
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -w >/dev/null 2>&1 || true
+    _wine_env_server_stop
     echo "$wanted" >"$marker"
-    wineserver -p </dev/null >>"$(_wine_env_log)" 2>&1
+    _wine_env_server_start
   fi
   # The title bars draw their buttons with Wine's Marlett font, which this
   # Wine looks for in the prefix's font folder only.
   local fonts=$WINEPREFIX/drive_c/windows/Fonts
   if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
     cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -w >/dev/null 2>&1 || true
-    wineserver -p </dev/null >>"$(_wine_env_log)" 2>&1
+    _wine_env_server_stop
+    _wine_env_server_start
   fi
   # Brings the services (and the mount manager) up before the first real program.
   wine_env_quiet cmd /c exit
@@ -90,8 +99,7 @@ wine_env_start() {
 # wine_env_restart: restarts the prefix's wineserver (the X server stays), for
 # settings read when the server starts (the Ports key of the COM mapping).
 wine_env_restart() {
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w >/dev/null 2>&1 || true
+  _wine_env_server_stop
   wine_env_start "$WINEPREFIX"
 }
 
@@ -138,10 +146,7 @@ wine_env_xvfb() {
 
 # wine_env_stop: ends the prefix's wineserver and the X server wine_env_xvfb started.
 wine_env_stop() {
-  if [ -n "${WINEPREFIX:-}" ]; then
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -w >/dev/null 2>&1 || true
-  fi
+  if [ -n "${WINEPREFIX:-}" ]; then _wine_env_server_stop; fi
   if [ -n "${WINE_ENV_XVFB_PID:-}" ]; then
     kill "$WINE_ENV_XVFB_PID" 2>/dev/null || true
     wait "$WINE_ENV_XVFB_PID" 2>/dev/null || true
@@ -162,7 +167,8 @@ wine_env_end() {
 
 # wine_env_await_link LINK PID LOG: waits up to 5 s for the symbolic link that
 # tarnik-sim (process PID) makes once its pseudo-terminal is ready. Returns 1
-# with the simulator's log on standard error when it ended first.
+# with the simulator's log on standard error when it ended first or made no
+# link in that time.
 wine_env_await_link() {
   local link=$1 pid=$2 log=$3 _
   for _ in $(seq 100); do
@@ -170,5 +176,38 @@ wine_env_await_link() {
     kill -0 "$pid" 2>/dev/null || { cat "$log" >&2; return 1; }
     sleep 0.05
   done
-  return 0
+  echo "tarnik-sim made no link $link within 5 s" >&2
+  cat "$log" >&2
+  return 1
+}
+
+# wine_env_trap: on the script's exit (also after Ctrl-C, 130, and SIGTERM,
+# 143) the background processes whose ids are in the array WINE_ENV_PIDS are
+# ended, then the wineserver and the X server (wine_env_stop); the script's
+# status stays.
+WINE_ENV_PIDS=()
+_wine_env_cleanup() {
+  local status=$?
+  wine_env_end "${WINE_ENV_PIDS[@]}"
+  wine_env_stop
+  exit "$status"
+}
+wine_env_trap() {
+  trap _wine_env_cleanup EXIT
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
+}
+
+# wine_env_step TEXT: the heading of a step, with the seconds since the script began.
+wine_env_step() { echo "== [$SECONDS s] $*"; }
+
+# wine_env_pty_shim OUT: builds the helper that lets Wine reopen a
+# pseudo-terminal at 7 data bits or with parity, as the scan asks (see its
+# source), unless OUT is newer than the source.
+wine_env_pty_shim() {
+  local out=$1 source
+  source=$(dirname "${BASH_SOURCE[0]}")/../tests/windows/pty_termios_shim.c
+  if [ ! -f "$out" ] || [ "$source" -nt "$out" ]; then
+    cc -std=c11 -O2 -Wall -Wextra -Wpedantic -Werror -shared -fPIC -o "$out" "$source" -ldl
+  fi
 }

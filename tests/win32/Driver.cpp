@@ -1,5 +1,7 @@
 #include "Driver.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -11,8 +13,6 @@ namespace driver {
 
 namespace {
 
-int g_passed = 0;
-int g_failed = 0;
 std::wstring g_shotFolder;
 
 void Print(const std::string& line)
@@ -50,36 +50,7 @@ std::string Narrow(const std::wstring& utf16)
     return out;
 }
 
-void Check(bool ok, const std::string& what)
-{
-    if (ok) {
-        ++g_passed;
-        Print("ok     " + what);
-    } else {
-        ++g_failed;
-        Print("FAILED " + what);
-    }
-}
-
-void CheckText(const std::wstring& actual, const std::string& expectedUtf8, const std::string& what)
-{
-    const bool ok = actual == Widen(expectedUtf8);
-    Check(ok, what + (ok ? "" : ": \"" + Narrow(actual) + "\", expected \"" + expectedUtf8 + "\""));
-}
-
-int Summary()
-{
-    Print(std::to_string(g_passed) + " passed, " + std::to_string(g_failed) + " failed");
-    return g_failed == 0 ? 0 : 1;
-}
-
-void Fatal(const std::string& what)
-{
-    Check(false, what);
-    Print("(stopped)");
-    Summary();
-    std::exit(1);
-}
+void Fatal(const std::string& what) { throw DriverError(what); }
 
 bool WaitUntil(const std::function<bool()>& ready, int timeoutMs)
 {
@@ -129,11 +100,20 @@ App::App(const std::wstring& exe, const std::wstring& args)
             },
             0);
         Print("  started process " + std::to_string(pid));
-        Fatal("the main window appears");
+        StopStarted("the main window appears");
     }
     form_ = FindWindowExW(frame_, nullptr, L"#32770", nullptr);
-    if (form_ == nullptr) Fatal("the settings form is in the main window");
+    if (form_ == nullptr) StopStarted("the settings form is in the main window");
     Settle();
+}
+
+void App::StopStarted(const std::string& what)
+{
+    // The destructor does not run for an object whose constructor throws.
+    TerminateProcess(process_.hProcess, 3);
+    CloseHandle(process_.hProcess);
+    CloseHandle(process_.hThread);
+    Fatal(what);
 }
 
 App::~App()
@@ -345,7 +325,7 @@ void Shot(HWND window, const std::string& name, bool ownerWaiting)
                 << (ownerWaiting ? 1 : 0) << '\n';
     }
     std::filesystem::rename(folder / (name + ".request.tmp"), folder / (name + ".request"), ignored);
-    Check(WaitUntil([&] { return std::filesystem::exists(picture); }, 15000), "picture " + name);
+    EXPECT_TRUE(WaitUntil([&] { return std::filesystem::exists(picture); }, 15000)) << "picture " + name;
 }
 
 }  // namespace driver

@@ -7,17 +7,17 @@
 #include <windows.h>
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace driver {
 
-// Results of the checks, printed as they happen; Summary() prints the closing
-// line "N passed, M failed".
-void Check(bool ok, const std::string& what);
-void CheckText(const std::wstring& actual, const std::string& expectedUtf8, const std::string& what);
-int Summary();
-// A step that cannot go on (a window that never came): counted as a failure.
+// A step that cannot go on (a window that never came) ends the test, failed:
+// the error is thrown, and GoogleTest reports it with its text.
+struct DriverError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
 [[noreturn]] void Fatal(const std::string& what);
 
 std::wstring Widen(const std::string& utf8);
@@ -56,6 +56,8 @@ public:
     void DemoCommand(int commandId) const;
 
 private:
+    [[noreturn]] void StopStarted(const std::string& what);
+
     PROCESS_INFORMATION process_{};
     HWND frame_ = nullptr;
     HWND form_ = nullptr;

@@ -13,17 +13,23 @@
 //       opens one dialog through the program's test switch and checks its texts
 //
 // Expected texts come from the program's text table; what each step must show
-// is written here. The last line is "N passed, M failed"; the status is 0 when
+// is written here. Each mode is one GoogleTest test; the status is 0 when
 // nothing failed.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "Driver.h"
 #include "ResourceIds.h"
 #include "Texts.h"
 
 using namespace driver;
+using testing::HasSubstr;
+using testing::StartsWith;
 
 namespace {
 
@@ -36,7 +42,7 @@ std::string Str(int id) { return KvText(id); }
 void CheckDialogTexts(HWND dialog, int dialogId)
 {
     const std::string name = "dialog " + std::to_string(dialogId);
-    CheckText(Caption(dialog), KvDialogTitle(dialogId), name + " title");
+    EXPECT_EQ(Narrow(Caption(dialog)), std::string(KvDialogTitle(dialogId))) << name + " title";
     std::vector<std::wstring> shown;
     for (const ControlInfo& c : Controls(dialog)) {
         const LONG style = GetWindowLongW(c.window, GWL_STYLE);
@@ -45,18 +51,17 @@ void CheckDialogTexts(HWND dialog, int dialogId)
         if ((group || text) && !c.text.empty() && c.visible) shown.push_back(c.text);
     }
     const std::vector<const char*> lines = KvDialogLines(dialogId);
-    Check(shown.size() >= lines.size(), name + " shows " + std::to_string(lines.size()) + " lines");
+    EXPECT_TRUE(shown.size() >= lines.size()) << name + " shows " + std::to_string(lines.size()) + " lines";
     for (std::size_t i = 0; i < lines.size() && i < shown.size(); ++i)
-        CheckText(shown[i], lines[i], name + " line " + std::to_string(i + 1));
+        EXPECT_EQ(Narrow(shown[i]), std::string(lines[i])) << name + " line " + std::to_string(i + 1);
     for (const KvDialogButton& b : KvDialog(dialogId)->buttons) {
         HWND button = GetDlgItem(dialog, b.id);
         if (dialogId == IDD_SCAN) {
             // The search cannot be interrupted: its Cancel button is hidden and disabled.
-            Check(button != nullptr && !IsWindowVisible(button) && !IsWindowEnabled(button),
-                  name + " cancel button hidden and disabled");
+            EXPECT_TRUE(button != nullptr && !IsWindowVisible(button) && !IsWindowEnabled(button)) << name + " cancel button hidden and disabled";
             continue;
         }
-        CheckText(button ? Caption(button) : L"", b.text, name + " button " + std::to_string(b.id));
+        EXPECT_EQ(Narrow(button ? Caption(button) : L""), std::string(b.text)) << name + " button " + std::to_string(b.id);
     }
 }
 
@@ -68,17 +73,15 @@ void Answer(App& app, int dialogId, int button, const std::string& shot = "")
     CheckDialogTexts(dialog, dialogId);
     if (!shot.empty()) Shot(dialog, shot);
     ClickDialogButton(dialog, button);
-    Check(app.WaitDialogGone(dialog), "dialog " + std::to_string(dialogId) + " closes with button " +
-                                          std::to_string(button));
+    EXPECT_TRUE(app.WaitDialogGone(dialog)) << "dialog " + std::to_string(dialogId) + " closes with button " + std::to_string(button);
 }
 
 // A progress window seen while its workflow runs: its line, disabled (takes no input).
 void SeeProgress(App& app, int dialogId, const std::string& shot)
 {
     HWND window = app.WaitDialog(Line(dialogId));
-    Check(!IsWindowEnabled(window), "progress window " + std::to_string(dialogId) + " takes no input");
-    Check((GetWindowLongW(window, GWL_STYLE) & WS_CAPTION) != WS_CAPTION,
-          "progress window " + std::to_string(dialogId) + " has no title bar");
+    EXPECT_TRUE(!IsWindowEnabled(window)) << "progress window " + std::to_string(dialogId) + " takes no input";
+    EXPECT_TRUE((GetWindowLongW(window, GWL_STYLE) & WS_CAPTION) != WS_CAPTION) << "progress window " + std::to_string(dialogId) + " has no title bar";
     Shot(window, shot, false);
 }
 
@@ -93,11 +96,11 @@ void CheckInputDropped(App& app, const std::string& what)
     const int before = ListSelection(stopBits);
     const int marker = before == 1 ? 0 : 1;
     PostMessageW(stopBits, CB_SETCURSEL, static_cast<WPARAM>(marker), 0);
-    Check(WaitUntil([&] { return ListSelection(stopBits) == marker; }, 15000), what + ": queue worked off");
+    EXPECT_TRUE(WaitUntil([&] { return ListSelection(stopBits) == marker; }, 15000)) << what + ": queue worked off";
     SelectListItem(stopBits, before);
     app.Settle();
     HWND confirm = app.FindDialog(Title(IDD_SET_CONFIRM));
-    Check(confirm == nullptr, what);
+    EXPECT_TRUE(confirm == nullptr) << what;
     if (confirm != nullptr) ClickDialogButton(confirm, IDCANCEL);
 }
 
@@ -105,7 +108,7 @@ void WaitGuide(App& app, int stringId, const std::string& when)
 {
     const std::wstring wanted = Widen(Str(stringId));
     const bool seen = WaitUntil([&] { return Caption(app.Control(IDC_GUIDE)) == wanted; }, 30000);
-    Check(seen, when + ": guide shows " + std::to_string(stringId));
+    EXPECT_TRUE(seen) << when + ": guide shows " + std::to_string(stringId);
     app.Settle();
 }
 
@@ -123,33 +126,32 @@ struct Expected {
 
 void CheckValues(App& app, const Expected& e, const std::string& when)
 {
-    CheckText(FormText(app, IDC_SERIAL_NUMBER), e.serial, when + ": serial number");
-    CheckText(FormText(app, IDC_VERSION), e.version, when + ": version");
-    CheckText(FormText(app, IDC_FREQUENCY), e.frequency, when + ": frequency");
-    CheckText(FormText(app, IDC_ADDRESS), e.address, when + ": address");
-    CheckText(FormText(app, IDC_BAUD_RATE), e.baud, when + ": baud rate");
-    CheckText(FormText(app, IDC_DATA_BITS), e.dataBits, when + ": data bits");
-    CheckText(FormText(app, IDC_PARITY), e.parity, when + ": parity");
-    CheckText(FormText(app, IDC_STOP_BITS), e.stopBits, when + ": stop bits");
-    CheckText(FormText(app, IDC_PIN_12), e.pin12, when + ": I/O 1-2");
+    EXPECT_EQ(Narrow(FormText(app, IDC_SERIAL_NUMBER)), std::string(e.serial)) << when + ": serial number";
+    EXPECT_EQ(Narrow(FormText(app, IDC_VERSION)), std::string(e.version)) << when + ": version";
+    EXPECT_EQ(Narrow(FormText(app, IDC_FREQUENCY)), std::string(e.frequency)) << when + ": frequency";
+    EXPECT_EQ(Narrow(FormText(app, IDC_ADDRESS)), std::string(e.address)) << when + ": address";
+    EXPECT_EQ(Narrow(FormText(app, IDC_BAUD_RATE)), std::string(e.baud)) << when + ": baud rate";
+    EXPECT_EQ(Narrow(FormText(app, IDC_DATA_BITS)), std::string(e.dataBits)) << when + ": data bits";
+    EXPECT_EQ(Narrow(FormText(app, IDC_PARITY)), std::string(e.parity)) << when + ": parity";
+    EXPECT_EQ(Narrow(FormText(app, IDC_STOP_BITS)), std::string(e.stopBits)) << when + ": stop bits";
+    EXPECT_EQ(Narrow(FormText(app, IDC_PIN_12)), std::string(e.pin12)) << when + ": I/O 1-2";
 }
 
 bool Enabled(App& app, int id) { return IsWindowEnabled(app.Control(id)) != 0; }
 
 void CheckNotes(App& app, const std::string& mode, const std::string& pins, const std::string& when)
 {
-    CheckText(Caption(app.Control(IDC_MODE_NOTE)), mode, when + ": mode note");
-    CheckText(Caption(app.Control(IDC_PIN_NOTE)), pins, when + ": pin note");
+    EXPECT_EQ(Narrow(Caption(app.Control(IDC_MODE_NOTE))), std::string(mode)) << when + ": mode note";
+    EXPECT_EQ(Narrow(Caption(app.Control(IDC_PIN_NOTE))), std::string(pins)) << when + ": pin note";
 }
 
 void CheckDeviceCommands(App& app, bool enabled, const std::string& when)
 {
     for (int id : {ID_TOOLS_INITIALIZE, ID_MODE_TRANSPARENT_MASTER, ID_MODE_TRANSPARENT_SLAVE,
                    ID_MODE_CANCEL_TRANSPARENT}) {
-        Check(app.MenuCommandEnabled(id) == enabled,
-              when + ": menu command " + std::to_string(id) + (enabled ? " enabled" : " disabled"));
+        EXPECT_TRUE(app.MenuCommandEnabled(id) == enabled) << when + ": menu command " + std::to_string(id) + (enabled ? " enabled" : " disabled");
     }
-    Check(app.MenuCommandEnabled(ID_MODE_ESCAPE_TRANSPARENT), when + ": 透過モード脱出 enabled");
+    EXPECT_TRUE(app.MenuCommandEnabled(ID_MODE_ESCAPE_TRANSPARENT)) << when + ": 透過モード脱出 enabled";
 }
 
 // Set with the given address: confirmation, the setting window, then dialog
@@ -165,24 +167,21 @@ void Write(App& app, const wchar_t* address, int answer, const std::string& shot
 
 const char kFactory[] = "9600";
 
-int DemoRun(const std::wstring& exe)
+void DemoRun(const std::wstring& exe)
 {
     App app(exe, L"--demo");
 
     // --- Start: no device.
-    CheckText(Caption(app.Frame()), Str(AFX_IDS_APP_TITLE), "start: title bar");
+    EXPECT_EQ(Narrow(Caption(app.Frame())), std::string(Str(AFX_IDS_APP_TITLE))) << "start: title bar";
     const LONG frameStyle = GetWindowLongW(app.Frame(), GWL_STYLE);
-    Check((frameStyle & WS_THICKFRAME) == 0 && (frameStyle & WS_MAXIMIZEBOX) == 0 && (frameStyle & WS_MINIMIZEBOX),
-          "start: the window cannot be resized or maximised, only minimised");
-    CheckText(Caption(app.Control(IDC_GUIDE)), Str(IDS_GUIDE_SCAN), "start: guide");
-    CheckText(FormText(app, IDC_COM_PORT), "COM1", "start: port");
-    CheckText(FormText(app, IDC_SERIAL_NUMBER), "000000000", "start: serial number");
-    CheckText(FormText(app, IDC_VERSION), "0.00.000", "start: version");
-    Check(ListSelection(app.Control(IDC_BAUD_RATE)) == -1, "start: no baud rate selected");
-    Check(!Enabled(app, IDC_SET) && !Enabled(app, IDC_FREQUENCY) && !Enabled(app, IDC_PIN_12) &&
-              !Enabled(app, IDC_ADDRESS),
-          "start: setting controls disabled");
-    Check(Enabled(app, IDC_SCAN) && Enabled(app, IDC_COM_PORT), "start: scan and port list enabled");
+    EXPECT_TRUE((frameStyle & WS_THICKFRAME) == 0 && (frameStyle & WS_MAXIMIZEBOX) == 0 && (frameStyle & WS_MINIMIZEBOX)) << "start: the window cannot be resized or maximised, only minimised";
+    EXPECT_EQ(Narrow(Caption(app.Control(IDC_GUIDE))), std::string(Str(IDS_GUIDE_SCAN))) << "start: guide";
+    EXPECT_EQ(Narrow(FormText(app, IDC_COM_PORT)), std::string("COM1")) << "start: port";
+    EXPECT_EQ(Narrow(FormText(app, IDC_SERIAL_NUMBER)), std::string("000000000")) << "start: serial number";
+    EXPECT_EQ(Narrow(FormText(app, IDC_VERSION)), std::string("0.00.000")) << "start: version";
+    EXPECT_TRUE(ListSelection(app.Control(IDC_BAUD_RATE)) == -1) << "start: no baud rate selected";
+    EXPECT_TRUE(!Enabled(app, IDC_SET) && !Enabled(app, IDC_FREQUENCY) && !Enabled(app, IDC_PIN_12) && !Enabled(app, IDC_ADDRESS)) << "start: setting controls disabled";
+    EXPECT_TRUE(Enabled(app, IDC_SCAN) && Enabled(app, IDC_COM_PORT)) << "start: scan and port list enabled";
     CheckDeviceCommands(app, false, "start");
     Shot(app.Frame(), "main-start");
 
@@ -194,16 +193,16 @@ int DemoRun(const std::wstring& exe)
     Click(app.Control(IDC_SCAN));
     HWND scan = app.WaitDialog(Title(IDD_SCAN));
     CheckDialogTexts(scan, IDD_SCAN);
-    Check(!IsWindowEnabled(scan), "scan: search window takes no input");
-    Check((GetWindowLongW(scan, GWL_STYLE) & WS_SYSMENU) == 0, "scan: search window has no close box");
-    Check(!IsWindowEnabled(app.Form()), "scan: settings window disabled during the search");
+    EXPECT_TRUE(!IsWindowEnabled(scan)) << "scan: search window takes no input";
+    EXPECT_TRUE((GetWindowLongW(scan, GWL_STYLE) & WS_SYSMENU) == 0) << "scan: search window has no close box";
+    EXPECT_TRUE(!IsWindowEnabled(app.Form())) << "scan: settings window disabled during the search";
     const std::wstring firstTried = Widen("57600,7,N,1");
     std::wstring tried;
     WaitUntil([&] {
         tried = Caption(GetDlgItem(scan, IDC_SCAN_SETTINGS));
         return !tried.empty() && tried != firstTried;
     }, 15000);
-    Check(!tried.empty() && tried != Widen("SERIAL SETTINGS"), "scan: line settings shown: " + Narrow(tried));
+    EXPECT_TRUE(!tried.empty() && tried != Widen("SERIAL SETTINGS")) << "scan: line settings shown: " + Narrow(tried);
     Shot(scan, "dialog-132-scan", false);
     HWND setButton = app.Control(IDC_SET);
     RECT box{};
@@ -216,8 +215,7 @@ int DemoRun(const std::wstring& exe)
     CheckInputDropped(app, "scan: the click on 設定 made during the search was dropped");
     CheckValues(app, {"123456789", "1.00.003", "2405", "0", "19200", "8", "偶数", "1", "デジタル入力"},
                 "after scan");
-    Check(Enabled(app, IDC_SET) && Enabled(app, IDC_ADDRESS) && Enabled(app, IDC_PIN_12) && Enabled(app, IDC_PIN_78),
-          "after scan: setting controls enabled");
+    EXPECT_TRUE(Enabled(app, IDC_SET) && Enabled(app, IDC_ADDRESS) && Enabled(app, IDC_PIN_12) && Enabled(app, IDC_PIN_78)) << "after scan: setting controls enabled";
     CheckNotes(app, "", "", "after scan");
     CheckDeviceCommands(app, true, "after scan");
     Shot(app.Frame(), "main-device");
@@ -229,11 +227,11 @@ int DemoRun(const std::wstring& exe)
     app.Settle();
     bool saysBadAddress = false;
     for (const ControlInfo& c : Controls(message)) saysBadAddress = saysBadAddress || c.text == Widen(Str(IDS_BAD_ADDRESS));
-    Check(saysBadAddress, "empty address: message 41448 with the program's title");
+    EXPECT_TRUE(saysBadAddress) << "empty address: message 41448 with the program's title";
     Shot(message, "message-bad-address");
     ClickDialogButton(message, IDOK);
     app.WaitDialogGone(message);
-    Check(app.FindDialog(Title(IDD_SET_CONFIRM)) == nullptr, "empty address: no confirmation");
+    EXPECT_TRUE(app.FindDialog(Title(IDD_SET_CONFIRM)) == nullptr) << "empty address: no confirmation";
 
     // --- Escape key in the confirmation stops the write.
     SetEditText(app.Control(IDC_ADDRESS), L"1234");
@@ -241,11 +239,10 @@ int DemoRun(const std::wstring& exe)
     HWND confirm = app.WaitDialog(Title(IDD_SET_CONFIRM));
     app.Settle();
     PostMessageW(GetDlgItem(confirm, IDOK), WM_KEYDOWN, VK_ESCAPE, 1);
-    Check(app.WaitDialogGone(confirm), "Escape closes the confirmation");
+    EXPECT_TRUE(app.WaitDialogGone(confirm)) << "Escape closes the confirmation";
     app.Settle();
-    Check(app.FindDialog(Line(IDD_SETTING)) == nullptr && app.FindDialog(Title(IDD_SET_DONE)) == nullptr,
-          "Escape in the confirmation: nothing written");
-    CheckText(Caption(app.Control(IDC_GUIDE)), Str(IDS_GUIDE_EDIT), "Escape in the confirmation: guide unchanged");
+    EXPECT_TRUE(app.FindDialog(Line(IDD_SETTING)) == nullptr && app.FindDialog(Title(IDD_SET_DONE)) == nullptr) << "Escape in the confirmation: nothing written";
+    EXPECT_EQ(Narrow(Caption(app.Control(IDC_GUIDE))), std::string(Str(IDS_GUIDE_EDIT))) << "Escape in the confirmation: guide unchanged";
 
     // --- Write with the re-read offer taken: the values come back from the module.
     SelectListItem(app.Control(IDC_FREQUENCY), 10);
@@ -260,7 +257,7 @@ int DemoRun(const std::wstring& exe)
     // --- Write, then 閉じる: the values stay as edited.
     Write(app, L"42", IDCANCEL, "");
     WaitGuide(app, IDS_SET_DONE, "write and close");
-    CheckText(FormText(app, IDC_ADDRESS), "42", "write and close: address as edited");
+    EXPECT_EQ(Narrow(FormText(app, IDC_ADDRESS)), std::string("42")) << "write and close: address as edited";
 
     // --- Initialisation: factory settings, read back.
     // Meanwhile the user presses the space bar on 設定: dropped as well.
@@ -279,9 +276,8 @@ int DemoRun(const std::wstring& exe)
     WaitUntil([&] { return Caption(app.Control(IDC_MODE_NOTE)) == Widen(Str(IDS_MODE_MASTER)); }, 30000);
     app.Settle();
     CheckNotes(app, Str(IDS_MODE_MASTER), Str(IDS_PINS_LOCKED_TRANSPARENT), "master");
-    CheckText(FormText(app, IDC_ADDRESS), "0", "master: address");
-    Check(!Enabled(app, IDC_PIN_12) && !Enabled(app, IDC_PIN_78) && Enabled(app, IDC_BAUD_RATE),
-          "master: pin lists disabled, line lists enabled");
+    EXPECT_EQ(Narrow(FormText(app, IDC_ADDRESS)), std::string("0")) << "master: address";
+    EXPECT_TRUE(!Enabled(app, IDC_PIN_12) && !Enabled(app, IDC_PIN_78) && Enabled(app, IDC_BAUD_RATE)) << "master: pin lists disabled, line lists enabled";
     Shot(app.Frame(), "main-master");
 
     app.Command(ID_MODE_TRANSPARENT_SLAVE);
@@ -289,14 +285,14 @@ int DemoRun(const std::wstring& exe)
     WaitUntil([&] { return Caption(app.Control(IDC_MODE_NOTE)) == Widen(Str(IDS_MODE_SLAVE)); }, 30000);
     app.Settle();
     CheckNotes(app, Str(IDS_MODE_SLAVE), Str(IDS_PINS_LOCKED_TRANSPARENT), "slave");
-    CheckText(FormText(app, IDC_ADDRESS), "1", "slave: address");
+    EXPECT_EQ(Narrow(FormText(app, IDC_ADDRESS)), std::string("1")) << "slave: address";
 
     app.Command(ID_MODE_CANCEL_TRANSPARENT);
     Answer(app, IDD_STANDARD_MODE, IDOK, "dialog-144-standard");
     WaitUntil([&] { return Caption(app.Control(IDC_MODE_NOTE)).empty(); }, 30000);
     app.Settle();
     CheckNotes(app, "", "", "cancel");
-    Check(Enabled(app, IDC_PIN_12), "cancel: pin lists enabled again");
+    EXPECT_TRUE(Enabled(app, IDC_PIN_12)) << "cancel: pin lists enabled again";
 
     // --- Master again, then the module is switched off and on: it runs in
     // transparent mode and takes no commands. A write fails.
@@ -311,8 +307,8 @@ int DemoRun(const std::wstring& exe)
     Answer(app, IDD_SET_CONFIRM, IDOK);
     Answer(app, IDD_SET_ERROR, IDOK, "dialog-139-set-error");
     app.Settle();
-    Check(app.FindDialog(Title(IDD_SET_DONE)) == nullptr, "failed write: no completion dialog");
-    CheckText(Caption(app.Control(IDC_GUIDE)), Str(IDS_GUIDE_EDIT), "failed write: guide does not say done");
+    EXPECT_TRUE(app.FindDialog(Title(IDD_SET_DONE)) == nullptr) << "failed write: no completion dialog";
+    EXPECT_EQ(Narrow(Caption(app.Control(IDC_GUIDE))), std::string(Str(IDS_GUIDE_EDIT))) << "failed write: guide does not say done";
 
     // --- Escape: start values, wrong settings fail, the retry shows the last
     // choice, the right settings succeed and the settings are read again.
@@ -320,10 +316,10 @@ int DemoRun(const std::wstring& exe)
     HWND escape = app.WaitDialog(Title(IDD_ESCAPE));
     app.Settle();
     CheckDialogTexts(escape, IDD_ESCAPE);
-    CheckText(LiveText(GetDlgItem(escape, IDC_BAUD_RATE)), "9600", "escape: start baud rate");
-    CheckText(LiveText(GetDlgItem(escape, IDC_DATA_BITS)), "8", "escape: start data bits");
-    CheckText(LiveText(GetDlgItem(escape, IDC_PARITY)), "なし", "escape: start parity");
-    CheckText(LiveText(GetDlgItem(escape, IDC_STOP_BITS)), "1", "escape: start stop bits");
+    EXPECT_EQ(Narrow(LiveText(GetDlgItem(escape, IDC_BAUD_RATE))), std::string("9600")) << "escape: start baud rate";
+    EXPECT_EQ(Narrow(LiveText(GetDlgItem(escape, IDC_DATA_BITS))), std::string("8")) << "escape: start data bits";
+    EXPECT_EQ(Narrow(LiveText(GetDlgItem(escape, IDC_PARITY))), std::string("なし")) << "escape: start parity";
+    EXPECT_EQ(Narrow(LiveText(GetDlgItem(escape, IDC_STOP_BITS))), std::string("1")) << "escape: start stop bits";
     Shot(escape, "dialog-148-escape");
     SelectListItem(GetDlgItem(escape, IDC_BAUD_RATE), 0);
     SelectListItem(GetDlgItem(escape, IDC_PARITY), 1);
@@ -333,15 +329,15 @@ int DemoRun(const std::wstring& exe)
     Answer(app, IDD_ESCAPE_FAILED, IDOK, "dialog-152-escape-failed");
     escape = app.WaitDialog(Title(IDD_ESCAPE));
     app.Settle();
-    CheckText(LiveText(GetDlgItem(escape, IDC_BAUD_RATE)), "1200", "escape retry: last baud rate");
-    CheckText(LiveText(GetDlgItem(escape, IDC_PARITY)), "偶数", "escape retry: last parity");
+    EXPECT_EQ(Narrow(LiveText(GetDlgItem(escape, IDC_BAUD_RATE))), std::string("1200")) << "escape retry: last baud rate";
+    EXPECT_EQ(Narrow(LiveText(GetDlgItem(escape, IDC_PARITY))), std::string("偶数")) << "escape retry: last parity";
     SelectListItem(GetDlgItem(escape, IDC_BAUD_RATE), 3);
     SelectListItem(GetDlgItem(escape, IDC_PARITY), 0);
     ClickDialogButton(escape, IDOK);
     app.WaitDialogGone(escape);
     Answer(app, IDD_ESCAPE_DONE, IDOK, "dialog-151-escape-done");
     WaitGuide(app, IDS_GUIDE_EDIT, "escape");
-    CheckText(FormText(app, IDC_SERIAL_NUMBER), "123456789", "escape: the module answers again");
+    EXPECT_EQ(Narrow(FormText(app, IDC_SERIAL_NUMBER)), std::string("123456789")) << "escape: the module answers again";
     // The module left transparent mode: a write goes through.
     Write(app, L"7", IDCANCEL, "");
     WaitGuide(app, IDS_SET_DONE, "write after escape");
@@ -352,34 +348,33 @@ int DemoRun(const std::wstring& exe)
     HWND openError = app.WaitDialog(Title(IDD_OPEN_ERROR));
     app.Settle();
     const std::wstring reason = Caption(GetDlgItem(openError, IDC_OPEN_REASON));
-    Check(reason.find(L"COM20") != std::wstring::npos, "port COM20: the dialog tells why: " + Narrow(reason));
+    EXPECT_THAT(Narrow(reason), HasSubstr("COM20")) << "port COM20: the dialog tells why";
     Answer(app, IDD_OPEN_ERROR, IDOK, "dialog-136-open-error");
     WaitGuide(app, IDS_GUIDE_SCAN, "port COM20");
-    Check(!Enabled(app, IDC_SET), "port COM20: 設定 disabled");
-    CheckText(FormText(app, IDC_ADDRESS), "7", "port COM20: last values stay");
+    EXPECT_TRUE(!Enabled(app, IDC_SET)) << "port COM20: 設定 disabled";
+    EXPECT_EQ(Narrow(FormText(app, IDC_ADDRESS)), std::string("7")) << "port COM20: last values stay";
     CheckDeviceCommands(app, false, "port COM20");
 
-    Check(app.Close(), "closing asks nothing and the program ends with status 0");
-    return Summary();
+    EXPECT_TRUE(app.Close()) << "closing asks nothing and the program ends with status 0";
 }
 
-int PortRun(const std::wstring& exe, const std::wstring& port)
+void PortRun(const std::wstring& exe, const std::wstring& port)
 {
     App app(exe, L"");
     HWND ports = app.Control(IDC_COM_PORT);
     const int index = std::stoi(port.substr(3)) - 1;
     SelectListItem(ports, index);
-    CheckText(LiveText(ports), Narrow(port), "port chosen");
+    EXPECT_EQ(Narrow(LiveText(ports)), std::string(Narrow(port))) << "port chosen";
     // Opened, the list says what the port is (Wine lists its mapped ports as
     // serial devices); closed again, the box shows the name alone, still chosen.
     DropList(ports, true);
     const std::vector<std::wstring> open = ListTexts(ports);
     const std::wstring described = open.size() > static_cast<std::size_t>(index) ? open[index] : L"";
-    Check(described.rfind(port + L"  ", 0) == 0 && described.size() > port.size() + 2,
-          "open port list describes " + Narrow(port) + ": '" + Narrow(described) + "'");
+    EXPECT_THAT(Narrow(described), StartsWith(Narrow(port) + "  ")) << "open port list describes " + Narrow(port);
+    EXPECT_GT(described.size(), port.size() + 2) << "open port list describes " + Narrow(port);
     DropList(ports, false);
-    CheckText(LiveText(ports), Narrow(port), "closed port list shows the name");
-    Check(ListSelection(ports) == index, "closed port list: the port stays chosen");
+    EXPECT_EQ(Narrow(LiveText(ports)), std::string(Narrow(port))) << "closed port list shows the name";
+    EXPECT_TRUE(ListSelection(ports) == index) << "closed port list: the port stays chosen";
     Click(app.Control(IDC_SCAN));
     app.WaitDialog(Title(IDD_SCAN));
     WaitGuide(app, IDS_GUIDE_EDIT, "scan on " + Narrow(port));
@@ -393,35 +388,43 @@ int PortRun(const std::wstring& exe, const std::wstring& port)
     CheckValues(app, {"246813579", "2.04.017", "2480", "4321", "38400", "8", "なし", "1", "デジタル入力"},
                 "write and re-read on " + Narrow(port));
 
-    Check(app.Close(), "closing ends the program with status 0");
-    return Summary();
+    EXPECT_TRUE(app.Close()) << "closing ends the program with status 0";
 }
 
-int DialogRun(const std::wstring& exe, int dialogId)
+void DialogRun(const std::wstring& exe, int dialogId)
 {
     App app(exe, L"--show-dialog " + std::to_wstring(dialogId));
     Answer(app, dialogId, IDOK, "dialog-" + std::to_string(dialogId));
     app.Settle();
-    Check(app.Close(), "closing ends the program with status 0");
-    return Summary();
+    EXPECT_TRUE(app.Close()) << "closing ends the program with status 0";
 }
 
 }  // namespace
 
+// The command line after GoogleTest has taken its own options.
+std::vector<std::wstring> g_args;
+
+TEST(VelmoraExe, DemoModule) { DemoRun(g_args[0]); }
+TEST(VelmoraExe, ModuleOnAComPort) { PortRun(g_args[0], g_args[2]); }
+TEST(VelmoraExe, OneDialog) { DialogRun(g_args[0], std::stoi(g_args[2])); }
+
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc < 3) {
+    testing::InitGoogleTest(&argc, argv);
+    g_args.assign(argv + 1, argv + argc);
+    const std::wstring mode = g_args.size() >= 2 ? g_args[1] : L"";
+    for (std::size_t i = 2; i + 1 < g_args.size(); ++i) {
+        if (g_args[i] == L"--shots") SetShotFolder(g_args[i + 1]);
+    }
+    if (mode == L"demo")
+        testing::GTEST_FLAG(filter) = "VelmoraExe.DemoModule";
+    else if (mode == L"port" && g_args.size() > 2)
+        testing::GTEST_FLAG(filter) = "VelmoraExe.ModuleOnAComPort";
+    else if (mode == L"dialog" && g_args.size() > 2)
+        testing::GTEST_FLAG(filter) = "VelmoraExe.OneDialog";
+    else {
         std::fputs("usage: velmora_ui_test VELMORA.EXE demo|port COMn|dialog ID [--shots FOLDER]\n", stderr);
         return 2;
     }
-    const std::wstring exe = argv[1];
-    const std::wstring mode = argv[2];
-    for (int i = 3; i + 1 < argc; ++i) {
-        if (std::wstring(argv[i]) == L"--shots") SetShotFolder(argv[i + 1]);
-    }
-    if (mode == L"demo") return DemoRun(exe);
-    if (mode == L"port" && argc > 3) return PortRun(exe, argv[3]);
-    if (mode == L"dialog" && argc > 3) return DialogRun(exe, std::stoi(argv[3]));
-    std::fputs("unknown mode\n", stderr);
-    return 2;
+    return RUN_ALL_TESTS();
 }

@@ -177,14 +177,6 @@ void CSettingsForm::EnableSettingControls(bool enable)
     for (int id : kPinListIds) view_.EnableControl(id, pins);
 }
 
-std::vector<int> CSettingsForm::ControlsDisabledWithoutDevice()
-{
-    std::vector<int> ids(std::begin(kValueControls), std::end(kValueControls));
-    ids.push_back(IDC_ADDRESS);
-    ids.insert(ids.end(), std::begin(kPinListIds), std::end(kPinListIds));
-    return ids;
-}
-
 void CSettingsForm::StoreControlsToDocument()
 {
     auto selected = [this](int listId) { return ItemData(listId, view_.GetListSelection(listId)); };

@@ -55,10 +55,6 @@ public:
     // Scan, the port list, the version, the guide and the notes are never
     // touched.
     void EnableSettingControls(bool enable);
-    // The controls EnableSettingControls(false) disables, whatever the document
-    // says: every start (no device yet) shows them disabled, so a front-end may
-    // create them disabled in the first place.
-    static std::vector<int> ControlsDisabledWithoutDevice();
 
     // The controls into the document's settings record (not the address, see
     // OnSet): frequency by index, the others by their items' integers, -1 for a

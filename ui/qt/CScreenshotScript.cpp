@@ -79,6 +79,28 @@ void CScreenshotScript::CaptureNextModal(const QString& name)
     poll->start();
 }
 
+void CScreenshotScript::SaveMenus(CMainFrame* frame, CVelmoraView* view)
+{
+    for (const char* name : {"fileMenu", "editMenu", "toolsMenu", "modeMenu", "helpMenu"}) {
+        if (QMenu* menu = frame->findChild<QMenu*>(QString::fromLatin1(name))) {
+            if (menu == frame->ToolsMenu() || QString::fromLatin1(name) == QLatin1String("modeMenu"))
+                frame->OnUpdateDeviceCommand();
+            menu->popup(frame->mapToGlobal(QPoint(40, 20)));
+            Pause(300);
+            Save(menu, QStringLiteral("menu_") + QString::fromLatin1(name).chopped(4));
+            menu->hide();
+        }
+    }
+    // The address box's own context menu: the toolkit's texts.
+    if (auto* address = view->findChild<QLineEdit*>(QStringLiteral("IDC_ADDRESS"))) {
+        std::unique_ptr<QMenu> menu(address->createStandardContextMenu());
+        menu->popup(address->mapToGlobal(QPoint(address->width() / 2, address->height() / 2)));
+        Pause(300);
+        Save(menu.get(), QStringLiteral("menu_context"));
+        menu->hide();
+    }
+}
+
 void CScreenshotScript::Run()
 {
     QDir().mkpath(folder_);
@@ -109,25 +131,7 @@ void CScreenshotScript::Run()
     Pause(300);
     Save(frame, QStringLiteral("main"));
 
-    // Menus.
-    for (const char* name : {"fileMenu", "editMenu", "toolsMenu", "modeMenu", "helpMenu"}) {
-        if (QMenu* menu = frame->findChild<QMenu*>(QString::fromLatin1(name))) {
-            if (menu == frame->ToolsMenu() || QString::fromLatin1(name) == QLatin1String("modeMenu"))
-                frame->OnUpdateDeviceCommand();
-            menu->popup(frame->mapToGlobal(QPoint(40, 20)));
-            Pause(300);
-            Save(menu, QStringLiteral("menu_") + QString::fromLatin1(name).chopped(4));
-            menu->hide();
-        }
-    }
-    // The address box's own context menu: the toolkit's texts.
-    if (auto* address = view->findChild<QLineEdit*>(QStringLiteral("IDC_ADDRESS"))) {
-        std::unique_ptr<QMenu> menu(address->createStandardContextMenu());
-        menu->popup(address->mapToGlobal(QPoint(address->width() / 2, address->height() / 2)));
-        Pause(300);
-        Save(menu.get(), QStringLiteral("menu_context"));
-        menu->hide();
-    }
+    SaveMenus(frame, view);
 
     // Every modal dialog, closed with Cancel once saved.
     for (int id : {IDD_ABOUTBOX, IDD_OPEN_ERROR, IDD_COMM_ERROR, IDD_SET_CONFIRM, IDD_SET_ERROR, IDD_SET_DONE,

@@ -5,6 +5,8 @@
 #include <set>
 
 class CDemoModule;
+class CMainFrame;
+class CVelmoraView;
 class CVelmoraDocTemplate;
 class QWidget;
 
@@ -24,6 +26,8 @@ private:
     // Saves the next modal dialog that opens under `name`, then closes it with Cancel.
     void CaptureNextModal(const QString& name);
     void Pause(int milliseconds);
+    // The menu bar's menus and the address box's context menu, each opened and saved.
+    void SaveMenus(CMainFrame* frame, CVelmoraView* view);
 
     CVelmoraDocTemplate& template_;
     CDemoModule* demo_;

@@ -18,6 +18,9 @@
 #include <functional>
 #include <map>
 #include <cstdint>
+#include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "CVelmoraDoc.h"
 #include "Dialogs.h"
@@ -118,7 +121,6 @@ CVelmoraView::CVelmoraView(CVelmoraDoc& document, QtWorkflowHost& host, QWidget*
     setObjectName(QStringLiteral("IDD_VELMORA_FORM"));
     setFont(DialogFont());
     CreateControls();
-    BindControls();
     form_.CreateControls({});
     // What each device is, is looked up when the list is opened.
     FillPortList(false);
@@ -149,100 +151,88 @@ QSize CVelmoraView::FormSize() const
     return DialogUnits(font()).Size(kFormWidth, kFormHeight);
 }
 
+QWidget* CVelmoraView::CreateControl(const KvFormControl& c, const DialogUnits& du)
+{
+    const Qt::Alignment align = c.align == KvAlign::Right    ? Qt::AlignRight
+                                : c.align == KvAlign::Centre ? Qt::AlignHCenter
+                                                             : Qt::AlignLeft;
+    switch (c.kind) {
+    case KvFormKind::Group: {
+        auto* box = new QGroupBox(Text(c.text), this);
+        UseFormStyle(box);
+        box->setGeometry(du.Rect(c.x, c.y, c.width, c.height));
+        return box;
+    }
+    case KvFormKind::List: {
+        // The lists are created empty: the form loads their items.
+        QComboBox* list = nullptr;
+        if (c.id == IDC_COM_PORT) {
+            auto* portList = new PortListBox(du.X(12), this);
+            portList->opening = [this] { FillPortList(true); };
+            list = portList;
+        } else {
+            list = new QComboBox(this);
+        }
+        UseFormStyle(list);
+        list->setGeometry(du.X(c.x), du.Y(c.y), du.X(c.width), std::min(list->sizeHint().height(), du.Y(14)));
+        return list;
+    }
+    case KvFormKind::Edit: {
+        auto* edit = new QLineEdit(Text(c.text), this);
+        edit->setAlignment(align | Qt::AlignVCenter);
+        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+        edit->setGeometry(du.Rect(c.x, c.y, c.width, c.height));
+        return edit;
+    }
+    case KvFormKind::Button: {
+        auto* button = new QPushButton(Text(c.text), this);
+        // A focused button takes Enter as well as Space, as the buttons of a form do.
+        button->setAutoDefault(true);
+        button->setGeometry(du.Rect(c.x, c.y, c.width, c.height));
+        return button;
+    }
+    case KvFormKind::Label:
+    case KvFormKind::Icon:
+        break;
+    }
+    auto* label = new QLabel(Text(c.text), this);
+    label->setAlignment(align | Qt::AlignVCenter);
+    PlaceText(label, du, c.x, c.y, c.width, c.height);
+    return label;
+}
+
 void CVelmoraView::CreateControls()
 {
     const DialogUnits du(font());
-
-    auto text = [this, &du](const char* utf8, int x, int y, int w, int h, Qt::Alignment align) {
-        auto* label = new QLabel(Text(utf8), this);
-        label->setAlignment(align | Qt::AlignVCenter);
-        PlaceText(label, du, x, y, w, h);
-        return label;
-    };
-    auto group = [this, &du](const char* utf8, int x, int y, int w, int h) {
-        auto* box = new QGroupBox(Text(utf8), this);
-        UseFormStyle(box);
-        box->setGeometry(du.Rect(x, y, w, h));
-        return box;
-    };
-    // The lists are created empty: the form loads their items.
-    auto list = [this, &du](const char* name, int x, int y, int w, QComboBox* combo = nullptr) {
-        if (combo == nullptr) combo = new QComboBox(this);
-        combo->setObjectName(QString::fromLatin1(name));
-        UseFormStyle(combo);
-        const int height = std::min(combo->sizeHint().height(), du.Y(14));
-        combo->setGeometry(du.X(x), du.Y(y), du.X(w), height);
-        return combo;
-    };
-
     // Every control as the form's table in the text table gives it (boxes
     // first, so that they lie beneath the controls they frame).
-    std::map<const KvFormControl*, QWidget*> placed;
-    const KvFormControl* edit = nullptr;
+    std::vector<std::pair<const KvFormControl*, QWidget*>> placed;
     for (const KvFormControl& c : KvFormControls()) {
-        const Qt::Alignment align = c.align == KvAlign::Right    ? Qt::AlignRight
-                                    : c.align == KvAlign::Centre ? Qt::AlignHCenter
-                                                                 : Qt::AlignLeft;
-        switch (c.kind) {
-        case KvFormKind::Group: placed[&c] = group(c.text, c.x, c.y, c.width, c.height); break;
-        case KvFormKind::Label: {
-            QLabel* label = text(c.text, c.x, c.y, c.width, c.height, align);
-            placed[&c] = label;
-            switch (c.id) {
-            case IDC_MODE_NOTE: modeNote_ = label; break;
-            case IDC_GUIDE: guide_ = label; break;
-            case IDC_SERIAL_NUMBER: serialNumber_ = label; break;
-            case IDC_VERSION: versionText_ = label; break;
-            case IDC_PIN_NOTE: pinNote_ = label; break;
-            default: break;
-            }
-            if (c.id >= 0) label->setObjectName(ControlName(c.id));
-            break;
+        QWidget* widget = CreateControl(c, du);
+        if (c.id >= 0) {
+            widget->setObjectName(ControlName(c.id));
+            controls_[c.id] = widget;
         }
-        case KvFormKind::List: {
-            QComboBox* combo = nullptr;
-            if (c.id == IDC_COM_PORT) {
-                auto* portList = new PortListBox(du.X(12), this);
-                portList->opening = [this] { FillPortList(true); };
-                combo = portList;
-            }
-            combo = list(ControlName(c.id).toLatin1().constData(), c.x, c.y, c.width, combo);
-            switch (c.id) {
-            case IDC_COM_PORT: comPort_ = combo; break;
-            case IDC_FREQUENCY: frequency_ = combo; break;
-            case IDC_BAUD_RATE: baudRate_ = combo; break;
-            case IDC_DATA_BITS: dataBits_ = combo; break;
-            case IDC_PARITY: parity_ = combo; break;
-            case IDC_STOP_BITS: stopBits_ = combo; break;
-            case IDC_PIN_12: pin12_ = combo; break;
-            case IDC_PIN_34: pin34_ = combo; break;
-            case IDC_PIN_56: pin56_ = combo; break;
-            case IDC_PIN_78: pin78_ = combo; break;
-            default: break;
-            }
-            break;
-        }
-        case KvFormKind::Edit:
-            address_ = new QLineEdit(Text(c.text), this);
-            address_->setObjectName(ControlName(c.id));
-            address_->setAlignment(align | Qt::AlignVCenter);
-            address_->setValidator(
-                new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), address_));
-            address_->setGeometry(du.Rect(c.x, c.y, c.width, c.height));
-            edit = &c;
-            break;
-        case KvFormKind::Button: {
-            auto* button = new QPushButton(Text(c.text), this);
-            button->setObjectName(ControlName(c.id));
-            button->setGeometry(du.Rect(c.x, c.y, c.width, c.height));
-            (c.id == IDC_SCAN ? scanButton_ : setButton_) = button;
-            break;
-        }
-        }
+        if (c.disabledAtStart) widget->setEnabled(false);
+        placed.emplace_back(&c, widget);
     }
+    BindControls();
+    MakeRoomForTheAddressRange(placed, du);
     // A device path is longer than the list is wide: the tip shows it whole.
     connect(comPort_, &QComboBox::currentTextChanged, comPort_, &QWidget::setToolTip);
+    for (QLabel* note : {modeNote_, pinNote_}) {
+        QPalette palette = note->palette();
+        palette.setColor(QPalette::Active, QPalette::WindowText, kNoteColour);
+        palette.setColor(QPalette::Inactive, QPalette::WindowText, kNoteColour);
+        note->setPalette(palette);
+    }
+    connect(scanButton_, &QPushButton::clicked, this, &CVelmoraView::OnScan);
+    connect(setButton_, &QPushButton::clicked, this, &CVelmoraView::OnSet);
+}
 
+void CVelmoraView::MakeRoomForTheAddressRange(const std::vector<std::pair<const KvFormControl*, QWidget*>>& placed,
+                                              const DialogUnits& du)
+{
     // On a font wider than the layout's, the text after the address edit
     // ("(0～9999)") would run over its box's frame: it moves left and takes the
     // room from the edit, which needs far less than its width for four digits,
@@ -251,6 +241,10 @@ void CVelmoraView::CreateControls()
         return outer.x <= inner.x && inner.x < outer.x + outer.width && outer.y <= inner.y &&
                inner.y < outer.y + outer.height;
     };
+    const KvFormControl* edit = nullptr;
+    for (const auto& [c, widget] : placed) {
+        if (c->kind == KvFormKind::Edit) edit = c;
+    }
     QWidget* box = nullptr;
     QWidget* range = nullptr;
     for (const auto& [c, widget] : placed) {
@@ -262,37 +256,36 @@ void CVelmoraView::CreateControls()
                 range = labelWidget;
         }
     }
-    if (box != nullptr && range != nullptr) {
-        if (const int over = range->geometry().right() - (box->geometry().right() - du.X(3)); over > 0) {
-            range->move(range->x() - over, range->y());
-            address_->resize(address_->width() - over, address_->height());
-        }
+    if (box == nullptr || range == nullptr) return;
+    if (const int over = range->geometry().right() - (box->geometry().right() - du.X(3)); over > 0) {
+        range->move(range->x() - over, range->y());
+        address_->resize(address_->width() - over, address_->height());
     }
-    // A focused button takes Enter as well as Space, as the buttons of a form do.
-    scanButton_->setAutoDefault(true);
-    setButton_->setAutoDefault(true);
-
-    for (QLabel* note : {modeNote_, pinNote_}) {
-        QPalette palette = note->palette();
-        palette.setColor(QPalette::Active, QPalette::WindowText, kNoteColour);
-        palette.setColor(QPalette::Inactive, QPalette::WindowText, kNoteColour);
-        note->setPalette(palette);
-    }
-
-    connect(scanButton_, &QPushButton::clicked, this, &CVelmoraView::OnScan);
-    connect(setButton_, &QPushButton::clicked, this, &CVelmoraView::OnSet);
 }
 
 void CVelmoraView::BindControls()
 {
-    controls_ = {
-        {IDC_PIN_NOTE, pinNote_},     {IDC_VERSION, versionText_},   {IDC_MODE_NOTE, modeNote_},
-        {IDC_COM_PORT, comPort_},     {IDC_GUIDE, guide_},           {IDC_SERIAL_NUMBER, serialNumber_},
-        {IDC_ADDRESS, address_},      {IDC_STOP_BITS, stopBits_},    {IDC_PIN_78, pin78_},
-        {IDC_PIN_34, pin34_},         {IDC_PIN_56, pin56_},          {IDC_PIN_12, pin12_},
-        {IDC_PARITY, parity_},        {IDC_FREQUENCY, frequency_},   {IDC_DATA_BITS, dataBits_},
-        {IDC_BAUD_RATE, baudRate_},   {IDC_SET, setButton_},         {IDC_SCAN, scanButton_},
+    auto bind = [this](int id, auto*& member) {
+        member = qobject_cast<std::remove_reference_t<decltype(*member)>*>(controls_.at(id));
     };
+    bind(IDC_PIN_NOTE, pinNote_);
+    bind(IDC_VERSION, versionText_);
+    bind(IDC_MODE_NOTE, modeNote_);
+    bind(IDC_COM_PORT, comPort_);
+    bind(IDC_GUIDE, guide_);
+    bind(IDC_SERIAL_NUMBER, serialNumber_);
+    bind(IDC_ADDRESS, address_);
+    bind(IDC_STOP_BITS, stopBits_);
+    bind(IDC_PIN_78, pin78_);
+    bind(IDC_PIN_34, pin34_);
+    bind(IDC_PIN_56, pin56_);
+    bind(IDC_PIN_12, pin12_);
+    bind(IDC_PARITY, parity_);
+    bind(IDC_FREQUENCY, frequency_);
+    bind(IDC_DATA_BITS, dataBits_);
+    bind(IDC_BAUD_RATE, baudRate_);
+    bind(IDC_SET, setButton_);
+    bind(IDC_SCAN, scanButton_);
 }
 
 QWidget* CVelmoraView::Control(int controlId) const

@@ -2,12 +2,16 @@
 #include <QWidget>
 
 #include <map>
+#include <utility>
+#include <vector>
 
 #include "CFormView.h"
 #include "CSettingsForm.h"
 
 class CVelmoraDoc;
 class CEscapeDlg;
+class DialogUnits;
+struct KvFormControl;
 class QtWorkflowHost;
 class QAction;
 class QComboBox;
@@ -74,6 +78,9 @@ public slots:
 
 private:
     void CreateControls();
+    QWidget* CreateControl(const KvFormControl& control, const DialogUnits& du);
+    void MakeRoomForTheAddressRange(const std::vector<std::pair<const KvFormControl*, QWidget*>>& placed,
+                                    const DialogUnits& du);
     // The COM port list from the devices present (`discover`: ask the system;
     // otherwise the names alone), each item showing what its device is.
     void FillPortList(bool discover);

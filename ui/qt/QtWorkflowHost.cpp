@@ -16,6 +16,7 @@
 
 #include "CVelmoraView.h"
 #include "Dialogs.h"
+#include "DialogLayout.h"
 #include "ResourceIds.h"
 #include "StringTable.h"
 
@@ -40,8 +41,7 @@ void QtWorkflowHost::RemoveView(CVelmoraView* view)
 int QtWorkflowHost::RunDialog(int dialogId)
 {
     QString detail;
-    if (dialogId == IDD_OPEN_ERROR || dialogId == IDD_COMM_ERROR || dialogId == IDD_SET_ERROR)
-        detail = pendingOpenFailure_;
+    if (HasReasonLine(dialogId)) detail = pendingOpenFailure_;
     if (dialogId == IDD_OPEN_ERROR) lastOpenFailureLine = detail;
     pendingOpenFailure_.clear();
     if (dialogAnswerer) return dialogAnswerer(dialogId);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstring>
 #include <string>
 
 #include "CVelmoraDoc.h"
@@ -38,57 +37,6 @@ void RunGuarded(Win32WorkflowHost& host, F&& handler)
     }
 }
 
-// The form's extended dialog template from the resource, with the controls
-// given made disabled (WS_DISABLED); empty when the resource is no extended
-// template or does not read as one.
-std::vector<DWORD> FormTemplate(HINSTANCE instance, int dialogId, const std::vector<int>& disabled)
-{
-    HRSRC info = FindResourceW(instance, MAKEINTRESOURCEW(dialogId), MAKEINTRESOURCEW(5));  // RT_DIALOG
-    HGLOBAL handle = info != nullptr ? LoadResource(instance, info) : nullptr;
-    const void* data = handle != nullptr ? LockResource(handle) : nullptr;
-    const std::size_t size = info != nullptr ? SizeofResource(instance, info) : 0;
-    if (data == nullptr || size < 26) return {};
-    std::vector<DWORD> copy((size + 3) / 4);  // DWORD-aligned, as the template must be
-    auto* bytes = reinterpret_cast<unsigned char*>(copy.data());
-    std::memcpy(bytes, data, size);
-
-    constexpr std::size_t kBad = static_cast<std::size_t>(-1);
-    auto word = [&](std::size_t at) {
-        WORD w = 0;
-        if (at + 2 <= size) std::memcpy(&w, bytes + at, 2);
-        return w;
-    };
-    // A string (up to its terminating 0), an ordinal (0xFFFF and a number) or nothing (0).
-    auto skip = [&](std::size_t at) {
-        if (at == kBad || at + 2 > size) return kBad;
-        if (word(at) == 0xFFFF) return at + 4;
-        while (at + 2 <= size && word(at) != 0) at += 2;
-        return at + 2 <= size ? at + 2 : kBad;
-    };
-    if (word(0) != 1 || word(2) != 0xFFFF) return {};
-    DWORD style = 0;
-    std::memcpy(&style, bytes + 12, 4);
-    const WORD count = word(16);
-    std::size_t at = skip(skip(skip(26)));  // menu, class, caption
-    if (at != kBad && (style & (DS_SETFONT | DS_SHELLFONT)) != 0) at = skip(at + 6);  // size, weight, italic, charset, face
-    for (WORD i = 0; i < count && at != kBad; ++i) {
-        at = (at + 3) & ~std::size_t{3};
-        if (at + 24 > size) return {};
-        DWORD itemStyle = 0;
-        DWORD id = 0;
-        std::memcpy(&itemStyle, bytes + at + 8, 4);
-        std::memcpy(&id, bytes + at + 20, 4);
-        if (std::find(disabled.begin(), disabled.end(), static_cast<int>(id)) != disabled.end()) {
-            itemStyle |= WS_DISABLED;
-            std::memcpy(bytes + at + 8, &itemStyle, 4);
-        }
-        at = skip(skip(at + 24));  // class, text
-        if (at != kBad) at = at + 2 + word(at);  // creation data
-    }
-    if (at == kBad || at > size) return {};
-    return copy;
-}
-
 }  // namespace
 
 CVelmoraView::CVelmoraView(CVelmoraDoc& document, Win32WorkflowHost& host)
@@ -104,19 +52,11 @@ CVelmoraView::~CVelmoraView() = default;
 bool CVelmoraView::Create(HWND frame)
 {
     frame_ = frame;
-    // The controls the first refresh disables are created disabled: disabling a
-    // drop-down list once it exists costs its list window a round of changes
-    // under Wine, for a state the window has from the start anyway.
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    const std::vector<DWORD> form =
-        FormTemplate(instance, IDD_VELMORA_FORM, CSettingsForm::ControlsDisabledWithoutDevice());
-    if (!form.empty()) {
-        window_ = CreateDialogIndirectParamW(instance, reinterpret_cast<LPCDLGTEMPLATEW>(form.data()), frame,
-                                             DialogProc, reinterpret_cast<LPARAM>(this));
-    } else {
-        window_ = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_VELMORA_FORM), frame, DialogProc,
-                                     reinterpret_cast<LPARAM>(this));
-    }
+    // The controls the first refresh disables come disabled from the resource
+    // (the text table marks them): disabling a drop-down list once it exists
+    // costs its list window a round of changes under Wine.
+    window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_VELMORA_FORM), frame, DialogProc,
+                                 reinterpret_cast<LPARAM>(this));
     if (window_ == nullptr) return false;
     SetWindowPos(window_, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     // Every text of the form is in the form's font: one device context measures them all.

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <utility>
 
+#include "DialogLayout.h"
 #include "ResourceIds.h"
 #include "Win32Dialogs.h"
 #include "Wide.h"
@@ -32,8 +33,7 @@ Win32WorkflowHost::~Win32WorkflowHost()
 int Win32WorkflowHost::RunDialog(int dialogId)
 {
     if (WorkflowInputBlocker::Active()) DropQueuedInput();
-    const bool withReason = dialogId == IDD_OPEN_ERROR || dialogId == IDD_COMM_ERROR || dialogId == IDD_SET_ERROR;
-    const std::string reason = withReason ? pendingOpenFailure_ : std::string();
+    const std::string reason = HasReasonLine(dialogId) ? pendingOpenFailure_ : std::string();
     pendingOpenFailure_.clear();
     return RunModalDialog(dialogId, mainWindow_, reason);
 }

@@ -1,6 +1,4 @@
 #pragma once
-#include <cstdint>
-
 #include "CLayoutDlg.h"
 #include "EscapeForm.h"
 #include "SerialSettings.h"
@@ -27,15 +25,13 @@ public:
     SerialSettings settings = kEscapeStartSettings;
 
 private:
+    // A label or box that needs more room on this font than the layout gave
+    // it widens the box, and the buttons move right, widening the dialog.
+    void FitBoxToFont();
     // Fills the four lists with their texts and selects the items whose
     // values equal the remembered settings (EscapeForm.h decides).
     void LoadLists();
     // The selections into the remembered settings (EscapeForm.h decides).
     void StoreSelections();
     QComboBox* List(int listId) const;
-
-    QComboBox* baudRate_;
-    QComboBox* dataBits_;
-    QComboBox* parity_;
-    QComboBox* stopBits_;
 };

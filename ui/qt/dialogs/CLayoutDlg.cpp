@@ -1,37 +1,166 @@
 #include "CLayoutDlg.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
+
 #include <algorithm>
+#include <cmath>
 
 #include "ResourceIds.h"
-#include "Texts.h"
 
 namespace {
 
-const QString kBullet = QStringLiteral("・");
+// The dialog font's own widths and line breaks, in dialog units.
+class FontMeasure final : public CTextMeasure {
+public:
+    FontMeasure(const QFont& font, const DialogUnits& units) : units_(units), metrics_(font)
+    {
+        probe_.setFont(font);
+        probe_.setTextFormat(Qt::PlainText);
+        probe_.setWordWrap(true);
+    }
 
-bool IsBulletLine(const QString& line) { return line.startsWith(kBullet); }
+    int Width(const std::string& text) const override
+    {
+        const int pixels = metrics_.horizontalAdvance(QString::fromStdString(text));
+        return static_cast<int>(std::ceil(pixels * 4.0 / units_.BaseX()));
+    }
+
+    int Rows(const std::string& text, int width) const override
+    {
+        probe_.setText(QString::fromStdString(text));
+        const int pixels = probe_.heightForWidth(units_.X(width));
+        return std::max(1, static_cast<int>(std::ceil(static_cast<double>(pixels) / units_.BaseY())));
+    }
+
+private:
+    const DialogUnits& units_;
+    QFontMetrics metrics_;
+    mutable QLabel probe_;
+};
+
+Qt::Alignment Alignment(KvAlign align)
+{
+    return align == KvAlign::Right ? Qt::AlignRight : align == KvAlign::Centre ? Qt::AlignHCenter : Qt::AlignLeft;
+}
+
+bool Inside(const CLayoutItem& inner, const CLayoutItem& outer)
+{
+    return outer.x <= inner.x && inner.x < outer.x + outer.width && outer.y <= inner.y &&
+           inner.y < outer.y + outer.height;
+}
 
 }  // namespace
 
-CLayoutDlg::CLayoutDlg(int dialogId, QWidget* owner, Frame frame)
+CLayoutDlg::CLayoutDlg(int dialogId, QWidget* owner, Frame frame, const QString& reason)
     : QDialog(owner), dialogId_(dialogId), units_(DialogFont())
 {
     setObjectName(QStringLiteral("IDD_%1").arg(dialogId));
     setFont(DialogFont());
-    switch (frame) {
-    case Frame::Modal:
-        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                       Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-        break;
-    case Frame::Popup:
+    if (frame == Frame::Modal) {
+        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                       Qt::WindowCloseButtonHint);
+    } else {
         setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    }
+    if (const KvDialogText* texts = KvDialog(dialogId)) setWindowTitle(QString::fromUtf8(texts->title));
+
+    layout_ = LayoutDialog(dialogId, FontMeasure(font(), units_), !reason.isEmpty(), reason.toStdString());
+    // What lies inside a box is the box's child, placed where it is on the
+    // dialog's pixels: inside its box as on the settings form.
+    std::vector<std::pair<const CLayoutItem*, QWidget*>> boxes;
+    for (const CLayoutItem& item : layout_.items) {
+        QWidget* parent = this;
+        QPoint origin;
+        for (const auto& [box, widget] : boxes) {
+            if (Inside(item, *box)) {
+                parent = widget;
+                origin = widget->pos();
+            }
+        }
+        QWidget* widget = Create(item, parent);
+        widget->move(widget->pos() - origin);
+        if (item.kind == KvFormKind::Group) boxes.emplace_back(&item, widget);
+        if (item.id >= 0) items_[item.id] = widget;
+        widgets_.emplace_back(&item, widget);
+        if (item.disabled) widget->setEnabled(false);
+        if (item.hidden) widget->hide();
+    }
+    setFixedSize(units_.Size(layout_.frame.width, layout_.frame.height));
+}
+
+QWidget* CLayoutDlg::Create(const CLayoutItem& item, QWidget* parent)
+{
+    const QString text = QString::fromStdString(item.text);
+    const QRect rect = units_.Rect(item.x, item.y, item.width, item.height);
+    switch (item.kind) {
+    case KvFormKind::Group: {
+        auto* box = new QGroupBox(text, parent);
+        UseFormStyle(box);
+        box->setGeometry(rect);
+        return box;
+    }
+    case KvFormKind::List: {
+        auto* list = new QComboBox(parent);
+        list->setObjectName(QStringLiteral("IDC_%1").arg(item.id));
+        UseFormStyle(list);
+        list->setGeometry(rect.x(), rect.y(), rect.width(), std::min(list->sizeHint().height(), units_.Y(14)));
+        return list;
+    }
+    case KvFormKind::Button: {
+        auto* button = new QPushButton(text, parent);
+        button->setObjectName(QStringLiteral("button%1").arg(item.id));
+        if (item.id == IDOK) button->setDefault(true);
+        const int id = item.id;
+        connect(button, &QPushButton::clicked, this, [this, id] { done(id); });
+        button->setGeometry(rect);
+        return button;
+    }
+    case KvFormKind::Icon: {
+        // The program icon is the application's window icon once the program
+        // has set one; until then the place stays empty.
+        auto* icon = new QLabel(parent);
+        icon->setObjectName(QStringLiteral("programIcon"));
+        icon->setAlignment(Qt::AlignCenter);
+        const QIcon programIcon = QApplication::windowIcon();
+        if (!programIcon.isNull()) icon->setPixmap(programIcon.pixmap(32, 32));
+        icon->setGeometry(rect);
+        return icon;
+    }
+    case KvFormKind::Label:
+    case KvFormKind::Edit:
         break;
     }
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    if (item.id == IDC_OPEN_REASON)
+        label->setObjectName(QStringLiteral("IDC_OPEN_REASON"));
+    else if (item.id >= 0)
+        label->setObjectName(QStringLiteral("IDC_%1").arg(item.id));
+    if (item.wraps) {
+        // A line of the dialog's own: it wraps within its width into the rows
+        // the layout measured for it.
+        label->setWordWrap(true);
+        label->setAlignment(Alignment(item.align) | Qt::AlignTop);
+        label->setGeometry(rect);
+    } else {
+        // A label of the settings form's table: one row, grown where the font needs it.
+        label->setAlignment(Alignment(item.align) | Qt::AlignVCenter);
+        PlaceText(label, units_, item.x, item.y, item.width, item.height);
+    }
+    return label;
+}
+
+QWidget* CLayoutDlg::Item(int id) const
+{
+    const auto it = items_.find(id);
+    return it == items_.end() ? nullptr : it->second;
 }
 
 void CLayoutDlg::reject() { done(IDCANCEL); }
@@ -46,225 +175,4 @@ void CLayoutDlg::DrawNormallyWhenDisabled()
         colours.setColor(QPalette::Disabled, role, colours.color(QPalette::Active, role));
     }
     setPalette(colours);
-}
-
-QLabel* CLayoutDlg::MakeLabel(const QString& text, QWidget* parent, Qt::Alignment alignment)
-{
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    label->setAlignment(alignment | Qt::AlignTop);
-    return label;
-}
-
-QList<QLabel*> CLayoutDlg::AddHeadline(const QStringList& lines)
-{
-    Block block;
-    block.kind = Block::Headline;
-    for (const QString& line : lines) {
-        block.indents.push_back(0);
-        block.gapsBefore.push_back(block.labels.isEmpty() ? 0 : units_.Y(3));
-        block.widens.push_back(false);
-        block.labels.append(MakeLabel(line, this, Qt::AlignHCenter));
-    }
-    blocks_.push_back(block);
-    return block.labels;
-}
-
-void CLayoutDlg::AddReasonLine(const QString& reason)
-{
-    // The dialog grows by the line; a long path wraps.
-    if (reason.isEmpty()) return;
-    for (QLabel* line : AddLines({reason})) line->setObjectName(QStringLiteral("IDC_OPEN_REASON"));
-}
-
-QList<QLabel*> CLayoutDlg::AddLines(const QStringList& lines, Qt::Alignment alignment)
-{
-    Block block;
-    block.kind = Block::Lines;
-    for (const QString& line : lines) {
-        block.indents.push_back(0);
-        block.gapsBefore.push_back(block.labels.isEmpty() ? 0 : units_.Y(3));
-        block.widens.push_back(false);
-        block.labels.append(MakeLabel(line, this, alignment));
-    }
-    blocks_.push_back(block);
-    return block.labels;
-}
-
-QList<QLabel*> CLayoutDlg::AddGroup(const QString& caption, const QStringList& lines)
-{
-    Block block;
-    block.kind = Block::Group;
-    block.box = new QGroupBox(caption, this);
-    UseFormStyle(block.box);
-    const int bulletWidth = QFontMetrics(font()).horizontalAdvance(kBullet);
-    bool underBullet = false;
-    for (const QString& line : lines) {
-        const bool bullet = IsBulletLine(line);
-        if (bullet) underBullet = true;
-        block.indents.push_back(!bullet && underBullet ? bulletWidth : 0);
-        int gap = 0;
-        if (!block.labels.isEmpty()) gap = bullet ? units_.Y(4) : units_.Y(1);
-        block.gapsBefore.push_back(gap);
-        block.widens.push_back(bullet && !block.labels.isEmpty());
-        block.labels.append(MakeLabel(line, block.box, Qt::AlignLeft));
-    }
-    blocks_.push_back(block);
-    return block.labels;
-}
-
-QWidget* CLayoutDlg::AddArea(int heightDlu)
-{
-    Block block;
-    block.kind = Block::Area;
-    block.box = new QWidget(this);
-    block.fixedHeight = units_.Y(heightDlu);
-    blocks_.push_back(block);
-    return block.box;
-}
-
-int CLayoutDlg::ButtonWidth(const QString& text) const
-{
-    const int textWidth = QFontMetrics(font()).horizontalAdvance(text);
-    return std::max(units_.X(50), textWidth + units_.X(12));
-}
-
-QPushButton* CLayoutDlg::MakeButton(int id, const QString& text, QWidget* parent)
-{
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QStringLiteral("button%1").arg(id));
-    if (id == IDOK) button->setDefault(true);
-    connect(button, &QPushButton::clicked, this, [this, id] { done(id); });
-    return button;
-}
-
-QPushButton* CLayoutDlg::AddButton(int id, const QString& text)
-{
-    QPushButton* button = MakeButton(id, text, this);
-    rowButtons_.append(button);
-    return button;
-}
-
-namespace {
-
-// Space above the first line of a box: the frame, or the frame and its caption.
-int GroupTop(const DialogUnits& units, const QWidget* box)
-{
-    const auto* group = qobject_cast<const QGroupBox*>(box);
-    return group != nullptr && !group->title().isEmpty() ? units.Y(12) : units.Y(8);
-}
-
-}  // namespace
-
-int CLayoutDlg::BlockHeight(const Block& block, int width, int extraGap) const
-{
-    int inner = width;
-    int height = 0;
-    if (block.kind == Block::Area) return block.fixedHeight;
-    if (block.kind == Block::Group) {
-        inner -= 2 * units_.X(7);
-        height += GroupTop(units_, block.box) + units_.Y(7);
-    }
-    for (qsizetype i = 0; i < block.labels.size(); ++i) {
-        const auto index = static_cast<std::size_t>(i);
-        height += block.gapsBefore[index] + (block.widens[index] ? extraGap : 0);
-        height += block.labels[i]->heightForWidth(inner - block.indents[index]);
-    }
-    return height;
-}
-
-void CLayoutDlg::PlaceBlock(const Block& block, int x, int y, int width, int extraGap)
-{
-    const int height = BlockHeight(block, width, extraGap);
-    int lineX = x;
-    int lineY = y;
-    int inner = width;
-    if (block.box != nullptr) block.box->setGeometry(x, y, width, height);
-    if (block.kind == Block::Area) return;
-    if (block.kind == Block::Group) {
-        // Labels are children of the box: positions relative to it.
-        lineX = units_.X(7);
-        lineY = GroupTop(units_, block.box);
-        inner = width - 2 * units_.X(7);
-    }
-    for (qsizetype i = 0; i < block.labels.size(); ++i) {
-        const auto index = static_cast<std::size_t>(i);
-        QLabel* label = block.labels[i];
-        const int indent = block.indents[index];
-        lineY += block.gapsBefore[index] + (block.widens[index] ? extraGap : 0);
-        const int lineHeight = label->heightForWidth(inner - indent);
-        label->setGeometry(lineX + indent, lineY, inner - indent, lineHeight);
-        lineY += lineHeight;
-    }
-}
-
-namespace {
-QStringList Lines(const std::vector<const char*>& lines)
-{
-    QStringList result;
-    for (const char* line : lines) result << QString::fromUtf8(line);
-    return result;
-}
-}  // namespace
-
-void CLayoutDlg::AddTexts()
-{
-    const KvDialogText* texts = KvDialog(dialogId_);
-    if (!texts) return;
-    setWindowTitle(QString::fromUtf8(texts->title));
-    if (!texts->headline.empty()) AddHeadline(Lines(texts->headline));
-    if (texts->groupCaption) AddGroup(QString::fromUtf8(texts->groupCaption), Lines(texts->groupLines));
-    if (!texts->trailingLines.empty()) AddLines(Lines(texts->trailingLines));
-    for (const KvDialogButton& button : texts->buttons) AddButton(button.id, QString::fromUtf8(button.text));
-}
-
-void CLayoutDlg::FinishLayout(int widthDlu, int heightDlu)
-{
-    const int width = units_.X(widthDlu);
-    int height = units_.Y(heightDlu);
-    const int marginX = units_.X(7);
-    const int marginTop = units_.Y(7);
-    const int marginBottom = units_.Y(7);
-    const int blockGap = units_.Y(5);
-    const int buttonGap = units_.Y(7);
-    const int buttonHeight = units_.Y(14);
-    const int inner = width - 2 * marginX;
-
-    const int blockCount = static_cast<int>(blocks_.size());
-    int natural = marginTop + marginBottom;
-    int widening = blockCount;  // the gaps between blocks and the one at the bottom
-    for (const Block& block : blocks_) {
-        natural += BlockHeight(block, inner, 0);
-        widening += static_cast<int>(std::count(block.widens.begin(), block.widens.end(), true));
-    }
-    if (blockCount > 1) natural += (blockCount - 1) * blockGap;
-    if (!rowButtons_.isEmpty()) natural += buttonGap + buttonHeight;
-
-    int spare = height - natural;
-    if (spare < 0) {
-        height -= spare;
-        spare = 0;
-    }
-    const int extraGap = widening > 0 ? std::min(spare / widening, units_.Y(5)) : 0;
-
-    int y = marginTop;
-    for (const Block& block : blocks_) {
-        PlaceBlock(block, marginX, y, inner, extraGap);
-        y += BlockHeight(block, inner, extraGap) + blockGap + extraGap;
-    }
-
-    if (!rowButtons_.isEmpty()) {
-        const int spacing = units_.X(6);
-        int rowWidth = spacing * static_cast<int>(rowButtons_.size() - 1);
-        for (QPushButton* button : rowButtons_) rowWidth += ButtonWidth(button->text());
-        int x = (width - rowWidth) / 2;
-        const int rowY = height - marginBottom - buttonHeight;
-        for (QPushButton* button : rowButtons_) {
-            const int buttonWidth = ButtonWidth(button->text());
-            button->setGeometry(x, rowY, buttonWidth, buttonHeight);
-            x += buttonWidth + spacing;
-        }
-    }
-    setFixedSize(width, height);
 }

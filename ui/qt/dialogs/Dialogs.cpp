@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include "ResourceIds.h"
+#include "Texts.h"
 
 namespace {
 
@@ -49,18 +50,18 @@ QMessageBox* CreateMessageBox(int stringId, QWidget* owner)
 QDialog* CreateModalDialog(int dialogId, QWidget* owner, const QString& detail)
 {
     switch (dialogId) {
-    case IDD_ABOUTBOX: return new CAboutDlg(owner);
-    case IDD_OPEN_ERROR: return new COpenErrorDlg(owner, detail);
-    case IDD_COMM_ERROR: return new CCommErrorDlg(owner, detail);
-    case IDD_SET_CONFIRM: return new CSetConfirmDlg(owner);
-    case IDD_SET_ERROR: return new CSetErrorDlg(owner, detail);
-    case IDD_SET_DONE: return new CSetDoneDlg(owner);
-    case IDD_INIT_CONFIRM: return new CInitConfirmDlg(owner);
-    case IDD_MASTER_MODE: return new CMasterModeDlg(owner);
-    case IDD_SLAVE_MODE: return new CSlaveModeDlg(owner);
-    case IDD_STANDARD_MODE: return new CStandardModeDlg(owner);
-    case IDD_ESCAPE_DONE: return new CEscapeDoneDlg(owner);
-    case IDD_ESCAPE_FAILED: return new CEscapeFailedDlg(owner);
+    case IDD_ABOUTBOX:
+    case IDD_SET_CONFIRM:
+    case IDD_SET_DONE:
+    case IDD_INIT_CONFIRM:
+    case IDD_MASTER_MODE:
+    case IDD_SLAVE_MODE:
+    case IDD_STANDARD_MODE:
+    case IDD_ESCAPE_DONE:
+    case IDD_ESCAPE_FAILED: return new CLayoutDlg(dialogId, owner);
+    case IDD_OPEN_ERROR:
+    case IDD_COMM_ERROR:
+    case IDD_SET_ERROR: return new CLayoutDlg(dialogId, owner, CLayoutDlg::Frame::Modal, detail);
     default: return nullptr;
     }
 }
@@ -78,32 +79,18 @@ int RunModalDialog(int dialogId, QWidget* owner, const QString& detail)
 QDialog* CreateProgressWindow(int dialogId, QWidget* owner)
 {
     CLayoutDlg* window = nullptr;
-    QPoint position;  // dialog units, relative to the client area
     switch (dialogId) {
-    case IDD_SCAN:
-        window = new CScanDlg(owner);
-        position = QPoint(42, 73);
-        break;
+    case IDD_SCAN: window = new CScanDlg(owner); break;
     case IDD_LOADING:
-        window = new CLoadingDlg(owner);
-        position = QPoint(55, 85);
-        break;
     case IDD_SETTING:
-        window = new CSettingDlg(owner);
-        position = QPoint(68, 85);
-        break;
     case IDD_INITIALIZING:
-        window = new CInitializingDlg(owner);
-        position = QPoint(68, 85);
-        break;
-    case IDD_ESCAPING:
-        window = new CEscapingDlg(owner);
-        position = QPoint(68, 85);
-        break;
+    case IDD_ESCAPING: window = new CProgressDlg(dialogId, owner); break;
     default: return nullptr;
     }
+    // Its place, in dialog units, is relative to the owner's client area.
+    const KvDialogFrame& frame = KvDialog(dialogId)->frame;
     const DialogUnits units(DialogFont());
-    window->move(ClientOrigin(owner) + QPoint(units.X(position.x()), units.Y(position.y())));
+    window->move(ClientOrigin(owner) + QPoint(units.X(frame.x), units.Y(frame.y)));
     window->setEnabled(false);
     return window;
 }

@@ -3,12 +3,10 @@
 // them: a modal run by dialog number, and the modeless progress windows.
 #include <QDialog>
 
-#include "CAboutDlg.h"
 #include "CEscapeDlg.h"
 #include "CLayoutDlg.h"
 #include "CProgressDlg.h"
 #include "CScanDlg.h"
-#include "MessageDialogs.h"
 #include "DialogUnits.h"
 #include "StringTable.h"
 
