@@ -204,6 +204,20 @@ bool KvSerialPort::OsOpen(const KvString& portName) {
         openFailure_ = KvOpenFailureFor(portName.Bytes(), path, errno);
         return false;
     }
+    // /dev/null, a file or a pseudo-terminal's master side (/dev/ptmx opens a
+    // new one) is no serial port: it is refused for what it is, before anyone
+    // is looked for who holds it.
+    bool ptyMaster = false;
+#ifdef TIOCGPTN
+    unsigned ptyNumber = 0;
+    ptyMaster = ioctl(fd, TIOCGPTN, &ptyNumber) == 0;
+#endif
+    if (!isatty(fd) || ptyMaster) {
+        close(fd);
+        openFailure_ = KvOpenFailureFor(portName.Bytes(), path, ENOTTY);
+        openFailure_.osReason = "not a serial port";
+        return false;
+    }
     // A program that opened the device before us without a lock would take
     // the module's answers: the port is exclusive, so it counts as busy.
     const std::string holder = holderCheck_.Holder(path);

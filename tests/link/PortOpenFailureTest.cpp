@@ -125,6 +125,14 @@ TEST(PortOpenFailure, TheSystemsReasonAndPathTravelWithTheException) {
     EXPECT_EQ(failure.osCode, ENOENT);
     EXPECT_EQ(failure.osReason.Bytes(), std::strerror(ENOENT));
 
+    // Devices that open but are no serial port: refused for that, nobody is
+    // named as their holder.
+    for (const char* notAPort : {"/dev/null", "/dev/ptmx"}) {
+        failure = OpenFailureOf(notAPort);
+        EXPECT_EQ(failure.Summary().Bytes(), std::string(notAPort) + ": not a serial port");
+        EXPECT_EQ(failure.heldBy.Bytes(), "");
+    }
+
     failure = OpenFailureOf("COM40");
     EXPECT_EQ(failure.path.Bytes(), "/dev/ttyS39");
     EXPECT_EQ(failure.port.Bytes(), "COM40");
