@@ -1,5 +1,6 @@
 #include "CVelmoraApp.h"
 
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QIcon>
 #include <QIconEngine>
@@ -139,6 +140,8 @@ CommandLine CVelmoraApp::ParseCommandLine(int argc, const char* const* argv)
             result.exitAfterFirstPaint = true;
         } else if (arg == "--screenshot-script") {
             if (!value(result.screenshotDir)) return fail("option --screenshot-script needs a folder");
+        } else if (arg == "--print-ports") {
+            result.printPorts = true;
         } else if (arg == "--scan-benchmark") {
             if (!value(result.scanBenchmarkPort)) return fail("option --scan-benchmark needs a port");
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -235,8 +238,26 @@ bool CVelmoraApp::InitInstance(const CommandLine& options)
         script_ = std::make_unique<CScreenshotScript>(*template_, demo_.get(), options.screenshotDir);
         QTimer::singleShot(0, script_.get(), &CScreenshotScript::Run);
     }
-    if (!options.scanBenchmarkPort.isEmpty()) StartScanBenchmark(options.scanBenchmarkPort);
+    if (options.printPorts) {
+        QTimer::singleShot(0, this, [this] {
+            PrintPortList();
+            QCoreApplication::quit();
+        });
+    } else if (!options.scanBenchmarkPort.isEmpty()) {
+        StartScanBenchmark(options.scanBenchmarkPort);
+    }
     return true;
+}
+
+void CVelmoraApp::PrintPortList()
+{
+    // Opened as by a click, which reads the devices present again.
+    auto* list = template_->View()->findChild<QComboBox*>(QStringLiteral("IDC_COM_PORT"));
+    if (list == nullptr) return;
+    list->showPopup();
+    for (int i = 0; i < list->count(); ++i) std::printf("port-list: %s\n", qPrintable(list->itemText(i)));
+    list->hidePopup();
+    std::fflush(stdout);
 }
 
 void CVelmoraApp::StartScanBenchmark(const QString& port)
@@ -244,7 +265,8 @@ void CVelmoraApp::StartScanBenchmark(const QString& port)
     // Chooses the port, presses スキャン once the window is up, and stops the clock
     // when the search's closing message is first painted. The message is then
     // closed and the program quits. Printed: the time, and how many line settings
-    // the search window showed and painted.
+    // the search window showed and painted; a dialog the search ends with instead
+    // (the port cannot be opened) is answered with OK and printed with its line.
     CVelmoraView* view = template_->View();
     auto* scan = view->findChild<QPushButton*>(QStringLiteral("IDC_SCAN"));
     if (scan == nullptr) return;
@@ -256,7 +278,13 @@ void CVelmoraApp::StartScanBenchmark(const QString& port)
         int candidatesPainted = 0;
     };
     auto run = std::make_shared<Run>();
-    template_->Host().progressPainted = [run](int dialogId, QDialog* window) {
+    QtWorkflowHost& host = template_->Host();
+    host.dialogAnswerer = [&host](int dialogId) {
+        std::printf("dialog %d: %s\n", dialogId, qPrintable(host.lastOpenFailureLine));
+        std::fflush(stdout);
+        return IDOK;
+    };
+    host.progressPainted = [run](int dialogId, QDialog* window) {
         if (dialogId != IDD_SCAN) return;
         auto* line = window->findChild<QLabel*>(QStringLiteral("IDC_%1").arg(IDC_SCAN_SETTINGS));
         if (line != nullptr && !line->text().isEmpty()) ++run->candidatesPainted;

@@ -13,13 +13,14 @@ class CVelmoraDocTemplate;
 // with its frame and view and shows the main window. The program keeps no
 // settings between runs; every run starts on "COM1".
 //
-// Options: --demo puts a simulated module on COM1 and adds the デモ menu. Three
+// Options: --demo puts a simulated module on COM1 and adds the デモ menu. Four
 // more are for the project's own tooling and not shown in the help:
 // --screenshot-script DIR saves pictures of the windows into DIR and quits;
 // --exit-after-first-paint prints "first-paint" once the main window has been
 // painted and quits (the start-up benchmark); --scan-benchmark PORT presses
 // スキャン on PORT, prints how long the search took once its message is up,
-// and quits (the scan benchmark).
+// and quits (the scan benchmark); --print-ports prints the COM port list as it
+// shows when opened and quits (scripts/vm-check.sh).
 struct CommandLine {
     enum class Action { Start, Help, Fail };
     Action action = Action::Start;
@@ -28,6 +29,7 @@ struct CommandLine {
     bool exitAfterFirstPaint = false;
     QString screenshotDir;
     QString scanBenchmarkPort;
+    bool printPorts = false;
 };
 
 class CVelmoraApp final : public QApplication {
@@ -61,6 +63,7 @@ private:
     void ReportUnhandledFailure();
     void InstallToolkitTranslations();
     void StartScanBenchmark(const QString& port);
+    void PrintPortList();
 
     std::unique_ptr<CDemoModule> demo_;
     std::unique_ptr<CVelmoraDocTemplate> template_;
