@@ -26,6 +26,7 @@
 #include "ConsoleHost.h"
 #include "Failure.h"
 #include "KvClock.h"
+#include "KvPortName.h"
 #include "KvPortReservation.h"
 #include "Ports.h"
 #include "ResourceIds.h"
@@ -62,19 +63,6 @@ int Usage(const std::string& problem) {
         PrintFailureJson(report);
     }
     return kExitUsage;
-}
-
-// "COM3" or a device path ("/dev/ttyUSB0").
-bool IsPortName(const std::string& name) {
-    if (!name.empty() && name[0] == '/') return true;
-#ifdef _WIN32
-    if (name.rfind("\\\\.\\", 0) == 0 && name.size() > 4) return true;
-#endif
-    if (name.size() < 4 || (name[0] != 'C' && name[0] != 'c') || (name[1] != 'O' && name[1] != 'o') ||
-        (name[2] != 'M' && name[2] != 'm') || name[3] < '1' || name[3] > '9') {
-        return false;
-    }
-    return name.find_first_not_of("0123456789", 4) == std::string::npos && name.size() <= 12;
 }
 
 // The options every command takes, before or after its name.
@@ -141,7 +129,7 @@ std::string GlobalOptions::Check(const CLI::App& app, std::optional<SerialSettin
     if (portOption->count() == 0 && portVariable != nullptr && *portVariable == '\0') {
         return "TARNIK_PORT is set but empty; name the port there or with --port";
     }
-    if (!IsPortName(port)) return "--port: '" + port + "' is neither COMn nor a device path";
+    if (!KvIsPortName(port)) return "--port: '" + port + "' is neither COMn nor a device path";
     if (simulate) {
         const std::string problem = Simulation::Check(sim);
         if (!problem.empty()) return problem;

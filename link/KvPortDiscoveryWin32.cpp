@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "KvPortDiscovery.h"
+#include "KvPortName.h"
 
 namespace {
 
@@ -33,25 +34,11 @@ std::string Utf8(const wchar_t* text, int length = -1) {
     return out;
 }
 
-// 3 for "COM3" (any case), 0 for anything that is not a COM port name.
-unsigned ComNumber(const std::string& name) {
-    if (name.size() < 4 || name.size() > 8) return 0;
-    for (int i = 0; i < 3; ++i) {
-        if ((name[i] & ~0x20) != "COM"[i]) return 0;
-    }
-    unsigned number = 0;
-    for (std::size_t i = 3; i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9') return 0;
-        number = number * 10 + static_cast<unsigned>(name[i] - '0');
-    }
-    return name[3] == '0' ? 0 : number;
-}
-
 // Ports by COM number; later sources fill only what is still empty.
 using PortMap = std::map<unsigned, KvPortInfo>;
 
 void Add(PortMap& ports, const std::string& name, const std::string& path) {
-    const unsigned number = ComNumber(name);
+    const unsigned number = KvComNumber(name);
     if (number == 0) return;
     KvPortInfo& port = ports[number];
     if (port.name.empty()) port.name = "COM" + std::to_string(number);

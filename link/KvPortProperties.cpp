@@ -1,5 +1,7 @@
 #include "KvPortProperties.h"
 
+#include "KvPortName.h"
+
 #include <dirent.h>
 #include <limits.h>
 #include <stdlib.h>
@@ -35,32 +37,6 @@ std::string Trimmed(const std::string& text) {
     if (first == std::string::npos) return {};
     const std::size_t last = text.find_last_not_of(" \t\r\n");
     return text.substr(first, last - first + 1);
-}
-
-// Runs of digits compare by value.
-bool NaturalLess(const std::string& a, const std::string& b) {
-    std::size_t i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        const bool da = a[i] >= '0' && a[i] <= '9';
-        const bool db = b[j] >= '0' && b[j] <= '9';
-        if (da && db) {
-            std::size_t ie = i, je = j;
-            while (ie < a.size() && a[ie] >= '0' && a[ie] <= '9') ++ie;
-            while (je < b.size() && b[je] >= '0' && b[je] <= '9') ++je;
-            std::string na = a.substr(i, ie - i), nb = b.substr(j, je - j);
-            na.erase(0, std::min(na.find_first_not_of('0'), na.size() - 1));
-            nb.erase(0, std::min(nb.find_first_not_of('0'), nb.size() - 1));
-            if (na.size() != nb.size()) return na.size() < nb.size();
-            if (na != nb) return na < nb;
-            i = ie;
-            j = je;
-            continue;
-        }
-        if (a[i] != b[j]) return a[i] < b[j];
-        ++i;
-        ++j;
-    }
-    return a.size() - i < b.size() - j;
 }
 
 std::string BaseName(const std::string& path) {
@@ -154,7 +130,7 @@ bool KvIsBuiltInPort(const KvPortInfo& port) { return BaseName(port.path).rfind(
 void KvSortPorts(std::vector<KvPortInfo>& ports) {
     std::stable_sort(ports.begin(), ports.end(), [](const KvPortInfo& a, const KvPortInfo& b) {
         if (KvIsBuiltInPort(a) != KvIsBuiltInPort(b)) return KvIsBuiltInPort(a);
-        return NaturalLess(a.path, b.path);
+        return KvPortNameLess(a.path, b.path);
     });
 }
 

@@ -1,5 +1,7 @@
 #include "KvPortReservation.h"
 
+#include "KvPortName.h"
+
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -15,21 +17,9 @@ struct Entry {
 std::mutex lock;
 std::vector<Entry> entries;
 
-// "COM3" is "com3"; a path ("/dev/ttyUSB0") is taken as it is.
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    if (!a.empty() && a[0] == '/') return a == b;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const char x = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 32) : a[i];
-        const char y = b[i] >= 'a' && b[i] <= 'z' ? static_cast<char>(b[i] - 32) : b[i];
-        if (x != y) return false;
-    }
-    return true;
-}
-
 Entry* Find(const std::string& name) {
     for (Entry& e : entries) {
-        if (SameName(e.name, name)) return &e;
+        if (KvSamePort(e.name, name)) return &e;
     }
     return nullptr;
 }
@@ -63,7 +53,7 @@ KvPortReservation::KvPortReservation(const KvString& portName) : name_(portName.
 KvPortReservation::~KvPortReservation() { Uncount(name_); }
 
 void KvPortReservation::MoveTo(const KvString& portName) {
-    if (SameName(portName.Bytes(), name_)) return;
+    if (KvSamePort(portName.Bytes(), name_)) return;
     // The new port first: moving between two names of one reservation count
     // never lets the old one go in between.
     Count(portName.Bytes());

@@ -3,6 +3,7 @@
 #include "KvSerialPort.h"
 
 #include "KvOpenPorts.h"
+#include "KvPortName.h"
 #include "KvPortReservation.h"
 #include "PosixLine.h"
 
@@ -60,30 +61,6 @@ bool DeviceGoneError(int error) { return error == kHungUp || error == EIO || err
 bool StillThere(int fd) {
     pollfd entry{fd, POLLIN, 0};
     return poll(&entry, 1, 0) >= 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
-}
-
-// "COM1" (any letter case) is the first serial port, /dev/ttyS0; a name that
-// starts with "/" is a device path. Anything else names no port.
-bool DevicePathFor(const std::string& name, std::string& path) {
-    if (name.empty() || name.find('\0') != std::string::npos) return false;
-    if (name[0] == '/') {
-        path = name;
-        return true;
-    }
-    if (name.size() < 4) return false;
-    for (std::size_t i = 0; i < 3; ++i) {
-        if (static_cast<char>(name[i] & ~0x20) != "COM"[i]) return false;
-    }
-    const std::string digits = name.substr(3);
-    // Decimal without a leading zero, at most nine digits (no overflow).
-    if (digits.size() > 9 || digits[0] == '0') return false;
-    long number = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9') return false;
-        number = number * 10 + (c - '0');
-    }
-    path = "/dev/ttyS" + std::to_string(number - 1);
-    return true;
 }
 
 // DTR and RTS inactive. A pseudo-terminal has no modem lines; its refusal is
@@ -174,8 +151,8 @@ Transfer TransferByte(int fd, bool forWrite, std::uint8_t& byte, Deadline deadli
 
 bool KvSerialPort::OsOpen(const KvString& portName) {
     if (handle >= 0) OsClose();
-    std::string path;
-    if (!DevicePathFor(portName.Bytes(), path)) {
+    const std::string path = KvPortDevicePath(portName.Bytes());
+    if (path.empty()) {
         openFailure_.cause = KvPortOpenFailure::Cause::NoSuchPort;
         openFailure_.port = portName;
         openFailure_.osReason = "not a port name (COMn or a device path)";

@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "KvPortName.h"
 #include "KvPortReservation.h"
 #include "KvSerialPort.h"
 
@@ -54,9 +55,10 @@ bool KvSerialPort::OsOpen(const KvString& portName) {
         openFailure_.osReason = "not a port name";
         return false;
     }
-    // The device namespace reaches every COM port, COM10 and above included;
-    // a name given in it already ("\\.\COM10") is taken as it is.
-    const std::string path = name.rfind("\\\\.\\", 0) == 0 ? name : "\\\\.\\" + name;
+    // The device namespace reaches every COM port, COM10 and above included,
+    // and any other device by its name (a virtual port driver's "CNCA0").
+    std::string path = KvPortDevicePath(name);
+    if (path.empty()) path = "\\\\.\\" + name;
     const bool reserved = KvPortReservations::Reserved(name);
     if (reserved) {
         if (std::shared_ptr<KvHeldDevice> held = KvPortReservations::Held(name)) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "KvPortName.h"
 #include "KvPortProperties.h"
 #include "Processes.h"
 
@@ -141,4 +142,40 @@ TEST(PortDiscovery, BuiltInPortsComeFirstThenByNumber) {
     for (const KvPortInfo& p : ports) order.push_back(p.path);
     EXPECT_EQ(order, (std::vector<std::string>{"/dev/ttyS2", "/dev/ttyS10", "/dev/ttyACM0", "/dev/ttyUSB2",
                                                "/dev/ttyUSB10"}));
+}
+
+TEST(PortNames, TheDevicesPresentByPathAfterTheListedComPorts) {
+    TempDir root;
+    const std::string r = root.path();
+    for (const char* name : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0", "ttyAMA0", "rfcomm1", "tty1", "null",
+                             ".hidden-ttyUSB3", "serial/by-id/usb-FTDI_FT232R_A1-if00-port0"}) {
+        Make(r + "/" + name);
+    }
+    Make(r + "/ttyUSB9/x");  // a folder is no device
+    EXPECT_EQ(KvSerialDevicePaths(r),
+              (std::vector<std::string>{r + "/serial/by-id/usb-FTDI_FT232R_A1-if00-port0", r + "/ttyUSB2",
+                                        r + "/ttyUSB10", r + "/ttyACM0", r + "/ttyAMA0", r + "/rfcomm1"}));
+    EXPECT_EQ(KvSerialDevicePaths(r + "/missing"), std::vector<std::string>{});
+    const std::vector<std::string> listed = KvListedComNames();
+    ASSERT_EQ(listed.size(), 20u);
+    EXPECT_EQ(listed.front(), "COM1");
+    EXPECT_EQ(listed.back(), "COM20");
+}
+
+TEST(PortNames, OneDeviceByEveryNameItHas) {
+    const struct {
+        const char* a;
+        const char* b;
+        bool same;
+    } cases[] = {
+        {"COM3", "com3", true},          {"COM3", "/dev/ttyS2", true},  {"COM3", "/dev/ttyS3", false},
+        {"/dev/ttyUSB0", "/dev/ttyusb0", false},  // paths are as the file system has them
+        {"COM03", "COM3", false},        // no port name, compared as text
+        {"COM1234567890", "COM1234567890", true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(KvSamePort(c.a, c.b), c.same) << c.a << " " << c.b;
+    EXPECT_EQ(KvPortDevicePath("com10"), "/dev/ttyS9");
+    for (const char* notAPort : {"", "COM", "COM0", "COM03", "COM1x", "COM1234567890", "ttyS0"})
+        EXPECT_EQ(KvPortDevicePath(notAPort), "") << notAPort;
+    EXPECT_EQ(KvComNumber("COM999999999"), 999999999u);
 }

@@ -4,12 +4,10 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDialog>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QWindow>
 #include <QtTest>
 
@@ -20,7 +18,6 @@
 #include "Dialogs.h"
 #include "KvExceptions.h"
 #include "KvPortDiscovery.h"
-#include "SerialPortList.h"
 #include "SerialSettings.h"
 #include "StringTable.h"
 #include "Texts.h"
@@ -82,7 +79,6 @@ private slots:
     void clickQueuedDuringWorkflowDoesNotFireAfterwards();
     void inputDuringWorkflowReachesOnlyItsModalDialogs();
     void guardAtEventLoopReportsAndCarriesOn();
-    void portListOffersSerialDevices();
 };
 
 void WorkflowHostTest::progressWindowsShowEachCandidateWhileTheScanBlocks()
@@ -288,28 +284,6 @@ void WorkflowHostTest::guardAtEventLoopReportsAndCarriesOn()
     bool delivered = false;
     QTimer::singleShot(0, [&delivered] { delivered = true; });
     QTRY_VERIFY(delivered);
-}
-
-void WorkflowHostTest::portListOffersSerialDevices()
-{
-    QTemporaryDir root;
-    QVERIFY(root.isValid());
-    QDir dir(root.path());
-    QVERIFY(dir.mkpath(QStringLiteral("serial/by-id")));
-    for (const char* name : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0", "ttyAMA0", "rfcomm1", "tty1", "null",
-                             "serial/by-id/usb-FTDI_FT232R_A1-if00-port0"}) {
-        QFile file(dir.filePath(QString::fromLatin1(name)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-    const QString r = root.path();
-    QCOMPARE(SerialDevicePaths(r), QStringList({r + "/serial/by-id/usb-FTDI_FT232R_A1-if00-port0", r + "/ttyUSB2",
-                                                r + "/ttyUSB10", r + "/ttyACM0", r + "/ttyAMA0", r + "/rfcomm1"}));
-    const QStringList names = ComPortNames(r);
-    QCOMPARE(names.size(), 26);
-    QCOMPARE(names.front(), QStringLiteral("COM1"));
-    QCOMPARE(names[19], QStringLiteral("COM20"));
-    QCOMPARE(names[20], r + "/serial/by-id/usb-FTDI_FT232R_A1-if00-port0");
-    QCOMPARE(ComPortNames(r + "/missing").size(), 20);
 }
 
 void WorkflowHostTest::openErrorShowsThePortAndReasonUnderItsText()

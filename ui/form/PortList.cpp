@@ -2,18 +2,7 @@
 
 #include <algorithm>
 
-namespace {
-
-constexpr int kComPorts = 20;
-
-bool SameName(const std::string& a, const std::string& b)
-{
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [&lower](char x, char y) { return lower(x) == lower(y); });
-}
-
-}  // namespace
+#include "KvPortName.h"
 
 std::vector<CPortListEntry> PortListEntries(const std::vector<KvPortInfo>& discovered,
                                             const std::vector<std::string>& named)
@@ -21,12 +10,9 @@ std::vector<CPortListEntry> PortListEntries(const std::vector<KvPortInfo>& disco
     std::vector<CPortListEntry> entries;
     auto find = [&entries](const std::string& name) {
         return std::find_if(entries.begin(), entries.end(),
-                            [&name](const CPortListEntry& e) { return SameName(e.name, name); });
+                            [&name](const CPortListEntry& e) { return KvSamePortName(e.name, name); });
     };
-    for (int n = 1; n <= kComPorts; ++n) {
-        const std::string name = "COM" + std::to_string(n);
-        entries.push_back({name, name});
-    }
+    for (const std::string& name : KvListedComNames()) entries.push_back({name, name});
     for (const KvPortInfo& port : discovered) {
         const std::string description = KvDescribePort(port);
         const std::string text = description.empty() ? port.name : port.name + "  " + description;

@@ -30,7 +30,6 @@
 #include "ResourceIds.h"
 #include "Texts.h"
 #include "PortList.h"
-#include "SerialPortList.h"
 
 namespace {
 
@@ -105,14 +104,6 @@ private:
     int margin_;
 };
 
-// The ports found by their names (device paths), for the COM port list.
-std::vector<std::string> NamedPorts()
-{
-    std::vector<std::string> names;
-    for (const QString& name : ComPortNames()) names.push_back(name.toUtf8().toStdString());
-    return names;
-}
-
 }  // namespace
 
 CVelmoraView::CVelmoraView(CVelmoraDoc& document, QtWorkflowHost& host, QWidget* parent)
@@ -135,7 +126,7 @@ CVelmoraView::~CVelmoraView()
 void CVelmoraView::FillPortList(bool discover)
 {
     const std::vector<CPortListEntry> entries =
-        PortListEntries(discover ? KvDiscoverSerialPorts() : std::vector<KvPortInfo>{}, NamedPorts());
+        PortListEntries(discover ? KvDiscoverSerialPorts() : std::vector<KvPortInfo>{});
     const QSignalBlocker quiet(comPort_);
     form_.UpdatePortNames(PortListNames(entries));
     for (std::size_t i = 0; i < entries.size() && static_cast<int>(i) < comPort_->count(); ++i) {
@@ -301,7 +292,7 @@ QComboBox* CVelmoraView::List(int controlId) const
 
 void CVelmoraView::OfferPort(const QString& name)
 {
-    std::vector<std::string> names = PortListNames(PortListEntries({}, NamedPorts()));
+    std::vector<std::string> names = PortListNames(PortListEntries({}));
     const std::string wanted = name.toUtf8().toStdString();
     auto at = std::find(names.begin(), names.end(), wanted);
     if (at == names.end()) at = names.insert(names.end(), wanted);
