@@ -78,7 +78,7 @@ void FromDosDevices(PortMap& ports) {
     }
     for (const wchar_t* name = names.data(); *name; name += wcslen(name) + 1) {
         const std::string utf8 = Utf8(name);
-        if (ComNumber(utf8) == 0) continue;
+        if (KvComNumber(utf8) == 0) continue;
         wchar_t target[512] = {};
         std::string path;
         if (QueryDosDeviceW(name, target, ARRAYSIZE(target)) != 0) path = Utf8(target);
@@ -148,7 +148,7 @@ void FromSetupApi(PortMap& ports) {
         const LONG rc = RegQueryValueExW(key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(name), &bytes);
         RegCloseKey(key);
         if (rc != ERROR_SUCCESS || type != REG_SZ) continue;
-        const auto found = ports.find(ComNumber(Utf8(name)));
+        const auto found = ports.find(KvComNumber(Utf8(name)));
         if (found == ports.end()) continue;
         KvPortInfo& port = found->second;
         if (port.product.empty()) {
