@@ -5,6 +5,7 @@
 #include "KvExceptions.h"
 #include "ResourceIds.h"
 #include "SerialSettings.h"
+#include "StepFailure.h"
 #include "Texts.h"
 #include "Verify.h"
 #include "Output.h"
@@ -97,22 +98,14 @@ void BeforeChange(CommandContext& ctx) {
 }  // namespace
 
 int QuerySerialNumber(CommandContext& ctx, std::uint32_t& serial) {
-    try {
-        serial = ctx.doc.GetSerialNumber();
-        return kExitOk;
-    } catch (const KvConduitReadException&) {
-        ctx.host.RunDialog(IDD_COMM_ERROR);
-        return kExitLink;
-    } catch (const KvConduitException&) {
-        ctx.host.RunDialog(IDD_OPEN_ERROR);
-        return kExitPort;
-    } catch (const KvException&) {
-        ctx.host.RunDialog(IDD_COMM_ERROR);
-        return kExitLink;
-    } catch (const KvStringException&) {
-        ctx.host.RunDialog(IDD_COMM_ERROR);
-        return kExitLink;
-    }
+    // No answer or one that does not read is the link's failure; the rest of
+    // the link's failures are the port's.
+    static constexpr KvFailureDialogs kQueryDialogs{IDD_OPEN_ERROR, IDD_COMM_ERROR, IDD_OPEN_ERROR,
+                                                    IDD_OPEN_ERROR, IDD_COMM_ERROR, IDD_COMM_ERROR};
+    const int dialog = kQueryDialogs.For(KvRunStep([&] { serial = ctx.doc.GetSerialNumber(); }));
+    if (dialog == 0) return kExitOk;
+    ctx.host.RunDialog(dialog);
+    return dialog == IDD_OPEN_ERROR ? kExitPort : kExitLink;
 }
 
 ModuleReport CachedReport(CVelmoraDoc& doc) {

@@ -5,6 +5,7 @@
 
 #include "KvExceptions.h"
 #include "KvSerialConduit.h"
+#include "StepFailure.h"
 
 namespace {
 
@@ -15,12 +16,11 @@ std::optional<std::uint32_t> Probe(KvSerialConduit& conduit, const SerialSetting
     conduit.SelectTimeout();
     conduit.keepOpen = true;
     std::optional<std::uint32_t> serial;
-    try {
+    // The port failed: the search decides and reports.
+    (void)KvRunStep([&] {
         conduit.Open();
         serial = CVelmoraDoc::ProbeSerialNumber(conduit);
-    } catch (const KvException&) {
-        // The port failed: the search decides and reports.
-    }
+    });
     conduit.Close();
     conduit.keepOpen = false;
     return serial;

@@ -5,6 +5,7 @@
 #include "KvExceptions.h"
 #include "ResourceIds.h"
 #include "SerialSettings.h"
+#include "StepFailure.h"
 
 namespace {
 
@@ -52,49 +53,36 @@ private:
     bool held_ = true;
 };
 
-// Keeps why a read or write failed when the device went away, for the dialog
-// that reports the failure; a line that merely failed has no such reason.
-void KeepGone(std::optional<KvPortFailure>& why, const KvPortFailure& failure) {
-    if (failure.cause == KvPortFailure::Cause::Gone) why = failure;
-}
+using Kind = KvStepFailure::Kind;
+
+// The dialogs per workflow. 136: the port cannot be opened; 137: no answer or
+// a read failure; 139: the module was left possibly half set.
+constexpr KvFailureDialogs kSearchDialogs{IDD_OPEN_ERROR, IDD_COMM_ERROR, IDD_OPEN_ERROR,
+                                          IDD_OPEN_ERROR, IDD_OPEN_ERROR, IDD_OPEN_ERROR};
+constexpr KvFailureDialogs kReadDialogs{IDD_OPEN_ERROR, IDD_COMM_ERROR, IDD_OPEN_ERROR,
+                                        IDD_OPEN_ERROR, IDD_COMM_ERROR, IDD_COMM_ERROR};
+constexpr KvFailureDialogs kSettingDialogs{IDD_OPEN_ERROR, IDD_SET_ERROR, IDD_SET_ERROR,
+                                           IDD_SET_ERROR, IDD_SET_ERROR, IDD_SET_ERROR};
+// The escape: no answer means the module is still in transparent mode, or not
+// there, and the caller offers a retry.
+constexpr KvFailureDialogs kEscapeDialogs{IDD_OPEN_ERROR, 0, IDD_OPEN_ERROR,
+                                          IDD_OPEN_ERROR, IDD_OPEN_ERROR, IDD_OPEN_ERROR};
+// Opening the port for a write: whatever fails, the port is not to be had.
+constexpr KvFailureDialogs kOpenDialogs{IDD_OPEN_ERROR, IDD_OPEN_ERROR, IDD_OPEN_ERROR,
+                                        IDD_OPEN_ERROR, IDD_OPEN_ERROR, IDD_OPEN_ERROR};
 
 // Runs the commands of a write, an initialisation or a mode change. Returns 0
-// when they all went through, otherwise the dialog that reports the failure:
-// the port could not be opened (136), or the module was left possibly half set
-// (139) - a link failure, a rejection, no answer or an answer that does not read.
+// when they all went through, otherwise the dialog that reports the failure.
 // On a failure `rejected` tells whether the module itself refused a request
 // (a NAK), as opposed to a link that failed or an answer that could not be
 // read; a success leaves it alone, so it describes the latest failure.
 template <typename Commands>
 int SettingFailure(bool& rejected, std::optional<KvPortOpenFailure>& why, Commands&& commands) {
-    try {
-        commands();
-        return 0;
-    } catch (const KvConduitOpenException& e) {
-        rejected = false;
-        why = e.failure;
-        return IDD_OPEN_ERROR;
-    } catch (const KvConduitReadException& e) {
-        rejected = false;
-        KeepGone(why, e.failure);
-        return IDD_SET_ERROR;
-    } catch (const KvConduitWriteException& e) {
-        rejected = false;
-        KeepGone(why, e.failure);
-        return IDD_SET_ERROR;
-    } catch (const KvConduitException&) {
-        rejected = false;
-        return IDD_SET_ERROR;
-    } catch (const KvNAKException&) {
-        rejected = true;
-        return IDD_SET_ERROR;
-    } catch (const KvException&) {
-        rejected = false;
-        return IDD_SET_ERROR;
-    } catch (const KvStringException&) {
-        rejected = false;
-        return IDD_SET_ERROR;
-    }
+    const KvStepFailure failure = KvRunStep(commands);
+    if (!failure) return 0;
+    rejected = failure.kind == Kind::Rejected;
+    if (failure.port) why = failure.port;
+    return kSettingDialogs.For(failure);
 }
 
 }  // namespace
@@ -197,12 +185,10 @@ std::optional<std::uint32_t> CVelmoraDoc::ProbeSerialNumber(KvSerialConduit& con
     // is not taken for a module.
     conduit.SetAnswerLimit(kManAnswerLimit);
     std::optional<std::uint32_t> serial;
-    try {
+    (void)KvRunStep([&] {
         const std::uint32_t first = KvDevice::SerialNumberFrom(conduit.Transact(kManQuery));
         if (KvDevice::SerialNumberFrom(conduit.Transact(kManQuery)) == first) serial = first;
-    } catch (const KvException&) {
-    } catch (const KvStringException&) {
-    }
+    });
     conduit.SetAnswerLimit(KvSerialConduit::kLongestAnswer);
     return serial;
 }
@@ -244,22 +230,14 @@ bool CVelmoraDoc::Scan() {
 
     std::uint32_t serial = 0;
     int result = 2;
-    int failureDialog = 0;
-    try {
+    const KvStepFailure failure = KvRunStep([&] {
         do {
             host_.SetProgressText(IDD_SCAN, FormatSerialSettings(CurrentScanSettings()));
             result = ScanStep(*conduit, serial);
         } while (result == 2);
-    } catch (const KvConduitReadException&) {
-        failureDialog = IDD_COMM_ERROR;
-    } catch (const KvConduitOpenException& e) {
-        failureDialog = IDD_OPEN_ERROR;
-        openFailure_ = e.failure;
-    } catch (const KvConduitException&) {
-        failureDialog = IDD_OPEN_ERROR;
-    } catch (const KvException&) {
-        failureDialog = IDD_OPEN_ERROR;
-    }
+    });
+    const int failureDialog = kSearchDialogs.For(failure);
+    if (failure.port) openFailure_ = failure.port;
 
     if (failureDialog != 0) {
         // The port failed: the search stops here. The views are left as they are.
@@ -302,8 +280,7 @@ void CVelmoraDoc::ReadSettings() {
         WaitCursor wait(host_);
         // A read that fails in any way leaves the program without a trustworthy
         // picture of the module: it is dropped and must be found again.
-        int failureDialog = 0;
-        try {
+        const KvStepFailure failure = KvRunStep([&] {
             device->ReadAll();
             // Writing the running pin functions back changes nothing; a model
             // whose pins cannot be changed rejects it with the parameter code.
@@ -317,24 +294,9 @@ void CVelmoraDoc::ReadSettings() {
             } catch (const KvNAKParameterException&) {
                 pinFunctionsFixed = true;
             }
-        } catch (const KvConduitReadException& e) {
-            failureDialog = IDD_COMM_ERROR;
-            KeepGone(openFailure_, e.failure);
-        } catch (const KvConduitOpenException& e) {
-            failureDialog = IDD_OPEN_ERROR;
-            openFailure_ = e.failure;
-        } catch (const KvConduitWriteException& e) {
-            failureDialog = IDD_OPEN_ERROR;
-            KeepGone(openFailure_, e.failure);
-        } catch (const KvConduitException&) {
-            failureDialog = IDD_OPEN_ERROR;
-        } catch (const KvNAKException&) {
-            failureDialog = IDD_COMM_ERROR;
-        } catch (const KvException&) {
-            failureDialog = IDD_COMM_ERROR;
-        } catch (const KvStringException&) {
-            failureDialog = IDD_COMM_ERROR;
-        }
+        });
+        const int failureDialog = kReadDialogs.For(failure);
+        if (failure.port) openFailure_ = failure.port;
         if (failureDialog != 0) {
             AbandonRead(failureDialog);
             return;  // the wait cursor goes last
@@ -370,16 +332,10 @@ bool CVelmoraDoc::WriteSettings(bool askReload, bool* written) {
     bool succeeded = false;
     {
         PortHold hold(*device->conduit);
-        bool opened = false;
-        try {
-            hold.Open();
-            opened = true;
-        } catch (const KvConduitOpenException& e) {
-            openFailure_ = e.failure;
-            RunFailureDialog(IDD_OPEN_ERROR);
-        } catch (const KvException&) {
-            RunFailureDialog(IDD_OPEN_ERROR);
-        }
+        const KvStepFailure openFailure = KvRunStep([&] { hold.Open(); });
+        const bool opened = !openFailure;
+        if (openFailure.port) openFailure_ = openFailure.port;
+        if (!opened) RunFailureDialog(kOpenDialogs.For(openFailure));
         if (opened) {
             // The error dialog comes up with the port still held; it is closed
             // once the user has dismissed it.
@@ -481,40 +437,18 @@ bool CVelmoraDoc::EscapeTransparentMode(std::int32_t baudRate, std::int32_t data
     conduit->SelectTimeout();
 
     host_.CreateProgress(IDD_ESCAPING);
-    bool result = true;
     KvString manAnswer;
-    try {
+    const KvStepFailure failure = KvRunStep([&] {
         conduit->Write(EscapeString());
         conduit->Transact(kStandardModeLine);  // any line at all will do
         manAnswer = conduit->Transact(kManQuery);
-    } catch (const KvConduitReadException&) {
-        result = false;  // still in transparent mode, or not there: the caller offers a retry
-    } catch (const KvConduitOpenException& e) {
-        openFailure_ = e.failure;
-        RunFailureDialog(IDD_OPEN_ERROR);
-        result = false;
-    } catch (const KvConduitWriteException& e) {
-        KeepGone(openFailure_, e.failure);
-        RunFailureDialog(IDD_OPEN_ERROR);
-        result = false;
-    } catch (const KvConduitException&) {
-        host_.RunDialog(IDD_OPEN_ERROR);
-        result = false;
-    } catch (const KvException&) {
-        host_.RunDialog(IDD_OPEN_ERROR);
-        result = false;
+    });
+    if (const int dialog = kEscapeDialogs.For(failure)) {
+        if (failure.port) openFailure_ = failure.port;
+        RunFailureDialog(dialog);
     }
     host_.DestroyProgress(IDD_ESCAPING);
-
-    if (result) {
-        // Only a serial number shows that the module is back in command mode.
-        try {
-            device->serialNumber = KvDevice::SerialNumberFrom(manAnswer);
-        } catch (const KvException&) {
-            result = false;
-        } catch (const KvStringException&) {
-            result = false;
-        }
-    }
-    return result;
+    if (failure) return false;
+    // Only a serial number shows that the module is back in command mode.
+    return !KvRunStep([&] { device->serialNumber = KvDevice::SerialNumberFrom(manAnswer); });
 }

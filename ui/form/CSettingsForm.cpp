@@ -10,6 +10,7 @@
 #include "FormLists.h"
 #include "KvExceptions.h"
 #include "ResourceIds.h"
+#include "StepFailure.h"
 #include "Texts.h"
 #include "WorkflowHost.h"
 
@@ -110,7 +111,7 @@ void CSettingsForm::RefreshFromDocument()
         KvString version;
         int mode = 0, address = 0, frequency = 0, baud = 0, dataBits = 0, stopBits = 0, parity = 0;
         int pins[4] = {};
-        try {
+        const KvStepFailure failure = KvRunStep([&] {
             serial = doc_.GetSerialNumber();
             version = doc_.GetVersionText();
             mode = doc_.GetOperatingMode(true);
@@ -121,12 +122,10 @@ void CSettingsForm::RefreshFromDocument()
             stopBits = doc_.GetStopBits();
             parity = doc_.GetParity();
             for (int i = 0; i < 4; ++i) pins[i] = doc_.GetPinFunction(i);
-        } catch (const KvException&) {
+        });
+        if (failure) {
             // The module stopped answering between a read and this refresh: say so
             // with the communication-error dialog and leave the window as it was.
-            host_.RunDialog(IDD_COMM_ERROR);
-            return;
-        } catch (const KvStringException&) {
             host_.RunDialog(IDD_COMM_ERROR);
             return;
         }

@@ -23,6 +23,7 @@
 #include "CVelmoraDocTemplate.h"
 #include "CVelmoraView.h"
 #include "Dialogs.h"
+#include "StepFailure.h"
 #include "DialogUnits.h"
 #include "KvExceptions.h"
 #include "QtWorkflowHost.h"
@@ -332,14 +333,9 @@ int CVelmoraApp::Run()
 
 bool CVelmoraApp::notify(QObject* receiver, QEvent* event)
 {
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const KvException&) {
-        ReportUnhandledFailure();
-    } catch (const KvStringException&) {
-        ReportUnhandledFailure();
-    }
-    return false;
+    bool handled = false;
+    if (KvRunStep([&] { handled = QApplication::notify(receiver, event); })) ReportUnhandledFailure();
+    return handled;
 }
 
 void CVelmoraApp::ReportUnhandledFailure()

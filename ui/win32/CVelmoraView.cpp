@@ -8,6 +8,7 @@
 #include "KvExceptions.h"
 #include "KvPortDiscovery.h"
 #include "ResourceIds.h"
+#include "StepFailure.h"
 #include "Texts.h"
 #include "Win32Dialogs.h"
 #include "Win32WorkflowHost.h"
@@ -28,13 +29,7 @@ void ReportFailure(Win32WorkflowHost& host)
 template <typename F>
 void RunGuarded(Win32WorkflowHost& host, F&& handler)
 {
-    try {
-        handler();
-    } catch (const KvException&) {
-        ReportFailure(host);
-    } catch (const KvStringException&) {
-        ReportFailure(host);
-    }
+    if (KvRunStep(handler)) ReportFailure(host);
 }
 
 }  // namespace
