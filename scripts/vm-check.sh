@@ -348,9 +348,15 @@ if [ -f "$host/marks" ]; then
           "${name##*-}: the hardware took each of the 84 line settings of a scan (12 frames at 7 speeds)" \
           "$(wc -w <<<"$settings") set, $missing of the 84 missing" ;;&
       scan-silent-* | read-*)
-        # Meaningful only where the program did set the device up.
-        trace_result "$([ "$dtr$rts" = 00 ] && [ -n "$settings" ] && echo pass || echo fail)" \
-          "${name##*-}: DTR and RTS stay inactive during a whole $([[ $name == read-* ]] && echo read || echo scan)" \
+        # Meaningful only where the program did set the device up. The port
+        # is held for the whole command, and between commands it rests at
+        # speed 0, so that the next open does not raise the lines. What the
+        # kernel still does, and no program can keep it from: it raises both
+        # lines when a port leaves speed 0 (the program drops them again at
+        # once, a fraction of a millisecond), or, on the first open after the
+        # driver loaded, in open itself. So one pulse a command remains.
+        trace_result "$([ "$dtr" -le 1 ] && [ "$rts" -le 1 ] && [ -n "$settings" ] && echo pass || echo fail)" \
+          "${name##*-}: DTR and RTS pulse at most once during a whole $([[ $name == read-* ]] && echo read || echo scan)" \
           "DTR pulses $dtr, RTS pulses $rts, median $median ms" ;;
       newline-*)
         trace_result "$([[ " $settings " == *" 19200/E/7/2 "* ]] && echo pass || echo fail)" \

@@ -81,7 +81,11 @@ await() {
     sleep 0.1
   done
 }
-lines_in() { [ -f "$2" ] && [ "$(wc -l <"$2")" -ge "$1" ]; }
+# At least $1 units in the bench log $2 have ended (done or failed). A unit's
+# "started" record is written before its first change and does not count.
+units_in() { [ -f "$2" ] && [ "$(jq -s 'map(select(.result != "started")) | length' "$2" 2>/dev/null || echo 0)" -ge "$1" ]; }
+# The units' last records, in the order they ended.
+ended() { jq -rs "map(select(.result != \"started\")) | $1" "$2" 2>/dev/null; }
 holds() { ls -l "/proc/$1/fd" 2>/dev/null | grep -q -- "-> $2\$"; }
 
 # ---------------------------------------------------------------- devices
@@ -178,18 +182,18 @@ provision_checks() {
     --address-from 100 --log "$log" <"$feed" >"$logs/provision-$tty.out" 2>"$logs/provision-$tty.err" &
   pid=$!
   exec {input}>"$feed"
-  if await 30 lines_in 1 "$log"; then
+  if await 30 units_in 1 "$log"; then
     host swap "$sim" --serial $((first + 1)) >/dev/null
     echo >&"$input"
-    await 30 lines_in 2 "$log"
+    await 30 units_in 2 "$log"
   fi
   echo q >&"$input"
   exec {input}>&-
   wait "$pid"
   rc=$?
   expect "$tty: provision of two units" \
-    "exit $rc: $(jq -rs 'map("\(.serialNumber) \(.result) \(.address)") | join(", ")' "$log" 2>/dev/null)" \
-    test "$rc" = 0 -a "$(jq -rs 'map("\(.serialNumber),\(.result),\(.address),\(.after.channel),\(.after.baudRate)") | join(" ")' "$log" 2>/dev/null)" = \
+    "exit $rc: $(ended 'map("\(.serialNumber) \(.result) \(.address)") | join(", ")' "$log")" \
+    test "$rc" = 0 -a "$(ended 'map("\(.serialNumber),\(.result),\(.address),\(.after.channel),\(.after.baudRate)") | join(" ")' "$log")" = \
     "$first,done,100,12,19200 $((first + 1)),done,101,12,19200"
 }
 
@@ -200,7 +204,7 @@ pair_check() {
   tk pair 30 --port /dev/ttyS1 --line 9600,8,N,1 --yes pair --peer-port "$usb" --channel 12 --baud 19200 \
     --log "$logs/pair.jsonl"
   local record
-  record=$(jq -r '[.result, .master.serialNumber, .master.port, .master.storedMode, .slave.serialNumber, .slave.port,
+  record=$(jq -rs 'last | [.result, .master.serialNumber, .master.port, .master.storedMode, .slave.serialNumber, .slave.port,
                    .slave.storedMode, .baudRate] | join(",")' "$logs/pair.jsonl" 2>/dev/null)
   expect "pair: master on ttyS1, slave on ttyUSB0" "exit $rc, ${secs} s: $record" \
     test "$rc" = 0 -a "$record" = "done,100000050,/dev/ttyS1,1,200000050,$usb,2,19200"
@@ -312,30 +316,30 @@ next_usb_checks() {
   "$tarnik" --port "$by_id" --line 9600,8,N,1 --yes provision --next usb --from "$profile" --address-from 300 \
     --log "$log" </dev/null >"$logs/provision-next.out" 2>"$logs/provision-next.err" &
   pid=$!
-  await 30 lines_in 1 "$log"
+  await 30 units_in 1 "$log"
   host unplug >/dev/null
   await 20 adapter_gone
   host swap usb --serial 200000081 --baud 1200 >/dev/null
   host plug >/dev/null
   # Unplugged during the second unit's write.
   host unplug usb '"+SAD' >/dev/null
-  await 30 lines_in 2 "$log"
+  await 30 units_in 2 "$log"
   await 20 adapter_gone
   local open
   open=$(ls -l "/proc/$pid/fd" 2>/dev/null | grep -c ttyUSB)
   expect "provision --next usb: the unit unplugged during its write is logged as failed" \
-    "$(jq -rs 'map("\(.serialNumber) \(.result): \(.reason)") | .[1] // "no record"' "$log")" \
-    test "$(jq -rs '.[1] | "\(.serialNumber),\(.result)"' "$log" 2>/dev/null)" = "200000081,failed"
+    "$(ended 'map("\(.serialNumber) \(.result): \(.reason)") | .[1] // "no record"' "$log")" \
+    test "$(ended '.[1] | "\(.serialNumber),\(.result)"' "$log")" = "200000081,failed"
   expect "provision --next usb: no descriptor of the unplugged adapter left open" "$open open" test "$open" = 0
   host swap usb --serial 200000082 >/dev/null
   host plug >/dev/null
-  await 40 lines_in 3 "$log"
+  await 40 units_in 3 "$log"
   kill -INT "$pid"
   wait "$pid"
   rc=$?
   expect "provision --next usb: unplug and replug advance to the next unit" \
-    "exit $rc: $(jq -rs 'map("\(.serialNumber) \(.result) \(.address)") | join(", ")' "$log" 2>/dev/null); $(grep '^provision:' "$logs/provision-next.out" "$logs/provision-next.err" | cut -d: -f2-)" \
-    test "$(jq -rs 'map("\(.serialNumber),\(.result),\(.address)") | join(" ")' "$log" 2>/dev/null)" = \
+    "exit $rc: $(ended 'map("\(.serialNumber) \(.result) \(.address)") | join(", ")' "$log"); $(grep '^provision:' "$logs/provision-next.out" "$logs/provision-next.err" | cut -d: -f2-)" \
+    test "$(ended 'map("\(.serialNumber),\(.result),\(.address)") | join(" ")' "$log")" = \
     "200000080,done,300 200000081,failed,301 200000082,done,302"
 }
 
