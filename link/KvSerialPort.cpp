@@ -12,8 +12,8 @@ KvPortTracer* tracer = nullptr;
 void KvSetPortTracer(KvPortTracer* t) { tracer = t; }
 KvPortTracer* KvCurrentPortTracer() { return tracer; }
 
-KvSerialPort::KvSerialPort() = default;
-KvSerialPort::~KvSerialPort() = default;
+// Constructed and destroyed beside the platform's state (KvSerialPortPosix.cpp,
+// KvSerialPortWin32.cpp).
 
 bool KvSerialPort::Open(KvString portName) {
     const bool ok = OpenAny(portName);

@@ -8,25 +8,6 @@
 #include "KvString.h"
 #include "KvVirtualPort.h"
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-// <windows.h> defines far and near as empty macros; they would eat names in
-// every file that includes this header.
-#undef far
-#undef near
-#else
-#include <termios.h>
-
-#include "KvPortHolders.h"
-#include "PosixLine.h"
-#endif
-
 // Thin wrapper around the operating system's serial port. Every operation
 // reports success as a bool and never throws; KvSerialConduit turns false into
 // exceptions. A name registered as a virtual port is served by that port
@@ -83,35 +64,14 @@ private:
     // reservation keeps the device any more.
     void DeviceGone(const std::string& path, std::int64_t osCode, const KvString& osReason);
 
-#ifdef _WIN32
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    DCB lineState{};
-    COMMTIMEOUTS timeouts{};
-    DWORD lastWritten = 0;
-    // A line error fails every later read and write until the port is opened again.
-    bool lineError = false;
-    // A read or write failed with `error` (GetLastError): remembered when the
-    // device has gone; a line error fails the port until it is opened again.
-    void TransferFailed(DWORD error);
-#else
-    int handle = -1;
-    struct termios lineState {};
-    KvPortTimeouts timeouts{};
-    // A parity, framing or overrun error fails every later read and write
-    // until the port is opened again (as the Windows abort-on-error does).
-    bool lineError = false;
-    // The PARMRK marks in the input; a mark cut by a time-out is finished by
-    // the next read.
-    PosixMarkDecoder marks;
-    // The driver's error counters (frame, parity, overrun, break) when the
-    // line was set, or -1 where the driver keeps none (pseudo-terminals).
-    long long errorCountBase = -1;
-    // Who else has the device open (checked at every opening).
-    KvPortHolderCheck holderCheck_;
-    long long ReadErrorCount() const;
-    bool LineFailed();
-    // A read or write failed with `error` (errno, or a hang-up): remembered
-    // when the device has gone.
-    void TransferFailed(int error);
-#endif
+    // A read or write failed with the system's `error` (errno or a hang-up on
+    // Linux, GetLastError on Windows): remembered when the device has gone; on
+    // Windows a line error fails the port until it is opened again.
+    void TransferFailed(std::int64_t error);
+
+    // The platform's handle and line state, defined beside the platform's code
+    // (KvSerialPortPosix.cpp, KvSerialPortWin32.cpp): no file that uses a port
+    // sees <windows.h> or <termios.h>.
+    struct Os;
+    std::unique_ptr<Os> os_;
 };

@@ -3,6 +3,7 @@
 #include "KvSerialPort.h"
 
 #include "KvOpenPorts.h"
+#include "KvPortHolders.h"
 #include "KvPortName.h"
 #include "KvPortReservation.h"
 #include "PosixLine.h"
@@ -10,6 +11,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -149,8 +151,31 @@ Transfer TransferByte(int fd, bool forWrite, std::uint8_t& byte, Deadline deadli
 
 }  // namespace
 
+struct KvSerialPort::Os {
+    int handle = -1;
+    struct termios lineState {};
+    KvPortTimeouts timeouts{};
+    // A parity, framing or overrun error fails every later read and write
+    // until the port is opened again (as the Windows abort-on-error does).
+    bool lineError = false;
+    // The PARMRK marks in the input; a mark cut by a time-out is finished by
+    // the next read.
+    PosixMarkDecoder marks;
+    // The driver's error counters (frame, parity, overrun, break) when the
+    // line was set, or -1 where the driver keeps none (pseudo-terminals).
+    long long errorCountBase = -1;
+    // Who else has the device open (checked at every opening).
+    KvPortHolderCheck holderCheck_;
+
+    long long ReadErrorCount() const;
+    bool LineFailed();
+};
+
+KvSerialPort::KvSerialPort() : os_(std::make_unique<Os>()) {}
+KvSerialPort::~KvSerialPort() = default;
+
 bool KvSerialPort::OsOpen(const KvString& portName) {
-    if (handle >= 0) OsClose();
+    if (os_->handle >= 0) OsClose();
     const std::string path = KvPortDevicePath(portName.Bytes());
     if (path.empty()) {
         openFailure_.cause = KvPortOpenFailure::Cause::NoSuchPort;
@@ -165,10 +190,10 @@ bool KvSerialPort::OsOpen(const KvString& portName) {
                 // The device is ours already: no opening, no raised modem lines,
                 // no moment in which another program could take it.
                 device_ = std::move(held);
-                handle = device_->fd;
-                lineError = false;
-                marks.Reset();
-                errorCountBase = -1;
+                os_->handle = device_->fd;
+                os_->lineError = false;
+                os_->marks.Reset();
+                os_->errorCountBase = -1;
                 return true;
             }
             // Gone since it was held: the port is opened anew.
@@ -197,7 +222,7 @@ bool KvSerialPort::OsOpen(const KvString& portName) {
     }
     // A program that opened the device before us without a lock would take
     // the module's answers: the port is exclusive, so it counts as busy.
-    const std::string holder = holderCheck_.Holder(path);
+    const std::string holder = os_->holderCheck_.Holder(path);
     if (!holder.empty()) {
         close(fd);
         openFailure_ = KvOpenFailureFor(portName.Bytes(), path, EBUSY);
@@ -227,18 +252,18 @@ bool KvSerialPort::OsOpen(const KvString& portName) {
 
     device_ = std::make_shared<KvHeldDevice>(fd, path);
     if (reserved) KvPortReservations::Hold(portName.Bytes(), device_);
-    handle = fd;
-    lineError = false;
-    marks.Reset();
-    errorCountBase = -1;
+    os_->handle = fd;
+    os_->lineError = false;
+    os_->marks.Reset();
+    os_->errorCountBase = -1;
     return true;
 }
 
 bool KvSerialPort::OsSetLine(const KvLineParams& line) {
-    if (handle < 0) return false;
+    if (os_->handle < 0) return false;
     struct termios current {};
     PosixLineSetup setup;
-    if (tcgetattr(handle, &current) != 0 || !PosixLineFor(current, line, setup)) {
+    if (tcgetattr(os_->handle, &current) != 0 || !PosixLineFor(current, line, setup)) {
         OsClose();
         return false;
     }
@@ -249,92 +274,92 @@ bool KvSerialPort::OsSetLine(const KvLineParams& line) {
     // The C library reports EINVAL when the driver overrode the character size
     // or the parity bit and took the rest: a pseudo-terminal always runs 8 data
     // bits without parity. The speed check below still decides.
-    const bool set = tcsetattr(handle, TCSANOW, &state) == 0 || errno == EINVAL;
+    const bool set = tcsetattr(os_->handle, TCSANOW, &state) == 0 || errno == EINVAL;
     // The drivers raise DTR and RTS when a terminal leaves speed 0 (as it
     // rests between runs, PosixLineAtRest): down again at once.
-    DropModemLines(handle, setup.modemLinesToClear);
-    if (!set || tcgetattr(handle, &applied) != 0 || cfgetospeed(&applied) != speed ||
+    DropModemLines(os_->handle, setup.modemLinesToClear);
+    if (!set || tcgetattr(os_->handle, &applied) != 0 || cfgetospeed(&applied) != speed ||
         cfgetispeed(&applied) != speed) {
         // tcsetattr succeeds when any part was taken: a driver that refused
         // the speed shows it only in what it reports back.
         OsClose();
         return false;
     }
-    lineState = applied;
+    os_->lineState = applied;
     // Whatever waits in the input queue came before the port was ours (a late
     // answer to an earlier request, noise at other settings): it must never be
     // taken for the answer to the next request.
-    (void)tcflush(handle, TCIFLUSH);
+    (void)tcflush(os_->handle, TCIFLUSH);
     // What arrived while the port still ran at its old settings is no error
     // of this line.
-    errorCountBase = ReadErrorCount();
+    os_->errorCountBase = os_->ReadErrorCount();
     return true;
 }
 
 bool KvSerialPort::OsSetTimeouts(const KvPortTimeouts& t) {
-    if (handle < 0) return false;
-    timeouts = t;
+    if (os_->handle < 0) return false;
+    os_->timeouts = t;
     return true;
 }
 
 bool KvSerialPort::OsWriteByte(std::uint8_t byte) {
-    if (handle < 0 || LineFailed()) return false;
-    const Deadline deadline = DeadlineAfter(timeouts.writeMultiplier, timeouts.writeConstant);
+    if (os_->handle < 0 || os_->LineFailed()) return false;
+    const Deadline deadline = DeadlineAfter(os_->timeouts.writeMultiplier, os_->timeouts.writeConstant);
     int error = 0;
-    if (TransferByte(handle, true, byte, deadline, error) == Transfer::Done) return true;
+    if (TransferByte(os_->handle, true, byte, deadline, error) == Transfer::Done) return true;
     if (error != 0) TransferFailed(error);
     return false;
 }
 
-void KvSerialPort::TransferFailed(int error) {
+void KvSerialPort::TransferFailed(std::int64_t error) {
     if (!DeviceGoneError(error)) return;
-    int code = error;
+    int code = static_cast<int>(error);
     if (code == kHungUp) {
         // A hung-up terminal refuses every request with the system's own reason.
         struct termios probe {};
-        code = tcgetattr(handle, &probe) != 0 ? errno : 0;
+        code = tcgetattr(os_->handle, &probe) != 0 ? errno : 0;
     }
     DeviceGone(device_->path, code, code != 0 ? KvString(std::strerror(code)) : KvString("hung up"));
 }
 
 bool KvSerialPort::OsReadByte(std::uint8_t& byte) {
-    if (handle < 0 || LineFailed()) return false;
-    if (marks.TakePending(byte)) return true;
-    const Deadline deadline = DeadlineAfter(timeouts.readMultiplier, timeouts.readConstant);
+    if (os_->handle < 0 || os_->LineFailed()) return false;
+    if (os_->marks.TakePending(byte)) return true;
+    const Deadline deadline = DeadlineAfter(os_->timeouts.readMultiplier, os_->timeouts.readConstant);
     for (;;) {
         std::uint8_t raw = 0;
         // A time-out in the middle of a mark keeps the decoder's state, so the
         // rest of the mark is decoded by the next read.
         int error = 0;
-        if (TransferByte(handle, false, raw, deadline, error) != Transfer::Done) {
+        if (TransferByte(os_->handle, false, raw, deadline, error) != Transfer::Done) {
             if (error != 0) TransferFailed(error);
             return false;
         }
-        switch (marks.Feed(raw, byte)) {
+        switch (os_->marks.Feed(raw, byte)) {
             case PosixMarkDecoder::Step::More: continue;
-            case PosixMarkDecoder::Step::Byte: return !LineFailed();
+            case PosixMarkDecoder::Step::Byte: return !os_->LineFailed();
             case PosixMarkDecoder::Step::LineError:
-                lineError = true;
+                os_->lineError = true;
                 return false;
         }
     }
 }
 
 bool KvSerialPort::OsClose() {
-    if (handle < 0) return false;
+    if (os_->handle < 0) return false;
     // The last user of the device releases it (KvOpenPorts::Release): the
     // exclusive flag belongs to the terminal, not to the descriptor, and would
     // outlive it while anybody else (a pseudo-terminal's master) keeps the
     // terminal open. Under a reservation the device stays held.
     device_.reset();
-    handle = -1;
-    lineError = false;
-    marks.Reset();
-    errorCountBase = -1;
+    os_->handle = -1;
+    os_->lineError = false;
+    os_->marks.Reset();
+    os_->errorCountBase = -1;
     return true;
 }
 
-long long KvSerialPort::ReadErrorCount() const {
+long long KvSerialPort::Os::ReadErrorCount() const {
 #if defined(__linux__) && defined(TIOCGICOUNT)
     // An overrun is never marked in the data; the driver only counts it.
     serial_icounter_struct count {};
@@ -345,7 +370,7 @@ long long KvSerialPort::ReadErrorCount() const {
     return -1;
 }
 
-bool KvSerialPort::LineFailed() {
+bool KvSerialPort::Os::LineFailed() {
     if (!lineError && errorCountBase >= 0) {
         const long long count = ReadErrorCount();
         if (count >= 0 && count != errorCountBase) lineError = true;

@@ -1,6 +1,14 @@
 // The operating system's serial port on Windows: a synchronous COM handle
 // with per-byte time-outs; a line error aborts every later read and write
 // until the port is opened again.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
 #include <string>
 #include <utility>
 
@@ -45,8 +53,20 @@ KvString SystemErrorText(DWORD error) {
 
 }  // namespace
 
+struct KvSerialPort::Os {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    DCB lineState{};
+    COMMTIMEOUTS timeouts{};
+    DWORD lastWritten = 0;
+    // A line error fails every later read and write until the port is opened again.
+    bool lineError = false;
+};
+
+KvSerialPort::KvSerialPort() : os_(std::make_unique<Os>()) {}
+KvSerialPort::~KvSerialPort() = default;
+
 bool KvSerialPort::OsOpen(const KvString& portName) {
-    if (handle != INVALID_HANDLE_VALUE) OsClose();
+    if (os_->handle != INVALID_HANDLE_VALUE) OsClose();
     const std::string& name = portName.Bytes();
     // An embedded NUL would silently cut the name short.
     if (name.empty() || name.find('\0') != std::string::npos) {
@@ -68,16 +88,16 @@ bool KvSerialPort::OsOpen(const KvString& portName) {
             DWORD errors = 0;
             if (ClearCommError(held->handle, &errors, nullptr)) {
                 device_ = std::move(held);
-                handle = device_->handle;
-                lineError = false;
+                os_->handle = device_->handle;
+                os_->lineError = false;
                 return true;
             }
             KvPortReservations::Forget(held.get());
         }
     }
-    handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* exclusive */, nullptr, OPEN_EXISTING,
+    os_->handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* exclusive */, nullptr, OPEN_EXISTING,
                          0 /* synchronous */, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
+    if (os_->handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         openFailure_.port = portName;
         openFailure_.path = KvString(path.c_str(), static_cast<std::int32_t>(path.size()));
@@ -93,61 +113,61 @@ bool KvSerialPort::OsOpen(const KvString& portName) {
         }
         return false;
     }
-    device_ = std::make_shared<KvHeldDevice>(handle, path);
+    device_ = std::make_shared<KvHeldDevice>(os_->handle, path);
     if (reserved) KvPortReservations::Hold(name, device_);
-    lineError = false;
+    os_->lineError = false;
     return true;
 }
 
 bool KvSerialPort::OsSetLine(const KvLineParams& line) {
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    lineState = DCB{};
-    lineState.DCBlength = sizeof(DCB);
-    if (!GetCommState(handle, &lineState)) {
+    if (os_->handle == INVALID_HANDLE_VALUE) return false;
+    os_->lineState = DCB{};
+    os_->lineState.DCBlength = sizeof(DCB);
+    if (!GetCommState(os_->handle, &os_->lineState)) {
         OsClose();
         return false;
     }
-    lineState.BaudRate = line.baudRate;
-    lineState.ByteSize = line.byteSize;
-    lineState.Parity = line.parity;
-    lineState.StopBits = line.stopBits;
+    os_->lineState.BaudRate = line.baudRate;
+    os_->lineState.ByteSize = line.byteSize;
+    os_->lineState.Parity = line.parity;
+    os_->lineState.StopBits = line.stopBits;
 
-    lineState.fBinary = TRUE;
-    lineState.fParity = line.parityCheck != 0 ? TRUE : FALSE;
-    lineState.fOutxCtsFlow = FALSE;
-    lineState.fOutxDsrFlow = FALSE;
-    lineState.fDtrControl = DTR_CONTROL_DISABLE;
-    lineState.fDsrSensitivity = FALSE;
-    lineState.fOutX = FALSE;
-    lineState.fInX = FALSE;
-    lineState.fNull = FALSE;
-    lineState.fRtsControl = RTS_CONTROL_DISABLE;
-    lineState.fAbortOnError = TRUE;
+    os_->lineState.fBinary = TRUE;
+    os_->lineState.fParity = line.parityCheck != 0 ? TRUE : FALSE;
+    os_->lineState.fOutxCtsFlow = FALSE;
+    os_->lineState.fOutxDsrFlow = FALSE;
+    os_->lineState.fDtrControl = DTR_CONTROL_DISABLE;
+    os_->lineState.fDsrSensitivity = FALSE;
+    os_->lineState.fOutX = FALSE;
+    os_->lineState.fInX = FALSE;
+    os_->lineState.fNull = FALSE;
+    os_->lineState.fRtsControl = RTS_CONTROL_DISABLE;
+    os_->lineState.fAbortOnError = TRUE;
     // fTXContinueOnXoff, fErrorChar, the XON/XOFF limits and characters and
     // the error, end and event characters keep what the port reported.
 
-    if (!SetCommState(handle, &lineState)) {
+    if (!SetCommState(os_->handle, &os_->lineState)) {
         OsClose();
         return false;
     }
     // Whatever waits in the input queue came before the port was ours (a late
     // answer to an earlier request): it must never be taken for the next answer.
-    (void)PurgeComm(handle, PURGE_RXCLEAR);
+    (void)PurgeComm(os_->handle, PURGE_RXCLEAR);
     return true;
 }
 
 bool KvSerialPort::OsSetTimeouts(const KvPortTimeouts& t) {
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    if (!GetCommTimeouts(handle, &timeouts)) {
+    if (os_->handle == INVALID_HANDLE_VALUE) return false;
+    if (!GetCommTimeouts(os_->handle, &os_->timeouts)) {
         OsClose();
         return false;
     }
-    timeouts.ReadIntervalTimeout = t.readInterval;
-    timeouts.ReadTotalTimeoutMultiplier = t.readMultiplier;
-    timeouts.ReadTotalTimeoutConstant = t.readConstant;
-    timeouts.WriteTotalTimeoutMultiplier = t.writeMultiplier;
-    timeouts.WriteTotalTimeoutConstant = t.writeConstant;
-    if (!SetCommTimeouts(handle, &timeouts)) {
+    os_->timeouts.ReadIntervalTimeout = t.readInterval;
+    os_->timeouts.ReadTotalTimeoutMultiplier = t.readMultiplier;
+    os_->timeouts.ReadTotalTimeoutConstant = t.readConstant;
+    os_->timeouts.WriteTotalTimeoutMultiplier = t.writeMultiplier;
+    os_->timeouts.WriteTotalTimeoutConstant = t.writeConstant;
+    if (!SetCommTimeouts(os_->handle, &os_->timeouts)) {
         OsClose();
         return false;
     }
@@ -155,22 +175,22 @@ bool KvSerialPort::OsSetTimeouts(const KvPortTimeouts& t) {
 }
 
 bool KvSerialPort::OsWriteByte(std::uint8_t byte) {
-    if (handle == INVALID_HANDLE_VALUE || lineError) return false;
-    lastWritten = 0;
-    if (!WriteFile(handle, &byte, 1, &lastWritten, nullptr)) {
+    if (os_->handle == INVALID_HANDLE_VALUE || os_->lineError) return false;
+    os_->lastWritten = 0;
+    if (!WriteFile(os_->handle, &byte, 1, &os_->lastWritten, nullptr)) {
         TransferFailed(GetLastError());
         return false;
     }
     // A write time-out returns success with nothing written: the byte has
     // not gone out, so that is a failure too.
-    return lastWritten == 1;
+    return os_->lastWritten == 1;
 }
 
 bool KvSerialPort::OsReadByte(std::uint8_t& byte) {
-    if (handle == INVALID_HANDLE_VALUE || lineError) return false;
+    if (os_->handle == INVALID_HANDLE_VALUE || os_->lineError) return false;
     std::uint8_t received = 0;
     DWORD count = 0;
-    if (!ReadFile(handle, &received, 1, &count, nullptr)) {
+    if (!ReadFile(os_->handle, &received, 1, &count, nullptr)) {
         TransferFailed(GetLastError());
         return false;
     }
@@ -179,15 +199,16 @@ bool KvSerialPort::OsReadByte(std::uint8_t& byte) {
     return true;
 }
 
-void KvSerialPort::TransferFailed(DWORD error) {
+void KvSerialPort::TransferFailed(std::int64_t code) {
+    const DWORD error = static_cast<DWORD>(code);
     switch (error) {
         case ERROR_OPERATION_ABORTED: {
             // A line error aborts every transfer (fAbortOnError) until the
             // errors are cleared; the port keeps failing until it is opened
             // again. A device that has gone cannot even be asked.
             DWORD errors = 0;
-            if (ClearCommError(handle, &errors, nullptr)) {
-                lineError = true;
+            if (ClearCommError(os_->handle, &errors, nullptr)) {
+                os_->lineError = true;
                 return;
             }
             break;
@@ -205,11 +226,11 @@ void KvSerialPort::TransferFailed(DWORD error) {
 }
 
 bool KvSerialPort::OsClose() {
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    // The last user of the device closes its handle; under a reservation the
+    if (os_->handle == INVALID_HANDLE_VALUE) return false;
+    // The last user of the device closes its os_->handle; under a reservation the
     // device stays held.
     device_.reset();
-    handle = INVALID_HANDLE_VALUE;
-    lineError = false;
+    os_->handle = INVALID_HANDLE_VALUE;
+    os_->lineError = false;
     return true;
 }

@@ -18,6 +18,8 @@
 // Wine differs from Windows in two checks, which are skipped under Wine: it does
 // not enforce the exclusive open of a COM port, and it reads fAbortOnError back
 // as 0 whatever was set.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
