@@ -30,13 +30,15 @@
 #define KV_SYNC fsync
 #endif
 
+#include "KvDevice.h"
 #include "Output.h"
 #include "Profile.h"
 #include "Utf8Text.h"
 
 namespace {
 
-constexpr int kLastAddress = 9999;
+constexpr int kLastAddress = KvDevice::kLastAddress;
+const std::string kSerialRange = "0 to " + std::to_string(KvDevice::kLastSerialNumber);
 // A plan of a few thousand units is some hundred KiB.
 constexpr std::size_t kPlanMaxBytes = 4 * 1024 * 1024;
 
@@ -242,7 +244,7 @@ std::string ProvisionLog::Take(const nlohmann::json& record) {
     if (!record.is_object()) return "not a JSON object";
     std::uint32_t serial = 0;
     if (!record.contains("serialNumber") || !SerialOf(record["serialNumber"], serial)) {
-        return "serialNumber: missing or not 0 to 999999999";
+        return "serialNumber: missing or not " + kSerialRange;
     }
     const nlohmann::json& result = record.contains("result") ? record["result"] : nlohmann::json();
     if (!result.is_string() || (result != "done" && result != "failed" && result != "started")) {
@@ -251,7 +253,7 @@ std::string ProvisionLog::Take(const nlohmann::json& record) {
     if (record.contains("address") && !record["address"].is_null()) {
         const nlohmann::json& value = record["address"];
         if (!value.is_number_integer() || value.get<long long>() < 0 || value.get<long long>() > kLastAddress) {
-            return "address: not 0 to 9999 or null";
+            return "address: not 0 to " + std::to_string(kLastAddress) + " or null";
         }
         const int address = value.get<int>();
         const auto holder = holderOf_.find(address);
@@ -324,7 +326,7 @@ std::string ProvisionLog::AddressFor(std::uint32_t serial, std::optional<int> pl
             return "";
         }
     }
-    return "every address from " + std::to_string(*from) + " to 9999 has been given out";
+    return "every address from " + std::to_string(*from) + " to " + std::to_string(kLastAddress) + " has been given out";
 }
 
 // ---------------------------------------------------------------- plan
@@ -369,7 +371,7 @@ std::string ProvisionPlan::Load(const std::string& path) {
         for (std::size_t i = 0; i < cells.size(); ++i) {
             const std::string& cell = cells[i];
             if (columns[i] == "serialNumber") {
-                if (!SerialOf(cell, serial)) return at("serialNumber: '" + cell + "' is not 0 to 999999999");
+                if (!SerialOf(cell, serial)) return at("serialNumber: '" + cell + "' is not " + kSerialRange);
                 serialCell = cell;
             } else if (cell.empty()) {
                 continue;

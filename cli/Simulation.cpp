@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cstdint>
 
+#include "DeviceSettings.h"
+#include "KvDevice.h"
 #include "TarnikSim.h"
 #include "Values.h"
 
@@ -43,8 +45,8 @@ std::string Printable(const std::string& bytes) {
 SimulationOptions NextModuleOptions(const SimulationOptions& options) {
     SimulationOptions next;
     long long number = 123456789;
-    if (!options.serial.empty()) ReadInt(options.serial, 0, 999999999, number);
-    next.serial = std::to_string(number >= 999999999 ? 0 : number + 1);
+    if (!options.serial.empty()) ReadInt(options.serial, 0, KvDevice::kLastSerialNumber, number);
+    next.serial = std::to_string(number >= KvDevice::kLastSerialNumber ? 0 : number + 1);
     next.version = options.version;
     next.log = options.log;
     return next;
@@ -55,8 +57,8 @@ std::string Simulation::Check(const SimulationOptions& options) {
     std::string problem = ParseLine(options.line, baud, dataBits, parity, stopBits);
     if (!problem.empty()) return "--sim-line: " + problem;
     long long number = 0;
-    if (!options.serial.empty() && !ReadInt(options.serial, 0, 999999999, number)) {
-        return "--sim-serial: '" + options.serial + "' is out of range (0-999999999)";
+    if (!options.serial.empty() && !ReadInt(options.serial, 0, KvDevice::kLastSerialNumber, number)) {
+        return "--sim-serial: '" + options.serial + "' is out of range (0-" + std::to_string(KvDevice::kLastSerialNumber) + ")";
     }
     if (!options.storedMode.empty() && !ReadInt(options.storedMode, 0, 2, number)) {
         return "--sim-stored-mode: '" + options.storedMode + "' is not 0, 1 or 2";
@@ -90,7 +92,7 @@ Simulation::Simulation(const std::string& portName, const SimulationOptions& opt
     config.line.parity = static_cast<char>(parity);
     config.line.stopBits = static_cast<char>(stopBits);
     long long number = 0;
-    if (ReadInt(options.serial, 0, 999999999, number)) config.serialNumber = static_cast<std::uint32_t>(number);
+    if (ReadInt(options.serial, 0, KvDevice::kLastSerialNumber, number)) config.serialNumber = static_cast<std::uint32_t>(number);
     if (!options.version.empty()) config.version = options.version;
     config.fixedPins = options.fixedPins;
     if (ReadInt(options.storedMode, 0, 2, number)) config.storedMode = static_cast<int>(number);
@@ -122,9 +124,7 @@ bool Simulation::Swap() {
     tarnik::sim::ParseSwap(swaps_[swapped_++], module.Config(), config, faults);
     earlierLog_ += LogText();
     tarnik::sim::SwapModule(module, config, faults, &port_->port().clock());
-    char serial[16];
-    std::snprintf(serial, sizeof serial, "%09lu", static_cast<unsigned long>(config.serialNumber));
-    earlierLog_ += std::string("sim: swap: module ") + serial + "\n";
+    earlierLog_ += "sim: swap: module " + FormatSerialNumber(config.serialNumber) + "\n";
     return true;
 }
 

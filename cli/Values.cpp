@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "KvDevice.h"
 #include "ResourceIds.h"
 #include "SerialSettings.h"
 #include "Texts.h"
@@ -88,9 +89,9 @@ void SettingValues::ApplyTo(DeviceSettings& record) const {
     }
 }
 
-std::string ParseAddress(const std::string& text, int& out) { return ParseRange(text, 0, 9999, out); }
+std::string ParseAddress(const std::string& text, int& out) { return ParseRange(text, 0, KvDevice::kLastAddress, out); }
 
-std::string ParseChannel(const std::string& text, int& out) { return ParseRange(text, 0, 75, out); }
+std::string ParseChannel(const std::string& text, int& out) { return ParseRange(text, 0, KvDevice::kLastChannel, out); }
 
 std::string ParseBaudRate(const std::string& text, int& out) {
     long long value = 0;
@@ -221,7 +222,7 @@ std::string ProfileValues(const nlohmann::json& profile, SettingValues& out) {
                     problem = ParseChannel(text, number);
                     values.channel = number;
                 } else if (key == "channelMHz") {
-                    problem = ParseRange(text, ChannelMHz(0), ChannelMHz(75), number);
+                    problem = ParseRange(text, ChannelMHz(0), ChannelMHz(KvDevice::kLastChannel), number);
                     mhz = number;
                 } else if (key == "baudRate") {
                     problem = ParseBaudRate(text, number);

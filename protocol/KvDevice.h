@@ -64,6 +64,10 @@ public:
     // escape read MAN answers of their own).
     static std::uint32_t SerialNumberFrom(const KvString& answer);
     static constexpr std::uint32_t kLastSerialNumber = 999999999;
+    // The module's own address and its partner's: 0 to 9999. Its radio
+    // channel: 0 to 75 (2405 to 2480 MHz, one a megahertz).
+    static constexpr int kLastAddress = 9999;
+    static constexpr int kLastChannel = 75;
     // VER, MOD, SAD, PAD, PAN, FRQ, RTY, LED, SCI, PFC in this order; stops at the first failure.
     void ReadAll();
 

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <map>
 
+#include "KvDevice.h"
 #include "SerialSettings.h"
 #include "Texts.h"
 
@@ -98,7 +99,7 @@ bool ParseAddressText(std::string_view text, int& address)
     int value = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         value = value * 10 + (text[i] - '0');
-        if (value > 9999) return false;  // beyond the range however long the rest is
+        if (value > KvDevice::kLastAddress) return false;  // beyond the range however long the rest is
     }
     address = value;
     return true;
