@@ -135,12 +135,76 @@ nlohmann::ordered_json Started(const Side& master, const std::optional<Side>& sl
     return record;
 }
 
+// On one port: the slave is the next module the operator puts there. The
+// master is still on the port when the operator has not changed it yet.
+int SlaveOnOnePort(CommandContext& ctx, KvPortReservation& reservation, NextModule* next, SettingValues& shared,
+                   const Side& masterSide, std::optional<Side>& slaveSide, nlohmann::ordered_json& slave,
+                   std::string& problem) {
+    for (;;) {
+        // Let go while the operator changes the module (an adapter that is
+        // unplugged must leave its device name free).
+        reservation.Release();
+        if (!next || !next->Wait(ctx.host, "the slave module")) {
+            problem = "no slave module came";
+            return kExitDeclined;
+        }
+        ctx.port = next->Port();
+        reservation.MoveTo(ctx.port.c_str());
+        slaveSide.emplace();
+        const int rc = Prepare(ctx, kSlave, shared, masterSide.serial, *slaveSide, problem);
+        if (rc == kExitUsage && slaveSide->serial == masterSide.serial) {
+            ctx.host.Note("tarnik: " + problem);
+            problem.clear();
+            continue;
+        }
+        return rc == kExitOk ? Apply(ctx, kSlave, *slaveSide, slave, problem) : rc;
+    }
+}
+
+// The pair's record: its result, both modules and what they share.
+nlohmann::ordered_json PairRecord(int rc, const std::string& problem, const nlohmann::ordered_json& master,
+                                  const nlohmann::ordered_json& slave, const SettingValues& shared) {
+    nlohmann::ordered_json record;
+    record["time"] = UtcNow();
+    record["result"] = rc == kExitOk ? "done" : "failed";
+    record["reason"] = problem;
+    record["master"] = master;
+    record["slave"] = slave;
+    if (shared.channel) {
+        record["channel"] = *shared.channel;
+        record["channelMHz"] = ChannelMHz(*shared.channel);
+    }
+    if (shared.baudRate) {
+        record["baudRate"] = *shared.baudRate;
+        record["dataBits"] = *shared.dataBits - '0';
+        record["parity"] = std::string(1, static_cast<char>(*shared.parity));
+        record["stopBits"] = *shared.stopBits - '0';
+    }
+    if (shared.pins) record["pins"] = *shared.pins;
+    return record;
+}
+
+// What the operator is told after a pair that went through.
+void NotePaired(CommandContext& ctx, const SettingValues& shared, const Side& masterSide, const Side& slaveSide,
+                const std::string& masterPort, const std::string& slavePort) {
+    const std::string line = LineText(shared);
+    ctx.host.Note("pair: master " + FormatSerialNumber(masterSide.serial) + " (address 0, partner 1) and slave " +
+                  FormatSerialNumber(slaveSide.serial) + " (address 1, partner 0), channel " +
+                  std::to_string(*shared.channel) + " (" + std::to_string(ChannelMHz(*shared.channel)) +
+                  " MHz), line " + line);
+    ctx.host.Note("Both modules take transparent mode at their next power-up; until then they still take commands.");
+    ctx.host.Note("To undo before that: tarnik --port " + masterPort + " --yes mode standard" +
+                  (slavePort == masterPort ? " for each module in turn." : ", and the same on " + slavePort + "."));
+    ctx.host.Note("After it: switch the module on and, within 30 s, tarnik --port PORT escape --baud " +
+                  std::to_string(*shared.baudRate) + " --data-bits " + static_cast<char>(*shared.dataBits) +
+                  " --parity " + static_cast<char>(*shared.parity) + " --stop-bits " +
+                  static_cast<char>(*shared.stopBits) + " brings it back to standard mode.");
+}
+
 }  // namespace
 
 int RunPair(CommandContext& ctx, const PairOptions& options, NextModule* next) {
     SettingValues shared = options.shared;
-    nlohmann::ordered_json record;
-    record["time"] = UtcNow();
     nlohmann::ordered_json master, slave;
     Side masterSide;
     std::optional<Side> slaveSide;
@@ -175,52 +239,14 @@ int RunPair(CommandContext& ctx, const PairOptions& options, NextModule* next) {
         Interrupt::SetNote(("pair: the master " + FormatSerialNumber(masterSide.serial) + " on " + masterPort +
                             " is set; the slave is not")
                                .c_str());
-        if (peer) {
-            rc = Apply(*peer, kSlave, *slaveSide, slave, problem);
-        } else {
-            for (;;) {
-                // Let go while the operator changes the module (an adapter
-                // that is unplugged must leave its device name free).
-                reservation.Release();
-                if (!next || !next->Wait(ctx.host, "the slave module")) {
-                    problem = "no slave module came";
-                    rc = kExitDeclined;
-                    break;
-                }
-                ctx.port = next->Port();
-                reservation.MoveTo(ctx.port.c_str());
-                slaveSide.emplace();
-                rc = Prepare(ctx, kSlave, shared, masterSide.serial, *slaveSide, problem);
-                // On one port the operator may simply not have changed the module yet.
-                if (rc == kExitUsage && slaveSide->serial == masterSide.serial) {
-                    ctx.host.Note("tarnik: " + problem);
-                    problem.clear();
-                    continue;
-                }
-                if (rc == kExitOk) rc = Apply(ctx, kSlave, *slaveSide, slave, problem);
-                break;
-            }
-        }
+        rc = peer ? Apply(*peer, kSlave, *slaveSide, slave, problem)
+                  : SlaveOnOnePort(ctx, reservation, next, shared, masterSide, slaveSide, slave, problem);
         Interrupt::SetNote(nullptr);
     }
 
-    record["result"] = rc == kExitOk ? "done" : "failed";
-    record["reason"] = problem;
-    record["master"] = master;
-    record["slave"] = slave;
-    if (shared.channel) {
-        record["channel"] = *shared.channel;
-        record["channelMHz"] = ChannelMHz(*shared.channel);
-    }
-    if (shared.baudRate) {
-        record["baudRate"] = *shared.baudRate;
-        record["dataBits"] = *shared.dataBits - '0';
-        record["parity"] = std::string(1, static_cast<char>(*shared.parity));
-        record["stopBits"] = *shared.stopBits - '0';
-    }
-    if (shared.pins) record["pins"] = *shared.pins;
     if (!problem.empty()) ctx.host.Note("tarnik: " + problem);
     if (!master.empty()) {
+        const nlohmann::ordered_json record = PairRecord(rc, problem, master, slave, shared);
         PrintJson(ctx.out, record);
         if (options.log) {
             const std::string logged = options.log->Append(record);
@@ -230,7 +256,6 @@ int RunPair(CommandContext& ctx, const PairOptions& options, NextModule* next) {
             }
         }
     }
-    const std::string slavePort = peer ? peer->port : ctx.port;
     if (rc != kExitOk) {
         if (!master.empty()) {
             ctx.host.Note("tarnik: the master " + FormatSerialNumber(masterSide.serial) + " on " + masterPort +
@@ -239,18 +264,6 @@ int RunPair(CommandContext& ctx, const PairOptions& options, NextModule* next) {
         }
         return rc;
     }
-
-    const std::string line = LineText(shared);
-    ctx.host.Note("pair: master " + FormatSerialNumber(masterSide.serial) + " (address 0, partner 1) and slave " +
-                  FormatSerialNumber(slaveSide->serial) + " (address 1, partner 0), channel " +
-                  std::to_string(*shared.channel) + " (" + std::to_string(ChannelMHz(*shared.channel)) +
-                  " MHz), line " + line);
-    ctx.host.Note("Both modules take transparent mode at their next power-up; until then they still take commands.");
-    ctx.host.Note("To undo before that: tarnik --port " + masterPort + " --yes mode standard" +
-                  (slavePort == masterPort ? " for each module in turn." : ", and the same on " + slavePort + "."));
-    ctx.host.Note("After it: switch the module on and, within 30 s, tarnik --port PORT escape --baud " +
-                  std::to_string(*shared.baudRate) + " --data-bits " + static_cast<char>(*shared.dataBits) +
-                  " --parity " + static_cast<char>(*shared.parity) + " --stop-bits " +
-                  static_cast<char>(*shared.stopBits) + " brings it back to standard mode.");
+    NotePaired(ctx, shared, masterSide, *slaveSide, masterPort, peer ? peer->port : ctx.port);
     return kExitOk;
 }

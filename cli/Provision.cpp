@@ -77,177 +77,214 @@ std::optional<SerialSettings> ProfileLine(const SettingValues& values) {
     return SerialSettings{*values.baudRate, *values.dataBits, *values.parity, *values.stopBits};
 }
 
-int RunProvision(CommandContext& ctx, const ProvisionOptions& options, NextModule& next) {
-    ProvisionLog log;
-    const std::string problem = log.Open(options.logPath);
+namespace {
+
+// One run of the bench: the log, the tally and what happened to each unit.
+class ProvisionRun {
+public:
+    ProvisionRun(CommandContext& ctx, const ProvisionOptions& options) : ctx_(ctx), options_(options) {}
+    int Run(NextModule& next);
+
+private:
+    enum class Next { Unit, Stop };
+    // The module now on ctx_.port, from its search to its record.
+    Next TakeUnit();
+    // The values for the unit, in ctx_.doc.settings; why not, when it cannot
+    // take them. Skipped units (not in the plan) set `skipped`.
+    std::string PlanUnit(Unit& unit, const ModuleReport& before, bool& skipped);
+    // The write, its read-back and the unit's record.
+    Next WriteUnit(Unit& unit, const DeviceSettings& wanted);
+    // Logs the unit as done or failed; false when the record could not be
+    // written (the run stops).
+    bool Finish(const Unit& unit, bool done, const std::string& reason);
+    // The read-back found another module: it gets a failed record of its own.
+    void LogOtherModule(const Unit& unit, std::uint32_t other);
+    void LogFailed(const std::string& appended);
+
+    CommandContext& ctx_;
+    const ProvisionOptions& options_;
+    ProvisionLog log_;
+    std::vector<SerialSettings> lines_;
+    Tally tally_;
+    bool sent_ = false;              // something went to a module in this run
+    bool logFailed_ = false;         // a record could not be written: the run stops
+    std::set<std::uint32_t> seen_;   // serial numbers met in this run
+};
+
+int ProvisionRun::Run(NextModule& next) {
+    const std::string problem = log_.Open(options_.logPath);
     if (!problem.empty()) {
-        ctx.host.Note("tarnik: --log: " + problem + "; nothing was sent");
+        ctx_.host.Note("tarnik: --log: " + problem + "; nothing was sent");
         return kExitUsage;
     }
-    for (const auto& [serial, time] : log.CutShort()) {
-        ctx.host.Note("tarnik: " + FormatSerialNumber(serial) + " was cut short while being written (" + time +
-                      "); it keeps address " + std::to_string(log.AddressOf(serial).value_or(-1)) +
-                      " and is written again when it comes");
+    for (const auto& [serial, time] : log_.CutShort()) {
+        ctx_.host.Note("tarnik: " + FormatSerialNumber(serial) + " was cut short while being written (" + time +
+                       "); it keeps address " + std::to_string(log_.AddressOf(serial).value_or(-1)) +
+                       " and is written again when it comes");
     }
     // A provisioned module talks at the profile's line settings, a new one
     // perhaps at --line: both are tried before the search.
-    std::vector<SerialSettings> lines;
-    if (const std::optional<SerialSettings> line = ProfileLine(options.profile)) lines.push_back(*line);
-    if (ctx.line && (lines.empty() || !(lines.front() == *ctx.line))) lines.push_back(*ctx.line);
+    if (const std::optional<SerialSettings> line = ProfileLine(options_.profile)) lines_.push_back(*line);
+    if (ctx_.line && (lines_.empty() || !(lines_.front() == *ctx_.line))) lines_.push_back(*ctx_.line);
 
-    ctx.host.ClearEvents();
-    if (ctx.host.RunDialog(IDD_SET_CONFIRM) != IDOK) return kExitDeclined;
+    ctx_.host.ClearEvents();
+    if (ctx_.host.RunDialog(IDD_SET_CONFIRM) != IDOK) return kExitDeclined;
 
-    Tally tally;
-    bool sent = false;        // something went to a module in this run
-    bool logFailed = false;   // a record could not be written: the run stops
-    std::set<std::uint32_t> seen;  // serial numbers met in this run
-    bool first = true;
     // A unit's port is ours from its search to its record; it is let go while
     // the operator changes the module (an unplugged adapter must leave its
     // device name free for the next).
     KvPortReservation reservation;
-    for (;;) {
-        Interrupt::SetNote(("provision: " + tally.Text() + " (log " + options.logPath + ")").c_str());
+    for (bool first = true;; first = false) {
+        Interrupt::SetNote(("provision: " + tally_.Text() + " (log " + options_.logPath + ")").c_str());
         reservation.Release();
-        if (!first && !next.Wait(ctx.host, "the next module")) break;
-        first = false;
-        ctx.port = next.Port();
-        reservation.MoveTo(ctx.port.c_str());
-        ctx.doc.SetPortName(ctx.port.c_str());
-        ctx.host.ClearEvents();
-
-        if (!FindModuleTryingLines(ctx.doc, ctx.host, lines).found) {
-            ctx.host.Note("tarnik: no module answers on " + ctx.port);
-            continue;
-        }
-        Unit unit;
-        unit.serial = ctx.doc.device->serialNumber;
-        const std::string serial = FormatSerialNumber(unit.serial);
-        if (!seen.insert(unit.serial).second) {
-            ++tally.failed;
-            ctx.host.Note(serial + ": refused: a module with this serial number was already on the bench in this "
-                                   "run (the same module again, or two modules with one serial number?)");
-            continue;
-        }
-
-        if (log.Done(unit.serial)) {
-            ++tally.skipped;
-            ctx.host.Note(serial + ": skipped, done at " + log.DoneAt(unit.serial) + " (" + options.logPath + ")");
-            continue;
-        }
-
-        // From here on the unit has a record, whatever happens. False when
-        // it could not be written: the run stops.
-        auto finish = [&](bool done, const std::string& reason) {
-            const std::string appended = log.Append(Record(ctx, unit, done ? "done" : "failed", reason));
-            if (done) {
-                ++tally.done;
-                ctx.host.Note(serial + ": done, address " + std::to_string(*unit.address));
-            } else {
-                ++tally.failed;
-                ctx.host.Note(serial + ": failed: " + reason);
-            }
-            if (!appended.empty()) {
-                ctx.host.Note("tarnik: " + appended + "; the run stops");
-                logFailed = true;
-            }
-            return appended.empty();
-        };
-
-        ctx.doc.ReadSettings();
-        if (!ctx.doc.HasDevice()) {
-            if (!finish(false, "its settings could not be read")) break;
-            continue;
-        }
-        const ModuleReport before = CachedReport(ctx.doc);
-        unit.version = before.version;
-        unit.before = ReportJson(before);
-
-        const SettingValues* planned = options.plan ? options.plan->Find(unit.serial) : nullptr;
-        if (options.plan && !planned && !options.addressFrom) {
-            ++tally.skipped;
-            ctx.host.Note(serial + ": skipped, not in the plan");
-            continue;
-        }
-
-        SettingValues values = options.profile;
-        if (planned) values.Overlay(*planned);
-        int address = 0;
-        const std::set<int> reserved = options.plan ? options.plan->AddressesBesides(unit.serial) : std::set<int>();
-        std::string refusal =
-            log.AddressFor(unit.serial, planned ? planned->address : std::nullopt, options.addressFrom, reserved, address);
-        if (refusal.empty()) {
-            unit.address = address;
-            values.address = address;
-            values.ApplyTo(ctx.doc.settings);
-            refusal = Refusal(before, values, ctx.doc.settings);
-        }
-        if (!refusal.empty()) {
-            // Nothing was sent: the address (if any) stays this unit's for a retry.
-            if (!finish(false, refusal)) break;
-            continue;
-        }
-        const DeviceSettings wanted = ctx.doc.settings;
-
-        // The address is this unit's in the log before the module hears of it.
-        const std::string started = log.Append(Record(ctx, unit, "started", ""));
-        if (!started.empty()) {
-            ctx.host.Note("tarnik: " + started + "; " + serial + " was not changed and the run stops");
-            logFailed = true;
-            break;
-        }
-        if (ctx.beforeChange) ctx.beforeChange();
-        sent = true;
-        bool done = false;
-        std::string reason;
-        {
-            // Cut short by a signal from here until the result is in the log,
-            // the unit is logged as failed, with the handler's text that its
-            // settings may be incomplete.
-            Interrupt::ChangeScope changing;
-            const std::string pending =
-                JsonText(Record(ctx, unit, "failed", "interrupted while being written; settings may be incomplete")) +
-                "\n";
-            Interrupt::SetPendingRecord(log.Descriptor(), pending.c_str());
-
-            bool written = false;
-            ctx.host.ClearEvents();
-            ctx.doc.WriteSettings(false, &written);
-            if (!written) reason = WriteFailure(ctx);
-            // Read back even after a failed write: the record shows what the unit holds.
-            const ReadBack back = ReadBackAndCompare(ctx, wanted, unit.serial);
-            Interrupt::SetPendingRecord(-1, nullptr);
-            if (back.outcome == ReadBack::Outcome::OtherModule) {
-                // The module was changed during the write: neither is known to be set.
-                reason = "another module (" + FormatSerialNumber(back.serialNumber) +
-                         ") answered the read-back; this one may be partly written";
-                Unit other;
-                other.serial = back.serialNumber;
-                other.after = ReportJson(CachedReport(ctx.doc));
-                const std::string appended = log.Append(Record(
-                    ctx, other, "failed", "came onto the port while " + serial + " was being written; it may be partly written"));
-                ++tally.failed;
-                ctx.host.Note(FormatSerialNumber(other.serial) + ": failed: came onto the port during the write of " +
-                              serial + "; check both");
-                if (!appended.empty()) {
-                    ctx.host.Note("tarnik: " + appended + "; the run stops");
-                    logFailed = true;
-                }
-            } else if (back.outcome == ReadBack::Outcome::Compared) {
-                unit.after = ReportJson(CachedReport(ctx.doc));
-                if (written && !back.notTaken.empty()) {
-                    reason = "read back other values: " + JoinFieldNames(back.notTaken);
-                }
-                done = written && back.notTaken.empty();
-            } else if (written) {
-                reason = "the settings could not be read back";
-            }
-            if (!finish(done, reason) || logFailed) break;
-        }
+        if (!first && !next.Wait(ctx_.host, "the next module")) break;
+        ctx_.port = next.Port();
+        reservation.MoveTo(ctx_.port.c_str());
+        ctx_.doc.SetPortName(ctx_.port.c_str());
+        ctx_.host.ClearEvents();
+        if (TakeUnit() == Next::Stop) break;
     }
     Interrupt::SetNote(nullptr);
-    PrintLine(ctx.out, "provision: " + tally.Text());
-    if (logFailed) return sent ? kExitLink : kExitUsage;
-    return tally.failed == 0 ? kExitOk : kExitLink;
+    PrintLine(ctx_.out, "provision: " + tally_.Text());
+    if (logFailed_) return sent_ ? kExitLink : kExitUsage;
+    return tally_.failed == 0 ? kExitOk : kExitLink;
+}
+
+ProvisionRun::Next ProvisionRun::TakeUnit() {
+    if (!FindModuleTryingLines(ctx_.doc, ctx_.host, lines_).found) {
+        ctx_.host.Note("tarnik: no module answers on " + ctx_.port);
+        return Next::Unit;
+    }
+    Unit unit;
+    unit.serial = ctx_.doc.device->serialNumber;
+    const std::string serial = FormatSerialNumber(unit.serial);
+    if (!seen_.insert(unit.serial).second) {
+        ++tally_.failed;
+        ctx_.host.Note(serial + ": refused: a module with this serial number was already on the bench in this "
+                                "run (the same module again, or two modules with one serial number?)");
+        return Next::Unit;
+    }
+    if (log_.Done(unit.serial)) {
+        ++tally_.skipped;
+        ctx_.host.Note(serial + ": skipped, done at " + log_.DoneAt(unit.serial) + " (" + options_.logPath + ")");
+        return Next::Unit;
+    }
+
+    // From here on the unit has a record, whatever happens.
+    ctx_.doc.ReadSettings();
+    if (!ctx_.doc.HasDevice()) return Finish(unit, false, "its settings could not be read") ? Next::Unit : Next::Stop;
+    const ModuleReport before = CachedReport(ctx_.doc);
+    unit.version = before.version;
+    unit.before = ReportJson(before);
+
+    bool skipped = false;
+    const std::string refusal = PlanUnit(unit, before, skipped);
+    if (skipped) {
+        ++tally_.skipped;
+        ctx_.host.Note(serial + ": skipped, not in the plan");
+        return Next::Unit;
+    }
+    // Nothing was sent: the address (if any) stays this unit's for a retry.
+    if (!refusal.empty()) return Finish(unit, false, refusal) ? Next::Unit : Next::Stop;
+    return WriteUnit(unit, ctx_.doc.settings);
+}
+
+std::string ProvisionRun::PlanUnit(Unit& unit, const ModuleReport& before, bool& skipped) {
+    const SettingValues* planned = options_.plan ? options_.plan->Find(unit.serial) : nullptr;
+    if (options_.plan && !planned && !options_.addressFrom) {
+        skipped = true;
+        return "";
+    }
+    SettingValues values = options_.profile;
+    if (planned) values.Overlay(*planned);
+    int address = 0;
+    const std::set<int> reserved = options_.plan ? options_.plan->AddressesBesides(unit.serial) : std::set<int>();
+    const std::string refusal =
+        log_.AddressFor(unit.serial, planned ? planned->address : std::nullopt, options_.addressFrom, reserved, address);
+    if (!refusal.empty()) return refusal;
+    unit.address = address;
+    values.address = address;
+    values.ApplyTo(ctx_.doc.settings);
+    return Refusal(before, values, ctx_.doc.settings);
+}
+
+ProvisionRun::Next ProvisionRun::WriteUnit(Unit& unit, const DeviceSettings& settings) {
+    const DeviceSettings wanted = settings;
+    const std::string serial = FormatSerialNumber(unit.serial);
+    // The address is this unit's in the log before the module hears of it.
+    const std::string started = log_.Append(Record(ctx_, unit, "started", ""));
+    if (!started.empty()) {
+        ctx_.host.Note("tarnik: " + started + "; " + serial + " was not changed and the run stops");
+        logFailed_ = true;
+        return Next::Stop;
+    }
+    if (ctx_.beforeChange) ctx_.beforeChange();
+    sent_ = true;
+    // Cut short by a signal from here until the result is in the log, the
+    // unit is logged as failed, with the handler's text that its settings may
+    // be incomplete.
+    Interrupt::ChangeScope changing;
+    const std::string pending =
+        JsonText(Record(ctx_, unit, "failed", "interrupted while being written; settings may be incomplete")) + "\n";
+    Interrupt::SetPendingRecord(log_.Descriptor(), pending.c_str());
+
+    bool written = false;
+    std::string reason;
+    ctx_.host.ClearEvents();
+    ctx_.doc.WriteSettings(false, &written);
+    if (!written) reason = WriteFailure(ctx_);
+    // Read back even after a failed write: the record shows what the unit holds.
+    const ReadBack back = ReadBackAndCompare(ctx_, wanted, unit.serial);
+    Interrupt::SetPendingRecord(-1, nullptr);
+    bool done = false;
+    if (back.outcome == ReadBack::Outcome::OtherModule) {
+        // The module was changed during the write: neither is known to be set.
+        reason = "another module (" + FormatSerialNumber(back.serialNumber) +
+                 ") answered the read-back; this one may be partly written";
+        LogOtherModule(unit, back.serialNumber);
+    } else if (back.outcome == ReadBack::Outcome::Compared) {
+        unit.after = ReportJson(CachedReport(ctx_.doc));
+        if (written && !back.notTaken.empty()) reason = "read back other values: " + JoinFieldNames(back.notTaken);
+        done = written && back.notTaken.empty();
+    } else if (written) {
+        reason = "the settings could not be read back";
+    }
+    return Finish(unit, done, reason) && !logFailed_ ? Next::Unit : Next::Stop;
+}
+
+void ProvisionRun::LogOtherModule(const Unit& unit, std::uint32_t serialNumber) {
+    const std::string serial = FormatSerialNumber(unit.serial);
+    Unit other;
+    other.serial = serialNumber;
+    other.after = ReportJson(CachedReport(ctx_.doc));
+    const std::string appended = log_.Append(
+        Record(ctx_, other, "failed", "came onto the port while " + serial + " was being written; it may be partly written"));
+    ++tally_.failed;
+    ctx_.host.Note(FormatSerialNumber(other.serial) + ": failed: came onto the port during the write of " + serial +
+                   "; check both");
+    if (!appended.empty()) LogFailed(appended);
+}
+
+bool ProvisionRun::Finish(const Unit& unit, bool done, const std::string& reason) {
+    const std::string appended = log_.Append(Record(ctx_, unit, done ? "done" : "failed", reason));
+    if (done) {
+        ++tally_.done;
+        ctx_.host.Note(FormatSerialNumber(unit.serial) + ": done, address " + std::to_string(*unit.address));
+    } else {
+        ++tally_.failed;
+        ctx_.host.Note(FormatSerialNumber(unit.serial) + ": failed: " + reason);
+    }
+    if (!appended.empty()) LogFailed(appended);
+    return appended.empty();
+}
+
+void ProvisionRun::LogFailed(const std::string& appended) {
+    ctx_.host.Note("tarnik: " + appended + "; the run stops");
+    logFailed_ = true;
+}
+
+}  // namespace
+
+int RunProvision(CommandContext& ctx, const ProvisionOptions& options, NextModule& next) {
+    return ProvisionRun(ctx, options).Run(next);
 }
