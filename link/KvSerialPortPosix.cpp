@@ -169,6 +169,13 @@ struct KvSerialPort::Os {
 
     long long ReadErrorCount() const;
     bool LineFailed();
+    // Starts on descriptor `fd` (-1: closed) with a clean line state.
+    void Use(int fd) {
+        handle = fd;
+        lineError = false;
+        marks.Reset();
+        errorCountBase = -1;
+    }
 };
 
 KvSerialPort::KvSerialPort() : os_(std::make_unique<Os>()) {}
@@ -190,10 +197,7 @@ bool KvSerialPort::OsOpen(const KvString& portName) {
                 // The device is ours already: no opening, no raised modem lines,
                 // no moment in which another program could take it.
                 device_ = std::move(held);
-                os_->handle = device_->fd;
-                os_->lineError = false;
-                os_->marks.Reset();
-                os_->errorCountBase = -1;
+                os_->Use(device_->fd);
                 return true;
             }
             // Gone since it was held: the port is opened anew.
@@ -252,10 +256,7 @@ bool KvSerialPort::OsOpen(const KvString& portName) {
 
     device_ = std::make_shared<KvHeldDevice>(fd, path);
     if (reserved) KvPortReservations::Hold(portName.Bytes(), device_);
-    os_->handle = fd;
-    os_->lineError = false;
-    os_->marks.Reset();
-    os_->errorCountBase = -1;
+    os_->Use(fd);
     return true;
 }
 
@@ -352,10 +353,7 @@ bool KvSerialPort::OsClose() {
     // outlive it while anybody else (a pseudo-terminal's master) keeps the
     // terminal open. Under a reservation the device stays held.
     device_.reset();
-    os_->handle = -1;
-    os_->lineError = false;
-    os_->marks.Reset();
-    os_->errorCountBase = -1;
+    os_->Use(-1);
     return true;
 }
 

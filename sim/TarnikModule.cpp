@@ -245,30 +245,93 @@ std::optional<Fault> Module::TakeFault(char scope, const std::string& mnemonic) 
     return std::nullopt;
 }
 
+namespace {
+
+// A request line without its CR LF, read by the module's grammar.
+struct Request {
+    char scope = 0;
+    std::string mnemonic;  // empty when the line is not understood
+    std::string route;
+    std::string param;
+    bool hasParam = false;
+    bool understood = false;
+};
+
+Request ParseRequest(const std::string& body) {
+    // Grammar: scope, three-letter mnemonic, optional route "!hop,hop", optional ":" parameter.
+    Request r;
+    r.scope = body[0];
+    r.mnemonic = body.size() >= 4 ? body.substr(1, 3) : std::string();
+    r.understood = (r.scope == '-' || r.scope == '@' || r.scope == '+') &&
+                      std::any_of(std::begin(kMnemonics), std::end(kMnemonics),
+                                  [&](const char* m) { return r.mnemonic == m; });
+    if (r.understood) {
+        const std::string rest = body.substr(4);
+        const std::size_t colon = rest.find(':');
+        r.route = rest.substr(0, colon);
+        if (colon != std::string::npos) {
+            r.hasParam = true;
+            r.param = rest.substr(colon + 1);
+        }
+        if (!r.route.empty() && r.route[0] != '!') r.understood = false;
+    }
+    if (!r.understood) r.mnemonic.clear();
+    return r;
+}
+
+}  // namespace
+
+void Module::Distort(const Fault& fault, std::string& answer, Micros& start) {
+    switch (fault.kind) {
+        case FaultKind::Silence: answer.clear(); break;
+        case FaultKind::LateFirstByte: start += fault.delay; break;
+        case FaultKind::CutAnswer:
+            answer.resize(std::min(answer.size(), static_cast<std::size_t>(std::max(fault.cutAfter, 0))));
+            break;
+        case FaultKind::Garbage: {
+            answer.clear();
+            while (answer.size() < kGarbageLength) {
+                garbageSeed_ = garbageSeed_ * 1103515245u + 12345u;
+                const auto b = static_cast<std::uint8_t>(garbageSeed_ >> 16);
+                if (b == 0 || b == '\r' || b == '\n') continue;
+                answer.push_back(static_cast<char>(b));
+            }
+            answer += "\r\n";
+            break;
+        }
+        case FaultKind::NulInAnswer: {
+            const std::size_t pos = std::min(answer.size(), static_cast<std::size_t>(std::max(fault.nulAt, 0)));
+            answer.insert(pos, 1, '\0');
+            break;
+        }
+        case FaultKind::Overlong: {
+            if (answer.size() >= 2) answer.resize(answer.size() - 2);  // without its CR LF
+            std::size_t i = 0;
+            while (answer.size() < kOverlongLength) answer.push_back(static_cast<char>('0' + i++ % 10));
+            answer.resize(kOverlongLength);
+            break;
+        }
+        case FaultKind::NonNumericMan: answer = Accept("MAN", "XXXXXXXXX"); break;
+        case FaultKind::Nak:
+        case FaultKind::PortVanishes:
+        case FaultKind::StoredIgnored:
+        case FaultKind::StoredOffByOne:
+        case FaultKind::Swap:
+        case FaultKind::Kill: break;
+    }
+}
+
 void Module::HandleLine(const std::string& line, Micros at) {
     const std::string body = line.substr(0, line.size() - 2);
     if (body.empty()) return;  // a bare CR LF asks nothing
 
-    // Grammar: scope, three-letter mnemonic, optional route "!hop,hop", optional ":" parameter.
-    const char scope = body[0];
-    std::string mnemonic = body.size() >= 4 ? body.substr(1, 3) : std::string();
-    bool understood = (scope == '-' || scope == '@' || scope == '+') &&
-                      std::any_of(std::begin(kMnemonics), std::end(kMnemonics),
-                                  [&](const char* m) { return mnemonic == m; });
-    std::string route;
-    std::string param;
-    bool hasParam = false;
-    if (understood) {
-        const std::string rest = body.substr(4);
-        const std::size_t colon = rest.find(':');
-        route = rest.substr(0, colon);
-        if (colon != std::string::npos) {
-            hasParam = true;
-            param = rest.substr(colon + 1);
-        }
-        if (!route.empty() && route[0] != '!') understood = false;
-    }
-    if (!understood) mnemonic.clear();
+    const Request request = ParseRequest(body);
+    const char scope = request.scope;
+    const std::string& mnemonic = request.mnemonic;
+    const std::string& route = request.route;
+    const std::string& param = request.param;
+    const bool understood = request.understood;
+    const bool hasParam = request.hasParam;
 
     const std::optional<Fault> fault = TakeFault(scope, mnemonic);
     if (fault && fault->kind == FaultKind::PortVanishes) {
@@ -313,45 +376,7 @@ void Module::HandleLine(const std::string& line, Micros at) {
     }
 
     Micros start = at + config_.firstByteLatency;
-    if (fault) {
-        switch (fault->kind) {
-            case FaultKind::Silence: answer.clear(); break;
-            case FaultKind::LateFirstByte: start += fault->delay; break;
-            case FaultKind::CutAnswer:
-                answer.resize(std::min(answer.size(), static_cast<std::size_t>(std::max(fault->cutAfter, 0))));
-                break;
-            case FaultKind::Garbage: {
-                answer.clear();
-                while (answer.size() < kGarbageLength) {
-                    garbageSeed_ = garbageSeed_ * 1103515245u + 12345u;
-                    const auto b = static_cast<std::uint8_t>(garbageSeed_ >> 16);
-                    if (b == 0 || b == '\r' || b == '\n') continue;
-                    answer.push_back(static_cast<char>(b));
-                }
-                answer += "\r\n";
-                break;
-            }
-            case FaultKind::NulInAnswer: {
-                const std::size_t pos = std::min(answer.size(), static_cast<std::size_t>(std::max(fault->nulAt, 0)));
-                answer.insert(pos, 1, '\0');
-                break;
-            }
-            case FaultKind::Overlong: {
-                if (answer.size() >= 2) answer.resize(answer.size() - 2);  // without its CR LF
-                std::size_t i = 0;
-                while (answer.size() < kOverlongLength) answer.push_back(static_cast<char>('0' + i++ % 10));
-                answer.resize(kOverlongLength);
-                break;
-            }
-            case FaultKind::NonNumericMan: answer = Accept("MAN", "XXXXXXXXX"); break;
-            case FaultKind::Nak:
-            case FaultKind::PortVanishes:
-            case FaultKind::StoredIgnored:
-            case FaultKind::StoredOffByOne:
-            case FaultKind::Swap:
-            case FaultKind::Kill: break;
-        }
-    }
+    if (fault) Distort(*fault, answer, start);
 
     log_.push_back({line, answer, at});
     Send(answer, start, answerLine);

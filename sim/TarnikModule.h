@@ -177,6 +177,8 @@ public:
 private:
     Micros Now() const;
     void HandleLine(const std::string& line, Micros at);
+    // What a fault does to an answer on its way out: cut, replaced, delayed.
+    void Distort(const Fault& fault, std::string& answer, Micros& start);
     // Carries a request out; returns the answer line (CR LF included).
     std::string Execute(char scope, const std::string& mnemonic, const std::string& param, bool hasParam,
                         bool& sciChanged, bool& initialised);
