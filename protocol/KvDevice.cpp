@@ -149,7 +149,7 @@ KvString RunningText(const KvString& answer) {
 }
 
 // Four pin functions as the device writes them: '0' digital input, '1'
-// digital output, '2' analog input (only pairs I/O 1-2 and 3-4 have one).
+// digital output, '2' analog input, on any of the four pins.
 bool IsPinCode(const KvString& text) {
     if (text.Length() != 4) return false;
     for (std::int32_t pin = 0; pin < 4; ++pin) {

@@ -103,7 +103,8 @@ public:
     SettingBank stored;
     KvConduit* conduit = nullptr;  // owned; only the attached device has one
     // The running value of the last PFC answer was a pin code as the device
-    // writes it: four characters '0' to '2', '2' only for the first two pairs.
+    // writes it: four characters '0' to '2' (which pins can be analog inputs is
+    // the model's business; any of the four is taken).
     // Anything else was read into the cache all the same, but must not be
     // written back to the device.
     bool runningPinsWellFormed = false;
