@@ -194,6 +194,7 @@ timeout 480 qemu-system-x86_64 -accel tcg -cpu max,-smap -smp 2 -m 1536 -nodefau
   -chardev serial,id=usb,path="$(readlink "$host/usb.pty")" \
   -device qemu-xhci,id=xhci -device "$usb_device" \
   -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
+  -virtfs local,path="$root",mount_tag=checkout,security_model=none,readonly=on,multidevs=remap \
   -virtfs local,path="$share",mount_tag=results,security_model=none,multidevs=remap \
   -device virtio-serial-pci -chardev pipe,id=control,path="$host/control" \
   -device virtserialport,chardev=control,name=tarnik.control \
