@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     bool rejected = false;
     bool formatFailure = false;
-    bool noResponse = false;
+    bool failed = false;  // any of the program's failures: the answer was not taken
     try {
         if (hold) {
             conduit->keepOpen = true;
@@ -113,6 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Run(device, operation, pin);
     } catch (const KvNAKException& e) {
         rejected = true;
+        failed = true;
         // The rejection is the first answer line when that line was the one read.
         const std::string line = cleanStart ? FirstLine(firstAnswer) : std::string();
         if (!line.empty() && line.size() >= 4 && line.compare(1, 3, "NAK") == 0) {
@@ -126,17 +127,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             if (std::type_index(typeid(e)) != RejectionFor(number)) Fail("rejection of the wrong class");
         }
-    } catch (const KvNoResponseException&) {
-        noResponse = true;
     } catch (const KvException&) {
+        failed = true;
     } catch (const KvStringException&) {
         formatFailure = true;
+        failed = true;
     }
 
     // What the first answer line alone decides about the first transaction.
     const std::string line = cleanStart ? FirstLine(firstAnswer) : std::string();
     if (!line.empty()) {
-        if (line.size() < 4 && !noResponse) Fail("an answer of fewer than 4 bytes was taken");
+        // No answer, or one the protocol does not allow: either way a failure.
+        if (line.size() < 4 && !failed) Fail("an answer of fewer than 4 bytes was taken");
         if (line.size() >= 4 && line.compare(1, 3, "NAK") == 0 && !rejected && !formatFailure) {
             Fail("a rejection was taken as an answer");
         }
