@@ -139,6 +139,7 @@ void KvSerialConduit::WriteAll(const KvString& text) {
         if (!isOpen) throw KvConduitWriteException();
         if (!port.WriteByte(static_cast<std::uint8_t>(bytes[i]))) throw KvConduitWriteException(port.IoFailure());
     }
+    port.WaitSent();
 }
 
 KvString KvSerialConduit::Read() {

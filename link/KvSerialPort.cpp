@@ -68,6 +68,10 @@ bool KvSerialPort::WriteByte(std::uint8_t byte) {
     return ok;
 }
 
+void KvSerialPort::WaitSent() {
+    if (!virtualPort_) OsWaitSent();
+}
+
 bool KvSerialPort::ReadByte(std::uint8_t& byte) {
     byte = 0;
     const bool ok = virtualPort_ ? virtualPort_->ReadByte(byte) : OsReadByte(byte);

@@ -29,6 +29,13 @@ public:
     bool SetTimeouts(std::uint32_t readInterval, std::uint32_t readMultiplier, std::uint32_t readConstant,
                      std::uint32_t writeMultiplier, std::uint32_t writeConstant);
     bool WriteByte(std::uint8_t byte);
+    // Returns once the bytes written have left the driver for the line, or
+    // after kSentBoundMs at most. A module's answer time-out counts from when
+    // it can have heard the request: a USB adapter's driver keeps written
+    // bytes until the adapter has taken them, which on a loaded host can take
+    // longer than the time-out itself.
+    void WaitSent();
+    static constexpr int kSentBoundMs = 1000;
     // Sets byte to 0 first; true only when exactly one byte was read.
     bool ReadByte(std::uint8_t& byte);
     bool Close();
@@ -50,6 +57,7 @@ private:
     bool OsSetLine(const KvLineParams& line);
     bool OsSetTimeouts(const KvPortTimeouts& t);
     bool OsWriteByte(std::uint8_t byte);
+    void OsWaitSent();
     bool OsReadByte(std::uint8_t& byte);
     bool OsClose();
 

@@ -19,6 +19,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <utility>
 
 #ifdef __APPLE__
@@ -310,6 +311,20 @@ bool KvSerialPort::OsWriteByte(std::uint8_t byte) {
     if (TransferByte(os_->handle, true, byte, deadline, error) == Transfer::Done) return true;
     if (error != 0) TransferFailed(error);
     return false;
+}
+
+void KvSerialPort::OsWaitSent() {
+    if (os_->handle < 0) return;
+    const Deadline deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSentBoundMs);
+    // The output queue's length counts what the driver has not passed on yet
+    // (a pseudo-terminal reports none). A failing descriptor ends the wait:
+    // the read that follows says what happened.
+    for (;;) {
+        int queued = 0;
+        if (ioctl(os_->handle, TIOCOUTQ, &queued) != 0 || queued <= 0) return;
+        if (std::chrono::steady_clock::now() >= deadline) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 void KvSerialPort::TransferFailed(std::int64_t error) {

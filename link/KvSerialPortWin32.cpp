@@ -186,6 +186,10 @@ bool KvSerialPort::OsWriteByte(std::uint8_t byte) {
     return os_->lastWritten == 1;
 }
 
+// WriteFile on a port opened without overlapped I/O returns once the driver
+// has passed the byte on: there is nothing left to wait for.
+void KvSerialPort::OsWaitSent() {}
+
 bool KvSerialPort::OsReadByte(std::uint8_t& byte) {
     if (os_->handle == INVALID_HANDLE_VALUE || os_->lineError) return false;
     std::uint8_t received = 0;
