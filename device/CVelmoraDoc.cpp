@@ -132,47 +132,47 @@ int CVelmoraDoc::GetOperatingMode(bool stored) {
     }
 }
 
-int CVelmoraDoc::GetAddress() {
+namespace {
+// A running value from the module's cache, copied into the record as well;
+// -1 while there is no module.
+template <typename Slot, typename Value>
+int CacheRunning(const KvDevice* device, Slot& slot, Value (KvDevice::*get)(bool) const) {
     if (!device) return -1;
-    settings.address = device->GetAddress(false);
-    return settings.address;
+    slot = static_cast<Slot>((device->*get)(false));
+    return slot;
 }
+}  // namespace
+
+int CVelmoraDoc::GetAddress() { return CacheRunning(device.get(), settings.address, &KvDevice::GetAddress); }
 
 int CVelmoraDoc::GetFrequencyIndex() {
-    if (!device) return -1;
-    settings.frequencyIndex = device->GetFrequency(false);
-    return settings.frequencyIndex;
+    return CacheRunning(device.get(), settings.frequencyIndex, &KvDevice::GetFrequency);
 }
 
-int CVelmoraDoc::GetBaudRate() {
-    if (!device) return -1;
-    settings.baudRate = device->GetBaudRate(false);
-    return settings.baudRate;
-}
+int CVelmoraDoc::GetBaudRate() { return CacheRunning(device.get(), settings.baudRate, &KvDevice::GetBaudRate); }
 
-int CVelmoraDoc::GetDataBits() {
-    if (!device) return -1;
-    settings.dataBits = device->GetDataBits(false);
-    return settings.dataBits;
-}
+int CVelmoraDoc::GetDataBits() { return CacheRunning(device.get(), settings.dataBits, &KvDevice::GetDataBits); }
 
-int CVelmoraDoc::GetParity() {
-    if (!device) return -1;
-    settings.parity = device->GetParity(false);
-    return settings.parity;
-}
+int CVelmoraDoc::GetParity() { return CacheRunning(device.get(), settings.parity, &KvDevice::GetParity); }
 
-int CVelmoraDoc::GetStopBits() {
-    if (!device) return -1;
-    settings.stopBits = device->GetStopBits(false);
-    return settings.stopBits;
-}
+int CVelmoraDoc::GetStopBits() { return CacheRunning(device.get(), settings.stopBits, &KvDevice::GetStopBits); }
 
 int CVelmoraDoc::GetPinFunction(int index) {
     // Four pin pairs; any other index has no value and no slot in the record.
     if (!device || index < 0 || index > 3) return -1;
     settings.pinFunctions[index] = device->GetPinFunction(index, false);
     return settings.pinFunctions[index];
+}
+
+const DeviceSettings& CVelmoraDoc::CacheRunningSettings() {
+    GetAddress();
+    GetFrequencyIndex();
+    GetBaudRate();
+    GetDataBits();
+    GetParity();
+    GetStopBits();
+    for (int i = 0; i < 4; ++i) GetPinFunction(i);
+    return settings;
 }
 
 // ---------------------------------------------------------------- search

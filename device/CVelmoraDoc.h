@@ -35,6 +35,9 @@ public:
     int GetParity();
     int GetStopBits();
     int GetPinFunction(int index);
+    // Every running value of the module's cache copied into the record, as the
+    // getters above do one by one; the record is left alone without a module.
+    const DeviceSettings& CacheRunningSettings();
 
     // Workflows
     bool Scan();
