@@ -9,6 +9,7 @@
 #include "EscapeForm.h"
 #include "FormLists.h"
 #include "KvExceptions.h"
+#include "KvPortName.h"
 #include "ResourceIds.h"
 #include "StepFailure.h"
 #include "Texts.h"
@@ -47,16 +48,6 @@ std::string Latin1ToUtf8(const char* bytes)
         }
     }
     return text;
-}
-
-bool SameNameIgnoringCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
 }
 
 // Gives the window its input back when a handler leaves, however it leaves.
@@ -109,19 +100,13 @@ void CSettingsForm::RefreshFromDocument()
         // fails the window keeps what it showed.
         std::uint32_t serial = 0;
         KvString version;
-        int mode = 0, address = 0, frequency = 0, baud = 0, dataBits = 0, stopBits = 0, parity = 0;
-        int pins[4] = {};
+        int mode = 0;
+        DeviceSettings record;
         const KvStepFailure failure = KvRunStep([&] {
             serial = doc_.GetSerialNumber();
             version = doc_.GetVersionText();
             mode = doc_.GetOperatingMode(true);
-            address = doc_.GetAddress();
-            frequency = doc_.GetFrequencyIndex();
-            baud = doc_.GetBaudRate();
-            dataBits = doc_.GetDataBits();
-            stopBits = doc_.GetStopBits();
-            parity = doc_.GetParity();
-            for (int i = 0; i < 4; ++i) pins[i] = doc_.GetPinFunction(i);
+            record = doc_.CacheRunningSettings();
         });
         if (failure) {
             // The module stopped answering between a read and this refresh: say so
@@ -134,20 +119,21 @@ void CSettingsForm::RefreshFromDocument()
         view_.SetControlText(IDC_MODE_NOTE, mode == 1 ? Text(IDS_MODE_MASTER) : mode == 2 ? Text(IDS_MODE_SLAVE) : "");
         view_.SetControlText(IDC_VERSION, Latin1ToUtf8(version.CStr()));
         view_.SetControlText(IDC_SERIAL_NUMBER, FormatSerialNumber(serial));
-        view_.SetControlText(IDC_ADDRESS, std::to_string(address));
+        view_.SetControlText(IDC_ADDRESS, std::to_string(record.address));
 
         const int channels = static_cast<int>(FormListItems(IDC_FREQUENCY).size());
-        view_.SetListSelection(IDC_FREQUENCY, frequency >= 0 && frequency < channels ? frequency : -1);
+        const int frequency = record.frequencyIndex;
+        view_.SetListSelection(IDC_FREQUENCY, frequency < channels ? frequency : -1);
         // A value no item carries keeps the list's previous selection.
         auto select = [this](int listId, int value) {
             const int index = FindItemByData(listId, value);
             if (index >= 0) view_.SetListSelection(listId, index);
         };
-        select(IDC_BAUD_RATE, baud);
-        select(IDC_DATA_BITS, dataBits);
-        select(IDC_STOP_BITS, stopBits);
-        select(IDC_PARITY, parity);
-        for (int i = 0; i < 4; ++i) select(kPinListIds[i], pins[i]);
+        select(IDC_BAUD_RATE, record.baudRate);
+        select(IDC_DATA_BITS, record.dataBits);
+        select(IDC_STOP_BITS, record.stopBits);
+        select(IDC_PARITY, record.parity);
+        for (int i = 0; i < 4; ++i) select(kPinListIds[i], record.pinFunctions[i]);
 
         if (doc_.pinFunctionsFixed)
             view_.SetControlText(IDC_PIN_NOTE, Text(IDS_PINS_FIXED_MODEL));
@@ -161,7 +147,7 @@ void CSettingsForm::RefreshFromDocument()
 
     const std::string port = doc_.GetPortName().CStr();
     for (std::size_t i = 0; i < portNames_.size(); ++i) {
-        if (SameNameIgnoringCase(portNames_[i], port)) {
+        if (KvSamePortName(portNames_[i], port)) {
             view_.SetListSelection(IDC_COM_PORT, static_cast<int>(i));
             break;
         }
