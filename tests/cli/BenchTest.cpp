@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -22,6 +23,7 @@
 namespace {
 
 using Args = std::vector<std::string>;
+using testing::HasSubstr;
 
 int Count(const std::string& text, const std::string& part) {
     int n = 0;
@@ -29,7 +31,6 @@ int Count(const std::string& text, const std::string& part) {
     return n;
 }
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // Waits until `done` holds, at most `limit`.
 bool WaitUntil(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(30)) {
@@ -145,9 +146,9 @@ TEST(BenchPty, PairSetsOneMasterAndOneSlaveAndChecksBoth) {
         // Checked: read again after the mode's commands.
         EXPECT_NE(simLog.find(Heard("-MOD"), at), std::string::npos) << simLog;
     }
-    EXPECT_TRUE(Contains(r.err, "next power-up")) << r.err;
-    EXPECT_TRUE(Contains(r.err, "mode standard")) << r.err;
-    EXPECT_TRUE(Contains(r.err, "escape --baud 19200 --data-bits 8 --parity N --stop-bits 1")) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("next power-up"));
+    EXPECT_THAT(r.err, HasSubstr("mode standard"));
+    EXPECT_THAT(r.err, HasSubstr("escape --baud 19200 --data-bits 8 --parity N --stop-bits 1"));
 }
 
 TEST(BenchSimulated, OnOnePortTheMasterItselfIsNotTakenForTheSlave) {
@@ -160,7 +161,7 @@ TEST(BenchSimulated, OnOnePortTheMasterItselfIsNotTakenForTheSlave) {
     ASSERT_TRUE(record.is_object()) << r.out;
     EXPECT_EQ(record["master"]["serialNumber"], 500);
     EXPECT_EQ(record["slave"]["serialNumber"], 777);
-    EXPECT_TRUE(Contains(r.err, "is the master itself (000000500)")) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("is the master itself (000000500)"));
     // Master, then nothing for the module that came back, then the slave.
     const std::size_t master = r.err.find("sim: @MOD:1");
     const std::size_t again = r.err.find("sim: swap: module 000000500");
@@ -185,9 +186,9 @@ TEST(BenchPty, ProvisionLogsEveryUnitAndARerunRetriesOnlyTheFailed) {
         ASSERT_TRUE(sim.Ready()) << sim.Log();
         const RunResult r = Provision(sim, dir, options, {"", "--fault nak:+SAD", "", ""});
         EXPECT_EQ(r.code, 5) << r.err;
-        EXPECT_TRUE(Contains(r.out, "provision: done 4, failed 1, skipped 0")) << r.out << r.err;
-        EXPECT_TRUE(Contains(r.err, "000001003: failed")) << r.err;
-        EXPECT_TRUE(Contains(sim.Log(), Heard("+SAD:104"))) << sim.Log();  // the fifth unit
+        EXPECT_THAT(r.out, HasSubstr("provision: done 4, failed 1, skipped 0"));
+        EXPECT_THAT(r.err, HasSubstr("000001003: failed"));
+        EXPECT_THAT(sim.Log(), HasSubstr(Heard("+SAD:104")));  // the fifth unit
     }
     // A started record before every unit's result: five of each.
     ASSERT_EQ(Records(log).size(), 10u);
@@ -205,7 +206,7 @@ TEST(BenchPty, ProvisionLogsEveryUnitAndARerunRetriesOnlyTheFailed) {
             EXPECT_EQ(unit["after"]["channel"], 5) << unit.dump();
         }
     }
-    EXPECT_TRUE(Contains(records[2]["reason"].get<std::string>(), "rejected")) << records[2].dump();
+    EXPECT_THAT(records[2]["reason"].get<std::string>(), HasSubstr("rejected"));
 
     {
         // The same five modules again (new, so at factory settings): only 1003 is written, with its address.
@@ -213,9 +214,9 @@ TEST(BenchPty, ProvisionLogsEveryUnitAndARerunRetriesOnlyTheFailed) {
         ASSERT_TRUE(sim.Ready()) << sim.Log();
         const RunResult r = Provision(sim, dir, options, {"", "", "", ""});
         EXPECT_EQ(r.code, 0) << r.err;
-        EXPECT_TRUE(Contains(r.out, "provision: done 1, failed 0, skipped 4")) << r.out << r.err;
+        EXPECT_THAT(r.out, HasSubstr("provision: done 1, failed 0, skipped 4"));
         EXPECT_EQ(Count(sim.Log(), "+SAD:"), 1) << sim.Log();
-        EXPECT_TRUE(Contains(sim.Log(), Heard("+SAD:102"))) << sim.Log();
+        EXPECT_THAT(sim.Log(), HasSubstr(Heard("+SAD:102")));
     }
     records = Results(Records(log));
     ASSERT_EQ(records.size(), 6u);
@@ -239,15 +240,15 @@ TEST(BenchPty, CtrlCEndsARunAndAUnitCutShortIsLoggedAsFailed) {
     ASSERT_TRUE(sim.Ready()) << sim.Log();
 
     // In the middle of the write.
-    RunResult r = Provision(sim, dir, options, {}, [&] { return Contains(sim.Log(), Heard("+SAD:7")); });
+    RunResult r = Provision(sim, dir, options, {}, [&] { return testing::Value(sim.Log(), HasSubstr(Heard("+SAD:7"))); });
     EXPECT_EQ(r.code, 130) << r.err;
-    EXPECT_TRUE(Contains(r.err, "設定が不完全な状態になっている可能性があります。")) << r.err;
-    EXPECT_TRUE(Contains(r.err, "provision: done 0, failed 0, skipped 0")) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("設定が不完全な状態になっている可能性があります。"));
+    EXPECT_THAT(r.err, HasSubstr("provision: done 0, failed 0, skipped 0"));
     std::vector<nlohmann::json> records = Results(Records(log));
     ASSERT_EQ(records.size(), 1u) << ReadFile(log);
     EXPECT_EQ(records[0]["result"], "failed");
     EXPECT_EQ(records[0]["address"], 7);
-    EXPECT_TRUE(Contains(records[0]["reason"].get<std::string>(), "interrupted")) << records[0].dump();
+    EXPECT_THAT(records[0]["reason"].get<std::string>(), HasSubstr("interrupted"));
 
     // Again, after the module on the bench was replaced by one with the same
     // serial number (the answers still under way to the stopped program go with
@@ -258,7 +259,7 @@ TEST(BenchPty, CtrlCEndsARunAndAUnitCutShortIsLoggedAsFailed) {
     const int before = Count(sim.Log(), " heard ");
     r = Provision(sim, dir, options, {}, [&] { return Count(ReadFile(dir.File("provision.err")), "press Enter") > 0; });
     EXPECT_EQ(r.code, 130) << r.err;
-    EXPECT_TRUE(Contains(r.err, "tarnik: interrupted\nprovision: done 1, failed 0, skipped 0")) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("tarnik: interrupted\nprovision: done 1, failed 0, skipped 0"));
     records = Results(Records(log));
     ASSERT_EQ(records.size(), 2u) << ReadFile(log);
     EXPECT_EQ(records[1]["result"], "done");
@@ -294,7 +295,7 @@ TEST(BenchSimulated, AUnitIsDoneOnlyWhenBothBanksAndItsSerialNumberReadBack) {
         for (const nlohmann::json& result : results) {
             EXPECT_EQ(result["result"], "failed");
             if (result["serialNumber"] == 123456789) {
-                EXPECT_TRUE(Contains(result.value("reason", ""), c.reason)) << result.dump();
+                EXPECT_THAT(result.value("reason", ""), HasSubstr(c.reason)) << result.dump();
             } else {
                 EXPECT_EQ(result["serialNumber"], 123456790);
                 EXPECT_TRUE(result["address"].is_null()) << result.dump();

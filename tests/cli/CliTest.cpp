@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,6 +25,8 @@
 namespace {
 
 using Args = std::vector<std::string>;
+using testing::HasSubstr;
+using testing::Not;
 
 // A module found at the first candidate: the search costs one attempt.
 const Args kFast = {"--simulate", "--sim-line", "57600,7,N,1"};
@@ -80,7 +83,6 @@ bool AnyStartsWith(const std::vector<std::string>& requests, const std::string& 
     return false;
 }
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 }  // namespace
 
@@ -92,9 +94,9 @@ TEST(CliSimulated, ReadAndScanReportTheModule) {
                          {"parity", "N"}, {"stopBits", 1}, {"pins", "0000"}, {"pinsFixed", false},
                          {"addressLocked", false}});
     // Not a terminal: the search prints plain lines, and found the module at once.
-    EXPECT_TRUE(Contains(r.err, "candidate 1/84: 57600bps, 7bits, none, stop1\n")) << r.err;
-    EXPECT_FALSE(Contains(r.err, "candidate 2/84")) << r.err;
-    EXPECT_FALSE(Contains(r.err, "\r")) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("candidate 1/84: 57600bps, 7bits, none, stop1\n"));
+    EXPECT_THAT(r.err, Not(HasSubstr("candidate 2/84")));
+    EXPECT_THAT(r.err, Not(HasSubstr("\r")));
 
     r = RunTarnik(With(kFast, {"--sim-fixed-pins", "read", "--json"}));
     ASSERT_EQ(r.code, 0) << r.err;
@@ -103,14 +105,14 @@ TEST(CliSimulated, ReadAndScanReportTheModule) {
     // The human form carries the settings window's notes.
     r = RunTarnik(With(kFast, {"--sim-fixed-pins", "read"}));
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_TRUE(Contains(r.out, "このTarnik装置はI／Oピン機能が固定されているモデルです。")) << r.out;
-    EXPECT_TRUE(Contains(r.out, "通信速度：57600 bps")) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("このTarnik装置はI／Oピン機能が固定されているモデルです。"));
+    EXPECT_THAT(r.out, HasSubstr("通信速度：57600 bps"));
 
     r = RunTarnik({"--simulate", "--sim-line", "38400,7,O,2", "scan", "--json"});
     ASSERT_EQ(r.code, 0) << r.err;
     ExpectFields(r.out, {{"candidate", 18}, {"baudRate", 38400}, {"dataBits", 7}, {"parity", "O"}, {"stopBits", 2}});
-    EXPECT_TRUE(Contains(r.err, "candidate 17/84: 38400bps, 7bits, odd, stop1\n")) << r.err;
-    EXPECT_TRUE(Contains(r.err, "candidate 18/84: 38400bps, 7bits, odd, stop2\n")) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("candidate 17/84: 38400bps, 7bits, odd, stop1\n"));
+    EXPECT_THAT(r.err, HasSubstr("candidate 18/84: 38400bps, 7bits, odd, stop2\n"));
 }
 
 TEST(CliSimulated, WriteSendsTheRecordAndReadsItBack) {
@@ -135,7 +137,7 @@ TEST(CliSimulated, WriteSendsTheRecordAndReadsItBack) {
 
     r = RunTarnik(With(kFast, {"--sim-fixed-pins", "--sim-log", "--yes", "write", "--address", "7", "--pins", "1000"}));
     EXPECT_EQ(r.code, 6) << r.err;
-    EXPECT_TRUE(Contains(r.err, "このTarnik装置はI／Oピン機能が固定されているモデルです。")) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("このTarnik装置はI／Oピン機能が固定されているモデルです。"));
     EXPECT_FALSE(AnyStartsWith(Heard(r), "+")) << r.err;
     EXPECT_FALSE(AnyStartsWith(Heard(r), "@")) << r.err;
 }
@@ -192,7 +194,7 @@ TEST(CliUsage, BadValuesAreRefusedBeforeAnythingIsSent) {
         const RunResult r = RunTarnik(With({"--simulate", "--sim-log"}, c.args));
         const std::string shown = c.args.empty() ? "(none)" : c.args.back();
         EXPECT_EQ(r.code, 2) << shown << "\n" << r.err;
-        EXPECT_TRUE(Contains(r.err, c.named)) << shown << "\n" << r.err;
+        EXPECT_THAT(r.err, HasSubstr(c.named));
         EXPECT_TRUE(Heard(r).empty()) << shown << "\n" << r.err;
     }
 
@@ -216,8 +218,8 @@ TEST(CliUsage, BadValuesAreRefusedBeforeAnythingIsSent) {
         WriteFile(file, text);
         const RunResult r = RunTarnik({"--simulate", "--sim-log", "--yes", "write", "--from", file});
         EXPECT_EQ(r.code, 2) << text << "\n" << r.err;
-        EXPECT_TRUE(Contains(r.err, named)) << text << "\n" << r.err;
-        EXPECT_TRUE(Contains(r.err, "nothing was sent")) << text << "\n" << r.err;
+        EXPECT_THAT(r.err, HasSubstr(named));
+        EXPECT_THAT(r.err, HasSubstr("nothing was sent"));
         EXPECT_TRUE(Heard(r).empty()) << text << "\n" << r.err;
     }
     // Only regular files of at most 64 KiB: a FIFO nobody writes to is not waited for.
@@ -230,7 +232,7 @@ TEST(CliUsage, BadValuesAreRefusedBeforeAnythingIsSent) {
     for (const auto& [path, named] : files) {
         const RunResult r = RunTarnik({"--simulate", "--yes", "write", "--from", path});
         EXPECT_EQ(r.code, 2) << path << "\n" << r.err;
-        EXPECT_TRUE(Contains(r.err, named)) << path << "\n" << r.err;
+        EXPECT_THAT(r.err, HasSubstr(named));
     }
 }
 
@@ -246,7 +248,7 @@ TEST(CliSimulated, KnownLineIsTriedBeforeTheSearch) {
     ASSERT_EQ(r.code, 0) << r.err;
     ExpectFields(r.out, {{"candidate", 0}, {"baudRate", 9600}, {"dataBits", 8}, {"parity", "N"}, {"stopBits", 1}});
     EXPECT_EQ(mans(r), 2) << r.err;
-    EXPECT_FALSE(Contains(r.err, "candidate 1/84")) << r.err;
+    EXPECT_THAT(r.err, Not(HasSubstr("candidate 1/84")));
 
     // Wrong: the search follows and finds the module at its own settings.
     r = RunTarnik({"--simulate", "--sim-line", "38400,7,O,2", "--sim-log", "--line", "9600,8,N,1", "scan", "--json"});
@@ -257,14 +259,14 @@ TEST(CliSimulated, KnownLineIsTriedBeforeTheSearch) {
     r = RunTarnik({"--simulate", "--sim-line", "57600,8,O,2", "--sim-log", "--line", "57600,8,O,2", "read", "--json"});
     ASSERT_EQ(r.code, 0) << r.err;
     ExpectFields(r.out, {{"baudRate", 57600}, {"parity", "O"}});
-    EXPECT_FALSE(Contains(r.err, "candidate 1/84")) << r.err;
+    EXPECT_THAT(r.err, Not(HasSubstr("candidate 1/84")));
 
     // A bad setting is refused before anything is sent, as an error object with --json.
     r = RunTarnik({"--simulate", "--line", "9600,9,N,1", "read", "--json"});
     EXPECT_EQ(r.code, 2) << r.err;
-    EXPECT_TRUE(Contains(r.err, "--line")) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("--line"));
     ExpectFields(r.out, {{"exitCode", 2}, {"error", "bad usage or a bad value; nothing was sent"}});
-    EXPECT_TRUE(Contains(Json(r.out).value("detail", ""), "--line")) << r.out;
+    EXPECT_THAT(Json(r.out).value("detail", ""), HasSubstr("--line")) << r.out;
 }
 
 TEST(CliSimulated, WriteReadsBackAndComparesUnlessToldNotTo) {
@@ -283,7 +285,7 @@ TEST(CliSimulated, WriteReadsBackAndComparesUnlessToldNotTo) {
     sci = Find(heard, "+SCI:57600,7,N,1\\r\\n");
     ASSERT_GE(sci, 0) << r.err;
     EXPECT_GE(Find(heard, "-SAD\\r\\n", sci), 0) << r.err;
-    EXPECT_TRUE(Contains(r.err, "verified")) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("verified"));
     EXPECT_TRUE(r.out.empty()) << r.out;
 }
 
@@ -346,7 +348,7 @@ TEST(CliSimulated, EachFailureHasItsExitCode) {
     for (const auto& c : cases) {
         const RunResult r = RunTarnik(c.args);
         EXPECT_EQ(r.code, c.code) << r.err;
-        EXPECT_TRUE(Contains(r.err, c.message)) << r.err;
+        EXPECT_THAT(r.err, HasSubstr(c.message));
         // Standard output stays empty, except for the error object of --json.
         if (std::find(c.args.begin(), c.args.end(), "--json") != c.args.end()) {
             ExpectFields(r.out, {{"exitCode", c.code}});
@@ -359,7 +361,7 @@ TEST(CliSimulated, EachFailureHasItsExitCode) {
     const RunResult r =
         RunTarnik(With(kFast, {"--sim-change-fault", "nak:SAD", "--sim-log", "--yes", "write", "--address", "3"}));
     EXPECT_EQ(r.code, 6) << r.err;
-    EXPECT_TRUE(Contains(r.err, setFailed)) << r.err;
+    EXPECT_THAT(r.err, HasSubstr(setFailed));
     const std::vector<std::string> heard = Heard(r);
     const int sad = Find(heard, "+SAD:3\\r\\n");
     ASSERT_GE(sad, 0) << r.err;
@@ -393,7 +395,7 @@ TEST(CliSimulated, ModeInitialisationAndEscape) {
                    "19200", "--json"});
     ASSERT_EQ(r.code, 0) << r.err;
     ExpectFields(r.out, {{"storedMode", 0}, {"runningMode", 0}, {"baudRate", 19200}});
-    EXPECT_TRUE(Contains(r.err, "透過モードから脱出しました。")) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("透過モードから脱出しました。"));
 }
 
 TEST(CliTerminal, ConfirmationIsAskedOnATerminal) {
@@ -403,8 +405,8 @@ TEST(CliTerminal, ConfirmationIsAskedOnATerminal) {
         ASSERT_EQ(write(keyboard.master(), answer.data(), answer.size()), static_cast<ssize_t>(answer.size()));
         const RunResult r =
             RunTarnik(With(kFast, {"--sim-log", "write", "--address", "5"}), keyboard.slave());
-        EXPECT_TRUE(Contains(r.err, "Tarnik装置の設定を変更します。")) << r.err;
-        EXPECT_TRUE(Contains(r.err, "設定 [y/N]")) << r.err;
+        EXPECT_THAT(r.err, HasSubstr("Tarnik装置の設定を変更します。"));
+        EXPECT_THAT(r.err, HasSubstr("設定 [y/N]"));
         if (answer == "n\n") {
             EXPECT_EQ(r.code, 1) << r.err;
             EXPECT_FALSE(AnyStartsWith(Heard(r), "+SAD")) << r.err;
@@ -422,14 +424,14 @@ TEST(CliHelp, EveryCommandHasHelpAndTheManPageCoversEveryOption) {
     for (const std::string command : {"", "scan", "read", "write", "init", "mode", "escape", "ports", "pair", "provision"}) {
         const RunResult r = RunTarnik(command.empty() ? Args{"--help"} : Args{command, "--help"});
         EXPECT_EQ(r.code, 0) << command << r.err;
-        EXPECT_TRUE(Contains(r.out, "Usage: tarnik")) << command << r.out;
+        EXPECT_THAT(r.out, HasSubstr("Usage: tarnik"));
         const std::regex option("--[a-z][a-z-]*");
         for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), option); it != std::sregex_iterator(); ++it) {
             options.insert(it->str());
         }
         if (!command.empty()) {
-            EXPECT_TRUE(Contains(man, ".B " + command) || Contains(man, ".BR \"" + command) ||
-                        Contains(man, "\"mode master\""))
+            EXPECT_THAT(man, testing::AnyOf(HasSubstr(".B " + command), HasSubstr(".BR \"" + command),
+                                            HasSubstr("\"mode master\"")))
                 << command;
         }
     }
@@ -437,7 +439,7 @@ TEST(CliHelp, EveryCommandHasHelpAndTheManPageCoversEveryOption) {
     for (const std::string& o : options) {
         std::string roff;
         for (const char c : o) roff += c == '-' ? std::string("\\-") : std::string(1, c);
-        EXPECT_TRUE(Contains(man, roff)) << o << " is not in the man page";
+        EXPECT_THAT(man, HasSubstr(roff));
     }
 }
 
@@ -502,7 +504,7 @@ TEST(CliPty, NothingReachesTheModuleForABadValue) {
     WriteFile(dir.File("bad.json"), R"({"address": 5, "pins": "0020"})");
     RunResult r = RunTarnik({"--port", sim.link(), "--yes", "write", "--from", dir.File("bad.json")});
     EXPECT_EQ(r.code, 2) << r.err;
-    EXPECT_TRUE(Contains(r.err, "pins: I/O 5-6")) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("pins: I/O 5-6"));
     r = RunTarnik({"--port", sim.link(), "--yes", "write", "--channel", "80"});
     EXPECT_EQ(r.code, 2) << r.err;
     // A search afterwards (a query and its confirmation) is all the module
@@ -520,7 +522,7 @@ TEST(CliPty, SilentAndFailingTerminals) {
     ASSERT_TRUE(half.Ok());
     RunResult r = RunTarnik({"--port", half.path(), "read"});
     EXPECT_EQ(r.code, 5) << r.err;
-    EXPECT_TRUE(Contains(r.err, "Tarnik装置との通信でエラーが発生しました。")) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("Tarnik装置との通信でエラーが発生しました。"));
     const std::vector<std::string> lines = half.Lines();
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[0], "-MAN\r\n");
@@ -532,9 +534,9 @@ TEST(CliPty, SilentAndFailingTerminals) {
     ASSERT_TRUE(silent.Ok());
     r = RunTarnik({"--port", silent.path(), "scan"});
     EXPECT_EQ(r.code, 4) << r.err;
-    EXPECT_TRUE(Contains(r.err, "Tarnik装置が見つかりません。")) << r.err;
-    EXPECT_TRUE(Contains(r.err, "candidate 84/84: 1200bps, 8bits, odd, stop2\n")) << r.err;
-    EXPECT_TRUE(Contains(r.err, "hint: a module in transparent mode takes no commands")) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("Tarnik装置が見つかりません。"));
+    EXPECT_THAT(r.err, HasSubstr("candidate 84/84: 1200bps, 8bits, odd, stop2\n"));
+    EXPECT_THAT(r.err, HasSubstr("hint: a module in transparent mode takes no commands"));
 }
 
 TEST(CliPty, OpenFailuresSayWhichPortAndWhy) {
@@ -547,11 +549,11 @@ TEST(CliPty, OpenFailuresSayWhichPortAndWhy) {
         const RunResult r = RunTarnik({"--port", path, "read", "--json"});
         EXPECT_EQ(r.code, 3) << r.err;
         const std::string heldBy = "(pid " + std::to_string(cat.pid()) + ")";
-        EXPECT_TRUE(Contains(r.err, path + ": Device or resource busy; held by")) << r.err;
-        EXPECT_TRUE(Contains(r.err, heldBy)) << r.err;
+        EXPECT_THAT(r.err, HasSubstr(path + ": Device or resource busy; held by"));
+        EXPECT_THAT(r.err, HasSubstr(heldBy));
         ExpectFields(r.out, {{"error", "the port cannot be opened"}, {"exitCode", 3}, {"port", path}, {"path", path},
                              {"cause", "busy"}, {"osReason", "Device or resource busy"}});
-        EXPECT_TRUE(Contains(Json(r.out).value("heldBy", ""), heldBy)) << r.out;
+        EXPECT_THAT(Json(r.out).value("heldBy", ""), HasSubstr(heldBy)) << r.out;
         EXPECT_TRUE(terminal.Lines().empty());
     }
     // Another user, not in the device's group: the group is named.
@@ -561,9 +563,9 @@ TEST(CliPty, OpenFailuresSayWhichPortAndWhy) {
     const RunResult r = RunProgram("/usr/bin/setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups",
                                                         TARNIK_BINARY, "--port", path, "scan"});
     EXPECT_EQ(r.code, 3) << r.err;
-    EXPECT_TRUE(Contains(r.err, "シリアルポートを開けません。")) << r.err;
-    EXPECT_TRUE(Contains(r.err, path + ": Permission denied")) << r.err;
-    EXPECT_TRUE(Contains(r.err, "the group 'dialout'")) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("シリアルポートを開けません。"));
+    EXPECT_THAT(r.err, HasSubstr(path + ": Permission denied"));
+    EXPECT_THAT(r.err, HasSubstr("the group 'dialout'"));
 }
 
 TEST(CliPty, TraceShowsTheWireOfARealPort) {
@@ -595,10 +597,10 @@ TEST(CliPty, TransparentModeLocksTheAddressAndPinsUntilTheEscape) {
     // Pending transparent mode: address and pins are what the mode made them.
     r = RunTarnik({"--port", sim.link(), "--yes", "write", "--address", "5"});
     EXPECT_EQ(r.code, 2) << r.err;
-    EXPECT_TRUE(Contains(r.err, "透過モード（マスター）に設定されています。")) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("透過モード（マスター）に設定されています。"));
     r = RunTarnik({"--port", sim.link(), "--yes", "write", "--pins", "1000"});
     EXPECT_EQ(r.code, 2) << r.err;
-    EXPECT_TRUE(Contains(r.err, "透過モードに設定されたTarnik装置のピン機能は変更できません。")) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("透過モードに設定されたTarnik装置のピン機能は変更できません。"));
     EXPECT_EQ(sim.Log().find("SAD:5"), std::string::npos) << sim.Log();
     EXPECT_EQ(sim.Log().find("PFC:1000"), std::string::npos) << sim.Log();
     // The channel is not locked.
@@ -675,8 +677,8 @@ TEST(CliPty, WhatTheModuleSaysIsCheckedBeforeItIsShownOrSentBack) {
         const RunResult r = RunTarnik(With({"--port", module.path()}, c.args));
         const std::string shown = c.answer + " " + c.args.back();
         EXPECT_EQ(r.code, c.code) << shown << "\n" << r.err;
-        EXPECT_TRUE(Contains(r.out + r.err, c.shown)) << shown << "\n" << r.out << r.err;
-        EXPECT_FALSE(Contains(r.out + r.err, "\x1B[2J")) << shown;
+        EXPECT_THAT(r.out + r.err, HasSubstr(c.shown));
+        EXPECT_THAT(r.out + r.err, Not(HasSubstr("\x1B[2J")));
         EXPECT_FALSE(ChangedTheModule(module.Lines())) << shown;
     }
 }
@@ -707,7 +709,7 @@ TEST(CliPty, AnInterruptReleasesThePort) {
         const RunResult r = RunProgram(TARNIK_BINARY, {"--port", module.path(), "--yes", "write", "--address", "6"},
                                        -1, std::chrono::seconds(60), [&](pid_t pid) { tarnik = pid; });
         EXPECT_EQ(r.code, c.code) << c.when << r.err;
-        EXPECT_TRUE(Contains(r.err, c.said)) << c.when << r.err;
+        EXPECT_THAT(r.err, HasSubstr(c.said));
 #ifdef TIOCGEXCL
         int exclusive = -1;
         ASSERT_EQ(ioctl(module.slave(), TIOCGEXCL, &exclusive), 0);
