@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
             doc.GetSerialNumber();
             doc.GetVersionText();
             doc.GetOperatingMode(true);
-            RefreshRecord(doc);  // every other value, as the settings window asks for it
+            doc.CacheRunningSettings();  // every other value, as the settings window asks for it
             const int address = doc.settings.address;
             if (expectedAddress >= 0 && address != expectedAddress) ++mismatches;
 

@@ -29,7 +29,7 @@ struct SimRig {
         ASSERT_TRUE(doc.Scan());
         doc.ReadSettings();
         ASSERT_TRUE(doc.HasDevice());
-        RefreshRecord(doc);
+        doc.CacheRunningSettings();
         host.Clear();
     }
 

@@ -68,7 +68,7 @@ TEST(SimReadSettings, FixedPinsAndPendingTransparentMode) {
     EXPECT_TRUE(rig.host.Dialogs().empty());
 
     // A fixed-pin model is written without its pins.
-    RefreshRecord(rig.doc);
+    rig.doc.CacheRunningSettings();
     rig.host.Clear();
     const std::size_t writeStart = rig.module().Log().size();
     bool written = false;

@@ -34,4 +34,20 @@ TEST(PortList, NamedPortsFirstThenTheDevicesFoundWithWhatTheyAre)
     EXPECT_EQ(texts[20], "/dev/ttyUSB0  FTDI FT232R USB UART (ftdi_sio)");
     EXPECT_EQ(names[21], "/dev/rfcomm0");  // found by name only
     EXPECT_EQ(texts[21], names[21]);
+    EXPECT_EQ(entries[20].shortName, "ttyUSB0");  // two adapters stay apart in the closed box
+    EXPECT_EQ(entries[0].shortName, "COM1");
 }
+
+#ifndef _WIN32
+TEST(PortList, ABuiltInPortFoundStandsOnceUnderItsComName)
+{
+    KvPortInfo builtIn;
+    builtIn.name = builtIn.path = "/dev/ttyS1";
+    builtIn.driver = "serial";
+    const std::vector<CPortListEntry> entries = PortListEntries({builtIn}, {"/dev/ttyS0", "/dev/ttyS1"});
+    ASSERT_EQ(entries.size(), 20u);
+    EXPECT_EQ(entries[0].text, "COM1  /dev/ttyS0");
+    EXPECT_EQ(entries[1].text, "COM2  /dev/ttyS1  " + KvDescribePort(builtIn));
+    EXPECT_EQ(entries[2].text, "COM3");
+}
+#endif

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -435,4 +436,41 @@ TEST(SettingsForm, ThePortListFollowsTheDevicesPresentAndKeepsTheChoice)
     // Unplugged: the list falls back to its first port.
     rig.form.UpdatePortNames(ComPorts());
     EXPECT_EQ(rig.form.SelectedPortName(), "COM1");
+}
+
+TEST(SettingsForm, ATypedPortJoinsTheListAndABadOneLeavesTheChoice)
+{
+    struct Case {
+        const char* what;
+        std::optional<std::string> typed;
+        std::string selected;  // afterwards
+        bool listed;           // the typed name is a new row
+        bool refused;          // with message 41462
+    };
+    const Case cases[] = {
+        {"a device path", std::string("/tmp/tarnik"), "/tmp/tarnik", true, false},
+        {"a listed name in other letters", std::string("com3"), "COM3", false, false},
+        {"no port at all", std::string("ttyUSB0"), "COM2", false, true},
+        {"the prompt cancelled", std::nullopt, "COM2", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FormRig rig;
+        rig.form.OfferTypedPort();
+        rig.form.UpdatePortNames(ComPorts());
+        ControlState& list = rig.Control(IDC_COM_PORT);
+        ASSERT_EQ(list.items.size(), 21u);
+        EXPECT_EQ(list.items.back(), "その他...");
+        EXPECT_TRUE(rig.form.IsTypedPortRow(20));
+        list.selection = 20;
+        EXPECT_EQ(rig.form.SelectedPortName(), "");
+
+        rig.form.ChooseTypedPort(c.typed, "COM2");
+        EXPECT_EQ(rig.form.SelectedPortName(), c.selected);
+        EXPECT_EQ(rig.host.Lines("message ").size(), c.refused ? 1u : 0u);
+        EXPECT_EQ(list.items.size(), c.listed ? 22u : 21u);
+        // A typed name stays offered when the devices present change.
+        rig.form.UpdatePortNames(ComPorts());
+        EXPECT_EQ(rig.form.PortNames().size(), c.listed ? 21u : 20u);
+    }
 }

@@ -3,18 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "CVelmoraDoc.h"
 #include "ResourceIds.h"
-
-void RefreshRecord(CVelmoraDoc& doc) {
-    doc.GetAddress();
-    doc.GetFrequencyIndex();
-    doc.GetBaudRate();
-    doc.GetDataBits();
-    doc.GetParity();
-    doc.GetStopBits();
-    for (int pin = 0; pin < 4; ++pin) doc.GetPinFunction(pin);
-}
 
 int RecorderHost::RunDialog(int dialogId) {
     log.push_back("dialog " + std::to_string(dialogId));

@@ -12,12 +12,6 @@
 #include "KvClock.h"
 #include "WorkflowHost.h"
 
-class CVelmoraDoc;
-
-// What the settings window does after a read: every getter that copies a value
-// into the settings record, so that the record holds the device's values.
-void RefreshRecord(CVelmoraDoc& doc);
-
 class RecorderHost : public WorkflowHost {
 public:
     explicit RecorderHost(KvClock& clock) : clock_(clock) {}

@@ -251,7 +251,7 @@ TEST(Win32Workflows, ScanReadAndWriteTheModule) {
     EXPECT_TRUE(host.Dialogs().empty());
     EXPECT_EQ(doc.GetSerialNumber(), kSerialNumber);
     EXPECT_EQ(doc.GetVersionText(), kVersion);
-    RefreshRecord(doc);
+    doc.CacheRunningSettings();
     const DeviceSettings original = doc.settings;
     EXPECT_EQ(original.baudRate, static_cast<std::int32_t>(kBaudRate));
     EXPECT_EQ(original.dataBits, '7');
@@ -287,7 +287,7 @@ TEST(Win32Workflows, ScanReadAndWriteTheModule) {
     ASSERT_TRUE(doc.HasDevice()) << "the read at the new line settings failed";
     EXPECT_TRUE(host.Dialogs().empty());
     doc.settings = DeviceSettings{};
-    RefreshRecord(doc);
+    doc.CacheRunningSettings();
     EXPECT_EQ(doc.settings, changed);
     EXPECT_EQ(doc.device->GetAddress(true), changed.address);
     EXPECT_EQ(doc.device->GetBaudRate(true), 19200);
@@ -303,6 +303,6 @@ TEST(Win32Workflows, ScanReadAndWriteTheModule) {
     doc.ReadSettings();
     ASSERT_TRUE(doc.HasDevice()) << "the read at the module's first line settings failed";
     doc.settings = DeviceSettings{};
-    RefreshRecord(doc);
+    doc.CacheRunningSettings();
     EXPECT_EQ(doc.settings, original);
 }

@@ -1,5 +1,6 @@
 #include "CSettingsForm.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <iterator>
 #include <string>
@@ -72,8 +73,7 @@ CSettingsForm::CSettingsForm(CVelmoraDoc& document, WorkflowHost& host, CFormVie
 void CSettingsForm::CreateControls(const std::vector<std::string>& portNames)
 {
     portNames_ = portNames;
-    view_.SetListItems(IDC_COM_PORT, portNames_);
-    if (!portNames_.empty()) view_.SetListSelection(IDC_COM_PORT, 0);
+    ShowPortNames({});
     for (int id : kFixedLists) view_.SetListItems(id, FormListTexts(id));
 }
 
@@ -185,12 +185,46 @@ void CSettingsForm::UpdatePortNames(const std::vector<std::string>& portNames)
 {
     const std::string selected = SelectedPortName();
     portNames_ = portNames;
-    view_.SetListItems(IDC_COM_PORT, portNames_);
+    for (const std::string& typed : typedPorts_) {
+        const bool listed = std::any_of(portNames_.begin(), portNames_.end(),
+                                        [&typed](const std::string& name) { return KvSamePortName(name, typed); });
+        if (!listed) portNames_.push_back(typed);
+    }
+    ShowPortNames(selected);
+}
+
+void CSettingsForm::ShowPortNames(const std::string& selected)
+{
+    std::vector<std::string> items = portNames_;
+    if (offerTypedPort_) items.push_back(Text(IDS_PORT_OTHER));
+    view_.SetListItems(IDC_COM_PORT, items);
     int index = portNames_.empty() ? -1 : 0;
     for (std::size_t i = 0; i < portNames_.size(); ++i) {
         if (portNames_[i] == selected) index = static_cast<int>(i);
     }
     if (index >= 0) view_.SetListSelection(IDC_COM_PORT, index);
+}
+
+void CSettingsForm::ChooseTypedPort(const std::optional<std::string>& typed, const std::string& previous)
+{
+    if (!typed || typed->empty()) {
+        ShowPortNames(previous);
+        return;
+    }
+    if (!KvIsPortName(*typed)) {
+        host_.ShowMessage(IDS_BAD_PORT);
+        ShowPortNames(previous);
+        return;
+    }
+    const auto listed = std::find_if(portNames_.begin(), portNames_.end(),
+                                     [&typed](const std::string& name) { return KvSamePortName(name, *typed); });
+    if (listed != portNames_.end()) {
+        ShowPortNames(*listed);
+        return;
+    }
+    typedPorts_.push_back(*typed);
+    portNames_.push_back(*typed);
+    ShowPortNames(*typed);
 }
 
 void CSettingsForm::OnScan()

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,10 +64,22 @@ public:
 
     // The text of the selected item of the COM port list ("" when none).
     std::string SelectedPortName() const;
+    // The names the port list offers, in order (typed ones included).
+    const std::vector<std::string>& PortNames() const { return portNames_; }
     // The COM port list offers other names (the devices present have changed):
     // the selected name stays selected when it is still offered, else the
     // first name is.
     void UpdatePortNames(const std::vector<std::string>& portNames);
+
+    // A front-end that can ask for a typed name offers it: the port list
+    // then ends with a その他... row after the names.
+    void OfferTypedPort() { offerTypedPort_ = true; }
+    bool IsTypedPortRow(int index) const { return offerTypedPort_ && index == static_cast<int>(portNames_.size()); }
+    // After the その他... row was chosen: a typed name that opens a port joins
+    // the list for the rest of the run and is selected. A name that opens no
+    // port says so (message 41462); then, as after a cancelled prompt (no
+    // name), `previous` is selected again.
+    void ChooseTypedPort(const std::optional<std::string>& typed, const std::string& previous);
 
     // スキャン: the selected port to the document, the window disabled and the
     // wait cursor shown while the search runs; a found device is read at once.
@@ -104,6 +117,10 @@ private:
     CVelmoraDoc& doc_;
     WorkflowHost& host_;
     CFormView& view_;
+    void ShowPortNames(const std::string& selected);
+
     std::vector<std::string> portNames_;
+    std::vector<std::string> typedPorts_;
+    bool offerTypedPort_ = false;
     SerialSettings escapeSettings_;  // starts at kEscapeStartSettings
 };

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <optional>
 #include <cstdint>
 #include <type_traits>
 #include <utility>
@@ -30,6 +32,7 @@
 #include "ResourceIds.h"
 #include "Texts.h"
 #include "PortList.h"
+#include "StringTable.h"
 
 namespace {
 
@@ -71,6 +74,10 @@ QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 // runs before the list drops down (to read the devices present again); the
 // drop-down list is as wide as the longest line plus `margin` (a device path
 // with its description is longer than the box is wide).
+// The port list's items carry the name the port opens by (the user role) and
+// what the closed box shows for it.
+constexpr int kShortNameRole = Qt::UserRole + 1;
+
 class PortListBox final : public QComboBox {
 public:
     PortListBox(int margin, QWidget* parent) : QComboBox(parent), margin_(margin) {}
@@ -94,8 +101,13 @@ protected:
         painter.setPen(palette().color(QPalette::Text));
         QStyleOptionComboBox option;
         initStyleOption(&option);
-        const QString name = currentData().toString();
-        if (!name.isEmpty()) option.currentText = name;
+        // The short name (ttyUSB0), shortened in the middle when even that does
+        // not fit (a by-id name typed in).
+        const QString name = currentData(kShortNameRole).toString();
+        if (!name.isEmpty()) {
+            const QRect text = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+            option.currentText = fontMetrics().elidedText(name, Qt::ElideMiddle, text.width());
+        }
         painter.drawComplexControl(QStyle::CC_ComboBox, option);
         painter.drawControl(QStyle::CE_ComboBoxLabel, option);
     }
@@ -112,6 +124,7 @@ CVelmoraView::CVelmoraView(CVelmoraDoc& document, QtWorkflowHost& host, QWidget*
     setObjectName(QStringLiteral("IDD_VELMORA_FORM"));
     setFont(DialogFont());
     CreateControls();
+    form_.OfferTypedPort();
     form_.CreateControls({});
     // What each device is, is looked up when the list is opened.
     FillPortList(false);
@@ -123,18 +136,34 @@ CVelmoraView::~CVelmoraView()
     host_.RemoveView(this);
 }
 
+void CVelmoraView::AskForTypedPort()
+{
+    bool ok = false;
+    const QString typed = QInputDialog::getText(this, LoadKvString(AFX_IDS_APP_TITLE), LoadKvString(IDS_PORT_PROMPT),
+                                                QLineEdit::Normal, QString(), &ok);
+    form_.ChooseTypedPort(ok ? std::optional<std::string>(typed.trimmed().toStdString()) : std::nullopt, lastPort_);
+    FillPortList(false);
+}
+
 void CVelmoraView::FillPortList(bool discover)
 {
     const std::vector<CPortListEntry> entries =
         PortListEntries(discover ? KvDiscoverSerialPorts() : std::vector<KvPortInfo>{});
     const QSignalBlocker quiet(comPort_);
     form_.UpdatePortNames(PortListNames(entries));
-    for (std::size_t i = 0; i < entries.size() && static_cast<int>(i) < comPort_->count(); ++i) {
+    const std::vector<std::string>& names = form_.PortNames();
+    for (std::size_t i = 0; i < names.size() && static_cast<int>(i) < comPort_->count(); ++i) {
+        // Names typed in come after the entries.
+        const CPortListEntry entry = i < entries.size() ? entries[i] : CPortListEntry{names[i], names[i], PortShortName(names[i])};
         const int index = static_cast<int>(i);
-        comPort_->setItemText(index, QString::fromStdString(entries[i].text));
-        comPort_->setItemData(index, QString::fromStdString(entries[i].name));
+        comPort_->setItemText(index, QString::fromStdString(entry.text));
+        comPort_->setItemData(index, QString::fromStdString(entry.name));
+        comPort_->setItemData(index, QString::fromStdString(entry.shortName), kShortNameRole);
+        comPort_->setItemData(index, QString::fromStdString(KvPortDevicePath(entry.name)), Qt::ToolTipRole);
     }
-    comPort_->setToolTip(comPort_->currentText());
+    // Every port at once: the adapters found come after COM1 to COM20.
+    comPort_->setMaxVisibleItems(std::max(10, comPort_->count()));
+    comPort_->setToolTip(comPort_->currentData(Qt::ToolTipRole).toString());
 }
 
 QSize CVelmoraView::FormSize() const
@@ -210,7 +239,13 @@ void CVelmoraView::CreateControls()
     BindControls();
     MakeRoomForTheAddressRange(placed, du);
     // A device path is longer than the list is wide: the tip shows it whole.
-    connect(comPort_, &QComboBox::currentTextChanged, comPort_, &QWidget::setToolTip);
+    connect(comPort_, &QComboBox::currentIndexChanged, comPort_, [this](int index) {
+        comPort_->setToolTip(comPort_->currentData(Qt::ToolTipRole).toString());
+        if (!form_.IsTypedPortRow(index)) lastPort_ = form_.SelectedPortName();
+    });
+    connect(comPort_, &QComboBox::activated, this, [this](int index) {
+        if (form_.IsTypedPortRow(index)) AskForTypedPort();
+    });
     for (QLabel* note : {modeNote_, pinNote_}) {
         QPalette palette = note->palette();
         palette.setColor(QPalette::Active, QPalette::WindowText, kNoteColour);

@@ -2,6 +2,7 @@
 #include <QWidget>
 
 #include <map>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -84,6 +85,8 @@ private:
     // The COM port list from the devices present (`discover`: ask the system;
     // otherwise the names alone), each item showing what its device is.
     void FillPortList(bool discover);
+    // その他... chosen in the port list: asks for a name and hands it to the form.
+    void AskForTypedPort();
     // The control numbers of the form, each to its widget.
     void BindControls();
     QWidget* Control(int controlId) const;
@@ -98,6 +101,7 @@ private:
     QLabel* versionText_ = nullptr;   // 1009
     QLabel* modeNote_ = nullptr;      // 1023
     QComboBox* comPort_ = nullptr;    // 1022
+    std::string lastPort_;            // the port chosen before その他...
     QLabel* guide_ = nullptr;         // 1021
     QLabel* serialNumber_ = nullptr;  // 1008
     QLineEdit* address_ = nullptr;    // 1004
