@@ -2,6 +2,8 @@
 #include "KvExceptions.h"
 #include "KvString.h"
 
+#include <string>
+
 // What the workflows need of a user interface, and nothing more. The desktop
 // program implements it with Qt, the command-line tool on the console, the
 // tests with a recorder that answers dialogs from a script.
@@ -20,6 +22,9 @@ public:
     // it (communication error, setting error, port error), for a front-end to
     // show beside it as it does the reason of an open failure.
     virtual void ReportDeviceGone(const KvPortFailure& failure) { (void)failure; }
+    // What the confirmation of a write (IDD_SET_CONFIRM) is about to change,
+    // told right before it, for a front-end to show under the dialog's text.
+    virtual void ReportChanges(const std::string& line) { (void)line; }
     // Message box with the application title, the exclamation icon and OK.
     virtual void ShowMessage(int stringId) = 0;
 

@@ -194,7 +194,8 @@ TEST(SettingsForm, SetChecksTheAddressBeforeAskingAnything)
         rig.host.dialogAnswers = {IDCANCEL};
         rig.Control(IDC_ADDRESS).text = good;
         rig.form.OnSet();
-        EXPECT_EQ(rig.host.log, std::vector<std::string>{"dialog " + std::to_string(IDD_SET_CONFIRM)});
+        EXPECT_EQ(rig.host.Dialogs(), std::vector<int>{IDD_SET_CONFIRM});
+        EXPECT_EQ(rig.host.Lines("create ").size(), 0u);
     }
     EXPECT_EQ(rig.Heard(), heard);
 }
@@ -213,6 +214,9 @@ TEST(SettingsForm, SetWritesTheControlsAndReportsTheOutcome)
     rig.host.dialogAnswers = {IDOK, IDCANCEL};
     rig.form.OnSet();
     EXPECT_EQ(rig.host.Dialogs(), (std::vector<int>{IDD_SET_CONFIRM, IDD_SET_DONE}));
+    // The confirmation says what changes, against the module's running values.
+    EXPECT_EQ(rig.host.Lines("changes "),
+              std::vector<std::string>{"changes アドレス：0 → 1234、周波数：2405 → 2415 MHz、I/O 5-6：デジタル入力 → デジタル出力"});
     // The window is repainted once the confirmation has gone, before the write.
     EXPECT_LT(Find(rig.host, "dialog 138"), Find(rig.host, "repaint"));
     EXPECT_LT(Find(rig.host, "repaint"), Find(rig.host, "create 146"));
@@ -227,6 +231,7 @@ TEST(SettingsForm, SetWritesTheControlsAndReportsTheOutcome)
     rig.host.Clear();
     rig.form.OnSet();
     EXPECT_EQ(rig.host.Dialogs(), (std::vector<int>{IDD_SET_CONFIRM, IDD_SET_DONE}));
+    EXPECT_EQ(rig.host.Lines("changes "), std::vector<std::string>{"changes 変更なし"});
     EXPECT_EQ(rig.Control(IDC_ADDRESS).text, "1234");
     EXPECT_EQ(rig.Control(IDC_MODE_NOTE).text, Text(IDS_MODE_MASTER));
     EXPECT_EQ(rig.Guide(), Text(IDS_SET_DONE));

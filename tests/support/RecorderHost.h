@@ -17,6 +17,7 @@ public:
     explicit RecorderHost(KvClock& clock) : clock_(clock) {}
 
     int RunDialog(int dialogId) override;
+    void ReportChanges(const std::string& line) override { log.push_back("changes " + line); }
     void ShowMessage(int stringId) override;
     void CreateProgress(int dialogId) override;
     void SetProgressText(int dialogId, const KvString& text) override;

@@ -257,10 +257,13 @@ void CSettingsForm::OnSet()
         host_.ShowMessage(IDS_BAD_ADDRESS);
         return;
     }
-    if (host_.RunDialog(IDD_SET_CONFIRM) == IDCANCEL) return;
-    view_.RepaintNow();
+    // The module's running values, then the controls over them.
+    const DeviceSettings running = doc_.CacheRunningSettings();
     StoreControlsToDocument();
     doc_.settings.address = static_cast<std::uint16_t>(address);
+    host_.ReportChanges(DescribeChanges(running, doc_.settings, doc_.pinFunctionsFixed));
+    if (host_.RunDialog(IDD_SET_CONFIRM) == IDCANCEL) return;
+    view_.RepaintNow();
     bool written = false;
     if (doc_.WriteSettings(true, &written)) doc_.ReadSettings();
     // Only a write that went through is reported as done, and only while the

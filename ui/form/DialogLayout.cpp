@@ -253,7 +253,8 @@ bool InLineSettingsBox(const KvFormControl& c)
 
 bool HasReasonLine(int dialogId)
 {
-    return dialogId == IDD_OPEN_ERROR || dialogId == IDD_COMM_ERROR || dialogId == IDD_SET_ERROR;
+    return dialogId == IDD_OPEN_ERROR || dialogId == IDD_COMM_ERROR || dialogId == IDD_SET_ERROR ||
+           dialogId == IDD_SET_CONFIRM;
 }
 
 CDialogLayout LayoutDialog(int dialogId, const CTextMeasure& measure, bool reasonLine, const std::string& reason)

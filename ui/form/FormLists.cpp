@@ -105,3 +105,33 @@ bool ParseAddressText(std::string_view text, int& address)
     return true;
 }
 
+
+std::string DescribeChanges(const DeviceSettings& from, const DeviceSettings& to, bool pinsFixed)
+{
+    std::string line;
+    // A value as its list shows it; a value no item carries as its number.
+    auto shown = [](int listId, int value) {
+        const int index = FindItemByData(listId, value);
+        return index >= 0 ? FormListItems(listId)[static_cast<std::size_t>(index)].text : std::to_string(value);
+    };
+    auto change = [&line](const std::string& label, const std::string& before, const std::string& after,
+                          const char* unit) {
+        if (before == after) return;
+        if (!line.empty()) line += "、";
+        line += label + "：" + before + " → " + after + unit;
+    };
+    change("アドレス", std::to_string(from.address), std::to_string(to.address), "");
+    change("周波数", shown(IDC_FREQUENCY, from.frequencyIndex), shown(IDC_FREQUENCY, to.frequencyIndex), " MHz");
+    change("通信速度", shown(IDC_BAUD_RATE, from.baudRate), shown(IDC_BAUD_RATE, to.baudRate), " bps");
+    change("データ長", shown(IDC_DATA_BITS, from.dataBits), shown(IDC_DATA_BITS, to.dataBits), " ビット");
+    change("パリティ", shown(IDC_PARITY, from.parity), shown(IDC_PARITY, to.parity), "");
+    change("ストップビット", shown(IDC_STOP_BITS, from.stopBits), shown(IDC_STOP_BITS, to.stopBits), " ビット");
+    if (!pinsFixed) {
+        static const char* const kPairs[4] = {"I/O 1-2", "I/O 3-4", "I/O 5-6", "I/O 7-8"};
+        for (int i = 0; i < 4; ++i) {
+            change(kPairs[i], shown(kPinListIds[i], from.pinFunctions[i]), shown(kPinListIds[i], to.pinFunctions[i]),
+                   "");
+        }
+    }
+    return line.empty() ? "変更なし" : line;
+}

@@ -40,6 +40,12 @@ int ItemData(int controlId, int index);
 // means this order.
 inline constexpr int kPinListIds[4] = {IDC_PIN_12, IDC_PIN_34, IDC_PIN_56, IDC_PIN_78};
 
+// What a write of `to` changes against `from` (the module's running values),
+// for the line under the write's confirmation: "アドレス：0 → 25、周波数：2405 → 2410 MHz",
+// the values as the lists show them, the pins left out when the model's pins
+// are fixed; "変更なし" when nothing differs.
+std::string DescribeChanges(const DeviceSettings& from, const DeviceSettings& to, bool pinsFixed);
+
 // Reads the address edit's text as the Set button does: leading blanks
 // skipped, an unsigned decimal number up to the first non-digit, accepted when
 // 0 to 9999. False when no digit comes first or the number is out of range.

@@ -19,6 +19,8 @@
 #include "CMainFrame.h"
 #include "CVelmoraDocTemplate.h"
 #include "CVelmoraView.h"
+#include "CVelmoraDoc.h"
+#include "FormLists.h"
 #include "Dialogs.h"
 #include "QtWorkflowHost.h"
 #include "ResourceIds.h"
@@ -112,6 +114,7 @@ void CScreenshotScript::Run()
     CMainFrame* frame = template_.Frame();
     CVelmoraView* view = template_.View();
     QtWorkflowHost& host = template_.Host();
+    CVelmoraDoc& doc = *template_.Document();
 
     Pause(300);
     Save(frame, QStringLiteral("main_start"));
@@ -138,7 +141,15 @@ void CScreenshotScript::Run()
                    IDD_INIT_CONFIRM, IDD_MASTER_MODE, IDD_SLAVE_MODE, IDD_STANDARD_MODE, IDD_ESCAPE_DONE,
                    IDD_ESCAPE_FAILED}) {
         CaptureNextModal(QStringLiteral("dialog_%1").arg(id));
-        RunModalDialog(id, frame);
+        QString detail;
+        if (id == IDD_SET_CONFIRM) {
+            // The line a write of a new address and channel would show.
+            DeviceSettings changed = doc.settings;
+            changed.address = 25;
+            changed.frequencyIndex = 10;
+            detail = QString::fromStdString(DescribeChanges(doc.settings, changed, doc.pinFunctionsFixed));
+        }
+        RunModalDialog(id, frame, detail);
     }
     CaptureNextModal(QStringLiteral("dialog_%1").arg(IDD_ESCAPE));
     view->EscapeDialog()->DoModal();

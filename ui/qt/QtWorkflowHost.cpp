@@ -58,6 +58,11 @@ void QtWorkflowHost::ReportDeviceGone(const KvPortFailure& failure)
     pendingOpenFailure_ = QString::fromUtf8(failure.Summary().CStr());
 }
 
+void QtWorkflowHost::ReportChanges(const std::string& line)
+{
+    pendingOpenFailure_ = QString::fromStdString(line);
+}
+
 void QtWorkflowHost::ShowMessage(int stringId)
 {
     if (messageAnswerer) {

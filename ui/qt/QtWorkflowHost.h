@@ -32,6 +32,7 @@ public:
     int RunDialog(int dialogId) override;
     void ReportOpenFailure(const KvPortOpenFailure& failure) override;
     void ReportDeviceGone(const KvPortFailure& failure) override;
+    void ReportChanges(const std::string& line) override;
     void ShowMessage(int stringId) override;
     void CreateProgress(int dialogId) override;
     void SetProgressText(int dialogId, const KvString& text) override;

@@ -43,6 +43,8 @@ void Win32WorkflowHost::ReportOpenFailure(const KvPortOpenFailure& failure)
     pendingOpenFailure_ = failure.Summary().CStr();
 }
 
+void Win32WorkflowHost::ReportChanges(const std::string& line) { pendingOpenFailure_ = line; }
+
 void Win32WorkflowHost::ReportDeviceGone(const KvPortFailure& failure)
 {
     pendingOpenFailure_ = failure.Summary().CStr();

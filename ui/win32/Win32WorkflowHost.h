@@ -30,6 +30,7 @@ public:
     // Shown in the port-error dialog that follows.
     void ReportOpenFailure(const KvPortOpenFailure& failure) override;
     void ReportDeviceGone(const KvPortFailure& failure) override;
+    void ReportChanges(const std::string& line) override;
     void ShowMessage(int stringId) override;
     void CreateProgress(int dialogId) override;
     void SetProgressText(int dialogId, const KvString& text) override;

@@ -51,7 +51,6 @@ QDialog* CreateModalDialog(int dialogId, QWidget* owner, const QString& detail)
 {
     switch (dialogId) {
     case IDD_ABOUTBOX:
-    case IDD_SET_CONFIRM:
     case IDD_SET_DONE:
     case IDD_INIT_CONFIRM:
     case IDD_MASTER_MODE:
@@ -59,6 +58,7 @@ QDialog* CreateModalDialog(int dialogId, QWidget* owner, const QString& detail)
     case IDD_STANDARD_MODE:
     case IDD_ESCAPE_DONE:
     case IDD_ESCAPE_FAILED: return new CLayoutDlg(dialogId, owner);
+    case IDD_SET_CONFIRM:
     case IDD_OPEN_ERROR:
     case IDD_COMM_ERROR:
     case IDD_SET_ERROR: return new CLayoutDlg(dialogId, owner, CLayoutDlg::Frame::Modal, detail);
