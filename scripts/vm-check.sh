@@ -9,7 +9,7 @@
 #
 #   scripts/vm-check.sh [--only CHECK,...]    CHECK: a group of scripts/vm/guest.sh
 #
-# Prints every check with its result and ends with "N passed, M failed"; exits
+# Prints every check with its result and ends with "N passed, M failed, K open"; exits
 # non-zero when one failed. Installs what is missing with apt-get (as root).
 # build-vm/ holds the kernel package unpacked, the initramfs, the share the
 # guest writes its results into (share/run) and its Wine prefix (share/wine),
@@ -372,7 +372,8 @@ fi
 # ---------------------------------------------------------------- results
 passed=$(grep -c '^pass' "$results" || true)
 failed=$(grep -c '^fail' "$results" || true)
+unsettled=$(grep -c '^open' "$results" || true)
 awk -F'\t' '{ printf "%-4s  %s%s\n", toupper($1), $2, ($3 == "" ? "" : "  [" $3 "]") }' "$results"
 step "done (logs: $run/logs, $host)"
-echo "$passed passed, $failed failed"
+echo "$passed passed, $failed failed, $unsettled open (known to fail at times; not counted)"
 [ "$failed" = 0 ] && [ "$passed" -gt 0 ]
