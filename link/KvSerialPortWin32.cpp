@@ -51,6 +51,23 @@ KvString SystemErrorText(DWORD error) {
     return KvString(message.c_str(), static_cast<std::int32_t>(message.size()));
 }
 
+// A driver may refuse a state only because it holds all of it that it can
+// hold already: a pseudo-terminal behind Wine always runs 8 data bits and
+// drops the parity-enable flag, and reopened at 7 data bits or with parity,
+// at the settings it was left at, Wine's request changes nothing it can take
+// and comes back as "invalid parameter" (Wine then also leaves the flow control
+// and the special characters unset). Through a neighbouring state, one with
+// the other number of stop bits, the same request is a change again. A driver
+// that refuses the settings themselves refuses them the second time as well;
+// nothing is sent on the line in between.
+bool SetCommStateAgain(HANDLE handle, const DCB& wanted) {
+    if (GetLastError() != ERROR_INVALID_PARAMETER) return false;
+    DCB neighbour = wanted;
+    neighbour.StopBits = wanted.StopBits == ONESTOPBIT ? TWOSTOPBITS : ONESTOPBIT;
+    DCB copy = wanted;
+    return SetCommState(handle, &neighbour) && SetCommState(handle, &copy);
+}
+
 }  // namespace
 
 struct KvSerialPort::Os {
@@ -60,7 +77,26 @@ struct KvSerialPort::Os {
     DWORD lastWritten = 0;
     // A line error fails every later read and write until the port is opened again.
     bool lineError = false;
+
+    // The driver refused the line settings or the time-outs: why, as the
+    // system says it, is kept as the port's open failure (the port could not
+    // be had at these settings), and the port is closed.
+    static void LineRefused(KvSerialPort& port);
 };
+
+void KvSerialPort::Os::LineRefused(KvSerialPort& port) {
+    const DWORD error = GetLastError();
+    KvPortOpenFailure& failure = port.openFailure_;
+    failure = KvPortOpenFailure{};
+    failure.cause = KvPortOpenFailure::Cause::Other;
+    failure.port = port.name_;
+    if (port.device_) {
+        failure.path = KvString(port.device_->path.c_str(), static_cast<std::int32_t>(port.device_->path.size()));
+    }
+    failure.osCode = error;
+    failure.osReason = SystemErrorText(error);
+    port.OsClose();
+}
 
 KvSerialPort::KvSerialPort() : os_(std::make_unique<Os>()) {}
 KvSerialPort::~KvSerialPort() = default;
@@ -124,7 +160,7 @@ bool KvSerialPort::OsSetLine(const KvLineParams& line) {
     os_->lineState = DCB{};
     os_->lineState.DCBlength = sizeof(DCB);
     if (!GetCommState(os_->handle, &os_->lineState)) {
-        OsClose();
+        Os::LineRefused(*this);
         return false;
     }
     os_->lineState.BaudRate = line.baudRate;
@@ -146,8 +182,8 @@ bool KvSerialPort::OsSetLine(const KvLineParams& line) {
     // fTXContinueOnXoff, fErrorChar, the XON/XOFF limits and characters and
     // the error, end and event characters keep what the port reported.
 
-    if (!SetCommState(os_->handle, &os_->lineState)) {
-        OsClose();
+    if (!SetCommState(os_->handle, &os_->lineState) && !SetCommStateAgain(os_->handle, os_->lineState)) {
+        Os::LineRefused(*this);
         return false;
     }
     // Whatever waits in the input queue came before the port was ours (a late
@@ -159,7 +195,7 @@ bool KvSerialPort::OsSetLine(const KvLineParams& line) {
 bool KvSerialPort::OsSetTimeouts(const KvPortTimeouts& t) {
     if (os_->handle == INVALID_HANDLE_VALUE) return false;
     if (!GetCommTimeouts(os_->handle, &os_->timeouts)) {
-        OsClose();
+        Os::LineRefused(*this);
         return false;
     }
     os_->timeouts.ReadIntervalTimeout = t.readInterval;
@@ -168,7 +204,7 @@ bool KvSerialPort::OsSetTimeouts(const KvPortTimeouts& t) {
     os_->timeouts.WriteTotalTimeoutMultiplier = t.writeMultiplier;
     os_->timeouts.WriteTotalTimeoutConstant = t.writeConstant;
     if (!SetCommTimeouts(os_->handle, &os_->timeouts)) {
-        OsClose();
+        Os::LineRefused(*this);
         return false;
     }
     return true;

@@ -11,9 +11,10 @@
 // What a pseudo-terminal cannot carry: it forces 8 data bits and clears the
 // parity-enable flag of the settings made on it, so data bits and parity are not
 // read back from the port here; the module sees the odd-parity flag, the stop
-// bits and the baud rate and ignores bytes sent at other ones. (Wine itself runs
-// with pty_termios_shim.c preloaded, so that it can reopen the pseudo-terminal at
-// 7 data bits or with parity; see there.)
+// bits and the baud rate and ignores bytes sent at other ones. Reopened at 7 data
+// bits or with parity, at the settings it was left at, the terminal refuses the
+// request under Wine; the port sets it again through a neighbouring state
+// (KvSerialPortWin32.cpp), as tarnik.exe's search and read rely on.
 //
 // Wine differs from Windows in two checks, which are skipped under Wine: it does
 // not enforce the exclusive open of a COM port, and it reads fAbortOnError back
