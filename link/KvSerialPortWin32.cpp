@@ -51,6 +51,24 @@ KvString SystemErrorText(DWORD error) {
     return KvString(message.c_str(), static_cast<std::int32_t>(message.size()));
 }
 
+// Why a port could not be had: the system's code and text, and what they mean.
+KvPortOpenFailure OpenFailureFor(const KvString& portName, const std::string& path, DWORD error) {
+    KvPortOpenFailure failure;
+    failure.port = portName;
+    failure.path = KvString(path.c_str(), static_cast<std::int32_t>(path.size()));
+    failure.osCode = error;
+    failure.osReason = SystemErrorText(error);
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND: failure.cause = KvPortOpenFailure::Cause::NoSuchPort; break;
+        // A COM port that another program has open is refused with "access denied".
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION: failure.cause = KvPortOpenFailure::Cause::Busy; break;
+        default: failure.cause = KvPortOpenFailure::Cause::Other; break;
+    }
+    return failure;
+}
+
 // A driver may refuse a state only because it holds all of it that it can
 // hold already: a pseudo-terminal behind Wine always runs 8 data bits and
 // drops the parity-enable flag, and reopened at 7 data bits or with parity,
@@ -86,15 +104,7 @@ struct KvSerialPort::Os {
 
 void KvSerialPort::Os::LineRefused(KvSerialPort& port) {
     const DWORD error = GetLastError();
-    KvPortOpenFailure& failure = port.openFailure_;
-    failure = KvPortOpenFailure{};
-    failure.cause = KvPortOpenFailure::Cause::Other;
-    failure.port = port.name_;
-    if (port.device_) {
-        failure.path = KvString(port.device_->path.c_str(), static_cast<std::int32_t>(port.device_->path.size()));
-    }
-    failure.osCode = error;
-    failure.osReason = SystemErrorText(error);
+    port.openFailure_ = OpenFailureFor(port.name_, port.device_ ? port.device_->path : std::string(), error);
     port.OsClose();
 }
 
@@ -134,19 +144,18 @@ bool KvSerialPort::OsOpen(const KvString& portName) {
     os_->handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* exclusive */, nullptr, OPEN_EXISTING,
                          0 /* synchronous */, nullptr);
     if (os_->handle == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        openFailure_.port = portName;
-        openFailure_.path = KvString(path.c_str(), static_cast<std::int32_t>(path.size()));
-        openFailure_.osCode = error;
-        openFailure_.osReason = SystemErrorText(error);
-        switch (error) {
-            case ERROR_FILE_NOT_FOUND:
-            case ERROR_PATH_NOT_FOUND: openFailure_.cause = KvPortOpenFailure::Cause::NoSuchPort; break;
-            // A COM port that another program has open is refused with "access denied".
-            case ERROR_ACCESS_DENIED:
-            case ERROR_SHARING_VIOLATION: openFailure_.cause = KvPortOpenFailure::Cause::Busy; break;
-            default: openFailure_.cause = KvPortOpenFailure::Cause::Other; break;
-        }
+        openFailure_ = OpenFailureFor(portName, path, GetLastError());
+        return false;
+    }
+    // A name that leads to no serial port (another kind of device, or one
+    // that has gone behind a name still listed) answers no line state: refused
+    // for that, with the system's reason, before any setting is tried.
+    DCB state{};
+    state.DCBlength = sizeof state;
+    if (!GetCommState(os_->handle, &state)) {
+        openFailure_ = OpenFailureFor(portName, path, GetLastError());
+        CloseHandle(os_->handle);
+        os_->handle = INVALID_HANDLE_VALUE;
         return false;
     }
     device_ = std::make_shared<KvHeldDevice>(os_->handle, path);

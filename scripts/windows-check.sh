@@ -109,7 +109,7 @@ sim_on_pty "$com_link" "$win_dir/tarnik-sim.log" --baud 38400 --frame 7O2 --seri
   --version "$TARNIK_SIM_VERSION" --latency-ms 20
 # Two more modules for tarnik.exe's search, read and write at their own line
 # settings (found without --line): PORT:BAUD:FRAME:SERIAL each.
-export TARNIK_EXTRA_MODULES="COM19:4800:8N2:300000019 COM20:57600:8N1:300000020"
+export TARNIK_EXTRA_MODULES="COM21:4800:8N2:300000021 COM22:57600:8N1:300000022"
 for module in $TARNIK_EXTRA_MODULES; do
   IFS=: read -r port baud frame serial <<<"$module"
   sim_on_pty "$win_dir/tarnik-$port" "$win_dir/tarnik-sim-$port.log" --baud "$baud" --frame "$frame" --serial "$serial"
@@ -122,6 +122,9 @@ for module in $TARNIK_EXTRA_MODULES; do
   port=${module%%:*}
   wine_env_map_com "$port" "$win_dir/tarnik-$port" || exit 1
 done
+# A COM name that leads to no serial port.
+export TARNIK_NOT_A_PORT=COM23
+wine_env_map_com "$TARNIK_NOT_A_PORT" /dev/null || exit 1
 
 step "tests under Wine"
 TARNIK_COM_PORT=$com_port \

@@ -127,6 +127,22 @@ TEST(Win32Port, MissingPortFailsToOpen) {
     EXPECT_EQ(host.ScanTexts().size(), 1u);
 }
 
+// A COM name that leads to a device which is no serial port (scripts/
+// windows-check.sh maps one to /dev/null and names it in TARNIK_NOT_A_PORT):
+// refused when it is opened, with the system's code and text, so that the
+// search's dialog and tarnik's error object say why.
+TEST(Win32Port, ANameThatIsNoSerialPortIsRefusedWithTheSystemsReason) {
+    const char* name = std::getenv("TARNIK_NOT_A_PORT");
+    if (name == nullptr) GTEST_SKIP() << "TARNIK_NOT_A_PORT names no such port";
+    KvSerialPort port;
+    EXPECT_FALSE(port.Open(name));
+    const KvPortOpenFailure& failure = port.OpenFailure();
+    EXPECT_EQ(failure.cause, KvPortOpenFailure::Cause::Other);
+    EXPECT_NE(failure.osCode, 0);
+    EXPECT_GT(failure.osReason.Length(), 0);
+    EXPECT_EQ(failure.path.Bytes(), std::string("\\\\.\\") + name);
+}
+
 TEST(Win32Port, OpensExclusivelyAndSetsARawLine) {
     REQUIRE_MODULE_PORT();
     const bool wine = UnderWine();
