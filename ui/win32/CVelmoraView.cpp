@@ -245,7 +245,29 @@ void CVelmoraView::SetTextLimit(int controlId, int characters)
 
 void CVelmoraView::EnableWindow(bool enable)
 {
+    // A disabled window loses the focus to nobody: taken back once the form
+    // takes input again, while the main window is the active one.
+    if (!enable) RememberFocus();
     ::EnableWindow(window_, enable ? TRUE : FALSE);
+    if (enable && frame_ != nullptr && GetActiveWindow() == frame_) RestoreFocus();
+}
+
+void CVelmoraView::RememberFocus()
+{
+    HWND focus = GetFocus();
+    if (focus != nullptr && IsChild(window_, focus)) focus_ = focus;
+}
+
+void CVelmoraView::RestoreFocus()
+{
+    if (window_ == nullptr || !IsWindowEnabled(window_)) return;
+    HWND target = focus_;
+    if (target == nullptr || !IsChild(window_, target) || !IsWindowEnabled(target) || !IsWindowVisible(target)) {
+        target = GetNextDlgTabItem(window_, nullptr, FALSE);
+    }
+    if (target == nullptr) return;
+    // As the dialog manager moves the focus: a button becomes the default one.
+    SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
 }
 
 void CVelmoraView::RepaintNow()

@@ -26,6 +26,12 @@ public:
     bool Create(HWND frame);
     HWND Window() const { return window_; }
     CSettingsForm& Form() { return form_; }
+    // The keyboard focus: the form's control that had it is remembered when
+    // the main window loses it (or the form is disabled for a workflow) and
+    // gets it back afterwards; the first control that takes input when that
+    // one cannot (at start, or disabled since).
+    void RememberFocus();
+    void RestoreFocus();
 
     // Button and command handlers: each runs its workflow with the input of
     // the meantime dropped; none starts while another workflow runs.
@@ -60,5 +66,6 @@ private:
     CSettingsForm form_;
     HWND window_ = nullptr;
     HWND frame_ = nullptr;
+    HWND focus_ = nullptr;
     std::vector<CPortListEntry> ports_;
 };
