@@ -37,15 +37,24 @@ public:
 
 namespace {
 
-// The system's own text for an error code, without the line break it ends with.
+// The system's own text for an error code, in the user's language as the
+// system has it (a Japanese Windows says it in Japanese), as UTF-8, without the
+// line break (and the English full stop) it ends with. The wide call: the narrow one gives
+// the ANSI code page (932 on a Japanese Windows), which is no UTF-8.
 KvString SystemErrorText(DWORD error) {
-    char text[512] = {};
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
-                                   sizeof text, nullptr);
-    std::string message(text, n);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
-                                message.back() == '.')) {
-        message.pop_back();
+    constexpr DWORD kFlags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    wchar_t text[512] = {};
+    DWORD n = FormatMessageW(kFlags, nullptr, error, GetUserDefaultUILanguage(), text, 512, nullptr);
+    // No text in that language: the system's own choice of language.
+    if (n == 0) n = FormatMessageW(kFlags, nullptr, error, 0, text, 512, nullptr);
+    while (n > 0 && (text[n - 1] == L'\n' || text[n - 1] == L'\r' || text[n - 1] == L' ' || text[n - 1] == L'.')) {
+        --n;
+    }
+    std::string message;
+    if (n > 0) {
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+        message.resize(static_cast<std::size_t>(bytes > 0 ? bytes : 0));
+        if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), message.data(), bytes, nullptr, nullptr);
     }
     if (message.empty()) message = "error " + std::to_string(error);
     return KvString(message.c_str(), static_cast<std::int32_t>(message.size()));

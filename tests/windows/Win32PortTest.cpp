@@ -97,9 +97,33 @@ void Drain(KvSerialConduit& conduit) {
 
 }  // namespace
 
+// Text that is UTF-8 through and through.
+bool IsUtf8(const std::string& text) {
+    return text.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                               static_cast<int>(text.size()), nullptr, 0) > 0;
+}
+
+bool HasKana(const std::string& text) {
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), static_cast<int>(wide.size()))));
+    for (wchar_t c : wide) {
+        if (c >= 0x3040 && c <= 0x30FF) return true;
+    }
+    return false;
+}
+
 TEST(Win32Port, MissingPortFailsToOpen) {
     KvSerialPort port;
     EXPECT_FALSE(port.Open(kMissingPort));
+    // The system's reason as it gives it, in the user's language (the tests
+    // run Japanese: tests/windows/CMakeLists.txt), and in UTF-8, not in the
+    // ANSI code page.
+    const std::string reason = port.OpenFailure().osReason.Bytes();
+    EXPECT_TRUE(IsUtf8(reason)) << reason;
+    if (PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE) {
+        EXPECT_TRUE(HasKana(reason)) << reason;
+    }
     EXPECT_FALSE(port.Open(""));
     // Nothing is open: byte I/O fails, and the byte read is 0.
     std::uint8_t byte = 0x55;
