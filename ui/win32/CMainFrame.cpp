@@ -97,6 +97,16 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SETFOCUS:
         view_.RestoreFocus();
         return 0;
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another scale: the system has scaled the form
+        // (a dialog); the window takes the place it suggests, then fits the
+        // form again.
+        const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                     suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        view_.FitFrameToForm();
+        return 0;
+    }
     case WM_COMMAND:
         // Menu commands and accelerators (lParam 0); the form's buttons go to the form.
         if (lParam == 0) {
