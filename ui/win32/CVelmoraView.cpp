@@ -224,6 +224,9 @@ void CVelmoraView::SetListItems(int controlId, const std::vector<std::string>& t
     for (const std::wstring& line : lines) SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
     SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    // The port list's lines grow while it is open (what each device is): its
+    // open list is widened instead (FillPortList).
+    if (controlId != IDC_COM_PORT) FitListToTexts(list);
     // The box itself shows the selection's text: drawn anew, as it was not while filling.
     InvalidateRect(list, nullptr, TRUE);
 }
