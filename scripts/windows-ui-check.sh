@@ -11,7 +11,7 @@
 #                  (ui/win32/velmora.exe, tests/win32/velmora_ui_test.exe)
 #   WINE_PREFIX    the Wine prefix to use; created and configured when needed
 #                  (scripts/wine-env.sh). May be shared with other Windows checks:
-#                  this script maps COM18 only.
+#                  this script maps COM24 only.
 #   TARNIK_SIM     tarnik-sim built for this machine
 #   --screenshots  also writes a picture of the main window and of every dialog
 #                  as PNG into DIR (default docs/screenshots/windows)
@@ -58,7 +58,8 @@ export WINE_ENV_LOG=$work/wine.log
 # shellcheck source=wine-env.sh
 . scripts/wine-env.sh
 
-com_port=COM18
+# Above COM20: the list offers it from the devices present.
+com_port=COM24
 com_link=$work/tarnik-com
 wine_env_trap
 step() { wine_env_step "$@"; }

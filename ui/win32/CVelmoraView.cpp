@@ -95,6 +95,13 @@ INT_PTR CVelmoraView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             FillPortList();
             return TRUE;
         }
+        if (LOWORD(wParam) == IDC_COM_PORT && HIWORD(wParam) == CBN_SETFOCUS) {
+            // The ports present (COM21 and above among them) can be chosen with
+            // the arrow keys as soon as the box has the focus, without opening it.
+            ports_ = PortListEntries(KvDiscoverSerialPorts());
+            form_.UpdatePortNames(PortListNames(ports_));
+            return TRUE;
+        }
         if (LOWORD(wParam) == IDC_COM_PORT && HIWORD(wParam) == CBN_CLOSEUP) {
             ShowPortTexts(false);
             return TRUE;
