@@ -402,9 +402,10 @@ void PortRun(const std::wstring& exe, const std::wstring& port)
 {
     App app(exe, L"");
     HWND ports = app.Control(IDC_COM_PORT);
-    // The port (above COM20) is in the closed list once the box has had the
-    // focus, as it has from the start: reachable with the arrow keys.
+    // The port (above COM20) is in the closed list at the first key pressed in
+    // the box, which has the focus from the start: reachable with the arrow keys.
     app.ToFront();
+    PressKey(VK_HOME);
     int index = -1;
     WaitUntil([&] {
         const std::vector<std::wstring> closed = ListTexts(ports);

@@ -96,10 +96,7 @@ INT_PTR CVelmoraView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             return TRUE;
         }
         if (LOWORD(wParam) == IDC_COM_PORT && HIWORD(wParam) == CBN_SETFOCUS) {
-            // The ports present (COM21 and above among them) can be chosen with
-            // the arrow keys as soon as the box has the focus, without opening it.
-            ports_ = PortListEntries(KvDiscoverSerialPorts());
-            form_.UpdatePortNames(PortListNames(ports_));
+            portsStale_ = true;
             return TRUE;
         }
         if (LOWORD(wParam) == IDC_COM_PORT && HIWORD(wParam) == CBN_CLOSEUP) {
@@ -126,6 +123,20 @@ INT_PTR CVelmoraView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     default:
         return FALSE;
     }
+}
+
+void CVelmoraView::BeforeInput(const MSG& message)
+{
+    const bool choosing = message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN ||
+                          message.message == WM_MOUSEWHEEL;
+    if (!portsStale_ || !choosing || message.hwnd != GetDlgItem(window_, IDC_COM_PORT)) return;
+    // The ports present (COM21 and above among them) are in the closed list
+    // before the key or the wheel moves the choice, so they can be chosen
+    // without opening it. Looked up at the first key, not when the focus
+    // arrives (at start): that would cost every start the look-up.
+    portsStale_ = false;
+    ports_ = PortListEntries(KvDiscoverSerialPorts());
+    form_.UpdatePortNames(PortListNames(ports_));
 }
 
 void CVelmoraView::FillPortList()

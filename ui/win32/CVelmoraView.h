@@ -32,6 +32,9 @@ public:
     // one cannot (at start, or disabled since).
     void RememberFocus();
     void RestoreFocus();
+    // Every message of the loop before it is handled: a key or the wheel in
+    // the COM port box first brings the box's list up to date.
+    void BeforeInput(const MSG& message);
 
     // Button and command handlers: each runs its workflow with the input of
     // the meantime dropped; none starts while another workflow runs.
@@ -67,5 +70,6 @@ private:
     HWND window_ = nullptr;
     HWND frame_ = nullptr;
     HWND focus_ = nullptr;
+    bool portsStale_ = true;
     std::vector<CPortListEntry> ports_;
 };
