@@ -335,3 +335,8 @@ const KvDemoMenuText& KvDemoMenu() {
 }
 
 const char* KvPublisherNotice() { return "Copyright (C) 2026 Tarnik developers"; }
+
+const KvPortFailureWords& KvPortFailureTexts() {
+    static const KvPortFailureWords words{"開けません", "装置が取り外されました", "使用中のプログラム："};
+    return words;
+}

@@ -109,3 +109,12 @@ const KvDemoMenuText& KvDemoMenu();
 
 // Second line of the About box (the publisher's notice).
 const char* KvPublisherNotice();
+
+// The program's own words in the line under the port-error dialog's text
+// (PortFailureLine.h puts it together).
+struct KvPortFailureWords {
+    const char* cannotOpen;  // no reason from the system
+    const char* gone;        // the device went away during an exchange
+    const char* heldBy;      // before the program that holds the device
+};
+const KvPortFailureWords& KvPortFailureTexts();

@@ -37,18 +37,62 @@ public:
 
 namespace {
 
-// The system's own text for an error code, without the line break it ends with.
+// The system's own text for an error code, in the user's language as the
+// system has it (a Japanese Windows says it in Japanese), as UTF-8, without the
+// line break (and the English full stop) it ends with. The wide call: the narrow one gives
+// the ANSI code page (932 on a Japanese Windows), which is no UTF-8.
 KvString SystemErrorText(DWORD error) {
-    char text[512] = {};
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
-                                   sizeof text, nullptr);
-    std::string message(text, n);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
-                                message.back() == '.')) {
-        message.pop_back();
+    constexpr DWORD kFlags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    wchar_t text[512] = {};
+    DWORD n = FormatMessageW(kFlags, nullptr, error, GetUserDefaultUILanguage(), text, 512, nullptr);
+    // No text in that language: the system's own choice of language.
+    if (n == 0) n = FormatMessageW(kFlags, nullptr, error, 0, text, 512, nullptr);
+    while (n > 0 && (text[n - 1] == L'\n' || text[n - 1] == L'\r' || text[n - 1] == L' ' || text[n - 1] == L'.')) {
+        --n;
+    }
+    std::string message;
+    if (n > 0) {
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+        message.resize(static_cast<std::size_t>(bytes > 0 ? bytes : 0));
+        if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), message.data(), bytes, nullptr, nullptr);
     }
     if (message.empty()) message = "error " + std::to_string(error);
     return KvString(message.c_str(), static_cast<std::int32_t>(message.size()));
+}
+
+// Why a port could not be had: the system's code and text, and what they mean.
+KvPortOpenFailure OpenFailureFor(const KvString& portName, const std::string& path, DWORD error) {
+    KvPortOpenFailure failure;
+    failure.port = portName;
+    failure.path = KvString(path.c_str(), static_cast<std::int32_t>(path.size()));
+    failure.osCode = error;
+    failure.osReason = SystemErrorText(error);
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND: failure.cause = KvPortOpenFailure::Cause::NoSuchPort; break;
+        // A COM port that another program has open is refused with "access denied".
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION: failure.cause = KvPortOpenFailure::Cause::Busy; break;
+        default: failure.cause = KvPortOpenFailure::Cause::Other; break;
+    }
+    return failure;
+}
+
+// A driver may refuse a state only because it holds all of it that it can
+// hold already: a pseudo-terminal behind Wine always runs 8 data bits and
+// drops the parity-enable flag, and reopened at 7 data bits or with parity,
+// at the settings it was left at, Wine's request changes nothing it can take
+// and comes back as "invalid parameter" (Wine then also leaves the flow control
+// and the special characters unset). Through a neighbouring state, one with
+// the other number of stop bits, the same request is a change again. A driver
+// that refuses the settings themselves refuses them the second time as well;
+// nothing is sent on the line in between.
+bool SetCommStateAgain(HANDLE handle, const DCB& wanted) {
+    if (GetLastError() != ERROR_INVALID_PARAMETER) return false;
+    DCB neighbour = wanted;
+    neighbour.StopBits = wanted.StopBits == ONESTOPBIT ? TWOSTOPBITS : ONESTOPBIT;
+    DCB copy = wanted;
+    return SetCommState(handle, &neighbour) && SetCommState(handle, &copy);
 }
 
 }  // namespace
@@ -60,7 +104,18 @@ struct KvSerialPort::Os {
     DWORD lastWritten = 0;
     // A line error fails every later read and write until the port is opened again.
     bool lineError = false;
+
+    // The driver refused the line settings or the time-outs: why, as the
+    // system says it, is kept as the port's open failure (the port could not
+    // be had at these settings), and the port is closed.
+    static void LineRefused(KvSerialPort& port);
 };
+
+void KvSerialPort::Os::LineRefused(KvSerialPort& port) {
+    const DWORD error = GetLastError();
+    port.openFailure_ = OpenFailureFor(port.name_, port.device_ ? port.device_->path : std::string(), error);
+    port.OsClose();
+}
 
 KvSerialPort::KvSerialPort() : os_(std::make_unique<Os>()) {}
 KvSerialPort::~KvSerialPort() = default;
@@ -98,19 +153,18 @@ bool KvSerialPort::OsOpen(const KvString& portName) {
     os_->handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* exclusive */, nullptr, OPEN_EXISTING,
                          0 /* synchronous */, nullptr);
     if (os_->handle == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        openFailure_.port = portName;
-        openFailure_.path = KvString(path.c_str(), static_cast<std::int32_t>(path.size()));
-        openFailure_.osCode = error;
-        openFailure_.osReason = SystemErrorText(error);
-        switch (error) {
-            case ERROR_FILE_NOT_FOUND:
-            case ERROR_PATH_NOT_FOUND: openFailure_.cause = KvPortOpenFailure::Cause::NoSuchPort; break;
-            // A COM port that another program has open is refused with "access denied".
-            case ERROR_ACCESS_DENIED:
-            case ERROR_SHARING_VIOLATION: openFailure_.cause = KvPortOpenFailure::Cause::Busy; break;
-            default: openFailure_.cause = KvPortOpenFailure::Cause::Other; break;
-        }
+        openFailure_ = OpenFailureFor(portName, path, GetLastError());
+        return false;
+    }
+    // A name that leads to no serial port (another kind of device, or one
+    // that has gone behind a name still listed) answers no line state: refused
+    // for that, with the system's reason, before any setting is tried.
+    DCB state{};
+    state.DCBlength = sizeof state;
+    if (!GetCommState(os_->handle, &state)) {
+        openFailure_ = OpenFailureFor(portName, path, GetLastError());
+        CloseHandle(os_->handle);
+        os_->handle = INVALID_HANDLE_VALUE;
         return false;
     }
     device_ = std::make_shared<KvHeldDevice>(os_->handle, path);
@@ -124,7 +178,7 @@ bool KvSerialPort::OsSetLine(const KvLineParams& line) {
     os_->lineState = DCB{};
     os_->lineState.DCBlength = sizeof(DCB);
     if (!GetCommState(os_->handle, &os_->lineState)) {
-        OsClose();
+        Os::LineRefused(*this);
         return false;
     }
     os_->lineState.BaudRate = line.baudRate;
@@ -146,8 +200,8 @@ bool KvSerialPort::OsSetLine(const KvLineParams& line) {
     // fTXContinueOnXoff, fErrorChar, the XON/XOFF limits and characters and
     // the error, end and event characters keep what the port reported.
 
-    if (!SetCommState(os_->handle, &os_->lineState)) {
-        OsClose();
+    if (!SetCommState(os_->handle, &os_->lineState) && !SetCommStateAgain(os_->handle, os_->lineState)) {
+        Os::LineRefused(*this);
         return false;
     }
     // Whatever waits in the input queue came before the port was ours (a late
@@ -159,7 +213,7 @@ bool KvSerialPort::OsSetLine(const KvLineParams& line) {
 bool KvSerialPort::OsSetTimeouts(const KvPortTimeouts& t) {
     if (os_->handle == INVALID_HANDLE_VALUE) return false;
     if (!GetCommTimeouts(os_->handle, &os_->timeouts)) {
-        OsClose();
+        Os::LineRefused(*this);
         return false;
     }
     os_->timeouts.ReadIntervalTimeout = t.readInterval;
@@ -168,7 +222,7 @@ bool KvSerialPort::OsSetTimeouts(const KvPortTimeouts& t) {
     os_->timeouts.WriteTotalTimeoutMultiplier = t.writeMultiplier;
     os_->timeouts.WriteTotalTimeoutConstant = t.writeConstant;
     if (!SetCommTimeouts(os_->handle, &os_->timeouts)) {
-        OsClose();
+        Os::LineRefused(*this);
         return false;
     }
     return true;

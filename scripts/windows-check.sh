@@ -13,7 +13,7 @@
 #
 # Installs what is missing with apt-get (as root). Build directories:
 #   build-win-gtest   GoogleTest cross-built from Debian's source, installed in install/
-#   build-win-native  tarnik-sim for this machine, and the pty helper preloaded into Wine
+#   build-win-native  tarnik-sim for this machine
 #   build-win         the Windows build, its packages in package/, its Wine prefix in wineprefix/
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -54,8 +54,6 @@ step "tarnik-sim for this machine ($native_dir)"
 cmake -S . -B "$native_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BUILD_UI=OFF \
   -DVELMORA_BUILD_CLI=OFF -DVELMORA_BUILD_BENCH=OFF -DVELMORA_BUILD_TESTS=OFF >/dev/null
 cmake --build "$native_dir" --target tarnik-sim -j "$jobs" >/dev/null
-shim=$native_dir/pty_termios_shim.so
-wine_env_pty_shim "$shim"
 
 step "velmora.exe, tarnik.exe, the tests, the installer and the zip ($win_dir)"
 # Tests are listed when CTest runs (under Wine), not at build time.
@@ -88,27 +86,48 @@ wine_env_trap
 wine_quiet() { "$wine_bin" "$@" </dev/null >>"$wine_log" 2>&1; }
 wine_env_xvfb "$display"
 
+# sim_on_pty LINK LOG ARGS...: tarnik-sim behind LINK, its id in $sim_pid.
+sim_on_pty() {
+  local link=$1 log=$2
+  shift 2
+  rm -f "$link"
+  "$native_dir/sim/tarnik-sim" --link "$link" "$@" </dev/null >/dev/null 2>"$log" &
+  sim_pid=$!
+  WINE_ENV_PIDS+=("$sim_pid")
+  wine_env_await_link "$link" "$sim_pid" "$log" || exit 1
+  case "$(readlink "$link" || true)" in
+    /dev/pts/*) ;;
+    *) echo "$link does not lead to a pseudo-terminal: '$(readlink "$link" || true)'" >&2; exit 1 ;;
+  esac
+}
+
 step "tarnik-sim on a pseudo-terminal, linked as $com_link"
 # These settings are the ones tests/windows/Win32PortTest.cpp expects; the
 # tarnik.exe test is told them.
 export TARNIK_SIM_SERIAL=246813579 TARNIK_SIM_VERSION=2.04.017 TARNIK_SIM_LINE="38400bps, 7bits, odd, stop2"
-"$native_dir/sim/tarnik-sim" --link "$com_link" --baud 38400 --frame 7O2 --serial "$TARNIK_SIM_SERIAL" \
-  --version "$TARNIK_SIM_VERSION" --latency-ms 20 </dev/null >"$win_dir/tarnik-sim.out" 2>"$win_dir/tarnik-sim.log" &
-sim_pid=$!
-WINE_ENV_PIDS=("$sim_pid")
-wine_env_await_link "$com_link" "$sim_pid" "$win_dir/tarnik-sim.log" || exit 1
-pty=$(readlink "$com_link" || true)
-case "$pty" in
-  /dev/pts/*) ;;
-  *) echo "$com_link does not lead to a pseudo-terminal: '$pty'" >&2; exit 1 ;;
-esac
+sim_on_pty "$com_link" "$win_dir/tarnik-sim.log" --baud 38400 --frame 7O2 --serial "$TARNIK_SIM_SERIAL" \
+  --version "$TARNIK_SIM_VERSION" --latency-ms 20
+# Two more modules for tarnik.exe's search, read and write at their own line
+# settings (found without --line): PORT:BAUD:FRAME:SERIAL each.
+export TARNIK_EXTRA_MODULES="COM21:4800:8N2:300000021 COM22:57600:8N1:300000022"
+for module in $TARNIK_EXTRA_MODULES; do
+  IFS=: read -r port baud frame serial <<<"$module"
+  sim_on_pty "$win_dir/tarnik-$port" "$win_dir/tarnik-sim-$port.log" --baud "$baud" --frame "$frame" --serial "$serial"
+done
 
 step "Wine prefix $WINEPREFIX: $com_port = $com_link"
 wine_env_restart
 wine_env_map_com "$com_port" "$com_link" || exit 1
+for module in $TARNIK_EXTRA_MODULES; do
+  port=${module%%:*}
+  wine_env_map_com "$port" "$win_dir/tarnik-$port" || exit 1
+done
+# A COM name that leads to no serial port.
+export TARNIK_NOT_A_PORT=COM23
+wine_env_map_com "$TARNIK_NOT_A_PORT" /dev/null || exit 1
 
 step "tests under Wine"
-LD_PRELOAD=$shim TARNIK_COM_PORT=$com_port \
+TARNIK_COM_PORT=$com_port \
   ctest --test-dir "$win_dir" --output-on-failure --no-tests=error -j "$jobs" "$@"
 
 step "installer: silent install, the installed programs, silent removal"
@@ -135,7 +154,7 @@ check test "$(reg_value "$uninstall_key" DisplayName)" = "Tarnik設定ユーテ�
 check test "$(reg_value "$uninstall_key" DisplayVersion)" = "$version"
 # The installed tarnik.exe finds the module.
 installed_tarnik='C:\Program Files\Tarnik\Velmora\tarnik.exe'
-LD_PRELOAD=$shim "$wine_bin" "$installed_tarnik" --port "$com_port" --quiet scan </dev/null \
+"$wine_bin" "$installed_tarnik" --port "$com_port" --quiet scan </dev/null \
   >"$win_dir/installed-scan.out" 2>>"$wine_log" || { echo "installed tarnik.exe: scan failed" >&2; exit 1; }
 check grep -q "製造番号：$TARNIK_SIM_SERIAL" "$win_dir/installed-scan.out"
 # The installed desktop program starts on the display and paints its window.
@@ -159,7 +178,7 @@ check test -z "$(reg_value "$uninstall_key" DisplayName)"
 step "velmora.exe under Wine on a virtual display"
 # The same prefix, restarted by that script on its own display with its own
 # tarnik-sim behind another COM port; this one's module is done.
-wine_env_end "$sim_pid"
+wine_env_end "${WINE_ENV_PIDS[@]}"
 WINE_ENV_PIDS=()
 wine_env_stop
 scripts/windows-ui-check.sh "$win_dir" "$WINEPREFIX" "$native_dir/sim/tarnik-sim"

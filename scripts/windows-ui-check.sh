@@ -11,7 +11,7 @@
 #                  (ui/win32/velmora.exe, tests/win32/velmora_ui_test.exe)
 #   WINE_PREFIX    the Wine prefix to use; created and configured when needed
 #                  (scripts/wine-env.sh). May be shared with other Windows checks:
-#                  this script maps COM18 only.
+#                  this script maps COM24 only.
 #   TARNIK_SIM     tarnik-sim built for this machine
 #   --screenshots  also writes a picture of the main window and of every dialog
 #                  as PNG into DIR (default docs/screenshots/windows)
@@ -19,7 +19,7 @@
 # Uses display :93 (:N with WINE_ENV_DISPLAY=N) for its Xvfb and stops it, the
 # simulator and the prefix's wineserver when done. Prints each run's GoogleTest
 # report, then "N passed, M failed" over the runs; exits non-zero when one failed.
-# Packages: wine, wine64, fonts-wine, gcc, fonts-ipafont-gothic, xvfb, and
+# Packages: wine, wine64, fonts-wine, fonts-ipafont-gothic, xvfb, and
 # imagemagick for --screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -47,7 +47,7 @@ for f in "$velmora" "$driver" "$sim"; do
   [ -f "$f" ] || { echo "missing: $f" >&2; exit 2; }
 done
 
-packages=(wine wine64 fonts-wine fonts-ipafont-gothic xvfb gcc)
+packages=(wine wine64 fonts-wine fonts-ipafont-gothic xvfb)
 [ -n "$shots" ] && packages+=(imagemagick)
 scripts/deps.sh --only "${packages[@]}"
 
@@ -58,13 +58,11 @@ export WINE_ENV_LOG=$work/wine.log
 # shellcheck source=wine-env.sh
 . scripts/wine-env.sh
 
-com_port=COM18
+# Above COM20: the list offers it from the devices present.
+com_port=COM24
 com_link=$work/tarnik-com
 wine_env_trap
 step() { wine_env_step "$@"; }
-
-shim=$work/pty_termios_shim.so
-wine_env_pty_shim "$shim"
 
 step "tarnik-sim on a pseudo-terminal, linked as $com_link"
 rm -f "$com_link"
@@ -118,7 +116,7 @@ run() {
   shift
   step "$name"
   local out=$work/$name.out status=0
-  LD_PRELOAD=$shim timeout 600 wine "$driver" "$(winpath "$velmora")" "$@" </dev/null >"$out" 2>>"$WINE_ENV_LOG" ||
+  timeout 600 wine "$driver" "$(winpath "$velmora")" "$@" </dev/null >"$out" 2>>"$WINE_ENV_LOG" ||
     status=$?
   tr -d '\r' <"$out"
   if [ "$status" -eq 0 ] && tr -d '\r' <"$out" | grep -q '^\[  PASSED  \] 1 test'; then

@@ -11,7 +11,6 @@
 #   wine_env_end PID...                # ends background processes of the script, by id
 #   wine_env_trap                      # on exit: ends $WINE_ENV_PIDS, then wine_env_stop
 #   wine_env_step TEXT                 # "== [N s] TEXT", N seconds since the script began
-#   wine_env_pty_shim OUT              # builds the pty helper for LD_PRELOAD (when older)
 #
 # What a fresh prefix needs before the desktop program looks and behaves right:
 # - Japanese text: Wine draws every Japanese glyph as a box, even with
@@ -200,14 +199,3 @@ wine_env_trap() {
 
 # wine_env_step TEXT: the heading of a step, with the seconds since the script began.
 wine_env_step() { echo "== [$SECONDS s] $*"; }
-
-# wine_env_pty_shim OUT: builds the helper that lets Wine reopen a
-# pseudo-terminal at 7 data bits or with parity, as the scan asks (see its
-# source), unless OUT is newer than the source.
-wine_env_pty_shim() {
-  local out=$1 source
-  source=$(dirname "${BASH_SOURCE[0]}")/../tests/windows/pty_termios_shim.c
-  if [ ! -f "$out" ] || [ "$source" -nt "$out" ]; then
-    cc -std=c11 -O2 -Wall -Wextra -Wpedantic -Werror -shared -fPIC -o "$out" "$source" -ldl
-  fi
-}

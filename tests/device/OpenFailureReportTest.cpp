@@ -11,6 +11,7 @@
 #include "KvClock.h"
 #include "KvSerialConduit.h"
 #include "KvVirtualPort.h"
+#include "PortFailureLine.h"
 #include "RecorderHost.h"
 #include "ResourceIds.h"
 
@@ -78,5 +79,31 @@ TEST(OpenFailureReport, EveryWorkflowTellsWhyThePortCouldNotBeOpened) {
         doc.device->conduit = conduit;
         w.run(doc);
         ExpectReasonBeforeOpenError(host.log, w.name);
+    }
+}
+
+// The line the desktop programs show under the dialog: the device and the
+// system's reason as it came, in the program's own (Japanese) words.
+TEST(OpenFailureReport, TheDesktopLineNamesTheDeviceAndKeepsTheSystemsReason) {
+    using Cause = KvPortFailure::Cause;
+    const struct {
+        Cause cause;
+        const char *port, *path, *reason, *heldBy, *line;
+    } rows[] = {
+        {Cause::AccessDenied, "/dev/ttyUSB0", "/dev/ttyUSB0", "Permission denied", "", "/dev/ttyUSB0: Permission denied"},
+        {Cause::Busy, "COM3", "\\\\.\\COM3", "アクセスが拒否されました。", "minicom (pid 4711)",
+         "\\\\.\\COM3 (COM3): アクセスが拒否されました。　使用中のプログラム：minicom (pid 4711)"},
+        {Cause::Other, "COM7", "", "", "", "COM7: 開けません"},
+        {Cause::Gone, "/dev/ttyUSB0", "/dev/ttyUSB0", "Input/output error", "",
+         "/dev/ttyUSB0: 装置が取り外されました（Input/output error）"},
+    };
+    for (const auto& row : rows) {
+        KvPortFailure failure;
+        failure.cause = row.cause;
+        failure.port = row.port;
+        failure.path = row.path;
+        failure.osReason = row.reason;
+        failure.heldBy = row.heldBy;
+        EXPECT_EQ(KvPortFailureLine(failure), row.line);
     }
 }

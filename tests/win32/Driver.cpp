@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -196,6 +197,20 @@ bool App::MenuCommandEnabled(int commandId) const
     return state == 1;
 }
 
+HWND App::Focus() const
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(frame_, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+void App::ToFront() const
+{
+    SetForegroundWindow(frame_);
+    Settle();
+}
+
 void App::Command(int commandId) const
 {
     PostMessageW(frame_, WM_COMMAND, MAKEWPARAM(commandId, 0), 0);
@@ -277,6 +292,46 @@ void SetEditText(HWND edit, const std::wstring& text)
 {
     DWORD_PTR result = 0;
     SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 10000, &result);
+}
+
+void PressKey(WORD key, std::initializer_list<WORD> held)
+{
+    std::vector<INPUT> inputs;
+    auto add = [&inputs](WORD vk, bool up) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = vk;
+        input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(input);
+    };
+    for (WORD vk : held) add(vk, false);
+    add(key, false);
+    add(key, true);
+    for (auto it = held.end(); it != held.begin();) add(*--it, true);
+    if (SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) != inputs.size()) {
+        Fatal("keys typed");
+    }
+}
+
+void SetClipboardText(const std::wstring& text)
+{
+    const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (memory == nullptr) Fatal("clipboard memory");
+    std::memcpy(GlobalLock(memory), text.c_str(), bytes);
+    GlobalUnlock(memory);
+    if (!OpenClipboard(nullptr)) {
+        GlobalFree(memory);
+        Fatal("clipboard opened");
+    }
+    EmptyClipboard();
+    const bool set = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    CloseClipboard();
+    if (!set) {
+        GlobalFree(memory);
+        Fatal("text put on the clipboard");
+    }
 }
 
 void Click(HWND button)

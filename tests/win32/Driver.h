@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -52,6 +53,10 @@ public:
     // The enabled state of a menu command after the menu has been prepared
     // for showing, as when the user opens it.
     bool MenuCommandEnabled(int commandId) const;
+    // The window of the program that has the keyboard focus, if any.
+    HWND Focus() const;
+    // Brings the main window to the front, so that the keys typed reach it.
+    void ToFront() const;
     void Command(int commandId) const;
     void DemoCommand(int commandId) const;
 
@@ -84,6 +89,11 @@ std::vector<std::wstring> ListTexts(HWND list);
 // Opens or closes a combo box's list as its button does (CBN_DROPDOWN, CBN_CLOSEUP).
 void DropList(HWND list, bool open);
 void SetEditText(HWND edit, const std::wstring& text);
+// Types a key as the keyboard does (SendInput), with the modifier keys held
+// down around it: it reaches the window with the focus through the program's
+// message loop, accelerators and dialog keys included.
+void PressKey(WORD key, std::initializer_list<WORD> held = {});
+void SetClipboardText(const std::wstring& text);
 // Posts a click (BM_CLICK) to a button: the driver does not wait for its handler.
 void Click(HWND button);
 void ClickDialogButton(HWND dialog, int id);

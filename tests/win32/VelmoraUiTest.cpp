@@ -167,6 +167,27 @@ void Write(App& app, const wchar_t* address, int answer, const std::string& shot
 
 const char kFactory[] = "9600";
 
+bool FocusInForm(App& app)
+{
+    HWND focus = app.Focus();
+    return focus != nullptr && IsChild(app.Form(), focus);
+}
+
+// The keyboard focus reaches a control of the form within a few seconds.
+bool FocusReachesForm(App& app) { return WaitUntil([&] { return FocusInForm(app); }, 5000); }
+
+// Tab until the control has the focus; false when it never gets it.
+bool TabTo(App& app, int id)
+{
+    HWND target = app.Control(id);
+    for (int i = 0; i < 30 && app.Focus() != target; ++i) {
+        HWND before = app.Focus();
+        PressKey(VK_TAB);
+        if (!WaitUntil([&] { return app.Focus() != before; }, 5000)) return false;
+    }
+    return app.Focus() == target;
+}
+
 void DemoRun(const std::wstring& exe)
 {
     App app(exe, L"--demo");
@@ -183,14 +204,25 @@ void DemoRun(const std::wstring& exe)
     EXPECT_TRUE(!Enabled(app, IDC_SET) && !Enabled(app, IDC_FREQUENCY) && !Enabled(app, IDC_PIN_12) && !Enabled(app, IDC_ADDRESS)) << "start: setting controls disabled";
     EXPECT_TRUE(Enabled(app, IDC_SCAN) && Enabled(app, IDC_COM_PORT)) << "start: scan and port list enabled";
     CheckDeviceCommands(app, false, "start");
+    for (int command : {SC_CLOSE, SC_MOVE, SC_MINIMIZE})
+        EXPECT_TRUE(app.MenuCommandEnabled(command)) << "start: window menu command " + std::to_string(command) + " enabled";
     Shot(app.Frame(), "main-start");
+
+    // --- The keyboard: the focus is on the form from the start, and Tab moves it.
+    app.ToFront();
+    EXPECT_TRUE(FocusReachesForm(app)) << "start: the keyboard focus is on a control of the form";
+    HWND first = app.Focus();
+    PressKey(VK_TAB);
+    EXPECT_TRUE(WaitUntil([&] { return FocusInForm(app) && app.Focus() != first; }, 5000)) << "start: Tab moves the focus";
 
     app.Command(ID_APP_ABOUT);
     Answer(app, IDD_ABOUTBOX, IDOK, "dialog-100-about");
+    EXPECT_TRUE(FocusReachesForm(app)) << "after the About box: the focus is back on the form";
 
-    // --- Scan and read. Meanwhile the user clicks 設定: the click may not act
-    // once the search is over.
-    Click(app.Control(IDC_SCAN));
+    // --- Scan (the space bar on スキャン) and read. Meanwhile the user clicks
+    // 設定: the click may not act once the search is over.
+    EXPECT_TRUE(TabTo(app, IDC_SCAN)) << "Tab reaches スキャン";
+    PressKey(VK_SPACE);
     HWND scan = app.WaitDialog(Title(IDD_SCAN));
     CheckDialogTexts(scan, IDD_SCAN);
     EXPECT_TRUE(!IsWindowEnabled(scan)) << "scan: search window takes no input";
@@ -219,6 +251,14 @@ void DemoRun(const std::wstring& exe)
     CheckNotes(app, "", "", "after scan");
     CheckDeviceCommands(app, true, "after scan");
     Shot(app.Frame(), "main-device");
+    EXPECT_TRUE(FocusReachesForm(app)) << "after the search: the focus is back on the form";
+
+    // --- Ctrl+V reaches the address box, not the menu's grey 貼り付け.
+    SetEditText(app.Control(IDC_ADDRESS), L"");
+    SetClipboardText(L"25");
+    EXPECT_TRUE(TabTo(app, IDC_ADDRESS)) << "Tab reaches the address box";
+    PressKey('V', {VK_CONTROL});
+    EXPECT_TRUE(WaitUntil([&] { return FormText(app, IDC_ADDRESS) == L"25"; }, 5000)) << "Ctrl+V pastes into the address box";
 
     // --- The address check: nothing is asked or sent.
     SetEditText(app.Control(IDC_ADDRESS), L"");
@@ -362,7 +402,19 @@ void PortRun(const std::wstring& exe, const std::wstring& port)
 {
     App app(exe, L"");
     HWND ports = app.Control(IDC_COM_PORT);
-    const int index = std::stoi(port.substr(3)) - 1;
+    // The port (above COM20) is in the closed list at the first key pressed in
+    // the box, which has the focus from the start: reachable with the arrow keys.
+    app.ToFront();
+    PressKey(VK_HOME);
+    int index = -1;
+    WaitUntil([&] {
+        const std::vector<std::wstring> closed = ListTexts(ports);
+        for (std::size_t i = 0; i < closed.size(); ++i) {
+            if (closed[i] == port) index = static_cast<int>(i);
+        }
+        return index >= 0;
+    }, 5000);
+    ASSERT_GE(index, 0) << Narrow(port) + " in the port list before it was opened";
     SelectListItem(ports, index);
     EXPECT_EQ(Narrow(LiveText(ports)), std::string(Narrow(port))) << "port chosen";
     // Opened, the list says what the port is (Wine lists its mapped ports as

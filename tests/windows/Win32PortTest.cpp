@@ -11,9 +11,10 @@
 // What a pseudo-terminal cannot carry: it forces 8 data bits and clears the
 // parity-enable flag of the settings made on it, so data bits and parity are not
 // read back from the port here; the module sees the odd-parity flag, the stop
-// bits and the baud rate and ignores bytes sent at other ones. (Wine itself runs
-// with pty_termios_shim.c preloaded, so that it can reopen the pseudo-terminal at
-// 7 data bits or with parity; see there.)
+// bits and the baud rate and ignores bytes sent at other ones. Reopened at 7 data
+// bits or with parity, at the settings it was left at, the terminal refuses the
+// request under Wine; the port sets it again through a neighbouring state
+// (KvSerialPortWin32.cpp), as tarnik.exe's search and read rely on.
 //
 // Wine differs from Windows in two checks, which are skipped under Wine: it does
 // not enforce the exclusive open of a COM port, and it reads fAbortOnError back
@@ -96,9 +97,33 @@ void Drain(KvSerialConduit& conduit) {
 
 }  // namespace
 
+// Text that is UTF-8 through and through.
+bool IsUtf8(const std::string& text) {
+    return text.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                               static_cast<int>(text.size()), nullptr, 0) > 0;
+}
+
+bool HasKana(const std::string& text) {
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), static_cast<int>(wide.size()))));
+    for (wchar_t c : wide) {
+        if (c >= 0x3040 && c <= 0x30FF) return true;
+    }
+    return false;
+}
+
 TEST(Win32Port, MissingPortFailsToOpen) {
     KvSerialPort port;
     EXPECT_FALSE(port.Open(kMissingPort));
+    // The system's reason as it gives it, in the user's language (the tests
+    // run Japanese: tests/windows/CMakeLists.txt), and in UTF-8, not in the
+    // ANSI code page.
+    const std::string reason = port.OpenFailure().osReason.Bytes();
+    EXPECT_TRUE(IsUtf8(reason)) << reason;
+    if (PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE) {
+        EXPECT_TRUE(HasKana(reason)) << reason;
+    }
     EXPECT_FALSE(port.Open(""));
     // Nothing is open: byte I/O fails, and the byte read is 0.
     std::uint8_t byte = 0x55;
@@ -124,6 +149,22 @@ TEST(Win32Port, MissingPortFailsToOpen) {
     EXPECT_FALSE(doc.HasDevice());
     EXPECT_EQ(host.Dialogs(), std::vector<int>{IDD_OPEN_ERROR});
     EXPECT_EQ(host.ScanTexts().size(), 1u);
+}
+
+// A COM name that leads to a device which is no serial port (scripts/
+// windows-check.sh maps one to /dev/null and names it in TARNIK_NOT_A_PORT):
+// refused when it is opened, with the system's code and text, so that the
+// search's dialog and tarnik's error object say why.
+TEST(Win32Port, ANameThatIsNoSerialPortIsRefusedWithTheSystemsReason) {
+    const char* name = std::getenv("TARNIK_NOT_A_PORT");
+    if (name == nullptr) GTEST_SKIP() << "TARNIK_NOT_A_PORT names no such port";
+    KvSerialPort port;
+    EXPECT_FALSE(port.Open(name));
+    const KvPortOpenFailure& failure = port.OpenFailure();
+    EXPECT_EQ(failure.cause, KvPortOpenFailure::Cause::Other);
+    EXPECT_NE(failure.osCode, 0);
+    EXPECT_GT(failure.osReason.Length(), 0);
+    EXPECT_EQ(failure.path.Bytes(), std::string("\\\\.\\") + name);
 }
 
 TEST(Win32Port, OpensExclusivelyAndSetsARawLine) {

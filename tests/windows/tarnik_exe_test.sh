@@ -5,6 +5,8 @@
 # asked on the console. scripts/windows-check.sh provides the module:
 #   TARNIK_COM_PORT   the COM port Wine maps to tarnik-sim's pseudo-terminal
 #   TARNIK_SIM_*      what tarnik-sim was started with (serial, version, line)
+#   TARNIK_EXTRA_MODULES  more modules, "PORT:BAUD:FRAME:SERIAL ...", each
+#                     found by the search, read and written at its own settings
 #
 #   tarnik_exe_test.sh TARNIK_EXE WINE
 set -uo pipefail
@@ -21,6 +23,9 @@ line=${TARNIK_SIM_LINE:?}  # as scan prints it: "38400bps, 7bits, odd, stop2"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# A console run that ended before its question must not end this script (the
+# answer typed into its closed input).
+trap "" PIPE
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
@@ -127,6 +132,25 @@ expect_rc reread 0
 
 run restore --port "$port" --yes --quiet write --address "$address"
 expect_rc restore 0
+
+# ---- modules at other line settings, found by the search (no --line): the
+# read and the write open the port again after the search, at the settings it
+# found, which a pseudo-terminal holds as 8 data bits without parity.
+for module in ${TARNIK_EXTRA_MODULES:-}; do
+  IFS=: read -r mport mbaud mframe mserial <<<"$module"
+  name=read-$mport
+  run "$name" --port "$mport" --quiet read --json
+  expect_rc "$name" 0
+  [ "$(json_field "$name" serialNumber)" = "$mserial" ] || fail "$name: serialNumber $(json_field "$name" serialNumber)"
+  got="$(json_field "$name" baudRate) $(json_field "$name" dataBits)$(json_field "$name" parity)$(json_field "$name" stopBits)"
+  [ "$got" = "$mbaud $mframe" ] || fail "$name: line $got, expected $mbaud $mframe"
+  name=write-$mport
+  run "$name" --port "$mport" --yes --quiet write --address 77 --json
+  expect_rc "$name" 0
+  name=reread-$mport
+  run "$name" --port "$mport" --quiet read --json
+  [ "$(json_field "$name" address)" = 77 ] || fail "$name: address $(json_field "$name" address) after the write"
+done
 
 if [ "$failures" -gt 0 ]; then
   echo "$failures check(s) of tarnik.exe failed" >&2

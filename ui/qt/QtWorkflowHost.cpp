@@ -17,6 +17,7 @@
 #include "CVelmoraView.h"
 #include "Dialogs.h"
 #include "DialogLayout.h"
+#include "PortFailureLine.h"
 #include "ResourceIds.h"
 #include "StringTable.h"
 
@@ -50,12 +51,12 @@ int QtWorkflowHost::RunDialog(int dialogId)
 
 void QtWorkflowHost::ReportOpenFailure(const KvPortOpenFailure& failure)
 {
-    pendingOpenFailure_ = QString::fromUtf8(failure.Summary().CStr());
+    pendingOpenFailure_ = QString::fromStdString(KvPortFailureLine(failure));
 }
 
 void QtWorkflowHost::ReportDeviceGone(const KvPortFailure& failure)
 {
-    pendingOpenFailure_ = QString::fromUtf8(failure.Summary().CStr());
+    pendingOpenFailure_ = QString::fromStdString(KvPortFailureLine(failure));
 }
 
 void QtWorkflowHost::ReportChanges(const std::string& line)

@@ -79,8 +79,34 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITMENUPOPUP:
+        // The window menu (Alt+Space, the icon) is the system's: moving,
+        // minimising and closing stay as it enables them.
+        if (HIWORD(lParam) != 0) break;
         OnInitMenuPopup(reinterpret_cast<HMENU>(wParam));
         return 0;
+    case WM_ACTIVATE:
+        // The keyboard focus belongs to a control of the form: kept when another
+        // window (a dialog, another program) takes over, given back on return.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            view_.RememberFocus();
+            break;
+        }
+        if (HIWORD(wParam) != 0) break;  // minimised
+        view_.RestoreFocus();
+        return 0;
+    case WM_SETFOCUS:
+        view_.RestoreFocus();
+        return 0;
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another scale: the system has scaled the form
+        // (a dialog); the window takes the place it suggests, then fits the
+        // form again.
+        const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                     suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        view_.FitFrameToForm();
+        return 0;
+    }
     case WM_COMMAND:
         // Menu commands and accelerators (lParam 0); the form's buttons go to the form.
         if (lParam == 0) {
@@ -145,6 +171,15 @@ HMENU MenuHolding(HMENU menu, int commandId)
 
 LRESULT CMainFrame::CommandState(int commandId)
 {
+    if (commandId >= SC_SIZE) {
+        // A command of the window menu, after the menu has been prepared as
+        // opening it does.
+        HMENU system = GetSystemMenu(window_, FALSE);
+        SendMessageW(window_, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(system), MAKELPARAM(0, TRUE));
+        const UINT state = GetMenuState(system, static_cast<UINT>(commandId), MF_BYCOMMAND);
+        if (state == static_cast<UINT>(-1)) return -1;
+        return (state & (MF_GRAYED | MF_DISABLED)) != 0 ? 0 : 1;
+    }
     HMENU menu = MenuHolding(GetMenu(window_), commandId);
     if (menu == nullptr) return -1;
     OnInitMenuPopup(menu);

@@ -28,7 +28,8 @@ public:
     // Other programs cannot read a menu of this one under every system (Wine
     // keeps menus inside their process), so a driver asks the frame: message
     // kCommandStateMessage with the command number prepares the menu holding
-    // it as opening it would, and answers 1 (enabled), 0 (grey) or -1 (no such item).
+    // it as opening it would, and answers 1 (enabled), 0 (grey) or -1 (no such item);
+    // a system command (SC_CLOSE, SC_MOVE, ...) asks about the window menu.
     static constexpr UINT kCommandStateMessage = WM_APP + 2;
 
     // The command number of the demo menu's power cycle.

@@ -61,6 +61,7 @@ int CVelmoraApp::Run()
     }
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        view_.BeforeInput(message);
         if (TranslateAcceleratorW(frame_.Window(), accelerators_, &message)) continue;
         if (IsDialogMessageW(view_.Window(), &message)) continue;
         TranslateMessage(&message);

@@ -95,6 +95,10 @@ INT_PTR CVelmoraView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             FillPortList();
             return TRUE;
         }
+        if (LOWORD(wParam) == IDC_COM_PORT && HIWORD(wParam) == CBN_SETFOCUS) {
+            portsStale_ = true;
+            return TRUE;
+        }
         if (LOWORD(wParam) == IDC_COM_PORT && HIWORD(wParam) == CBN_CLOSEUP) {
             ShowPortTexts(false);
             return TRUE;
@@ -119,6 +123,20 @@ INT_PTR CVelmoraView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     default:
         return FALSE;
     }
+}
+
+void CVelmoraView::BeforeInput(const MSG& message)
+{
+    const bool choosing = message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN ||
+                          message.message == WM_MOUSEWHEEL;
+    if (!portsStale_ || !choosing || message.hwnd != GetDlgItem(window_, IDC_COM_PORT)) return;
+    // The ports present (COM21 and above among them) are in the closed list
+    // before the key or the wheel moves the choice, so they can be chosen
+    // without opening it. Looked up at the first key, not when the focus
+    // arrives (at start): that would cost every start the look-up.
+    portsStale_ = false;
+    ports_ = PortListEntries(KvDiscoverSerialPorts());
+    form_.UpdatePortNames(PortListNames(ports_));
 }
 
 void CVelmoraView::FillPortList()
@@ -224,6 +242,9 @@ void CVelmoraView::SetListItems(int controlId, const std::vector<std::string>& t
     for (const std::wstring& line : lines) SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
     SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    // The port list's lines grow while it is open (what each device is): its
+    // open list is widened instead (FillPortList).
+    if (controlId != IDC_COM_PORT) FitListToTexts(list);
     // The box itself shows the selection's text: drawn anew, as it was not while filling.
     InvalidateRect(list, nullptr, TRUE);
 }
@@ -245,7 +266,29 @@ void CVelmoraView::SetTextLimit(int controlId, int characters)
 
 void CVelmoraView::EnableWindow(bool enable)
 {
+    // A disabled window loses the focus to nobody: taken back once the form
+    // takes input again, while the main window is the active one.
+    if (!enable) RememberFocus();
     ::EnableWindow(window_, enable ? TRUE : FALSE);
+    if (enable && frame_ != nullptr && GetActiveWindow() == frame_) RestoreFocus();
+}
+
+void CVelmoraView::RememberFocus()
+{
+    HWND focus = GetFocus();
+    if (focus != nullptr && IsChild(window_, focus)) focus_ = focus;
+}
+
+void CVelmoraView::RestoreFocus()
+{
+    if (window_ == nullptr || !IsWindowEnabled(window_)) return;
+    HWND target = focus_;
+    if (target == nullptr || !IsChild(window_, target) || !IsWindowEnabled(target) || !IsWindowVisible(target)) {
+        target = GetNextDlgTabItem(window_, nullptr, FALSE);
+    }
+    if (target == nullptr) return;
+    // As the dialog manager moves the focus: a button becomes the default one.
+    SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
 }
 
 void CVelmoraView::RepaintNow()

@@ -26,6 +26,15 @@ public:
     bool Create(HWND frame);
     HWND Window() const { return window_; }
     CSettingsForm& Form() { return form_; }
+    // The keyboard focus: the form's control that had it is remembered when
+    // the main window loses it (or the form is disabled for a workflow) and
+    // gets it back afterwards; the first control that takes input when that
+    // one cannot (at start, or disabled since).
+    void RememberFocus();
+    void RestoreFocus();
+    // Every message of the loop before it is handled: a key or the wheel in
+    // the COM port box first brings the box's list up to date.
+    void BeforeInput(const MSG& message);
 
     // Button and command handlers: each runs its workflow with the input of
     // the meantime dropped; none starts while another workflow runs.
@@ -60,5 +69,7 @@ private:
     CSettingsForm form_;
     HWND window_ = nullptr;
     HWND frame_ = nullptr;
+    HWND focus_ = nullptr;
+    bool portsStale_ = true;
     std::vector<CPortListEntry> ports_;
 };

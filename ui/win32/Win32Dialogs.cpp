@@ -75,6 +75,46 @@ void GrowToFitTexts(HWND dialog)
     }
 }
 
+}  // namespace
+
+void FitListToTexts(HWND list)
+{
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetComboBoxInfo(list, &info)) return;
+    const int count = static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
+    HDC dc = GetDC(list);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(list, WM_GETFONT, 0, 0)));
+    int widest = 0;
+    for (int i = 0; i < count; ++i) {
+        const auto length = static_cast<int>(SendMessageW(list, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0));
+        if (length <= 0) continue;
+        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+        SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
+        SIZE size{};
+        if (GetTextExtentPoint32W(dc, text.c_str(), length, &size)) widest = std::max(widest, static_cast<int>(size.cx));
+    }
+    SelectObject(dc, old);
+    ReleaseDC(list, dc);
+    // The selection field draws its text a few pixels in from its edges.
+    constexpr int kTextMargin = 6;
+    const int extra = widest + kTextMargin - (info.rcItem.right - info.rcItem.left);
+    if (extra <= 0) return;
+    const RECT box = ChildRect(list);
+    SetWindowPos(list, nullptr, 0, 0, box.right - box.left + extra, box.bottom - box.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // What stands to its right on the same row ("bps", "ビット") moves along.
+    for (HWND other = GetWindow(GetParent(list), GW_CHILD); other != nullptr; other = GetWindow(other, GW_HWNDNEXT)) {
+        if (other == list) continue;
+        const RECT r = ChildRect(other);
+        if (r.left >= box.right - 1 && r.top < box.bottom && r.bottom > box.top && r.bottom - r.top <= 2 * (box.bottom - box.top)) {
+            SetWindowPos(other, nullptr, r.left + extra, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
+}
+
+namespace {
+
 // Every dialog of the program when it opens: one-row texts widened where the
 // font needs it, wrapping texts given the rows they need.
 void FitDialogToFont(HWND dialog)
@@ -125,6 +165,7 @@ INT_PTR CALLBACK EscapeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
                 SendDlgItemMessageW(dialog, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
             }
             SendDlgItemMessageW(dialog, id, CB_SETCURSEL, static_cast<WPARAM>(EscapeListSelection(settings, id)), 0);
+            FitListToTexts(GetDlgItem(dialog, id));
         }
         FitDialogToFont(dialog);
         CentreWindow(dialog, GetWindow(dialog, GW_OWNER));

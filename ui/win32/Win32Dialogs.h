@@ -39,3 +39,6 @@ void CentreWindow(HWND window, HWND over);
 // `dc`, when given, is a device context with the control's font selected
 // (one for a whole form, instead of one per control).
 void FitTextToControl(HWND control, HDC dc = nullptr);
+// A drop-down list as wide as its longest line needs on this font, what stands
+// to its right on its row moved along ("19200" whole, not "1920(").
+void FitListToTexts(HWND list);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "DialogLayout.h"
+#include "PortFailureLine.h"
 #include "ResourceIds.h"
 #include "Win32Dialogs.h"
 #include "Wide.h"
@@ -40,14 +41,14 @@ int Win32WorkflowHost::RunDialog(int dialogId)
 
 void Win32WorkflowHost::ReportOpenFailure(const KvPortOpenFailure& failure)
 {
-    pendingOpenFailure_ = failure.Summary().CStr();
+    pendingOpenFailure_ = KvPortFailureLine(failure);
 }
 
 void Win32WorkflowHost::ReportChanges(const std::string& line) { pendingOpenFailure_ = line; }
 
 void Win32WorkflowHost::ReportDeviceGone(const KvPortFailure& failure)
 {
-    pendingOpenFailure_ = failure.Summary().CStr();
+    pendingOpenFailure_ = KvPortFailureLine(failure);
 }
 
 void Win32WorkflowHost::ShowMessage(int stringId)
