@@ -59,8 +59,13 @@ std::vector<std::string> OpenFailureHints(const KvPortOpenFailure& failure, cons
             }
             break;
         case Cause::NoSuchPort:
+#ifdef _WIN32
+            hints.push_back("'tarnik ports' lists the COM ports present; the Device Manager shows a USB "
+                            "adapter's COM number under 'Ports (COM & LPT)'");
+#else
             hints.push_back("'tarnik ports' lists the serial devices present; a USB adapter appears as "
                             "/dev/ttyUSB0 or /dev/ttyACM0 (stable names under /dev/serial/by-id)");
+#endif
             break;
         case Cause::Gone:
             hints.push_back("the device went away during the exchange (a USB adapter unplugged or without "

@@ -44,9 +44,15 @@ public:
     KvString Describe() const override;
     KvPortOpenFailure failure;
 };
+// The port opened but refused the line settings or the time-outs. `failure`
+// carries the system's code and text when the platform tells them (cause
+// Unknown otherwise).
 class KvConduitConfigException : public KvConduitException {
 public:
+    KvConduitConfigException() = default;
+    explicit KvConduitConfigException(const KvPortFailure& why) : failure(why) {}
     KvString Describe() const override;
+    KvPortFailure failure;
 };
 // A read or write that failed. `failure` says why when the device went away
 // (cause Gone); its cause is Unknown when the line stayed silent or failed

@@ -61,6 +61,11 @@ KvStepFailure KvRunStep(Step&& step) {
     } catch (const KvConduitWriteException& e) {
         failure.kind = Kind::Write;
         gone(e.failure);
+    } catch (const KvConduitConfigException& e) {
+        // The line settings not taken: the system's reason goes with it when
+        // the platform tells it.
+        failure.kind = Kind::Link;
+        if (e.failure.cause != KvPortFailure::Cause::Unknown) failure.port = e.failure;
     } catch (const KvConduitException&) {
         failure.kind = Kind::Link;
     } catch (const KvNAKException&) {

@@ -50,8 +50,10 @@ void KvSerialConduit::SetTimeout(std::uint32_t milliseconds) { timeoutMs = milli
 
 void KvSerialConduit::OpenPort() {
     if (!port.Open(portName)) throw KvConduitOpenException(port.OpenFailure());
-    if (!port.SetLine(baudRate, byteSize, parityCheck, parity, stopBits)) throw KvConduitConfigException();
-    if (!port.SetTimeouts(0, 0, timeoutMs, 0, timeoutMs)) throw KvConduitConfigException();
+    if (!port.SetLine(baudRate, byteSize, parityCheck, parity, stopBits)) {
+        throw KvConduitConfigException(port.OpenFailure());
+    }
+    if (!port.SetTimeouts(0, 0, timeoutMs, 0, timeoutMs)) throw KvConduitConfigException(port.OpenFailure());
     isOpen = true;
 }
 

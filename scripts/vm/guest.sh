@@ -266,7 +266,7 @@ exclusive_checks() {
   local dialog
   dialog=$(grep '^dialog ' "$logs/velmora-busy.out" | head -1)
   expect "velmora is refused while tarnik searches the port" "${dialog:-no dialog}" \
-    test -n "$(grep -F "held by tarnik (pid $holder)" <<<"$dialog")"
+    test -n "$(grep -F "使用中のプログラム：tarnik (pid $holder)" <<<"$dialog")"
   expect "the first tarnik was still searching meanwhile" "" kill -0 "$holder"
   kill -9 "$holder"
   wait "$holder" 2>/dev/null

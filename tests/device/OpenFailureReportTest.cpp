@@ -14,6 +14,7 @@
 #include "PortFailureLine.h"
 #include "RecorderHost.h"
 #include "ResourceIds.h"
+#include "StepFailure.h"
 
 namespace {
 
@@ -105,5 +106,23 @@ TEST(OpenFailureReport, TheDesktopLineNamesTheDeviceAndKeepsTheSystemsReason) {
         failure.osReason = row.reason;
         failure.heldBy = row.heldBy;
         EXPECT_EQ(KvPortFailureLine(failure), row.line);
+    }
+}
+
+// Line settings the driver refused: the system's reason goes with the failure
+// when the platform told it, and none is made up when it did not.
+TEST(OpenFailureReport, RefusedLineSettingsCarryTheSystemsReasonWhenThereIsOne) {
+    KvPortFailure told;
+    told.cause = KvPortFailure::Cause::Other;
+    told.port = "COM3";
+    told.osCode = 87;
+    told.osReason = "The parameter is incorrect.";
+    for (const KvPortFailure& why : {told, KvPortFailure{}}) {
+        const KvStepFailure failure = KvRunStep([&why] { throw KvConduitConfigException(why); });
+        EXPECT_EQ(failure.kind, KvStepFailure::Kind::Link);
+        EXPECT_EQ(failure.port.has_value(), why.cause != KvPortFailure::Cause::Unknown);
+        if (failure.port) {
+            EXPECT_EQ(failure.port->osCode, 87);
+        }
     }
 }
