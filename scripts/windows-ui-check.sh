@@ -3,6 +3,8 @@
 # server: velmora_ui_test clicks through the real windows of velmora.exe in
 # demo mode, then against tarnik-sim behind a COM port that Wine maps to a
 # pseudo-terminal, and checks the texts and control values it finds.
+# Then once more in a prefix without "ＭＳ Ｐゴシック", where the program takes
+# "Yu Gothic UI" instead.
 #
 #   scripts/windows-ui-check.sh WIN_BUILD_DIR WINE_PREFIX TARNIK_SIM [--screenshots [DIR]]
 #
@@ -19,7 +21,7 @@
 # Uses display :93 (:N with WINE_ENV_DISPLAY=N) for its Xvfb and stops it, the
 # simulator and the prefix's wineserver when done. Prints each run's GoogleTest
 # report, then "N passed, M failed" over the runs; exits non-zero when one failed.
-# Packages: wine, wine64, fonts-wine, fonts-ipafont-gothic, xvfb, and
+# Packages: wine, wine64, fonts-wine, fonts-ipafont-gothic, fonts-dejavu-core, xvfb, and
 # imagemagick for --screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -47,7 +49,7 @@ for f in "$velmora" "$driver" "$sim"; do
   [ -f "$f" ] || { echo "missing: $f" >&2; exit 2; }
 done
 
-packages=(wine wine64 fonts-wine fonts-ipafont-gothic xvfb)
+packages=(wine wine64 fonts-wine fonts-ipafont-gothic fonts-dejavu-core xvfb)
 [ -n "$shots" ] && packages+=(imagemagick)
 scripts/deps.sh --only "${packages[@]}"
 
@@ -132,6 +134,22 @@ run port port "$com_port"
 # The communication-error dialog comes from a read that fails, which the demo
 # module never does: it is opened through the program's test switch.
 run dialog-137 dialog 137 "${shot_args[@]}"
+
+# A Windows without the Japanese supplemental fonts has no "ＭＳ Ｐゴシック" but
+# "Yu Gothic UI": a second prefix without the first and with the second. It
+# stands in with DejaVu Sans, wider than IPAPGothic, its Japanese drawn from
+# IPAPGothic through Wine's font links (as Windows links Segoe UI to its
+# Japanese faces); Tahoma, Wine's own menu and title face, is linked likewise.
+_wine_env_server_stop
+WINE_ENV_FONT="DejaVu Sans"
+WINE_ENV_FONT_FACES=("Yu Gothic UI")
+step "Wine prefix $prefix-fallback-face, without ＭＳ Ｐゴシック"
+wine_env_start "$prefix-fallback-face"
+for face in "DejaVu Sans" Tahoma; do
+  wine_env_quiet reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+    /v "$face" /t REG_MULTI_SZ /d 'ipagp.ttf,IPAPGothic' /f
+done
+run fallback-face face "Yu Gothic UI" "${shot_args[@]}"
 
 if [ -n "$shots" ]; then
   step "pictures into $shots"

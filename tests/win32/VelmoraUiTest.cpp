@@ -11,6 +11,9 @@
 //       246813579, version 2.04.017): scan, read, write, re-read
 //   velmora_ui_test VELMORA.EXE dialog ID [--shots FOLDER]
 //       opens one dialog through the program's test switch and checks its texts
+//   velmora_ui_test VELMORA.EXE face FACE [--shots FOLDER]
+//       in a prefix that has FACE but no "ＭＳ Ｐゴシック": the form is laid out
+//       in FACE
 //
 // Expected texts come from the program's text table; what each step must show
 // is written here. Each mode is one GoogleTest test; the status is 0 when
@@ -23,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "DialogFont.h"
 #include "Driver.h"
 #include "ResourceIds.h"
 #include "Texts.h"
@@ -451,6 +455,66 @@ void DialogRun(const std::wstring& exe, int dialogId)
     EXPECT_TRUE(app.Close()) << "closing ends the program with status 0";
 }
 
+INT_PTR CALLBACK QuietDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+int ChildCount(HWND window)
+{
+    int count = 0;
+    for (HWND c = GetWindow(window, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) ++count;
+    return count;
+}
+
+std::wstring FontFace(HWND window)
+{
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font);
+    return font.lfFaceName;
+}
+
+// In a prefix without "ＭＳ Ｐゴシック" and with `face`: the program's lookup
+// finds `face`, and every dialog of velmora.exe, built from its template
+// with the face replaced, has the face and all the controls of the original.
+// (The fonts of another process cannot be asked for; the templates are
+// rebuilt here by the program's own code from the program's own resources.)
+void FaceRun(const std::wstring& exe, const std::wstring& face)
+{
+    EXPECT_EQ(Narrow(DialogFaceName()), Narrow(face)) << "the face found in this prefix";
+    HMODULE program = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(program, nullptr) << "velmora.exe's resources";
+    std::vector<int> ids;
+    EnumResourceNamesW(
+        program, MAKEINTRESOURCEW(5),
+        [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR list) -> BOOL {
+            if (IS_INTRESOURCE(name)) reinterpret_cast<std::vector<int>*>(list)->push_back(LOWORD(name));
+            return TRUE;
+        },
+        reinterpret_cast<LONG_PTR>(&ids));
+    EXPECT_GT(ids.size(), 10u) << "the program's dialogs";
+    HWND parent = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    const auto instance = static_cast<HINSTANCE>(program);
+    for (int id : ids) {
+        const std::vector<WORD> copy = DialogTemplateInFace(instance, id);
+        ASSERT_FALSE(copy.empty()) << "dialog " << id;
+        HWND original = CreateDialogParamW(instance, MAKEINTRESOURCEW(id), parent, QuietDialogProc, 0);
+        HWND rebuilt = CreateDialogIndirectParamW(instance, reinterpret_cast<LPCDLGTEMPLATEW>(copy.data()), parent,
+                                                  QuietDialogProc, 0);
+        // The about box's icon needs the program loaded as a program, not as data.
+        if (original == nullptr) continue;
+        ASSERT_NE(rebuilt, nullptr) << "dialog " << id;
+        EXPECT_EQ(Narrow(FontFace(rebuilt)), Narrow(face)) << "dialog " << id;
+        EXPECT_EQ(ChildCount(rebuilt), ChildCount(original)) << "dialog " << id;
+        DestroyWindow(rebuilt);
+        DestroyWindow(original);
+    }
+    DestroyWindow(parent);
+    FreeLibrary(program);
+
+    App app(exe, L"--demo");
+    EXPECT_EQ(Narrow(FormText(app, IDC_COM_PORT)), std::string("COM1")) << "the form, in " << Narrow(face);
+    Shot(app.Frame(), "main-fallback-face");
+    EXPECT_TRUE(app.Close()) << "closing ends the program with status 0";
+}
+
 }  // namespace
 
 // The command line after GoogleTest has taken its own options.
@@ -459,6 +523,7 @@ std::vector<std::wstring> g_args;
 TEST(VelmoraExe, DemoModule) { DemoRun(g_args[0]); }
 TEST(VelmoraExe, ModuleOnAComPort) { PortRun(g_args[0], g_args[2]); }
 TEST(VelmoraExe, OneDialog) { DialogRun(g_args[0], std::stoi(g_args[2])); }
+TEST(VelmoraExe, FallbackFace) { FaceRun(g_args[0], g_args[2]); }
 
 int wmain(int argc, wchar_t** argv)
 {
@@ -474,8 +539,10 @@ int wmain(int argc, wchar_t** argv)
         testing::GTEST_FLAG(filter) = "VelmoraExe.ModuleOnAComPort";
     else if (mode == L"dialog" && g_args.size() > 2)
         testing::GTEST_FLAG(filter) = "VelmoraExe.OneDialog";
+    else if (mode == L"face" && g_args.size() > 2)
+        testing::GTEST_FLAG(filter) = "VelmoraExe.FallbackFace";
     else {
-        std::fputs("usage: velmora_ui_test VELMORA.EXE demo|port COMn|dialog ID [--shots FOLDER]\n", stderr);
+        std::fputs("usage: velmora_ui_test VELMORA.EXE demo|port COMn|dialog ID|face FACE [--shots FOLDER]\n", stderr);
         return 2;
     }
     return RUN_ALL_TESTS();

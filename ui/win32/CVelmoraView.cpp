@@ -5,6 +5,7 @@
 #include <string>
 
 #include "CVelmoraDoc.h"
+#include "DialogFont.h"
 #include "KvExceptions.h"
 #include "KvPortDiscovery.h"
 #include "ResourceIds.h"
@@ -50,7 +51,7 @@ bool CVelmoraView::Create(HWND frame)
     // The controls the first refresh disables come disabled from the resource
     // (the text table marks them): disabling a drop-down list once it exists
     // costs its list window a round of changes under Wine.
-    window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_VELMORA_FORM), frame, DialogProc,
+    window_ = CreateDialogInFace(GetModuleHandleW(nullptr), IDD_VELMORA_FORM, frame, DialogProc,
                                  reinterpret_cast<LPARAM>(this));
     if (window_ == nullptr) return false;
     SetWindowPos(window_, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "DialogFont.h"
 #include "EscapeForm.h"
 #include "FormLists.h"
 #include "ResourceIds.h"
@@ -225,13 +226,13 @@ void CentreWindow(HWND window, HWND over)
 int RunModalDialog(int dialogId, HWND owner, const std::string& reason)
 {
     const LPARAM param = reason.empty() ? 0 : reinterpret_cast<LPARAM>(&reason);
-    const INT_PTR result = DialogBoxParamW(Instance(), MAKEINTRESOURCEW(dialogId), owner, PlainDialogProc, param);
+    const INT_PTR result = DialogBoxInFace(Instance(), dialogId, owner, PlainDialogProc, param);
     return result == IDOK ? IDOK : IDCANCEL;
 }
 
 int RunEscapeDialog(HWND owner, SerialSettings& settings)
 {
-    const INT_PTR result = DialogBoxParamW(Instance(), MAKEINTRESOURCEW(IDD_ESCAPE), owner, EscapeDialogProc,
+    const INT_PTR result = DialogBoxInFace(Instance(), IDD_ESCAPE, owner, EscapeDialogProc,
                                            reinterpret_cast<LPARAM>(&settings));
     return result == IDOK ? IDOK : IDCANCEL;
 }
@@ -244,7 +245,7 @@ HWND CreateProgressWindow(int dialogId, HWND owner)
     case IDD_SETTING:
     case IDD_INITIALIZING:
     case IDD_ESCAPING:
-        return CreateDialogParamW(Instance(), MAKEINTRESOURCEW(dialogId), owner, ProgressProc, 0);
+        return CreateDialogInFace(Instance(), dialogId, owner, ProgressProc, 0);
     default:
         return nullptr;
     }
