@@ -216,7 +216,7 @@ TEST(SettingsForm, SetWritesTheControlsAndReportsTheOutcome)
     EXPECT_EQ(rig.host.Dialogs(), (std::vector<int>{IDD_SET_CONFIRM, IDD_SET_DONE}));
     // The confirmation says what changes, against the module's running values.
     EXPECT_EQ(rig.host.Lines("changes "),
-              std::vector<std::string>{"changes アドレス：0 → 1234、周波数：2405 → 2415 MHz、I/O 5-6：デジタル入力 → デジタル出力"});
+              std::vector<std::string>{"changes アドレス：0 → 1234\n周波数：2405 → 2415 MHz\nI/O 5-6：デジタル入力 → デジタル出力"});
     // The window is repainted once the confirmation has gone, before the write.
     EXPECT_LT(Find(rig.host, "dialog 138"), Find(rig.host, "repaint"));
     EXPECT_LT(Find(rig.host, "repaint"), Find(rig.host, "create 146"));

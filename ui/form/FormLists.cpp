@@ -117,7 +117,7 @@ std::string DescribeChanges(const DeviceSettings& from, const DeviceSettings& to
     auto change = [&line](const std::string& label, const std::string& before, const std::string& after,
                           const char* unit) {
         if (before == after) return;
-        if (!line.empty()) line += "、";
+        if (!line.empty()) line += "\n";
         line += label + "：" + before + " → " + after + unit;
     };
     change("アドレス", std::to_string(from.address), std::to_string(to.address), "");

@@ -41,7 +41,8 @@ int ItemData(int controlId, int index);
 inline constexpr int kPinListIds[4] = {IDC_PIN_12, IDC_PIN_34, IDC_PIN_56, IDC_PIN_78};
 
 // What a write of `to` changes against `from` (the module's running values),
-// for the line under the write's confirmation: "アドレス：0 → 25、周波数：2405 → 2410 MHz",
+// for the lines under the write's confirmation, a change a line ("アドレス：0 → 25",
+// "周波数：2405 → 2410 MHz"; a line without spaces wraps nowhere under Wine),
 // the values as the lists show them, the pins left out when the model's pins
 // are fixed; "変更なし" when nothing differs.
 std::string DescribeChanges(const DeviceSettings& from, const DeviceSettings& to, bool pinsFixed);
