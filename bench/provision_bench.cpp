@@ -143,10 +143,10 @@ int main(int argc, char** argv) {
             return 1;
         }
         ProvisionOptions options;
-        const std::string problem = ProfileValues(
-            nlohmann::json::parse(R"({"channel": 12, "baudRate": 19200, "dataBits": 8, "parity": "N",
+        const std::string problem =
+            ProfileValues(nlohmann::json::parse(R"({"channel": 12, "baudRate": 19200, "dataBits": 8, "parity": "N",
                                       "stopBits": 1, "pins": "1000"})"),
-            options.profile);
+                          options.profile);
         if (!problem.empty()) return 1;
         options.addressFrom = 1;
         options.logPath = unitLog;

@@ -11,17 +11,16 @@
 #include <thread>
 #include <vector>
 
-#include "KvClock.h"
-#include "RecorderHost.h"
 #include "BenchProcess.h"
 #include "CVelmoraDoc.h"
+#include "KvClock.h"
+#include "RecorderHost.h"
 #include "ResourceIds.h"
 #include "SerialSettings.h"
 
 namespace {
 
 constexpr double kTimeoutsMs = 9240.0;
-
 
 }  // namespace
 

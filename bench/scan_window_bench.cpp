@@ -30,8 +30,7 @@ struct Run {
 };
 
 // Starts the program on `port`, reads its report line, waits for its end.
-bool RunOnce(const std::string& port, Run& run)
-{
+bool RunOnce(const std::string& port, Run& run) {
     pid_t pid = 0;
     int out = -1;
     if (!SpawnWithOutput({VELMORA_PROGRAM, "--scan-benchmark", port}, pid, out)) return false;
@@ -56,8 +55,7 @@ bool RunOnce(const std::string& port, Run& run)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const char* display = std::getenv("DISPLAY");
     if (display == nullptr || display[0] == '\0') {

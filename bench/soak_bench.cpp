@@ -20,10 +20,10 @@
 #include <thread>
 #include <vector>
 
-#include "KvClock.h"
-#include "RecorderHost.h"
 #include "BenchProcess.h"
 #include "CVelmoraDoc.h"
+#include "KvClock.h"
+#include "RecorderHost.h"
 #include "ResourceIds.h"
 
 namespace {

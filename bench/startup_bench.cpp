@@ -29,8 +29,7 @@ struct Sample {
 };
 
 // Starts `argv`, waits for its "first-paint" line, then for its end.
-bool RunOnce(const std::vector<std::string>& args, Sample& sample)
-{
+bool RunOnce(const std::vector<std::string>& args, Sample& sample) {
     const auto start = std::chrono::steady_clock::now();
     pid_t pid = 0;
     int out = -1;
@@ -60,8 +59,7 @@ bool RunOnce(const std::vector<std::string>& args, Sample& sample)
 }
 
 template <typename T>
-T Median(std::vector<T> values)
-{
+T Median(std::vector<T> values) {
     std::sort(values.begin(), values.end());
     const std::size_t n = values.size();
     return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
@@ -69,8 +67,7 @@ T Median(std::vector<T> values)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 21;
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
@@ -98,8 +95,9 @@ int main(int argc, char** argv)
         bareMs.push_back(b.milliseconds);
         bareKiB.push_back(b.peakKiB);
         labelledMs.push_back(l.milliseconds);
-        std::printf("run %2d: velmora %7.1f ms %7ld KiB   bare window %7.1f ms %7ld KiB   with a Japanese label %7.1f ms\n",
-                    i + 1, p.milliseconds, p.peakKiB, b.milliseconds, b.peakKiB, l.milliseconds);
+        std::printf(
+            "run %2d: velmora %7.1f ms %7ld KiB   bare window %7.1f ms %7ld KiB   with a Japanese label %7.1f ms\n",
+            i + 1, p.milliseconds, p.peakKiB, b.milliseconds, b.peakKiB, l.milliseconds);
     }
     const double pm = Median(programMs), bm = Median(bareMs), lm = Median(labelledMs);
     const long pk = Median(programKiB), bk = Median(bareKiB);
@@ -110,9 +108,10 @@ int main(int argc, char** argv)
     const auto [pl, ph] = spread(programMs);
     const auto [bl, bh] = spread(bareMs);
     const auto [ll, lh] = spread(labelledMs);
-    std::printf("median start-up to first paint (spread): velmora %.1f ms (%.1f-%.1f), bare window %.1f ms "
-                "(%.1f-%.1f), with one Japanese label %.1f ms (%.1f-%.1f)\n",
-                pm, pl, ph, bm, bl, bh, lm, ll, lh);
+    std::printf(
+        "median start-up to first paint (spread): velmora %.1f ms (%.1f-%.1f), bare window %.1f ms "
+        "(%.1f-%.1f), with one Japanese label %.1f ms (%.1f-%.1f)\n",
+        pm, pl, ph, bm, bl, bh, lm, ll, lh);
     std::printf("median peak memory: velmora %ld KiB, bare window %ld KiB, ratio %.2f\n", pk, bk,
                 static_cast<double>(pk) / static_cast<double>(bk));
     std::printf("ratio against the bare window: %.2f\n", pm / bm);

@@ -16,8 +16,7 @@ namespace {
 
 class BareWindow final : public QMainWindow {
 protected:
-    bool event(QEvent* event) override
-    {
+    bool event(QEvent* event) override {
         const bool handled = QMainWindow::event(event);
         if (event->type() == QEvent::Paint && !painted_) {
             painted_ = true;
@@ -37,8 +36,7 @@ private:
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QApplication app(argc, argv);
     BareWindow window;
     if (argc > 1 && QString::fromLatin1(argv[1]) == QLatin1String("--label")) {

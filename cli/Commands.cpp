@@ -1,14 +1,14 @@
 #include "Commands.h"
 
-#include "KnownLine.h"
 #include "Interrupt.h"
+#include "KnownLine.h"
 #include "KvExceptions.h"
+#include "Output.h"
 #include "ResourceIds.h"
 #include "SerialSettings.h"
 #include "StepFailure.h"
 #include "Texts.h"
 #include "Verify.h"
-#include "Output.h"
 
 namespace {
 
@@ -63,8 +63,7 @@ std::string PinsOf(const DeviceSettings& record) {
 }
 
 std::string LineOf(const DeviceSettings& record) {
-    return FormatSerialSettings(
-               SerialSettings{record.baudRate, record.dataBits, record.parity, record.stopBits})
+    return FormatSerialSettings(SerialSettings{record.baudRate, record.dataBits, record.parity, record.stopBits})
         .Bytes();
 }
 
@@ -74,8 +73,8 @@ void NoteChanges(CommandContext& ctx, const DeviceSettings& before, const Device
         if (from != to) ctx.host.Info(std::string("  ") + name + ": " + from + " -> " + to);
     };
     note("address", std::to_string(before.address), std::to_string(after.address));
-    note("channel", std::to_string(before.frequencyIndex) + " (" + std::to_string(ChannelMHz(before.frequencyIndex)) +
-                        " MHz)",
+    note("channel",
+         std::to_string(before.frequencyIndex) + " (" + std::to_string(ChannelMHz(before.frequencyIndex)) + " MHz)",
          std::to_string(after.frequencyIndex) + " (" + std::to_string(ChannelMHz(after.frequencyIndex)) + " MHz)");
     note("line", LineOf(before), LineOf(after));
     note("pins", PinsOf(before), PinsOf(after));
@@ -86,7 +85,8 @@ void NoteChanges(CommandContext& ctx, const DeviceSettings& before, const Device
 bool CheckSent(CommandContext& ctx, const DeviceSettings& record, bool withPins) {
     const std::string problem = CheckRecord(record, withPins);
     if (problem.empty()) return true;
-    ctx.host.Note("tarnik: " + problem + "; the value is the module's own unless given: give a valid one; "
+    ctx.host.Note("tarnik: " + problem +
+                  "; the value is the module's own unless given: give a valid one; "
                   "nothing was written");
     return false;
 }
@@ -130,19 +130,19 @@ ModuleReport CachedReport(CVelmoraDoc& doc) {
 
 int FailureExit(CommandContext& ctx, int fallback) {
     switch (ctx.host.FirstFailure()) {
-        case IDD_OPEN_ERROR: return kExitPort;
-        case IDS_DEVICE_NOT_FOUND: return kExitNotFound;
-        case IDD_COMM_ERROR:
-        case IDD_ESCAPE_FAILED: return kExitLink;
-        case IDD_SET_ERROR:
-            // The same dialog reports a rejection and a link that failed; the
-            // document knows which.
-            if (ctx.doc.lastSettingRejected) {
-                ctx.host.Note("tarnik: the module rejected a request");
-                return kExitRejected;
-            }
-            return kExitLink;
-        default: return fallback;
+    case IDD_OPEN_ERROR: return kExitPort;
+    case IDS_DEVICE_NOT_FOUND: return kExitNotFound;
+    case IDD_COMM_ERROR:
+    case IDD_ESCAPE_FAILED: return kExitLink;
+    case IDD_SET_ERROR:
+        // The same dialog reports a rejection and a link that failed; the
+        // document knows which.
+        if (ctx.doc.lastSettingRejected) {
+            ctx.host.Note("tarnik: the module rejected a request");
+            return kExitRejected;
+        }
+        return kExitLink;
+    default: return fallback;
     }
 }
 
@@ -232,8 +232,7 @@ int RunWrite(CommandContext& ctx, const SettingValues& values) {
     if (reload) PrintReport(ctx, CachedReport(ctx.doc));
     if (!ctx.verify) return kExitOk;
     if (!back.notTaken.empty()) {
-        ctx.host.Note("tarnik: the module reads back other values than were written: " +
-                      JoinFieldNames(back.notTaken));
+        ctx.host.Note("tarnik: the module reads back other values than were written: " + JoinFieldNames(back.notTaken));
         return kExitLink;
     }
     ctx.host.Info("verified: the module reads back what was written, in its running and its stored settings");
@@ -268,17 +267,17 @@ int RunMode(CommandContext& ctx, int mode) {
     {
         Interrupt::ChangeScope changing;
         switch (mode) {
-            case 1: ctx.doc.SetTransparentMaster(); break;
-            case 2: ctx.doc.SetTransparentSlave(); break;
-            default: ctx.doc.CancelTransparentMode(); break;
+        case 1: ctx.doc.SetTransparentMaster(); break;
+        case 2: ctx.doc.SetTransparentSlave(); break;
+        default: ctx.doc.CancelTransparentMode(); break;
         }
     }
     if (ctx.host.declined) return kExitDeclined;
     rc = ShowReadBack(ctx, report);
     if (rc != kExitOk) return rc;
     if (report.storedMode != mode) {
-        ctx.host.Note("tarnik: the module's stored mode reads back as " + std::to_string(report.storedMode) +
-                      ", not " + std::to_string(mode));
+        ctx.host.Note("tarnik: the module's stored mode reads back as " + std::to_string(report.storedMode) + ", not " +
+                      std::to_string(mode));
         return kExitLink;
     }
     return kExitOk;

@@ -15,13 +15,13 @@ namespace {
 // The OK button of each confirmation: the question asked on the terminal.
 const char* ConfirmButton(int dialogId) {
     switch (dialogId) {
-        case IDD_SET_CONFIRM: return "設定";
-        case IDD_INIT_CONFIRM: return "初期化";
-        case IDD_MASTER_MODE: return "マスター機として設定";
-        case IDD_SLAVE_MODE: return "スレーブ機として設定";
-        case IDD_STANDARD_MODE: return "標準モードに戻す";
-        case IDD_ESCAPE: return "透過モード脱出";
-        default: return nullptr;
+    case IDD_SET_CONFIRM: return "設定";
+    case IDD_INIT_CONFIRM: return "初期化";
+    case IDD_MASTER_MODE: return "マスター機として設定";
+    case IDD_SLAVE_MODE: return "スレーブ機として設定";
+    case IDD_STANDARD_MODE: return "標準モードに戻す";
+    case IDD_ESCAPE: return "透過モード脱出";
+    default: return nullptr;
     }
 }
 
@@ -41,21 +41,19 @@ int ConsoleHost::RunDialog(int dialogId) {
     events.push_back({false, dialogId});
     if (ConfirmButton(dialogId)) return Confirm(dialogId) ? IDOK : IDCANCEL;
     switch (dialogId) {
-        case IDD_SET_DONE:
-            // The write went through; a re-read only when asked for.
-            if (!options_.quiet) PrintDialog(dialogId, true);
-            return options_.reload ? IDOK : IDCANCEL;
-        case IDD_ESCAPE_DONE:
-            if (!options_.quiet) PrintDialog(dialogId, true);
-            return IDOK;
-        case IDD_ESCAPE_FAILED:
-            PrintDialog(dialogId, false);
-            // "再試行" only on a terminal and only when nobody answers for the user.
-            if (options_.interactive && !options_.yes) return Ask("再試行") ? IDOK : IDCANCEL;
-            return IDCANCEL;
-        default:
-            PrintDialog(dialogId, false);
-            return IDOK;
+    case IDD_SET_DONE:
+        // The write went through; a re-read only when asked for.
+        if (!options_.quiet) PrintDialog(dialogId, true);
+        return options_.reload ? IDOK : IDCANCEL;
+    case IDD_ESCAPE_DONE:
+        if (!options_.quiet) PrintDialog(dialogId, true);
+        return IDOK;
+    case IDD_ESCAPE_FAILED:
+        PrintDialog(dialogId, false);
+        // "再試行" only on a terminal and only when nobody answers for the user.
+        if (options_.interactive && !options_.yes) return Ask("再試行") ? IDOK : IDCANCEL;
+        return IDCANCEL;
+    default: PrintDialog(dialogId, false); return IDOK;
     }
 }
 
@@ -98,8 +96,8 @@ void ConsoleHost::SetProgressText(int dialogId, const KvString& text) {
     if (dialogId != IDD_SCAN) return;
     ++scanAttempts;
     if (options_.quiet) return;
-    const std::string line = "candidate " + std::to_string(scanAttempts) + "/" +
-                             std::to_string(kScanCandidateCount) + ": " + text.Bytes();
+    const std::string line =
+        "candidate " + std::to_string(scanAttempts) + "/" + std::to_string(kScanCandidateCount) + ": " + text.Bytes();
     if (options_.terminal) {
         std::fprintf(out_, "\r\033[K%s", DisplayText(line).c_str());
         std::fflush(out_);

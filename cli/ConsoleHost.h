@@ -52,7 +52,7 @@ public:
     std::vector<Event> events;
     bool declined = false;  // a confirmation was answered with "no"
     int updates = 0;
-    int scanAttempts = 0;   // candidates shown by the last search
+    int scanAttempts = 0;  // candidates shown by the last search
     // Why the port could not be opened or the device went away, when the
     // system said; the hints printed with the last failure; the tool's own
     // last note.
@@ -78,6 +78,6 @@ private:
     KvClock& clock_;
     std::FILE* out_;
     std::FILE* in_;
-    bool progressLineOpen_ = false;  // a terminal progress line waits to be overwritten
+    bool progressLineOpen_ = false;    // a terminal progress line waits to be overwritten
     bool openFailurePending_ = false;  // the next port-error dialog (any failure dialog when gone) carries openFailure
 };

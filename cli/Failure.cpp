@@ -35,46 +35,54 @@ std::vector<std::string> OpenFailureHints(const KvPortOpenFailure& failure, cons
     std::vector<std::string> hints;
     const std::string holder = failure.heldBy.Bytes();
     switch (failure.cause) {
-        case Cause::AccessDenied:
-            if (!group.empty() && group != "root") {
-                hints.push_back("the device belongs to the group '" + group + "': add yourself with 'sudo usermod -aG " +
-                                group + " $USER', then log out and in again");
-            } else {
-                hints.push_back("this user may not open the device; on Debian serial ports belong to the group "
-                                "'dialout' ('sudo usermod -aG dialout $USER', then log in again)");
-            }
-            break;
-        case Cause::Busy:
-            if (Contains(holder, "ModemManager")) {
-                hints.push_back("ModemManager probes new serial adapters for modems: stop it ('sudo systemctl stop "
-                                "ModemManager') or tell it to leave the adapter alone");
-            } else if (Contains(holder, "brltty")) {
-                hints.push_back("brltty (braille displays) claims many USB serial adapters: remove it ('sudo apt "
-                                "remove brltty') if no braille display is used");
-            } else if (!holder.empty()) {
-                hints.push_back("close " + holder + " or let it release the port, then try again");
-            } else {
-                hints.push_back("another program has the port open: close it (terminal programs, other "
-                                "configuration tools) and try again");
-            }
-            break;
-        case Cause::NoSuchPort:
+    case Cause::AccessDenied:
+        if (!group.empty() && group != "root") {
+            hints.push_back("the device belongs to the group '" + group + "': add yourself with 'sudo usermod -aG " +
+                            group + " $USER', then log out and in again");
+        } else {
+            hints.push_back(
+                "this user may not open the device; on Debian serial ports belong to the group "
+                "'dialout' ('sudo usermod -aG dialout $USER', then log in again)");
+        }
+        break;
+    case Cause::Busy:
+        if (Contains(holder, "ModemManager")) {
+            hints.push_back(
+                "ModemManager probes new serial adapters for modems: stop it ('sudo systemctl stop "
+                "ModemManager') or tell it to leave the adapter alone");
+        } else if (Contains(holder, "brltty")) {
+            hints.push_back(
+                "brltty (braille displays) claims many USB serial adapters: remove it ('sudo apt "
+                "remove brltty') if no braille display is used");
+        } else if (!holder.empty()) {
+            hints.push_back("close " + holder + " or let it release the port, then try again");
+        } else {
+            hints.push_back(
+                "another program has the port open: close it (terminal programs, other "
+                "configuration tools) and try again");
+        }
+        break;
+    case Cause::NoSuchPort:
 #ifdef _WIN32
-            hints.push_back("'tarnik ports' lists the COM ports present; the Device Manager shows a USB "
-                            "adapter's COM number under 'Ports (COM & LPT)'");
+        hints.push_back(
+            "'tarnik ports' lists the COM ports present; the Device Manager shows a USB "
+            "adapter's COM number under 'Ports (COM & LPT)'");
 #else
-            hints.push_back("'tarnik ports' lists the serial devices present; a USB adapter appears as "
-                            "/dev/ttyUSB0 or /dev/ttyACM0 (stable names under /dev/serial/by-id)");
+        hints.push_back(
+            "'tarnik ports' lists the serial devices present; a USB adapter appears as "
+            "/dev/ttyUSB0 or /dev/ttyACM0 (stable names under /dev/serial/by-id)");
 #endif
-            break;
-        case Cause::Gone:
-            hints.push_back("the device went away during the exchange (a USB adapter unplugged or without "
-                            "power): connect it again, then run the command again");
-            hints.push_back("'tarnik ports' lists the serial devices present: an adapter plugged in again may "
-                            "come back under another name");
-            break;
-        case Cause::Other:
-        case Cause::Unknown: break;
+        break;
+    case Cause::Gone:
+        hints.push_back(
+            "the device went away during the exchange (a USB adapter unplugged or without "
+            "power): connect it again, then run the command again");
+        hints.push_back(
+            "'tarnik ports' lists the serial devices present: an adapter plugged in again may "
+            "come back under another name");
+        break;
+    case Cause::Other:
+    case Cause::Unknown: break;
     }
     return hints;
 }
@@ -90,26 +98,26 @@ std::vector<std::string> NotFoundHints() {
 
 nlohmann::ordered_json CauseName(Cause cause) {
     switch (cause) {
-        case Cause::AccessDenied: return "access-denied";
-        case Cause::Busy: return "busy";
-        case Cause::NoSuchPort: return "no-such-port";
-        case Cause::Other: return "other";
-        case Cause::Gone: return "gone";
-        case Cause::Unknown: break;
+    case Cause::AccessDenied: return "access-denied";
+    case Cause::Busy: return "busy";
+    case Cause::NoSuchPort: return "no-such-port";
+    case Cause::Other: return "other";
+    case Cause::Gone: return "gone";
+    case Cause::Unknown: break;
     }
     return nullptr;
 }
 
 std::string ExitMessage(int exitCode) {
     switch (exitCode) {
-        case kExitOk: return "";
-        case kExitDeclined: return "a confirmation was answered with no; nothing was changed";
-        case kExitUsage: return "bad usage or a bad value; nothing was sent";
-        case kExitPort: return "the port cannot be opened";
-        case kExitNotFound: return "no module found";
-        case kExitLink: return "communication error";
-        case kExitRejected: return "the module rejected a request";
-        default: return "failed";
+    case kExitOk: return "";
+    case kExitDeclined: return "a confirmation was answered with no; nothing was changed";
+    case kExitUsage: return "bad usage or a bad value; nothing was sent";
+    case kExitPort: return "the port cannot be opened";
+    case kExitNotFound: return "no module found";
+    case kExitLink: return "communication error";
+    case kExitRejected: return "the module rejected a request";
+    default: return "failed";
     }
 }
 

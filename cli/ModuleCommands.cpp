@@ -30,9 +30,10 @@ void ModuleCommands::Register(CLI::App& app, bool& json) {
     write_->add_option("--address", w.address, "address: 0 to 9999")->type_name("N");
     write_->add_option("--channel", w.channel, "radio channel: 0 to 75 (2405 to 2480 MHz)")->type_name("N");
     AddLineOptions(write_, w, false);
-    write_->add_option("--pins", w.pins,
-                       "pin functions of I/O 1-2, 3-4, 5-6, 7-8 as four digits: 0 digital input, 1 digital "
-                       "output, 2 analog input (1-2 and 3-4 only), e.g. 2100")
+    write_
+        ->add_option("--pins", w.pins,
+                     "pin functions of I/O 1-2, 3-4, 5-6, 7-8 as four digits: 0 digital input, 1 digital "
+                     "output, 2 analog input (1-2 and 3-4 only), e.g. 2100")
         ->type_name("DDDD");
     write_->add_flag("--reload", reload_, "show the settings read back after the write");
     write_->add_flag("--json", json, "with --reload: show the settings as JSON");

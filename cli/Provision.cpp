@@ -106,9 +106,9 @@ private:
     ProvisionLog log_;
     std::vector<SerialSettings> lines_;
     Tally tally_;
-    bool sent_ = false;              // something went to a module in this run
-    bool logFailed_ = false;         // a record could not be written: the run stops
-    std::set<std::uint32_t> seen_;   // serial numbers met in this run
+    bool sent_ = false;             // something went to a module in this run
+    bool logFailed_ = false;        // a record could not be written: the run stops
+    std::set<std::uint32_t> seen_;  // serial numbers met in this run
 };
 
 int ProvisionRun::Run(NextModule& next) {
@@ -160,8 +160,9 @@ ProvisionRun::Next ProvisionRun::TakeUnit() {
     const std::string serial = FormatSerialNumber(unit.serial);
     if (!seen_.insert(unit.serial).second) {
         ++tally_.failed;
-        ctx_.host.Note(serial + ": refused: a module with this serial number was already on the bench in this "
-                                "run (the same module again, or two modules with one serial number?)");
+        ctx_.host.Note(serial +
+                       ": refused: a module with this serial number was already on the bench in this "
+                       "run (the same module again, or two modules with one serial number?)");
         return Next::Unit;
     }
     if (log_.Done(unit.serial)) {
@@ -199,8 +200,8 @@ std::string ProvisionRun::PlanUnit(Unit& unit, const ModuleReport& before, bool&
     if (planned) values.Overlay(*planned);
     int address = 0;
     const std::set<int> reserved = options_.plan ? options_.plan->AddressesBesides(unit.serial) : std::set<int>();
-    const std::string refusal =
-        log_.AddressFor(unit.serial, planned ? planned->address : std::nullopt, options_.addressFrom, reserved, address);
+    const std::string refusal = log_.AddressFor(unit.serial, planned ? planned->address : std::nullopt,
+                                                options_.addressFrom, reserved, address);
     if (!refusal.empty()) return refusal;
     unit.address = address;
     values.address = address;
@@ -257,8 +258,8 @@ void ProvisionRun::LogOtherModule(const Unit& unit, std::uint32_t serialNumber) 
     Unit other;
     other.serial = serialNumber;
     other.after = ReportJson(CachedReport(ctx_.doc));
-    const std::string appended = log_.Append(
-        Record(ctx_, other, "failed", "came onto the port while " + serial + " was being written; it may be partly written"));
+    const std::string appended = log_.Append(Record(
+        ctx_, other, "failed", "came onto the port while " + serial + " was being written; it may be partly written"));
     ++tally_.failed;
     ctx_.host.Note(FormatSerialNumber(other.serial) + ": failed: came onto the port during the write of " + serial +
                    "; check both");

@@ -11,9 +11,9 @@
 #include "Values.h"
 
 struct ProvisionOptions {
-    SettingValues profile;               // what every unit gets (the address aside)
-    std::optional<int> addressFrom;      // first address handed out
-    std::optional<ProvisionPlan> plan;   // serial number -> the unit's own values
+    SettingValues profile;              // what every unit gets (the address aside)
+    std::optional<int> addressFrom;     // first address handed out
+    std::optional<ProvisionPlan> plan;  // serial number -> the unit's own values
     std::string logPath;
 };
 

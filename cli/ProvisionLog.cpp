@@ -326,7 +326,8 @@ std::string ProvisionLog::AddressFor(std::uint32_t serial, std::optional<int> pl
             return "";
         }
     }
-    return "every address from " + std::to_string(*from) + " to " + std::to_string(kLastAddress) + " has been given out";
+    return "every address from " + std::to_string(*from) + " to " + std::to_string(kLastAddress) +
+           " has been given out";
 }
 
 // ---------------------------------------------------------------- plan

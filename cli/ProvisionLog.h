@@ -57,7 +57,6 @@ private:
 
 class ProvisionLog {
 public:
-
     // Reads the records already in `path` (a missing file is an empty log) and
     // opens it for appending. "" or "PATH:LINE: problem"; a log that cannot be
     // read completely is not used at all, since its addresses would be unknown.

@@ -58,7 +58,8 @@ std::string Simulation::Check(const SimulationOptions& options) {
     if (!problem.empty()) return "--sim-line: " + problem;
     long long number = 0;
     if (!options.serial.empty() && !ReadInt(options.serial, 0, KvDevice::kLastSerialNumber, number)) {
-        return "--sim-serial: '" + options.serial + "' is out of range (0-" + std::to_string(KvDevice::kLastSerialNumber) + ")";
+        return "--sim-serial: '" + options.serial + "' is out of range (0-" +
+               std::to_string(KvDevice::kLastSerialNumber) + ")";
     }
     if (!options.storedMode.empty() && !ReadInt(options.storedMode, 0, 2, number)) {
         return "--sim-stored-mode: '" + options.storedMode + "' is not 0, 1 or 2";
@@ -92,7 +93,8 @@ Simulation::Simulation(const std::string& portName, const SimulationOptions& opt
     config.line.parity = static_cast<char>(parity);
     config.line.stopBits = static_cast<char>(stopBits);
     long long number = 0;
-    if (ReadInt(options.serial, 0, KvDevice::kLastSerialNumber, number)) config.serialNumber = static_cast<std::uint32_t>(number);
+    if (ReadInt(options.serial, 0, KvDevice::kLastSerialNumber, number))
+        config.serialNumber = static_cast<std::uint32_t>(number);
     if (!options.version.empty()) config.version = options.version;
     config.fixedPins = options.fixedPins;
     if (ReadInt(options.storedMode, 0, 2, number)) config.storedMode = static_cast<int>(number);
@@ -139,6 +141,4 @@ std::string Simulation::LogText() const {
     return text;
 }
 
-void Simulation::PrintLog(std::FILE* out) const {
-    std::fputs((earlierLog_ + LogText()).c_str(), out);
-}
+void Simulation::PrintLog(std::FILE* out) const { std::fputs((earlierLog_ + LogText()).c_str(), out); }

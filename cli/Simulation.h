@@ -18,10 +18,10 @@ struct SimulationOptions {
     std::string serial;               // "" keeps the simulator's default
     std::string version;              // "" keeps the simulator's default
     bool fixedPins = false;
-    std::string storedMode;           // "" standard
-    std::vector<std::string> faults;  // KIND[:MNEMONIC[:COUNT]], from power-up
+    std::string storedMode;                 // "" standard
+    std::vector<std::string> faults;        // KIND[:MNEMONIC[:COUNT]], from power-up
     std::vector<std::string> changeFaults;  // the same, armed when the command starts changing the module
-    bool log = false;                 // print every exchange on standard error at the end
+    bool log = false;                       // print every exchange on standard error at the end
     // The modules that follow the first, in order, as tarnik-sim's swap takes
     // them: "" for the next serial number with factory settings, or module
     // options ("--serial 7 --baud 19200 --fault nak:SAD").

@@ -14,8 +14,7 @@ struct CommandContext;
 // profile uses: "address", "channel", "baudRate", "dataBits", "parity",
 // "stopBits", "pins". The pin functions are left out when the model's are
 // fixed (nothing was sent for them). Empty when everything took.
-std::vector<std::string> FieldsNotTaken(const DeviceSettings& intended, const DeviceSettings& readBack,
-                                        bool pinsFixed);
+std::vector<std::string> FieldsNotTaken(const DeviceSettings& intended, const DeviceSettings& readBack, bool pinsFixed);
 
 // One bank of the module's cache as a settings record.
 DeviceSettings RecordOf(const SettingBank& bank);

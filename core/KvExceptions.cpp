@@ -23,13 +23,9 @@ KvString KvNAKRouteException::Describe() const { return Concat("KvNAKRouteExcept
 KvString KvNAKInforomException::Describe() const { return Concat("KvNAKInforomException:", message); }
 KvString KvNAKByteTimeoutException::Describe() const { return Concat("KvNAKByteTimeoutException:", message); }
 KvString KvNAKRetryFailedException::Describe() const { return Concat("KvNAKRetryFailedException:", message); }
-KvString KvNAKResponseTimeoutException::Describe() const {
-    return Concat("KvNAKResponseTimeoutException:", message);
-}
+KvString KvNAKResponseTimeoutException::Describe() const { return Concat("KvNAKResponseTimeoutException:", message); }
 KvString KvNAKTargetBusyException::Describe() const { return Concat("KvNAKTargetBusyException:", message); }
-KvString KvNAKDuplicatePacketException::Describe() const {
-    return Concat("KvNAKDuplicatePacketException:", message);
-}
+KvString KvNAKDuplicatePacketException::Describe() const { return Concat("KvNAKDuplicatePacketException:", message); }
 
 KvString KvStringException::Describe() const { return Concat("KvStringException:", message); }
 KvString KvStringFormatException::Describe() const { return Concat("KvStringFormatException", message); }

@@ -24,11 +24,11 @@ public:
 struct KvPortFailure {
     enum class Cause { Unknown, NoSuchPort, AccessDenied, Busy, Other, Gone };
     Cause cause = Cause::Unknown;
-    KvString port;      // the name as given: "COM3", "/dev/ttyUSB0"
-    KvString path;      // the device opened for it: "/dev/ttyS2", "\\.\COM3"
-    KvString osReason;  // the system's own text for the error (strerror, FormatMessage)
+    KvString port;            // the name as given: "COM3", "/dev/ttyUSB0"
+    KvString path;            // the device opened for it: "/dev/ttyS2", "\\.\COM3"
+    KvString osReason;        // the system's own text for the error (strerror, FormatMessage)
     std::int64_t osCode = 0;  // errno or GetLastError; 0 when the refusal was the program's own
-    KvString heldBy;    // who holds the device, when that can be seen: "cat (pid 4711)"
+    KvString heldBy;          // who holds the device, when that can be seen: "cat (pid 4711)"
 
     // "/dev/ttyUSB0: Permission denied", with the holder when known;
     // "/dev/ttyUSB0: the device has gone (Input/output error)".
@@ -98,12 +98,12 @@ public:
     KvString message;
 };
 
-#define KV_NAK_SUBCLASS(Name)                                   \
-    class Name : public KvNAKException {                        \
-    public:                                                     \
-        Name() = default;                                       \
+#define KV_NAK_SUBCLASS(Name)                                             \
+    class Name : public KvNAKException {                                  \
+    public:                                                               \
+        Name() = default;                                                 \
         explicit Name(const KvString& answer) : KvNAKException(answer) {} \
-        KvString Describe() const override;                     \
+        KvString Describe() const override;                               \
     };
 
 KV_NAK_SUBCLASS(KvNAKCommandException)

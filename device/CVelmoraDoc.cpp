@@ -21,9 +21,10 @@ constexpr int kManAnswerLimit = 32;
 // STX ETX "Tovenk" ETX STX: a module in transparent mode takes it in the first
 // 30 seconds after power-up and returns to command mode.
 KvString EscapeString() {
-    return KvString("\x02\x03"
-                    "Tovenk"
-                    "\x03\x02");
+    return KvString(
+        "\x02\x03"
+        "Tovenk"
+        "\x03\x02");
 }
 
 // Holds a conduit's port open for a batch of operations. Release closes the
@@ -31,8 +32,7 @@ KvString EscapeString() {
 // did not, so no path leaves a port held open.
 class PortHold {
 public:
-    explicit PortHold(KvConduit& conduit)
-        : conduit_(conduit), serial_(dynamic_cast<KvSerialConduit*>(&conduit)) {
+    explicit PortHold(KvConduit& conduit) : conduit_(conduit), serial_(dynamic_cast<KvSerialConduit*>(&conduit)) {
         if (serial_) serial_->keepOpen = true;
     }
     ~PortHold() { Release(); }
@@ -62,11 +62,11 @@ constexpr KvFailureDialogs kSearchDialogs{IDD_OPEN_ERROR, IDD_COMM_ERROR, IDD_OP
 constexpr KvFailureDialogs kReadDialogs{IDD_OPEN_ERROR, IDD_COMM_ERROR, IDD_OPEN_ERROR,
                                         IDD_OPEN_ERROR, IDD_COMM_ERROR, IDD_COMM_ERROR};
 constexpr KvFailureDialogs kSettingDialogs{IDD_OPEN_ERROR, IDD_SET_ERROR, IDD_SET_ERROR,
-                                           IDD_SET_ERROR, IDD_SET_ERROR, IDD_SET_ERROR};
+                                           IDD_SET_ERROR,  IDD_SET_ERROR, IDD_SET_ERROR};
 // The escape: no answer means the module is still in transparent mode, or not
 // there, and the caller offers a retry.
-constexpr KvFailureDialogs kEscapeDialogs{IDD_OPEN_ERROR, 0, IDD_OPEN_ERROR,
-                                          IDD_OPEN_ERROR, IDD_OPEN_ERROR, IDD_OPEN_ERROR};
+constexpr KvFailureDialogs kEscapeDialogs{IDD_OPEN_ERROR, 0, IDD_OPEN_ERROR, IDD_OPEN_ERROR, IDD_OPEN_ERROR,
+                                          IDD_OPEN_ERROR};
 // Opening the port for a write: whatever fails, the port is not to be had.
 constexpr KvFailureDialogs kOpenDialogs{IDD_OPEN_ERROR, IDD_OPEN_ERROR, IDD_OPEN_ERROR,
                                         IDD_OPEN_ERROR, IDD_OPEN_ERROR, IDD_OPEN_ERROR};
@@ -124,11 +124,11 @@ KvString CVelmoraDoc::GetVersionText() { return device ? device->GetVersion() : 
 int CVelmoraDoc::GetOperatingMode(bool stored) {
     if (!device) return -1;
     switch (device->GetMode(stored)) {
-        case 0:
-        case 15: return 0;
-        case 1: return 1;
-        case 2: return 2;
-        default: return stored ? 1 : 0;
+    case 0:
+    case 15: return 0;
+    case 1: return 1;
+    case 2: return 2;
+    default: return stored ? 1 : 0;
     }
 }
 
@@ -339,7 +339,8 @@ bool CVelmoraDoc::WriteSettings(bool askReload, bool* written) {
         if (opened) {
             // The error dialog comes up with the port still held; it is closed
             // once the user has dismissed it.
-            const int failureDialog = SettingFailure(lastSettingRejected, openFailure_, [this] { SendSettingsRecord(); });
+            const int failureDialog =
+                SettingFailure(lastSettingRejected, openFailure_, [this] { SendSettingsRecord(); });
             if (failureDialog != 0) RunFailureDialog(failureDialog);
             succeeded = failureDialog == 0;
         }

@@ -30,13 +30,13 @@ struct KvFailureDialogs {
 
     int For(const KvStepFailure& failure) const {
         switch (failure.kind) {
-            case KvStepFailure::Kind::None: return 0;
-            case KvStepFailure::Kind::Open: return open;
-            case KvStepFailure::Kind::Read: return read;
-            case KvStepFailure::Kind::Write: return write;
-            case KvStepFailure::Kind::Link: return link;
-            case KvStepFailure::Kind::Rejected: return rejected;
-            case KvStepFailure::Kind::Answer: return answer;
+        case KvStepFailure::Kind::None: return 0;
+        case KvStepFailure::Kind::Open: return open;
+        case KvStepFailure::Kind::Read: return read;
+        case KvStepFailure::Kind::Write: return write;
+        case KvStepFailure::Kind::Link: return link;
+        case KvStepFailure::Kind::Rejected: return rejected;
+        case KvStepFailure::Kind::Answer: return answer;
         }
         return answer;
     }

@@ -25,12 +25,12 @@ struct KvDialogButton {
 // One dialog's texts, top to bottom.
 struct KvDialogText {
     int id;
-    const char* title;                        // "" for the untitled windows
-    std::vector<const char*> headline;        // centred lines
-    const char* groupCaption;                 // nullptr: no framed box; "": a box without caption
-    std::vector<const char*> groupLines;      // inside the box
-    std::vector<const char*> trailingLines;   // below the box
-    std::vector<KvDialogButton> buttons;      // in row order
+    const char* title;                       // "" for the untitled windows
+    std::vector<const char*> headline;       // centred lines
+    const char* groupCaption;                // nullptr: no framed box; "": a box without caption
+    std::vector<const char*> groupLines;     // inside the box
+    std::vector<const char*> trailingLines;  // below the box
+    std::vector<KvDialogButton> buttons;     // in row order
     KvDialogFrame frame;
 };
 
@@ -64,18 +64,18 @@ std::vector<int> KvTextIds();
 // text and its place in dialog units of the form's font. A front-end builds the
 // form from this table (the Windows program writes it into its resource script).
 enum class KvFormKind {
-    Label,     // static text
-    Group,     // framed box with its caption
-    List,      // drop-down list to choose from (its items: KvListTexts)
-    Edit,      // the address edit
-    Button,    // push button
-    Icon,      // the program icon (the About box)
+    Label,   // static text
+    Group,   // framed box with its caption
+    List,    // drop-down list to choose from (its items: KvListTexts)
+    Edit,    // the address edit
+    Button,  // push button
+    Icon,    // the program icon (the About box)
 };
 enum class KvAlign { Left, Centre, Right };
 struct KvFormControl {
     KvFormKind kind;
-    int id;                 // control number, -1 for a label or box nobody addresses
-    const char* text;       // caption or start text ("" for none)
+    int id;            // control number, -1 for a label or box nobody addresses
+    const char* text;  // caption or start text ("" for none)
     int x, y, width, height;
     KvAlign align;
     // Disabled until the first device is read: the controls the settings form
@@ -93,7 +93,7 @@ inline constexpr int kKvLineBoxX = 120, kKvLineBoxY = 58, kKvLineBoxWidth = 142,
 // with command 0 and a text; the entries after it one level deeper are its
 // items. A separator has command 0 and no text.
 struct KvMenuEntry {
-    int level;             // 0: menu of the bar, 1: its item, 2: item of a sub-menu
+    int level;  // 0: menu of the bar, 1: its item, 2: item of a sub-menu
     int command;
     const char* text;
     const char* shortcut;  // label shown beside the item ("Ctrl+N"), or nullptr

@@ -166,38 +166,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string request;
         try {
             switch (step.op) {
-                case kTransact:
-                    request = kRequests[step.arg % 6];
-                    text = conduit.Transact(request.c_str());
-                    break;
-                case kRead: text = conduit.Read(); break;
-                case kWrite:
-                    request = kRequests[step.arg % 6];
-                    conduit.Write(request.c_str());
-                    break;
-                case kOpen: conduit.Open(); break;
-                case kClose: conduit.Close(); break;
-                case kHoldOn: conduit.keepOpen = true; break;
-                case kHoldOff: conduit.keepOpen = false; break;
-                case kLine: {
-                    static const std::uint32_t bauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 300};
-                    const char data[] = {'7', '8', 'x'};
-                    const char parity[] = {'N', 'E', 'O', 'M'};
-                    const char stop[] = {'1', '2', '0'};
-                    conduit.SetLineSettings(bauds[step.arg % 9], data[(step.arg >> 4) % 3], parity[(step.arg >> 6) % 4],
-                                            stop[(step.arg >> 8) % 3]);
-                    conduit.SelectTimeout();
-                    if (conduit.TimeoutMs() != KvSerialConduit::TimeoutForBaudRate(bauds[step.arg % 9])) {
-                        Fail("time-out not chosen from the baud rate");
-                    }
-                    break;
+            case kTransact:
+                request = kRequests[step.arg % 6];
+                text = conduit.Transact(request.c_str());
+                break;
+            case kRead: text = conduit.Read(); break;
+            case kWrite:
+                request = kRequests[step.arg % 6];
+                conduit.Write(request.c_str());
+                break;
+            case kOpen: conduit.Open(); break;
+            case kClose: conduit.Close(); break;
+            case kHoldOn: conduit.keepOpen = true; break;
+            case kHoldOff: conduit.keepOpen = false; break;
+            case kLine: {
+                static const std::uint32_t bauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 300};
+                const char data[] = {'7', '8', 'x'};
+                const char parity[] = {'N', 'E', 'O', 'M'};
+                const char stop[] = {'1', '2', '0'};
+                conduit.SetLineSettings(bauds[step.arg % 9], data[(step.arg >> 4) % 3], parity[(step.arg >> 6) % 4],
+                                        stop[(step.arg >> 8) % 3]);
+                conduit.SelectTimeout();
+                if (conduit.TimeoutMs() != KvSerialConduit::TimeoutForBaudRate(bauds[step.arg % 9])) {
+                    Fail("time-out not chosen from the baud rate");
                 }
-                case kTimeoutMs: conduit.SetTimeout(step.arg % 500); break;
-                default:
-                    port->failOpen = (step.arg & 7) == 0;
-                    port->failSetLine = (step.arg & 7) == 1;
-                    port->writeBudget = (step.arg & 7) == 2 ? (step.arg >> 3) % 8 : -1;
-                    break;
+                break;
+            }
+            case kTimeoutMs: conduit.SetTimeout(step.arg % 500); break;
+            default:
+                port->failOpen = (step.arg & 7) == 0;
+                port->failSetLine = (step.arg & 7) == 1;
+                port->writeBudget = (step.arg & 7) == 2 ? (step.arg >> 3) % 8 : -1;
+                break;
             }
         } catch (const KvConduitReadException&) {
             threw = true;

@@ -38,16 +38,16 @@ enum Operation {
 
 void Run(KvDevice& device, int operation, int pin) {
     switch (operation) {
-        case kReadAll: device.ReadAll(); break;
-        case kReadSerialNumber: device.ReadSerialNumber(); break;
-        case kReadSerialSettings: device.ReadSerialSettings(); break;
-        case kReadPinFunctions: device.ReadPinFunctions(); break;
-        case kReadVersion: device.ReadVersion(); break;
-        case kReadMode: device.ReadMode(); break;
-        case kReadLed: device.ReadLed(); break;
-        case kSetPinFunctionBoth: device.SetPinFunction(pin, '1', 2); break;
-        case kSetAddress: device.SetAddress(9999, 2); break;
-        default: device.Initialize(); break;
+    case kReadAll: device.ReadAll(); break;
+    case kReadSerialNumber: device.ReadSerialNumber(); break;
+    case kReadSerialSettings: device.ReadSerialSettings(); break;
+    case kReadPinFunctions: device.ReadPinFunctions(); break;
+    case kReadVersion: device.ReadVersion(); break;
+    case kReadMode: device.ReadMode(); break;
+    case kReadLed: device.ReadLed(); break;
+    case kSetPinFunctionBoth: device.SetPinFunction(pin, '1', 2); break;
+    case kSetAddress: device.SetAddress(9999, 2); break;
+    default: device.Initialize(); break;
     }
 }
 
@@ -66,16 +66,16 @@ std::string FirstLine(const std::string& scripted) {
 
 std::type_index RejectionFor(std::int32_t code) {
     switch (code) {
-        case 1: return typeid(KvNAKCommandException);
-        case 2: return typeid(KvNAKRouteException);
-        case 3: return typeid(KvNAKParameterException);
-        case 4: return typeid(KvNAKInforomException);
-        case 5: return typeid(KvNAKByteTimeoutException);
-        case 10: return typeid(KvNAKRetryFailedException);
-        case 11: return typeid(KvNAKResponseTimeoutException);
-        case 12: return typeid(KvNAKTargetBusyException);
-        case 13: return typeid(KvNAKDuplicatePacketException);
-        default: return typeid(KvNAKException);
+    case 1: return typeid(KvNAKCommandException);
+    case 2: return typeid(KvNAKRouteException);
+    case 3: return typeid(KvNAKParameterException);
+    case 4: return typeid(KvNAKInforomException);
+    case 5: return typeid(KvNAKByteTimeoutException);
+    case 10: return typeid(KvNAKRetryFailedException);
+    case 11: return typeid(KvNAKResponseTimeoutException);
+    case 12: return typeid(KvNAKTargetBusyException);
+    case 13: return typeid(KvNAKDuplicatePacketException);
+    default: return typeid(KvNAKException);
     }
 }
 

@@ -56,9 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         if (at == raw.size()) break;
         switch (decoder.Feed(raw[at++], byte)) {
-            case PosixMarkDecoder::Step::More: break;
-            case PosixMarkDecoder::Step::Byte: decoded += static_cast<char>(byte); break;
-            case PosixMarkDecoder::Step::LineError: failed = true; break;
+        case PosixMarkDecoder::Step::More: break;
+        case PosixMarkDecoder::Step::Byte: decoded += static_cast<char>(byte); break;
+        case PosixMarkDecoder::Step::LineError: failed = true; break;
         }
     }
     if (decoded != expected) Fail("decoded bytes differ from the bytes received");

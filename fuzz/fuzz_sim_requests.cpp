@@ -35,14 +35,14 @@ KvLineParams ParamsOf(const LineSettings& line) {
 
 bool ValidLine(const LineSettings& line) {
     switch (line.baud) {
-        case 1200:
-        case 2400:
-        case 4800:
-        case 9600:
-        case 19200:
-        case 38400:
-        case 57600: break;
-        default: return false;
+    case 1200:
+    case 2400:
+    case 4800:
+    case 9600:
+    case 19200:
+    case 38400:
+    case 57600: break;
+    default: return false;
     }
     return (line.dataBits == '7' || line.dataBits == '8') &&
            (line.parity == 'N' || line.parity == 'E' || line.parity == 'O') &&

@@ -5,13 +5,13 @@
 // One serial device the operating system offers. Fields the system does not
 // know stay empty.
 struct KvPortInfo {
-    std::string name;         // what the user types and the port opens: "COM3", "/dev/ttyUSB0"
-    std::string path;         // the device node or Windows device ("/dev/ttyUSB0", "\\Device\\Serial0")
-    std::string byIdPath;     // stable name, e.g. /dev/serial/by-id/usb-FTDI_..._A1B2-if00-port0
-    std::string vendor;       // USB vendor name (or id when no name is known)
-    std::string product;      // USB product name (or id)
-    std::string serialNumber; // USB serial number
-    std::string driver;       // kernel driver or Windows service ("ftdi_sio", "serial", "usbser")
+    std::string name;          // what the user types and the port opens: "COM3", "/dev/ttyUSB0"
+    std::string path;          // the device node or Windows device ("/dev/ttyUSB0", "\\Device\\Serial0")
+    std::string byIdPath;      // stable name, e.g. /dev/serial/by-id/usb-FTDI_..._A1B2-if00-port0
+    std::string vendor;        // USB vendor name (or id when no name is known)
+    std::string product;       // USB product name (or id)
+    std::string serialNumber;  // USB serial number
+    std::string driver;        // kernel driver or Windows service ("ftdi_sio", "serial", "usbser")
 };
 
 // The serial devices present now, in a stable order (built-in ports first,

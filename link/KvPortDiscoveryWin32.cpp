@@ -57,8 +57,8 @@ void FromDeviceMap(PortMap& ports) {
         DWORD deviceLength = ARRAYSIZE(device);
         DWORD nameBytes = sizeof name - sizeof(wchar_t);
         DWORD type = 0;
-        const LONG rc = RegEnumValueW(key, index, device, &deviceLength, nullptr, &type,
-                                      reinterpret_cast<BYTE*>(name), &nameBytes);
+        const LONG rc =
+            RegEnumValueW(key, index, device, &deviceLength, nullptr, &type, reinterpret_cast<BYTE*>(name), &nameBytes);
         if (rc == ERROR_NO_MORE_ITEMS) break;
         if (rc != ERROR_SUCCESS || type != REG_SZ) continue;
         name[nameBytes / sizeof(wchar_t)] = L'\0';
@@ -124,7 +124,7 @@ const SetupApi& LoadSetupApi() {
 std::string DeviceProperty(const SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
     wchar_t buffer[512] = {};
     if (!api.getDeviceRegistryProperty(set, &device, property, nullptr, reinterpret_cast<BYTE*>(buffer),
-                                           sizeof buffer - sizeof(wchar_t), nullptr)) {
+                                       sizeof buffer - sizeof(wchar_t), nullptr)) {
         return {};
     }
     return Utf8(buffer);
@@ -155,7 +155,8 @@ void FromSetupApi(PortMap& ports) {
             // "USB Serial Port (COM3)": the port's own name is said elsewhere.
             std::string product = DeviceProperty(api, set, device, SPDRP_FRIENDLYNAME);
             const std::string suffix = " (" + port.name + ")";
-            if (product.size() > suffix.size() && product.compare(product.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            if (product.size() > suffix.size() &&
+                product.compare(product.size() - suffix.size(), suffix.size(), suffix) == 0) {
                 product.resize(product.size() - suffix.size());
             }
             if (product.empty()) product = DeviceProperty(api, set, device, SPDRP_DEVICEDESC);

@@ -141,9 +141,9 @@ std::string KvFindUucpLock(const std::string& devicePath, const std::string& loc
 std::string KvPortHolderCheck::Holder(const std::string& devicePath) {
     std::string holder = KvFindUucpLock(devicePath);
     if (!holder.empty()) return holder;
-    const long long now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              std::chrono::steady_clock::now().time_since_epoch())
-                              .count();
+    const long long now =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
     if (devicePath == cleanPath_ && now - cleanAtMs_ < 1000) return {};
     holder = KvFindPortHolder(devicePath);
     cleanPath_ = holder.empty() ? devicePath : std::string();
@@ -158,15 +158,15 @@ KvPortOpenFailure KvOpenFailureFor(const std::string& port, const std::string& p
     failure.osCode = error;
     failure.osReason = K(std::strerror(error));
     switch (error) {
-        case ENOENT:
-        case ENXIO:
-        case ENODEV:
-        case ENOTDIR: failure.cause = KvPortOpenFailure::Cause::NoSuchPort; break;
-        case EACCES:
-        case EPERM: failure.cause = KvPortOpenFailure::Cause::AccessDenied; break;
-        case EBUSY:
-        case EWOULDBLOCK: failure.cause = KvPortOpenFailure::Cause::Busy; break;
-        default: failure.cause = KvPortOpenFailure::Cause::Other; break;
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+    case ENOTDIR: failure.cause = KvPortOpenFailure::Cause::NoSuchPort; break;
+    case EACCES:
+    case EPERM: failure.cause = KvPortOpenFailure::Cause::AccessDenied; break;
+    case EBUSY:
+    case EWOULDBLOCK: failure.cause = KvPortOpenFailure::Cause::Busy; break;
+    default: failure.cause = KvPortOpenFailure::Cause::Other; break;
     }
     if (failure.cause == KvPortOpenFailure::Cause::Busy) {
         // flock's "would block" says less than the device being busy does.

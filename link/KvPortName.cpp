@@ -20,7 +20,8 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // hundreds of entries in /dev only the wanted ones are looked at closer.
 std::vector<std::string> NamesIn(const std::string& dir, const std::vector<std::string>& prefixes) {
     auto wanted = [&prefixes](const std::string& name) {
-        return std::any_of(prefixes.begin(), prefixes.end(), [&name](const std::string& p) { return name.rfind(p, 0) == 0; });
+        return std::any_of(prefixes.begin(), prefixes.end(),
+                           [&name](const std::string& p) { return name.rfind(p, 0) == 0; });
     };
     std::vector<std::string> names;
     DIR* folder = opendir(dir.c_str());

@@ -113,12 +113,12 @@ KvPortInfo KvPortInfoFromProperties(const KvPortProperties& p) {
     }
     // The device's own strings first (what is printed on the adapter's box),
     // then the names of the USB id database, then the bare ids.
-    port.vendor = Trimmed(FirstOf({KvDecodeUdevText(Get(p, "ID_VENDOR_ENC")), Get(p, "SYSFS_MANUFACTURER"),
-                                   Get(p, "ID_VENDOR_FROM_DATABASE"), Spaced(Get(p, "ID_VENDOR")),
-                                   Get(p, "ID_VENDOR_ID")}));
-    port.product = Trimmed(FirstOf({KvDecodeUdevText(Get(p, "ID_MODEL_ENC")), Get(p, "SYSFS_PRODUCT"),
-                                    Get(p, "ID_MODEL_FROM_DATABASE"), Spaced(Get(p, "ID_MODEL")),
-                                    Get(p, "ID_MODEL_ID")}));
+    port.vendor =
+        Trimmed(FirstOf({KvDecodeUdevText(Get(p, "ID_VENDOR_ENC")), Get(p, "SYSFS_MANUFACTURER"),
+                         Get(p, "ID_VENDOR_FROM_DATABASE"), Spaced(Get(p, "ID_VENDOR")), Get(p, "ID_VENDOR_ID")}));
+    port.product =
+        Trimmed(FirstOf({KvDecodeUdevText(Get(p, "ID_MODEL_ENC")), Get(p, "SYSFS_PRODUCT"),
+                         Get(p, "ID_MODEL_FROM_DATABASE"), Spaced(Get(p, "ID_MODEL")), Get(p, "ID_MODEL_ID")}));
     port.serialNumber = Trimmed(FirstOf({Get(p, "ID_SERIAL_SHORT"), Get(p, "SYSFS_SERIAL")}));
     port.driver = FirstOf({Get(p, "DRIVER"), Get(p, "ID_USB_DRIVER")});
     return port;

@@ -33,14 +33,14 @@ void KvSerialConduit::SetLineSettings(std::uint32_t baud, std::int32_t dataBits,
 
 std::uint32_t KvSerialConduit::TimeoutForBaudRate(std::uint32_t baud) {
     switch (baud) {
-        case 2400: return 150;
-        case 4800: return 100;
-        case 9600:
-        case 19200:
-        case 38400:
-        case 57600:
-        case 115200: return 70;
-        default: return 240;
+    case 2400: return 150;
+    case 4800: return 100;
+    case 9600:
+    case 19200:
+    case 38400:
+    case 57600:
+    case 115200: return 70;
+    default: return 240;
     }
 }
 

@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "KvExceptions.h"
 #include "KvClock.h"
+#include "KvExceptions.h"
 #include "KvPortReservation.h"
 #include "KvString.h"
 #include "KvVirtualPort.h"

@@ -352,11 +352,9 @@ bool KvSerialPort::OsReadByte(std::uint8_t& byte) {
             return false;
         }
         switch (os_->marks.Feed(raw, byte)) {
-            case PosixMarkDecoder::Step::More: continue;
-            case PosixMarkDecoder::Step::Byte: return !os_->LineFailed();
-            case PosixMarkDecoder::Step::LineError:
-                os_->lineError = true;
-                return false;
+        case PosixMarkDecoder::Step::More: continue;
+        case PosixMarkDecoder::Step::Byte: return !os_->LineFailed();
+        case PosixMarkDecoder::Step::LineError: os_->lineError = true; return false;
         }
     }
 }
@@ -375,7 +373,7 @@ bool KvSerialPort::OsClose() {
 long long KvSerialPort::Os::ReadErrorCount() const {
 #if defined(__linux__) && defined(TIOCGICOUNT)
     // An overrun is never marked in the data; the driver only counts it.
-    serial_icounter_struct count {};
+    serial_icounter_struct count{};
     if (ioctl(handle, TIOCGICOUNT, &count) == 0) {
         return static_cast<long long>(count.frame) + count.parity + count.overrun + count.brk + count.buf_overrun;
     }

@@ -54,7 +54,8 @@ KvString SystemErrorText(DWORD error) {
     if (n > 0) {
         const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
         message.resize(static_cast<std::size_t>(bytes > 0 ? bytes : 0));
-        if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), message.data(), bytes, nullptr, nullptr);
+        if (bytes > 0)
+            WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), message.data(), bytes, nullptr, nullptr);
     }
     if (message.empty()) message = "error " + std::to_string(error);
     return KvString(message.c_str(), static_cast<std::int32_t>(message.size()));
@@ -68,12 +69,12 @@ KvPortOpenFailure OpenFailureFor(const KvString& portName, const std::string& pa
     failure.osCode = error;
     failure.osReason = SystemErrorText(error);
     switch (error) {
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND: failure.cause = KvPortOpenFailure::Cause::NoSuchPort; break;
-        // A COM port that another program has open is refused with "access denied".
-        case ERROR_ACCESS_DENIED:
-        case ERROR_SHARING_VIOLATION: failure.cause = KvPortOpenFailure::Cause::Busy; break;
-        default: failure.cause = KvPortOpenFailure::Cause::Other; break;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: failure.cause = KvPortOpenFailure::Cause::NoSuchPort; break;
+    // A COM port that another program has open is refused with "access denied".
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION: failure.cause = KvPortOpenFailure::Cause::Busy; break;
+    default: failure.cause = KvPortOpenFailure::Cause::Other; break;
     }
     return failure;
 }
@@ -151,7 +152,7 @@ bool KvSerialPort::OsOpen(const KvString& portName) {
         }
     }
     os_->handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* exclusive */, nullptr, OPEN_EXISTING,
-                         0 /* synchronous */, nullptr);
+                              0 /* synchronous */, nullptr);
     if (os_->handle == INVALID_HANDLE_VALUE) {
         openFailure_ = OpenFailureFor(portName, path, GetLastError());
         return false;
@@ -260,25 +261,25 @@ bool KvSerialPort::OsReadByte(std::uint8_t& byte) {
 void KvSerialPort::TransferFailed(std::int64_t code) {
     const DWORD error = static_cast<DWORD>(code);
     switch (error) {
-        case ERROR_OPERATION_ABORTED: {
-            // A line error aborts every transfer (fAbortOnError) until the
-            // errors are cleared; the port keeps failing until it is opened
-            // again. A device that has gone cannot even be asked.
-            DWORD errors = 0;
-            if (ClearCommError(os_->handle, &errors, nullptr)) {
-                os_->lineError = true;
-                return;
-            }
-            break;
+    case ERROR_OPERATION_ABORTED: {
+        // A line error aborts every transfer (fAbortOnError) until the
+        // errors are cleared; the port keeps failing until it is opened
+        // again. A device that has gone cannot even be asked.
+        DWORD errors = 0;
+        if (ClearCommError(os_->handle, &errors, nullptr)) {
+            os_->lineError = true;
+            return;
         }
-        // What the serial and USB-serial drivers answer once their device is removed.
-        case ERROR_BAD_COMMAND:
-        case ERROR_DEVICE_REMOVED:
-        case ERROR_DEVICE_NOT_CONNECTED:
-        case ERROR_NO_SUCH_DEVICE:
-        case ERROR_GEN_FAILURE:
-        case ERROR_ACCESS_DENIED: break;
-        default: return;
+        break;
+    }
+    // What the serial and USB-serial drivers answer once their device is removed.
+    case ERROR_BAD_COMMAND:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_NO_SUCH_DEVICE:
+    case ERROR_GEN_FAILURE:
+    case ERROR_ACCESS_DENIED: break;
+    default: return;
     }
     DeviceGone(device_->path, error, SystemErrorText(error));
 }

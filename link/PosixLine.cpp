@@ -8,25 +8,25 @@ constexpr std::uint8_t kMarkByte = 0xFF;
 
 bool SpeedFor(std::uint32_t baudRate, speed_t& speed) {
     switch (baudRate) {
-        case 1200: speed = B1200; return true;
-        case 2400: speed = B2400; return true;
-        case 4800: speed = B4800; return true;
-        case 9600: speed = B9600; return true;
-        case 19200: speed = B19200; return true;
-        case 38400: speed = B38400; return true;
-        case 57600: speed = B57600; return true;
-        case 115200: speed = B115200; return true;
-        default: return false;
+    case 1200: speed = B1200; return true;
+    case 2400: speed = B2400; return true;
+    case 4800: speed = B4800; return true;
+    case 9600: speed = B9600; return true;
+    case 19200: speed = B19200; return true;
+    case 38400: speed = B38400; return true;
+    case 57600: speed = B57600; return true;
+    case 115200: speed = B115200; return true;
+    default: return false;
     }
 }
 
 bool CharacterSizeFor(std::uint8_t byteSize, tcflag_t& size) {
     switch (byteSize) {
-        case 5: size = CS5; return true;
-        case 6: size = CS6; return true;
-        case 7: size = CS7; return true;
-        case 8: size = CS8; return true;
-        default: return false;
+    case 5: size = CS5; return true;
+    case 6: size = CS6; return true;
+    case 7: size = CS7; return true;
+    case 8: size = CS8; return true;
+    default: return false;
     }
 }
 
@@ -45,8 +45,8 @@ bool PosixLineFor(const struct termios& current, const KvLineParams& line, Posix
     // CR or LF in either direction, no output processing.
     state.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ECHOE | ECHOK | ICANON | ISIG | IEXTEN);
     state.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-    state.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | IGNPAR | ISTRIP | INLCR | IGNCR | ICRNL | IXON |
-                                            IXOFF | IXANY);
+    state.c_iflag &=
+        ~static_cast<tcflag_t>(IGNBRK | BRKINT | IGNPAR | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY);
 #ifdef IUCLC
     state.c_iflag &= ~static_cast<tcflag_t>(IUCLC);
 #endif

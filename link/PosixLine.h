@@ -9,8 +9,8 @@
 
 // What the port applies for one set of line parameters.
 struct PosixLineSetup {
-    struct termios state {};  // to be set with tcsetattr
-    speed_t speed = 0;        // input and output speed, also set in `state`
+    struct termios state {};    // to be set with tcsetattr
+    speed_t speed = 0;          // input and output speed, also set in `state`
     int modemLinesToClear = 0;  // TIOCM_ bits to clear (TIOCMBIC) once the line is set
 };
 

@@ -11,24 +11,24 @@ namespace {
 // every query, and any scope the device does not know).
 char ScopeCharacter(int scope) {
     switch (scope) {
-        case 1: return '@';
-        case 2: return '+';
-        default: return '-';
+    case 1: return '@';
+    case 2: return '+';
+    default: return '-';
     }
 }
 
 [[noreturn]] void ThrowRejection(std::int32_t code, const KvString& answer) {
     switch (code) {
-        case 1: throw KvNAKCommandException(answer);
-        case 2: throw KvNAKRouteException(answer);
-        case 3: throw KvNAKParameterException(answer);
-        case 4: throw KvNAKInforomException(answer);
-        case 5: throw KvNAKByteTimeoutException(answer);
-        case 10: throw KvNAKRetryFailedException(answer);
-        case 11: throw KvNAKResponseTimeoutException(answer);
-        case 12: throw KvNAKTargetBusyException(answer);
-        case 13: throw KvNAKDuplicatePacketException(answer);
-        default: throw KvNAKException(answer);
+    case 1: throw KvNAKCommandException(answer);
+    case 2: throw KvNAKRouteException(answer);
+    case 3: throw KvNAKParameterException(answer);
+    case 4: throw KvNAKInforomException(answer);
+    case 5: throw KvNAKByteTimeoutException(answer);
+    case 10: throw KvNAKRetryFailedException(answer);
+    case 11: throw KvNAKResponseTimeoutException(answer);
+    case 12: throw KvNAKTargetBusyException(answer);
+    case 13: throw KvNAKDuplicatePacketException(answer);
+    default: throw KvNAKException(answer);
     }
 }
 
@@ -248,8 +248,8 @@ void KvDevice::ReadRetryCount() { ReadPairInto(*this, "RTY", &SettingBank::retry
 
 void KvDevice::ReadLed() {
     // Only a first value of exactly 1 means on.
-    const Pair pair = QueryPair(*this, "LED", std::numeric_limits<std::int32_t>::min(),
-                                std::numeric_limits<std::int32_t>::max());
+    const Pair pair =
+        QueryPair(*this, "LED", std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
     const std::uint8_t on = pair.running == 1 ? 1 : 0;
     running.led = on;
     stored.led = on;
@@ -330,8 +330,8 @@ void KvDevice::SetFrequency(std::uint32_t value, int scope) {
     CacheByScope(*this, &SettingBank::frequency, narrowed, scope);
 }
 
-void KvDevice::SetSerialSettings(std::uint32_t baud, std::int32_t dataBits, std::int32_t parity,
-                                 std::int32_t stopBits, int scope) {
+void KvDevice::SetSerialSettings(std::uint32_t baud, std::int32_t dataBits, std::int32_t parity, std::int32_t stopBits,
+                                 int scope) {
     KvString parameter = KvString::FromUnsigned(baud);
     parameter += ',';
     parameter += static_cast<char>(dataBits & 0xFF);
@@ -368,9 +368,7 @@ std::uint8_t KvDevice::GetMode(bool fromStored) const { return fromStored ? stor
 
 std::uint16_t KvDevice::GetAddress(bool fromStored) const { return fromStored ? stored.address : running.address; }
 
-std::uint8_t KvDevice::GetFrequency(bool fromStored) const {
-    return fromStored ? stored.frequency : running.frequency;
-}
+std::uint8_t KvDevice::GetFrequency(bool fromStored) const { return fromStored ? stored.frequency : running.frequency; }
 
 std::int32_t KvDevice::GetBaudRate(bool fromStored) const { return fromStored ? stored.baudRate : running.baudRate; }
 

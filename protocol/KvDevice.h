@@ -108,7 +108,7 @@ public:
     // Anything else was read into the cache all the same, but must not be
     // written back to the device.
     bool runningPinsWellFormed = false;
-    int addressMode = 0;           // 1: route hops by address, otherwise by serial number
+    int addressMode = 0;  // 1: route hops by address, otherwise by serial number
     KvDevice* parent = nullptr;
     std::list<KvDevice*> children;  // owned
 };

@@ -66,10 +66,8 @@ bool VirtualModulePort::ReadByte(std::uint8_t& byte) {
     byte = 0;
     if (!open_ || module_->PortVanished()) return false;
     const LineSettings mine = FromLineParams(line_);
-    const bool waitForAny =
-        timeouts_.readInterval == 0 && timeouts_.readMultiplier == 0 && timeouts_.readConstant == 0;
-    const Micros deadline =
-        clock_.Now() + std::chrono::milliseconds{timeouts_.readConstant + timeouts_.readMultiplier};
+    const bool waitForAny = timeouts_.readInterval == 0 && timeouts_.readMultiplier == 0 && timeouts_.readConstant == 0;
+    const Micros deadline = clock_.Now() + std::chrono::milliseconds{timeouts_.readConstant + timeouts_.readMultiplier};
     for (;;) {
         const auto& pending = module_->PendingOutput();
         // Bytes that arrived while nobody listened are gone.

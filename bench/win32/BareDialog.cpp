@@ -15,15 +15,11 @@
 
 namespace {
 
-INT_PTR CALLBACK DialogProc(HWND, UINT message, WPARAM, LPARAM)
-{
-    return message == WM_INITDIALOG ? TRUE : FALSE;
-}
+INT_PTR CALLBACK DialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG ? TRUE : FALSE; }
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
-{
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const bool plain = __argc > 1 && std::wcscmp(__wargv[1], L"--no-common-controls") == 0;
     const wchar_t* formProgram = __argc > 2 && std::wcscmp(__wargv[1], L"--form") == 0 ? __wargv[2] : nullptr;
     if (!plain) {
@@ -34,7 +30,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     if (dialog == nullptr) return 1;
     if (formProgram != nullptr) {
         constexpr int kForm = 101;
-        HMODULE resources = LoadLibraryExW(formProgram, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        HMODULE resources =
+            LoadLibraryExW(formProgram, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
         if (resources == nullptr) return 1;
         HWND form = CreateDialogParamW(resources, MAKEINTRESOURCEW(kForm), dialog, DialogProc, 0);
         if (form == nullptr) return 1;

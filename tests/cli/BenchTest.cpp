@@ -31,7 +31,6 @@ int Count(const std::string& text, const std::string& part) {
     return n;
 }
 
-
 // Waits until `done` holds, at most `limit`.
 bool WaitUntil(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(30)) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -72,8 +71,10 @@ RunResult Provision(SimProcess& sim, const TempDir& dir, const Args& options, co
     const std::string pidFile = dir.File("provision.pid");
     WriteFile(errors, "");
     WriteFile(pidFile, "");
-    Args args = {"-c", "echo $$ >" + pidFile + "; exec \"$0\" \"$@\" 2>" + errors, TARNIK_BINARY, "--port",
-                 sim.link(), "--yes", "provision"};
+    Args args = {"-c",          "echo $$ >" + pidFile + "; exec \"$0\" \"$@\" 2>" + errors,
+                 TARNIK_BINARY, "--port",
+                 sim.link(),    "--yes",
+                 "provision"};
     args.insert(args.end(), options.begin(), options.end());
     int keys[2];
     if (pipe2(keys, O_CLOEXEC) != 0) return {};  // the end the test writes must not stay open in tarnik
@@ -153,9 +154,9 @@ TEST(BenchPty, PairSetsOneMasterAndOneSlaveAndChecksBoth) {
 
 TEST(BenchSimulated, OnOnePortTheMasterItselfIsNotTakenForTheSlave) {
     // The operator has not changed the module yet (the same serial number comes back), then does.
-    const RunResult r = RunProgram(TARNIK_BINARY, {"--simulate", "--sim-serial", "500", "--sim-swap", "--serial 500",
-                                                   "--sim-swap", "--serial 777", "--sim-log", "--line", "9600,8,N,1", "--yes", "pair",
-                                                   "--channel", "4"});
+    const RunResult r = RunProgram(
+        TARNIK_BINARY, {"--simulate", "--sim-serial", "500", "--sim-swap", "--serial 500", "--sim-swap", "--serial 777",
+                        "--sim-log", "--line", "9600,8,N,1", "--yes", "pair", "--channel", "4"});
     ASSERT_EQ(r.code, 0) << r.err;
     const nlohmann::json record = nlohmann::json::parse(r.out, nullptr, false);
     ASSERT_TRUE(record.is_object()) << r.out;
@@ -240,7 +241,8 @@ TEST(BenchPty, CtrlCEndsARunAndAUnitCutShortIsLoggedAsFailed) {
     ASSERT_TRUE(sim.Ready()) << sim.Log();
 
     // In the middle of the write.
-    RunResult r = Provision(sim, dir, options, {}, [&] { return testing::Value(sim.Log(), HasSubstr(Heard("+SAD:7"))); });
+    RunResult r =
+        Provision(sim, dir, options, {}, [&] { return testing::Value(sim.Log(), HasSubstr(Heard("+SAD:7"))); });
     EXPECT_EQ(r.code, 130) << r.err;
     EXPECT_THAT(r.err, HasSubstr("設定が不完全な状態になっている可能性があります。"));
     EXPECT_THAT(r.err, HasSubstr("provision: done 0, failed 0, skipped 0"));
@@ -312,8 +314,8 @@ TEST(BenchSimulated, AKillAtAnyRequestOfAUnitNeverGivesItsAddressToAnother) {
     const std::string profile = dir.File("profile.json");
     WriteFile(profile, R"({"channel": 3})");
     const std::string log = dir.File("units.jsonl");
-    const Args common = {"--simulate", "--sim-line", "57600,8,N,1", "--line", "57600,8,N,1", "--yes", "provision",
-                         "--from", profile, "--address-from", "10", "--log", log};
+    const Args common = {"--simulate", "--sim-line", "57600,8,N,1",    "--line", "57600,8,N,1", "--yes", "provision",
+                         "--from",     profile,      "--address-from", "10",     "--log",       log};
     const auto run = [&](int serial, const Args& more) {
         Args args = {"--sim-serial", std::to_string(serial)};
         args.insert(args.end(), more.begin(), more.end());

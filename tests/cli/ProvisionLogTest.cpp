@@ -21,8 +21,8 @@ std::string FileWith(const std::string& name, const std::string& text) {
 }
 
 std::string Line(unsigned serial, const char* address, const char* result) {
-    return std::string("{\"serialNumber\":") + std::to_string(serial) + ",\"address\":" + address +
-           ",\"result\":\"" + result + "\",\"time\":\"T" + std::to_string(serial) + "\"}\n";
+    return std::string("{\"serialNumber\":") + std::to_string(serial) + ",\"address\":" + address + ",\"result\":\"" +
+           result + "\",\"time\":\"T" + std::to_string(serial) + "\"}\n";
 }
 
 }  // namespace
@@ -49,16 +49,16 @@ TEST(ProvisionLog, AddressesFollowTheRecordsAndNeverRepeat) {
         int address;          // -1: refused
         const char* refusal;  // part of the reason
     } cases[] = {
-        {1002, std::nullopt, 10, {}, 11, ""},                   // a retry: its own address again
-        {1002, 11, std::nullopt, {}, 11, ""},                   // the plan agrees
+        {1002, std::nullopt, 10, {}, 11, ""},  // a retry: its own address again
+        {1002, 11, std::nullopt, {}, 11, ""},  // the plan agrees
         {1002, 40, std::nullopt, {}, -1, "earlier run gave it address 11"},
-        {1003, std::nullopt, 10, {}, 12, ""},                   // 10, 11 taken; 12 free
-        {2000, std::nullopt, 10, {12}, 14, ""},                 // 12 held for a planned unit, 13 taken
+        {1003, std::nullopt, 10, {}, 12, ""},    // 10, 11 taken; 12 free
+        {2000, std::nullopt, 10, {12}, 14, ""},  // 12 held for a planned unit, 13 taken
         {2000, std::nullopt, 20, {}, 20, ""},
-        {1005, std::nullopt, 10, {}, 15, ""},                   // a started unit comes back
-        {2000, std::nullopt, 15, {}, 16, ""},                   // and nobody else gets its address
+        {1005, std::nullopt, 10, {}, 15, ""},  // a started unit comes back
+        {2000, std::nullopt, 15, {}, 16, ""},  // and nobody else gets its address
         {2000, 13, std::nullopt, {}, -1, "already given to 000001004"},
-        {2000, 50, 10, {}, 50, ""},                             // the plan before the counter
+        {2000, 50, 10, {}, 50, ""},  // the plan before the counter
         {2000, std::nullopt, std::nullopt, {}, -1, "not in the plan"},
         {2000, std::nullopt, 9999, {9999}, -1, "every address from 9999"},
     };
@@ -131,8 +131,9 @@ TEST(ProvisionLog, ALogOrPlanThatCannotBeTrustedIsRefused) {
     }
 
     ProvisionPlan plan;
-    ASSERT_EQ(plan.Load(FileWith("plan.csv", "# bench 3\nserialNumber, address, channel, parity\n\n"
-                                             "000001001, 10, 5, E\n1002, 11, , \n")),
+    ASSERT_EQ(plan.Load(FileWith("plan.csv",
+                                 "# bench 3\nserialNumber, address, channel, parity\n\n"
+                                 "000001001, 10, 5, E\n1002, 11, , \n")),
               "");
     ASSERT_NE(plan.Find(1001), nullptr);
     EXPECT_EQ(plan.Find(1001)->channel, 5);

@@ -42,11 +42,9 @@ TEST(KvExceptions, DescribeTexts) {
     EXPECT_STREQ(KvNAKInforomException(line).Describe().CStr(), "KvNAKInforomException:*NAK:03\r\n");
     EXPECT_STREQ(KvNAKByteTimeoutException(line).Describe().CStr(), "KvNAKByteTimeoutException:*NAK:03\r\n");
     EXPECT_STREQ(KvNAKRetryFailedException(line).Describe().CStr(), "KvNAKRetryFailedException:*NAK:03\r\n");
-    EXPECT_STREQ(KvNAKResponseTimeoutException(line).Describe().CStr(),
-                 "KvNAKResponseTimeoutException:*NAK:03\r\n");
+    EXPECT_STREQ(KvNAKResponseTimeoutException(line).Describe().CStr(), "KvNAKResponseTimeoutException:*NAK:03\r\n");
     EXPECT_STREQ(KvNAKTargetBusyException(line).Describe().CStr(), "KvNAKTargetBusyException:*NAK:03\r\n");
-    EXPECT_STREQ(KvNAKDuplicatePacketException(line).Describe().CStr(),
-                 "KvNAKDuplicatePacketException:*NAK:03\r\n");
+    EXPECT_STREQ(KvNAKDuplicatePacketException(line).Describe().CStr(), "KvNAKDuplicatePacketException:*NAK:03\r\n");
     EXPECT_STREQ(KvNAKException().Describe().CStr(), "KvNAKException:");
 
     EXPECT_STREQ(KvStringException(KvString("abc")).Describe().CStr(), "KvStringException:abc");

@@ -26,8 +26,8 @@ TEST(KvString, ToLongReadsLikeScanf) {
     EXPECT_EQ(KvString("2147483647").ToLong(), 2147483647);
     EXPECT_EQ(KvString("-2147483648").ToLong(), -2147483647 - 1);
     // Beyond 32 bits is noise (a digit run cut at the end of a line), not a number.
-    for (const char* bad : {"", "   ", "abc", "-", "+", "- 5", "2147483648", "-2147483649",
-                            "00123456789012345678901234567890"}) {
+    for (const char* bad :
+         {"", "   ", "abc", "-", "+", "- 5", "2147483648", "-2147483649", "00123456789012345678901234567890"}) {
         try {
             KvString(bad).ToLong();
             ADD_FAILURE() << "no exception for '" << bad << "'";
@@ -66,7 +66,9 @@ TEST(KvString, AppendAndConcatAreByteExact) {
     s += KvString("bc");
     ASSERT_EQ(s.Length(), 4);
     EXPECT_EQ(static_cast<unsigned char>(s.CStr()[1]), 0xE3);
-    EXPECT_STREQ((s + KvString("!")).CStr(), "a\xE3" "bc!");
+    EXPECT_STREQ((s + KvString("!")).CStr(),
+                 "a\xE3"
+                 "bc!");
     EXPECT_STREQ(Concat("pre:", KvString("fix")).CStr(), "pre:fix");
     KvString copy = s;
     copy += 'z';

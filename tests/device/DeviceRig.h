@@ -11,7 +11,10 @@
 
 struct ScriptedRig {
     explicit ScriptedRig(const char* portName = "COM7")
-        : name(portName), port(std::make_shared<ScriptedPort>(clock)), registration(name, port), host(clock),
+        : name(portName),
+          port(std::make_shared<ScriptedPort>(clock)),
+          registration(name, port),
+          host(clock),
           doc(host) {
         doc.SetPortName(name.c_str());
     }
@@ -43,10 +46,10 @@ struct ScriptedRig {
 };
 
 // Answers of a module at address 25, channel 10, 9600 8N1, pins 0120.
-inline const char* const kReadAllAnswers[] = {
-    "*VER: 1.00.003\r\n", "*MOD: 0/0\r\n",  "*SAD: 25/25\r\n", "*PAD: 7/7\r\n",
-    "*PAN: 0/0\r\n",      "*FRQ: 10/10\r\n", "*RTY: 3/3\r\n",   "*LED: 1/1\r\n",
-    "*SCI: 9600,8,N,1/9600,8,N,1\r\n",       "*PFC: 0120/0120\r\n"};
+inline const char* const kReadAllAnswers[] = {"*VER: 1.00.003\r\n", "*MOD: 0/0\r\n", "*SAD: 25/25\r\n",
+                                              "*PAD: 7/7\r\n",      "*PAN: 0/0\r\n", "*FRQ: 10/10\r\n",
+                                              "*RTY: 3/3\r\n",      "*LED: 1/1\r\n", "*SCI: 9600,8,N,1/9600,8,N,1\r\n",
+                                              "*PFC: 0120/0120\r\n"};
 
 // The record as the settings window leaves it before a write: address 25,
 // channel 10, 38400 8E1, pins 1201.
@@ -62,5 +65,6 @@ inline void FillRecord(CVelmoraDoc& doc) {
     doc.settings.pinFunctions[2] = '0';
     doc.settings.pinFunctions[3] = '1';
     // As a read leaves the cache: pin requests are built from it.
-    for (int pin = 0; pin < 4; ++pin) doc.device->running.pinFunctions[pin] = doc.device->stored.pinFunctions[pin] = '0';
+    for (int pin = 0; pin < 4; ++pin)
+        doc.device->running.pinFunctions[pin] = doc.device->stored.pinFunctions[pin] = '0';
 }

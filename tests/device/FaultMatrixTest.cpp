@@ -36,14 +36,14 @@ constexpr Workflow kWorkflows[] = {Workflow::Scan,   Workflow::Read,  Workflow::
 
 const char* Name(Workflow w) {
     switch (w) {
-        case Workflow::Scan: return "scan";
-        case Workflow::Read: return "read";
-        case Workflow::Write: return "write";
-        case Workflow::Initialise: return "initialise";
-        case Workflow::Master: return "master";
-        case Workflow::Slave: return "slave";
-        case Workflow::Cancel: return "cancel";
-        case Workflow::Escape: return "escape";
+    case Workflow::Scan: return "scan";
+    case Workflow::Read: return "read";
+    case Workflow::Write: return "write";
+    case Workflow::Initialise: return "initialise";
+    case Workflow::Master: return "master";
+    case Workflow::Slave: return "slave";
+    case Workflow::Cancel: return "cancel";
+    case Workflow::Escape: return "escape";
     }
     return "?";
 }
@@ -65,15 +65,14 @@ struct Target {
 
 Target TargetOf(Workflow w) {
     switch (w) {
-        case Workflow::Scan:
-            return {"MAN", "-MAN", "at the candidate the module listens at (the 43rd)", Reading::RawMan};
-        case Workflow::Read: return {"MOD", "-MOD", "second query of the read", Reading::Query};
-        case Workflow::Write: return {"SAD", "+SAD:42", "first command of the write", Reading::Command};
-        case Workflow::Initialise: return {"INI", "-INI", "", Reading::Unchecked};
-        case Workflow::Master: return {"MOD", "@MOD:1", "after the write of the record went through", Reading::Command};
-        case Workflow::Slave: return {"MOD", "@MOD:2", "after the write of the record went through", Reading::Command};
-        case Workflow::Cancel: return {"MOD", "@MOD:0", "", Reading::Command};
-        case Workflow::Escape: return {"MAN", "-MAN", "after the escape string and +MOD:0", Reading::RawMan};
+    case Workflow::Scan: return {"MAN", "-MAN", "at the candidate the module listens at (the 43rd)", Reading::RawMan};
+    case Workflow::Read: return {"MOD", "-MOD", "second query of the read", Reading::Query};
+    case Workflow::Write: return {"SAD", "+SAD:42", "first command of the write", Reading::Command};
+    case Workflow::Initialise: return {"INI", "-INI", "", Reading::Unchecked};
+    case Workflow::Master: return {"MOD", "@MOD:1", "after the write of the record went through", Reading::Command};
+    case Workflow::Slave: return {"MOD", "@MOD:2", "after the write of the record went through", Reading::Command};
+    case Workflow::Cancel: return {"MOD", "@MOD:0", "", Reading::Command};
+    case Workflow::Escape: return {"MAN", "-MAN", "after the escape string and +MOD:0", Reading::RawMan};
     }
     return {"", "", "", Reading::Query};
 }
@@ -130,28 +129,28 @@ std::vector<FaultRow> Rows() {
 Effect EffectOf(const Fault& fault, const Target& target) {
     const bool checksLine = target.reading != Reading::Unchecked;
     switch (fault.kind) {
-        case FaultKind::Silence:
-        case FaultKind::LateFirstByte: return Effect::NoLine;
-        case FaultKind::CutAnswer:
-            // Fewer than 4 bytes is no answer to a command or query; the raw
-            // MAN line has no digits from index 6.
-            return target.reading == Reading::RawMan ? Effect::Unreadable : Effect::Stub;
-        case FaultKind::Garbage:      // no answer of the command
-        case FaultKind::NulInAnswer:  // the text ends at the NUL, without its CR LF
-        case FaultKind::Overlong:     // no CR LF within 254 bytes
-            return checksLine ? Effect::Unreadable : Effect::Fine;
-        case FaultKind::Nak:
-            // A rejection is no serial number: the scan and the escape go on
-            // as if the module had not answered.
-            return target.reading == Reading::RawMan ? Effect::Unreadable : Effect::Rejected;
-        case FaultKind::NonNumericMan: return std::string(target.mnemonic) == "MAN" ? Effect::Unreadable : Effect::Fine;
-        case FaultKind::PortVanishes: return Effect::PortGone;
-        // Answered as taken: only a read-back of both banks, or of the serial
-        // number, tells (the bench's checks, not a workflow's). Not a row here.
-        case FaultKind::StoredIgnored:
-        case FaultKind::StoredOffByOne:
-        case FaultKind::Swap:
-        case FaultKind::Kill: return Effect::Fine;
+    case FaultKind::Silence:
+    case FaultKind::LateFirstByte: return Effect::NoLine;
+    case FaultKind::CutAnswer:
+        // Fewer than 4 bytes is no answer to a command or query; the raw
+        // MAN line has no digits from index 6.
+        return target.reading == Reading::RawMan ? Effect::Unreadable : Effect::Stub;
+    case FaultKind::Garbage:      // no answer of the command
+    case FaultKind::NulInAnswer:  // the text ends at the NUL, without its CR LF
+    case FaultKind::Overlong:     // no CR LF within 254 bytes
+        return checksLine ? Effect::Unreadable : Effect::Fine;
+    case FaultKind::Nak:
+        // A rejection is no serial number: the scan and the escape go on
+        // as if the module had not answered.
+        return target.reading == Reading::RawMan ? Effect::Unreadable : Effect::Rejected;
+    case FaultKind::NonNumericMan: return std::string(target.mnemonic) == "MAN" ? Effect::Unreadable : Effect::Fine;
+    case FaultKind::PortVanishes: return Effect::PortGone;
+    // Answered as taken: only a read-back of both banks, or of the serial
+    // number, tells (the bench's checks, not a workflow's). Not a row here.
+    case FaultKind::StoredIgnored:
+    case FaultKind::StoredOffByOne:
+    case FaultKind::Swap:
+    case FaultKind::Kill: return Effect::Fine;
     }
     return Effect::Fine;
 }
@@ -173,29 +172,29 @@ std::string Dialog(int id) { return std::to_string(id); }
 Outcome Expected(Workflow w, Effect e) {
     const bool fine = e == Effect::Fine;
     switch (w) {
-        case Workflow::Scan:
-            if (fine) return {{}, true, true};
-            if (e == Effect::PortGone) return {{Dialog(IDD_OPEN_ERROR)}, false, false};
-            return {{"msg " + std::to_string(IDS_DEVICE_NOT_FOUND)}, false, false};
-        case Workflow::Read:
-            if (fine) return {{}, std::nullopt, true};
-            return {{Dialog(IDD_COMM_ERROR)}, std::nullopt, false};
-        case Workflow::Write:
-            if (fine) return {{Dialog(IDD_SET_DONE)}, true, true};
-            return {{Dialog(IDD_SET_ERROR)}, false, true};
-        case Workflow::Initialise:
-            if (fine) return {{}, true, true};
-            return {{Dialog(IDD_SET_ERROR)}, false, true};
-        case Workflow::Master:
-        case Workflow::Slave:
-        case Workflow::Cancel: {
-            const int confirm = w == Workflow::Master  ? IDD_MASTER_MODE
-                                : w == Workflow::Slave ? IDD_SLAVE_MODE
-                                                       : IDD_STANDARD_MODE;
-            if (fine) return {{Dialog(confirm)}, std::nullopt, true};
-            return {{Dialog(confirm), Dialog(IDD_SET_ERROR)}, std::nullopt, true};
-        }
-        case Workflow::Escape: return {{}, fine, true};
+    case Workflow::Scan:
+        if (fine) return {{}, true, true};
+        if (e == Effect::PortGone) return {{Dialog(IDD_OPEN_ERROR)}, false, false};
+        return {{"msg " + std::to_string(IDS_DEVICE_NOT_FOUND)}, false, false};
+    case Workflow::Read:
+        if (fine) return {{}, std::nullopt, true};
+        return {{Dialog(IDD_COMM_ERROR)}, std::nullopt, false};
+    case Workflow::Write:
+        if (fine) return {{Dialog(IDD_SET_DONE)}, true, true};
+        return {{Dialog(IDD_SET_ERROR)}, false, true};
+    case Workflow::Initialise:
+        if (fine) return {{}, true, true};
+        return {{Dialog(IDD_SET_ERROR)}, false, true};
+    case Workflow::Master:
+    case Workflow::Slave:
+    case Workflow::Cancel: {
+        const int confirm = w == Workflow::Master  ? IDD_MASTER_MODE
+                            : w == Workflow::Slave ? IDD_SLAVE_MODE
+                                                   : IDD_STANDARD_MODE;
+        if (fine) return {{Dialog(confirm)}, std::nullopt, true};
+        return {{Dialog(confirm), Dialog(IDD_SET_ERROR)}, std::nullopt, true};
+    }
+    case Workflow::Escape: return {{}, fine, true};
     }
     return {};
 }
@@ -212,14 +211,14 @@ std::string Describe(const Outcome& o) {
 
 std::optional<bool> RunWorkflow(Workflow w, CVelmoraDoc& doc) {
     switch (w) {
-        case Workflow::Scan: return doc.Scan();
-        case Workflow::Read: doc.ReadSettings(); return std::nullopt;
-        case Workflow::Write: return doc.WriteSettings(true);
-        case Workflow::Initialise: return doc.InitializeDevice();
-        case Workflow::Master: doc.SetTransparentMaster(); return std::nullopt;
-        case Workflow::Slave: doc.SetTransparentSlave(); return std::nullopt;
-        case Workflow::Cancel: doc.CancelTransparentMode(); return std::nullopt;
-        case Workflow::Escape: return doc.EscapeTransparentMode(9600, '8', 'N', '1');
+    case Workflow::Scan: return doc.Scan();
+    case Workflow::Read: doc.ReadSettings(); return std::nullopt;
+    case Workflow::Write: return doc.WriteSettings(true);
+    case Workflow::Initialise: return doc.InitializeDevice();
+    case Workflow::Master: doc.SetTransparentMaster(); return std::nullopt;
+    case Workflow::Slave: doc.SetTransparentSlave(); return std::nullopt;
+    case Workflow::Cancel: doc.CancelTransparentMode(); return std::nullopt;
+    case Workflow::Escape: return doc.EscapeTransparentMode(9600, '8', 'N', '1');
     }
     return std::nullopt;
 }

@@ -25,13 +25,18 @@ TEST(InitializeDevice, FailureClosesThePopupBeforeItsDialog) {
     struct Case {
         const char* answer;  // nullptr: the port cannot be opened
         int dialog;
-    } cases[] = {{"*NAK:01\r\n", IDD_SET_ERROR}, {"", IDD_SET_ERROR}, {"ok\r", IDD_SET_ERROR},
-                 {"*NAK:zz\r\n", IDD_SET_ERROR}, {nullptr, IDD_OPEN_ERROR}};
+    } cases[] = {{"*NAK:01\r\n", IDD_SET_ERROR},
+                 {"", IDD_SET_ERROR},
+                 {"ok\r", IDD_SET_ERROR},
+                 {"*NAK:zz\r\n", IDD_SET_ERROR},
+                 {nullptr, IDD_OPEN_ERROR}};
     for (const Case& c : cases) {
         ScriptedRig rig;
         KvSerialConduit& conduit = rig.Attach(38400);
-        if (c.answer) rig.Answer({c.answer});
-        else rig.port->failOpen = true;
+        if (c.answer)
+            rig.Answer({c.answer});
+        else
+            rig.port->failOpen = true;
         EXPECT_FALSE(rig.doc.InitializeDevice());
         EXPECT_EQ(rig.host.log,
                   (std::vector<std::string>{"create 147", "destroy 147", "dialog " + std::to_string(c.dialog)}));
@@ -59,8 +64,10 @@ TEST(TransparentMode, FailedWriteStillSendsTheModeThenReloads) {
         rig.Answer({"", "*MOD: 0/1\r\n", "*SAD: 0/0\r\n", "*PAD: 1/1\r\n"});
         for (const char* answer : kReadAllAnswers) rig.Answer({answer});
         rig.Answer({"*NAK:03\r\n"});
-        if (c.master) rig.doc.SetTransparentMaster();
-        else rig.doc.SetTransparentSlave();
+        if (c.master)
+            rig.doc.SetTransparentMaster();
+        else
+            rig.doc.SetTransparentSlave();
 
         ASSERT_GE(rig.port->lines.size(), 5u) << c.master;
         const std::vector<std::string> head(rig.port->lines.begin(), rig.port->lines.begin() + 5);
@@ -136,7 +143,10 @@ TEST(Escape, FailuresKeepTheSerialNumberAndTheDevice) {
         std::size_t written;
     } cases[] = {
         {"no answer", {}, false, {"create 153", "destroy 153"}, kEscapeBytes.size() + 8},
-        {"MAN without digits", {"*MOD: 0/0\r\n", "*MAN: ---------\r\n"}, false, {"create 153", "destroy 153"},
+        {"MAN without digits",
+         {"*MOD: 0/0\r\n", "*MAN: ---------\r\n"},
+         false,
+         {"create 153", "destroy 153"},
          kEscapeBytes.size() + 14},
         {"MAN cut short", {"*MOD: 0/0\r\n", "*MAN"}, false, {"create 153", "destroy 153"}, kEscapeBytes.size() + 14},
         {"port gone", {}, true, {"create 153", "dialog 136", "destroy 153"}, 0},

@@ -91,7 +91,8 @@ TEST(OpenFailureReport, TheDesktopLineNamesTheDeviceAndKeepsTheSystemsReason) {
         Cause cause;
         const char *port, *path, *reason, *heldBy, *line;
     } rows[] = {
-        {Cause::AccessDenied, "/dev/ttyUSB0", "/dev/ttyUSB0", "Permission denied", "", "/dev/ttyUSB0: Permission denied"},
+        {Cause::AccessDenied, "/dev/ttyUSB0", "/dev/ttyUSB0", "Permission denied", "",
+         "/dev/ttyUSB0: Permission denied"},
         {Cause::Busy, "COM3", "\\\\.\\COM3", "アクセスが拒否されました。", "minicom (pid 4711)",
          "\\\\.\\COM3 (COM3): アクセスが拒否されました。　使用中のプログラム：minicom (pid 4711)"},
         {Cause::Other, "COM7", "", "", "", "COM7: 開けません"},

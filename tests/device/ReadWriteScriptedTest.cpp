@@ -70,7 +70,7 @@ TEST(ReadSettings, ProbeRejectionAndStoredModes) {
         int shownMode;
     } cases[] = {
         {"*MOD: 0/0\r\n", "*NAK:03\r\n", true, false, 0},
-        {"*MOD: 0/2\r\n", "*PFC: 0120/0120\r\n", false, true, 2},   // slave pending power-up
+        {"*MOD: 0/2\r\n", "*PFC: 0120/0120\r\n", false, true, 2},  // slave pending power-up
         {"*MOD: 0/1\r\n", "*PFC: 0120/0120\r\n", false, true, 1},
         {"*MOD: 0/15\r\n", "*PFC: 0120/0120\r\n", false, false, 0},  // 15 shows as standard
         {"*MOD: 0/7\r\n", "*PFC: 0120/0120\r\n", false, false, 1},
@@ -94,8 +94,8 @@ TEST(ReadSettings, ProbeRejectionAndStoredModes) {
 TEST(ReadSettings, EveryFailureDropsTheDevice) {
     struct Case {
         const char* what;
-        int answered;        // read-all answers before the failing one
-        const char* failing; // nullptr: silence
+        int answered;         // read-all answers before the failing one
+        const char* failing;  // nullptr: silence
         int dialog;
     } cases[] = {
         {"silence", 2, nullptr, IDD_COMM_ERROR},
@@ -140,7 +140,6 @@ TEST(ReadSettings, WithoutDeviceOnlyShowsItsPopup) {
     EXPECT_EQ(rig.doc.GetSerialNumber(), 0u);
     EXPECT_EQ(rig.doc.GetVersionText(), "");
 }
-
 
 TEST(WriteSettings, SendsTheRecordToBothBanksInOneHeldOpening) {
     for (const bool fixedPins : {false, true}) {
@@ -205,11 +204,11 @@ TEST(WriteSettings, ReloadChoiceIsSeparateFromSuccess) {
 TEST(WriteSettings, FailureStopsTheBatchAndKeepsTheOldLine) {
     struct Case {
         const char* what;
-        int answered;          // answers before the failing request (-1: port cannot be opened)
-        const char* failing;   // nullptr: silence
+        int answered;         // answers before the failing request (-1: port cannot be opened)
+        const char* failing;  // nullptr: silence
         int dialog;
         std::size_t sent;
-        bool rejected;         // the module refused, as opposed to the link failing
+        bool rejected;  // the module refused, as opposed to the link failing
     } cases[] = {
         {"silence at FRQ", 1, nullptr, IDD_SET_ERROR, 2, false},
         {"rejected pin", 3, "*NAK:03\r\n", IDD_SET_ERROR, 4, true},

@@ -46,7 +46,7 @@ TEST(Scan, PortThatCannotBeUsedEndsAtTheFirstAttempt) {
         (failure == 0 ? rig.port->failOpen : rig.port->failSetLine) = true;
         EXPECT_FALSE(rig.doc.Scan());
         EXPECT_EQ(rig.host.log, (std::vector<std::string>{"create 132", "text 132 57600bps, 7bits, none, stop1",
-                                                           "dialog 136", "destroy 132"}));
+                                                          "dialog 136", "destroy 132"}));
         EXPECT_FALSE(rig.doc.HasDevice()) << failure;
         EXPECT_FALSE(rig.port->isOpen);
         EXPECT_TRUE(rig.port->written.empty());
@@ -129,6 +129,5 @@ TEST(Scan, BabblingModuleCostsAtMostThreeSilentScans) {
     EXPECT_EQ(host.ScanTexts().size(), 84u);
     // 9240 ms of time-outs when nothing answers at all.
     EXPECT_LE(clock.Slept(), 3 * milliseconds(9240));
-    RecordProperty("babblingScanMs",
-                   static_cast<int>(std::chrono::duration_cast<milliseconds>(clock.Slept()).count()));
+    RecordProperty("babblingScanMs", static_cast<int>(std::chrono::duration_cast<milliseconds>(clock.Slept()).count()));
 }

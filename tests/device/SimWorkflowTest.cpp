@@ -74,8 +74,7 @@ TEST(SimReadSettings, FixedPinsAndPendingTransparentMode) {
     bool written = false;
     rig.doc.WriteSettings(false, &written);
     EXPECT_TRUE(written);
-    EXPECT_EQ(rig.Requests(writeStart),
-              (std::vector<std::string>{"+SAD:0\r\n", "+FRQ:0\r\n", "+SCI:19200,8,E,1\r\n"}));
+    EXPECT_EQ(rig.Requests(writeStart), (std::vector<std::string>{"+SAD:0\r\n", "+FRQ:0\r\n", "+SCI:19200,8,E,1\r\n"}));
 }
 
 TEST(SimWriteSettings, BaudChangeIsFollowedAndReadBack) {
@@ -85,7 +84,9 @@ TEST(SimWriteSettings, BaudChangeIsFollowedAndReadBack) {
     rig.doc.settings.frequencyIndex = 12;
     rig.doc.settings.pinFunctions[1] = '2';
     std::uint32_t baudAtDialog = 0;
-    rig.host.onDialog = [&](int) { baudAtDialog = dynamic_cast<KvSerialConduit&>(*rig.doc.device->conduit).BaudRate(); };
+    rig.host.onDialog = [&](int) {
+        baudAtDialog = dynamic_cast<KvSerialConduit&>(*rig.doc.device->conduit).BaudRate();
+    };
     const std::size_t writeStart = rig.module().Log().size();
 
     ASSERT_TRUE(rig.doc.WriteSettings(true));

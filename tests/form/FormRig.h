@@ -35,8 +35,7 @@ public:
     void SetControlText(int id, const std::string& text) override { controls[id].text = text; }
     std::string GetControlText(int id) const override { return At(id).text; }
     void EnableControl(int id, bool enable) override { controls[id].enabled = enable; }
-    void SetListItems(int id, const std::vector<std::string>& texts) override
-    {
+    void SetListItems(int id, const std::vector<std::string>& texts) override {
         controls[id].items = texts;
         controls[id].selection = -1;
     }
@@ -46,8 +45,7 @@ public:
     void EnableWindow(bool enable) override { host_.log.push_back(enable ? "window+" : "window-"); }
     void RepaintNow() override { host_.log.push_back("repaint"); }
     void FitFrameToForm() override { host_.log.push_back("fit"); }
-    int RunEscapeDialog(SerialSettings& settings) override
-    {
+    int RunEscapeDialog(SerialSettings& settings) override {
         host_.log.push_back("dialog " + std::to_string(IDD_ESCAPE));
         escapeShown.push_back(settings);
         if (escapeAnswers.empty()) return IDCANCEL;
@@ -57,8 +55,7 @@ public:
     }
 
     // The text of the selected item of a list ("" when none).
-    std::string Selected(int id) const
-    {
+    std::string Selected(int id) const {
         const ControlState& c = At(id);
         return c.selection >= 0 && c.selection < static_cast<int>(c.items.size()) ? c.items[c.selection] : "";
     }
@@ -70,8 +67,7 @@ public:
     std::vector<SerialSettings> escapeShown;  // what the dialog showed at each run
 
 private:
-    const ControlState& At(int id) const
-    {
+    const ControlState& At(int id) const {
         static const ControlState none;
         const auto it = controls.find(id);
         return it == controls.end() ? none : it->second;
@@ -79,8 +75,7 @@ private:
     RecorderHost& host_;
 };
 
-inline std::vector<std::string> ComPorts()
-{
+inline std::vector<std::string> ComPorts() {
     std::vector<std::string> names;
     for (int i = 1; i <= 20; ++i) names.push_back("COM" + std::to_string(i));
     return names;
@@ -88,16 +83,14 @@ inline std::vector<std::string> ComPorts()
 
 struct FormRig {
     explicit FormRig(const tarnik::sim::ModuleConfig& config = {})
-        : sim("COM1", config, clock, true), host(clock), doc(host), view(host), form(doc, host, view)
-    {
+        : sim("COM1", config, clock, true), host(clock), doc(host), view(host), form(doc, host, view) {
         host.onUpdate = [this] { form.RefreshFromDocument(); };
         form.CreateControls(ComPorts());
         form.FillControlLists();
     }
     tarnik::sim::Module& Module() { return sim.module(); }
     // The search and the read after it; the log starts afresh.
-    void ScanAndRead()
-    {
+    void ScanAndRead() {
         form.OnScan();
         ASSERT_TRUE(doc.HasDevice());
         host.Clear();
@@ -114,8 +107,7 @@ struct FormRig {
     CSettingsForm form;
 };
 
-inline tarnik::sim::Fault MakeFault(tarnik::sim::FaultKind kind, int count, const char* mnemonic = "")
-{
+inline tarnik::sim::Fault MakeFault(tarnik::sim::FaultKind kind, int count, const char* mnemonic = "") {
     tarnik::sim::Fault fault;
     fault.kind = kind;
     fault.count = count;

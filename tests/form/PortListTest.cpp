@@ -6,8 +6,7 @@
 
 #include "PortList.h"
 
-TEST(PortList, NamedPortsFirstThenTheDevicesFoundWithWhatTheyAre)
-{
+TEST(PortList, NamedPortsFirstThenTheDevicesFoundWithWhatTheyAre) {
     KvPortInfo usb;
     usb.name = usb.path = "/dev/ttyUSB0";
     usb.vendor = "FTDI";
@@ -39,8 +38,7 @@ TEST(PortList, NamedPortsFirstThenTheDevicesFoundWithWhatTheyAre)
 }
 
 #ifndef _WIN32
-TEST(PortList, ABuiltInPortFoundStandsOnceUnderItsComName)
-{
+TEST(PortList, ABuiltInPortFoundStandsOnceUnderItsComName) {
     KvPortInfo builtIn;
     builtIn.name = builtIn.path = "/dev/ttyS1";
     builtIn.driver = "serial";

@@ -20,8 +20,7 @@ namespace {
 std::string Text(int id) { return KvText(id); }
 
 // Position of the first log line equal to `line`, or the log's size.
-std::size_t Find(const RecorderHost& host, const std::string& line)
-{
+std::size_t Find(const RecorderHost& host, const std::string& line) {
     return static_cast<std::size_t>(std::find(host.log.begin(), host.log.end(), line) - host.log.begin());
 }
 
@@ -31,8 +30,7 @@ const int kPins[] = {IDC_PIN_12, IDC_PIN_34, IDC_PIN_56, IDC_PIN_78};
 
 }  // namespace
 
-TEST(SettingsForm, BeforeTheFirstSearchAndAfterTheFirstRead)
-{
+TEST(SettingsForm, BeforeTheFirstSearchAndAfterTheFirstRead) {
     ModuleConfig config;
     config.line = {38400, '7', 'O', '2'};
     config.serialNumber = 4567;
@@ -122,8 +120,7 @@ TEST(SettingsForm, BeforeTheFirstSearchAndAfterTheFirstRead)
     EXPECT_EQ(rig.view.Selected(IDC_COM_PORT), "COM7");
 }
 
-TEST(SettingsForm, TheControlsAFrontEndMayCreateDisabledAreThoseTheFirstRefreshDisables)
-{
+TEST(SettingsForm, TheControlsAFrontEndMayCreateDisabledAreThoseTheFirstRefreshDisables) {
     // The front-ends create the controls the text table marks disabled; one
     // more would stay grey when it should not, one fewer would show enabled
     // before any device.
@@ -141,8 +138,7 @@ TEST(SettingsForm, TheControlsAFrontEndMayCreateDisabledAreThoseTheFirstRefreshD
     EXPECT_EQ(listed, disabled);
 }
 
-TEST(SettingsForm, NotesAndLocksFollowTheStoredModeAndTheModel)
-{
+TEST(SettingsForm, NotesAndLocksFollowTheStoredModeAndTheModel) {
     struct Row {
         bool fixedPins;
         int storedMode;
@@ -175,8 +171,7 @@ TEST(SettingsForm, NotesAndLocksFollowTheStoredModeAndTheModel)
     }
 }
 
-TEST(SettingsForm, SetChecksTheAddressBeforeAskingAnything)
-{
+TEST(SettingsForm, SetChecksTheAddressBeforeAskingAnything) {
     FormRig rig;
     rig.ScanAndRead();
     const std::size_t heard = rig.Heard();
@@ -200,8 +195,7 @@ TEST(SettingsForm, SetChecksTheAddressBeforeAskingAnything)
     EXPECT_EQ(rig.Heard(), heard);
 }
 
-TEST(SettingsForm, SetWritesTheControlsAndReportsTheOutcome)
-{
+TEST(SettingsForm, SetWritesTheControlsAndReportsTheOutcome) {
     FormRig rig;
     rig.ScanAndRead();
     // The module's stored mode changes behind the program's back: only a re-read shows it.
@@ -216,7 +210,8 @@ TEST(SettingsForm, SetWritesTheControlsAndReportsTheOutcome)
     EXPECT_EQ(rig.host.Dialogs(), (std::vector<int>{IDD_SET_CONFIRM, IDD_SET_DONE}));
     // The confirmation says what changes, against the module's running values.
     EXPECT_EQ(rig.host.Lines("changes "),
-              std::vector<std::string>{"changes アドレス：0 → 1234\n周波数：2405 → 2415 MHz\nI/O 5-6：デジタル入力 → デジタル出力"});
+              std::vector<std::string>{
+                  "changes アドレス：0 → 1234\n周波数：2405 → 2415 MHz\nI/O 5-6：デジタル入力 → デジタル出力"});
     // The window is repainted once the confirmation has gone, before the write.
     EXPECT_LT(Find(rig.host, "dialog 138"), Find(rig.host, "repaint"));
     EXPECT_LT(Find(rig.host, "repaint"), Find(rig.host, "create 146"));
@@ -246,8 +241,7 @@ TEST(SettingsForm, SetWritesTheControlsAndReportsTheOutcome)
     EXPECT_EQ(rig.Guide(), Text(IDS_GUIDE_EDIT));
 }
 
-TEST(SettingsForm, WithoutADeviceSetAsksNothingAndNeverClaimsSuccess)
-{
+TEST(SettingsForm, WithoutADeviceSetAsksNothingAndNeverClaimsSuccess) {
     // A search that ends in a port failure after a good read: dialog 136, and the
     // form goes to its no-device state (scan guide, setting controls grey, the
     // last values still shown) instead of offering 設定 for a device it lost.
@@ -287,8 +281,7 @@ TEST(SettingsForm, WithoutADeviceSetAsksNothingAndNeverClaimsSuccess)
     EXPECT_FALSE(reread.Control(IDC_SET).enabled);
 }
 
-TEST(SettingsForm, RefreshThatLosesTheSerialNumberKeepsTheWindow)
-{
+TEST(SettingsForm, RefreshThatLosesTheSerialNumberKeepsTheWindow) {
     FormRig rig;
     rig.ScanAndRead();
     rig.Control(IDC_ADDRESS).text = "55";  // an edit in progress
@@ -308,8 +301,7 @@ TEST(SettingsForm, RefreshThatLosesTheSerialNumberKeepsTheWindow)
     EXPECT_EQ(rig.Control(IDC_ADDRESS).text, "0");
 }
 
-TEST(SettingsForm, EscapeLoopRemembersTheChoiceAndRetriesOnTheSamePort)
-{
+TEST(SettingsForm, EscapeLoopRemembersTheChoiceAndRetriesOnTheSamePort) {
     FormRig rig;
     const SerialSettings picked{19200, '7', 'E', '2'};
     auto choose = [](SerialSettings choice, int result) {
@@ -370,8 +362,7 @@ TEST(SettingsForm, EscapeLoopRemembersTheChoiceAndRetriesOnTheSamePort)
     EXPECT_EQ(rig.form.EscapeSettings(), kEscapeStartSettings);
 }
 
-TEST(SettingsForm, InitializeAsksFirstAndReadsAfterTheRestart)
-{
+TEST(SettingsForm, InitializeAsksFirstAndReadsAfterTheRestart) {
     ModuleConfig config;
     config.line = {57600, '8', 'N', '2'};
     FormRig rig(config);
@@ -395,8 +386,7 @@ TEST(SettingsForm, InitializeAsksFirstAndReadsAfterTheRestart)
     EXPECT_EQ(rig.Control(IDC_FREQUENCY).selection, tarnik::sim::FactoryBank().frequency);
 }
 
-TEST(SettingsForm, TransparentCommandsTakeTheControlsAlong)
-{
+TEST(SettingsForm, TransparentCommandsTakeTheControlsAlong) {
     FormRig rig;
     rig.ScanAndRead();
     rig.Control(IDC_FREQUENCY).selection = 20;
@@ -421,8 +411,7 @@ TEST(SettingsForm, TransparentCommandsTakeTheControlsAlong)
     EXPECT_EQ(rig.doc.settings.frequencyIndex, 30);
 }
 
-TEST(SettingsForm, ThePortListFollowsTheDevicesPresentAndKeepsTheChoice)
-{
+TEST(SettingsForm, ThePortListFollowsTheDevicesPresentAndKeepsTheChoice) {
     FormRig rig;
     std::vector<std::string> names = ComPorts();
     names.push_back("/dev/ttyUSB0");
@@ -443,8 +432,7 @@ TEST(SettingsForm, ThePortListFollowsTheDevicesPresentAndKeepsTheChoice)
     EXPECT_EQ(rig.form.SelectedPortName(), "COM1");
 }
 
-TEST(SettingsForm, ATypedPortJoinsTheListAndABadOneLeavesTheChoice)
-{
+TEST(SettingsForm, ATypedPortJoinsTheListAndABadOneLeavesTheChoice) {
     struct Case {
         const char* what;
         std::optional<std::string> typed;

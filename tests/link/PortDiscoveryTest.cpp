@@ -21,32 +21,53 @@ TEST(PortDiscovery, DescriptionsFromRecordedProperties) {
     } cases[] = {
         {"FTDI adapter, udev database present",
          {{"DEVNAME", "/dev/ttyUSB0"},
-          {"DEVLINKS", "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0 "
-                       "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"},
-          {"ID_VENDOR", "FTDI"}, {"ID_VENDOR_ENC", "FTDI"}, {"ID_VENDOR_ID", "0403"},
+          {"DEVLINKS",
+           "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0 "
+           "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"},
+          {"ID_VENDOR", "FTDI"},
+          {"ID_VENDOR_ENC", "FTDI"},
+          {"ID_VENDOR_ID", "0403"},
           {"ID_VENDOR_FROM_DATABASE", "Future Technology Devices International, Ltd"},
-          {"ID_MODEL", "FT232R_USB_UART"}, {"ID_MODEL_ENC", "FT232R\\x20USB\\x20UART"}, {"ID_MODEL_ID", "6001"},
-          {"ID_MODEL_FROM_DATABASE", "FT232 Serial (UART) IC"}, {"ID_SERIAL_SHORT", "A50285BI"},
-          {"ID_USB_DRIVER", "ftdi_sio"}, {"DRIVER", "ftdi_sio"}},
+          {"ID_MODEL", "FT232R_USB_UART"},
+          {"ID_MODEL_ENC", "FT232R\\x20USB\\x20UART"},
+          {"ID_MODEL_ID", "6001"},
+          {"ID_MODEL_FROM_DATABASE", "FT232 Serial (UART) IC"},
+          {"ID_SERIAL_SHORT", "A50285BI"},
+          {"ID_USB_DRIVER", "ftdi_sio"},
+          {"DRIVER", "ftdi_sio"}},
          "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
          "FTDI FT232R USB UART, serial number A50285BI (ftdi_sio)"},
         {"CP2102: the product string already names the maker",
-         {{"DEVNAME", "/dev/ttyUSB1"}, {"ID_VENDOR_ENC", "Silicon\\x20Labs"},
+         {{"DEVNAME", "/dev/ttyUSB1"},
+          {"ID_VENDOR_ENC", "Silicon\\x20Labs"},
           {"ID_MODEL_ENC", "Silicon\\x20Labs\\x20CP2102\\x20USB\\x20to\\x20UART\\x20Bridge"},
-          {"ID_SERIAL_SHORT", "0001"}, {"DRIVER", "cp210x"}},
-         "", "Silicon Labs CP2102 USB to UART Bridge, serial number 0001 (cp210x)"},
+          {"ID_SERIAL_SHORT", "0001"},
+          {"DRIVER", "cp210x"}},
+         "",
+         "Silicon Labs CP2102 USB to UART Bridge, serial number 0001 (cp210x)"},
         {"CH340 without strings of its own: the id database's names",
-         {{"DEVNAME", "/dev/ttyUSB2"}, {"ID_VENDOR_ID", "1a86"}, {"ID_MODEL_ID", "7523"},
-          {"ID_VENDOR_FROM_DATABASE", "QinHeng Electronics"}, {"ID_MODEL_FROM_DATABASE", "CH340 serial converter"},
+         {{"DEVNAME", "/dev/ttyUSB2"},
+          {"ID_VENDOR_ID", "1a86"},
+          {"ID_MODEL_ID", "7523"},
+          {"ID_VENDOR_FROM_DATABASE", "QinHeng Electronics"},
+          {"ID_MODEL_FROM_DATABASE", "CH340 serial converter"},
           {"ID_USB_DRIVER", "ch341"}},
-         "", "QinHeng Electronics CH340 serial converter (ch341)"},
+         "",
+         "QinHeng Electronics CH340 serial converter (ch341)"},
         {"container: no udev database, sysfs strings",
-         {{"DEVNAME", "/dev/ttyACM0"}, {"SYSFS_MANUFACTURER", "Arduino (www.arduino.cc)"},
-          {"SYSFS_PRODUCT", "Arduino Uno"}, {"SYSFS_SERIAL", "8573531303135170E1A1"}, {"ID_VENDOR_ID", "2341"},
-          {"ID_MODEL_ID", "0043"}, {"DRIVER", "cdc_acm"}},
-         "", "Arduino (www.arduino.cc) Arduino Uno, serial number 8573531303135170E1A1 (cdc_acm)"},
+         {{"DEVNAME", "/dev/ttyACM0"},
+          {"SYSFS_MANUFACTURER", "Arduino (www.arduino.cc)"},
+          {"SYSFS_PRODUCT", "Arduino Uno"},
+          {"SYSFS_SERIAL", "8573531303135170E1A1"},
+          {"ID_VENDOR_ID", "2341"},
+          {"ID_MODEL_ID", "0043"},
+          {"DRIVER", "cdc_acm"}},
+         "",
+         "Arduino (www.arduino.cc) Arduino Uno, serial number 8573531303135170E1A1 (cdc_acm)"},
         {"only the ids",
-         {{"DEVNAME", "/dev/ttyUSB3"}, {"ID_VENDOR_ID", "067b"}, {"ID_MODEL_ID", "2303"}}, "", "067b 2303"},
+         {{"DEVNAME", "/dev/ttyUSB3"}, {"ID_VENDOR_ID", "067b"}, {"ID_MODEL_ID", "2303"}},
+         "",
+         "067b 2303"},
         {"built-in UART", {{"DEVNAME", "/dev/ttyS0"}, {"DRIVER", "serial"}}, "", "built-in serial port (serial)"},
         {"nothing known", {{"DEVNAME", "/dev/ttyAMA0"}}, "", ""},
     };
@@ -140,8 +161,8 @@ TEST(PortDiscovery, BuiltInPortsComeFirstThenByNumber) {
     KvSortPorts(ports);
     std::vector<std::string> order;
     for (const KvPortInfo& p : ports) order.push_back(p.path);
-    EXPECT_EQ(order, (std::vector<std::string>{"/dev/ttyS2", "/dev/ttyS10", "/dev/ttyACM0", "/dev/ttyUSB2",
-                                               "/dev/ttyUSB10"}));
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"/dev/ttyS2", "/dev/ttyS10", "/dev/ttyACM0", "/dev/ttyUSB2", "/dev/ttyUSB10"}));
 }
 
 TEST(PortNames, TheDevicesPresentByPathAfterTheListedComPorts) {
@@ -168,9 +189,11 @@ TEST(PortNames, OneDeviceByEveryNameItHas) {
         const char* b;
         bool same;
     } cases[] = {
-        {"COM3", "com3", true},          {"COM3", "/dev/ttyS2", true},  {"COM3", "/dev/ttyS3", false},
+        {"COM3", "com3", true},
+        {"COM3", "/dev/ttyS2", true},
+        {"COM3", "/dev/ttyS3", false},
         {"/dev/ttyUSB0", "/dev/ttyusb0", false},  // paths are as the file system has them
-        {"COM03", "COM3", false},        // no port name, compared as text
+        {"COM03", "COM3", false},                 // no port name, compared as text
         {"COM1234567890", "COM1234567890", true},
     };
     for (const auto& c : cases) EXPECT_EQ(KvSamePort(c.a, c.b), c.same) << c.a << " " << c.b;

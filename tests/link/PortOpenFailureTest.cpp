@@ -68,14 +68,16 @@ TEST(PortOpenFailure, AProcessThatOpenedTheDeviceFirstHoldsIt) {
     std::string farEnd;
     int report[2];
     ASSERT_EQ(pipe(report), 0);
-    HoldingProcess simulator([&] {
-        const int master = posix_openpt(O_RDWR | O_NOCTTY);
-        grantpt(master);
-        unlockpt(master);
-        const char* name = ptsname(master);
-        (void)!open(name, O_RDWR | O_NOCTTY);
-        (void)!write(report[1], name, std::strlen(name) + 1);
-    }, report[1]);
+    HoldingProcess simulator(
+        [&] {
+            const int master = posix_openpt(O_RDWR | O_NOCTTY);
+            grantpt(master);
+            unlockpt(master);
+            const char* name = ptsname(master);
+            (void)!open(name, O_RDWR | O_NOCTTY);
+            (void)!write(report[1], name, std::strlen(name) + 1);
+        },
+        report[1]);
     char name[64] = {};
     ASSERT_GT(read(report[0], name, sizeof name), 0);
     close(report[0]);
@@ -95,8 +97,8 @@ TEST(PortOpenFailure, LiveUucpLocksHoldTheDeviceStaleOnesDoNot) {
     } cases[] = {
         {"LCK..ttyUSB0", "      " + std::to_string(minicom.pid()) + "\n", true},
         {"LCK..pts_7", std::to_string(minicom.pid()) + "\n", true},
-        {"LCK..ttyUSB0", "4194304\n", false},  // beyond any process id: stale
-        {"LCK..ttyUSB0", std::to_string(getpid()) + "\n", false},  // this process's own
+        {"LCK..ttyUSB0", "4194304\n", false},                           // beyond any process id: stale
+        {"LCK..ttyUSB0", std::to_string(getpid()) + "\n", false},       // this process's own
         {"LCK..ttyUSB1", std::to_string(minicom.pid()) + "\n", false},  // another device
         {"LCK..ttyUSB0", "garbage", false},
     };

@@ -16,11 +16,11 @@ TEST(PosixLine, TermiosFollowsTheLineSettings) {
     };
     const Row rows[] = {
         {{9600, 8, 0, 0, 0}, true, B9600, CS8, 0, 0, 0, INPCK},
-        {{57600, 7, 1, 2, 0}, true, B57600, CS7, PARENB, 0, 0, INPCK},     // 7E1
+        {{57600, 7, 1, 2, 0}, true, B57600, CS7, PARENB, 0, 0, INPCK},          // 7E1
         {{1200, 7, 1, 1, 2}, true, B1200, CS7, PARENB, PARODD, CSTOPB, INPCK},  // 7O2
-        {{38400, 8, 1, 1, 0}, true, B38400, CS8, PARENB, PARODD, 0, INPCK},  // 8O1
-        {{2400, 8, 1, 2, 2}, true, B2400, CS8, PARENB, 0, CSTOPB, INPCK},    // 8E2
-        {{4800, 8, 0, 2, 0}, true, B4800, CS8, PARENB, 0, 0, 0},  // parity sent but not checked
+        {{38400, 8, 1, 1, 0}, true, B38400, CS8, PARENB, PARODD, 0, INPCK},     // 8O1
+        {{2400, 8, 1, 2, 2}, true, B2400, CS8, PARENB, 0, CSTOPB, INPCK},       // 8E2
+        {{4800, 8, 0, 2, 0}, true, B4800, CS8, PARENB, 0, 0, 0},                // parity sent but not checked
         {{300, 8, 0, 0, 0}, false, 0, 0, 0, 0, 0, 0},
         {{9600, 9, 0, 0, 0}, false, 0, 0, 0, 0, 0, 0},
         {{9600, 8, 1, 3, 0}, false, 0, 0, 0, 0, 0, 0},

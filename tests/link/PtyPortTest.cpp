@@ -9,10 +9,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <chrono>
 #include <deque>
 #include <string>
 #include <vector>
@@ -33,8 +33,10 @@ void WriteAllTo(int fd, const std::string& bytes) {
         pollfd entry{fd, POLLOUT, 0};
         if (poll(&entry, 1, 2000) <= 0) return;
         const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n > 0) done += static_cast<std::size_t>(n);
-        else if (n < 0 && errno != EAGAIN && errno != EINTR) return;
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        else if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return;
     }
 }
 
@@ -116,8 +118,13 @@ protected:
 // conduit's own logic, tested over the scripted port; here only what the
 // terminal itself could change.
 TEST_F(PtyPortTest, AnswersComeBackAsLines) {
-    Answer({"VER\r\n", std::string("12\0" "34\r\n", 7), "\xFF" "a\xFF\xFF\r\n", std::string("\xFF\0Z\r\n", 5),
-            "LAST\r\n"});
+    Answer({"VER\r\n",
+            std::string("12\0"
+                        "34\r\n",
+                        7),
+            "\xFF"
+            "a\xFF\xFF\r\n",
+            std::string("\xFF\0Z\r\n", 5), "LAST\r\n"});
 
     conduit.keepOpen = true;
     conduit.Open();
@@ -126,7 +133,9 @@ TEST_F(PtyPortTest, AnswersComeBackAsLines) {
     // A NUL from the device is a byte like any other: it shortens the text.
     EXPECT_EQ(conduit.Transact("-VER\r\n"), "12");
     // Received FF bytes come through as themselves, FF 00 as well.
-    EXPECT_EQ(conduit.Transact("-VER\r\n").Bytes(), "\xFF" "a\xFF\xFF\r\n");
+    EXPECT_EQ(conduit.Transact("-VER\r\n").Bytes(),
+              "\xFF"
+              "a\xFF\xFF\r\n");
     EXPECT_EQ(conduit.Transact("-VER\r\n").Bytes(), "\xFF");
     EXPECT_EQ(conduit.Transact("-VER\r\n"), "LAST\r\n");
     conduit.Close();
@@ -197,8 +206,8 @@ TEST_F(PtyPortTest, PortIsHeldExclusively) {
 TEST_F(PtyPortTest, PortsThatCannotBeHadFailToOpen) {
     KvSerialPort port;
     EXPECT_FALSE(port.Close()) << "closing a port that was never opened";
-    for (const char* name : {"/dev/pts/no-such-terminal", "/dev/null", "COM0", "COM", "COMx", "COM01", "LPT1",
-                             "pts/0", "", "COM1234567890"}) {
+    for (const char* name : {"/dev/pts/no-such-terminal", "/dev/null", "COM0", "COM", "COMx", "COM01", "LPT1", "pts/0",
+                             "", "COM1234567890"}) {
         conduit.portName = name;
         EXPECT_THROW(conduit.Transact("-VER\r\n"), KvConduitOpenException) << name;
         EXPECT_FALSE(conduit.IsOpen()) << name;
@@ -363,26 +372,26 @@ TEST(PtyPortGone, TheExceptionSaysTheDeviceWentAway) {
         KvPortFailure failure;
         try {
             switch (row.when) {
-                case When::Silent: conduit.Read(); break;
-                case When::AwaitingAnswer:
-                    terminal.Respond([&terminal](const std::string&) {
-                        terminal.CloseMaster();
-                        return std::string();
-                    });
-                    conduit.Transact("-VER\r\n");
-                    break;
-                case When::BeforeWrite:
+            case When::Silent: conduit.Read(); break;
+            case When::AwaitingAnswer:
+                terminal.Respond([&terminal](const std::string&) {
                     terminal.CloseMaster();
-                    conduit.Write("-VER\r\n");
-                    break;
-                case When::HungUp:
-                    if (!HangUpTerminal(terminal.path())) {
-                        std::printf("not run: this process may not hang a terminal up\n");
-                        conduit.Close();
-                        continue;
-                    }
-                    conduit.Read();
-                    break;
+                    return std::string();
+                });
+                conduit.Transact("-VER\r\n");
+                break;
+            case When::BeforeWrite:
+                terminal.CloseMaster();
+                conduit.Write("-VER\r\n");
+                break;
+            case When::HungUp:
+                if (!HangUpTerminal(terminal.path())) {
+                    std::printf("not run: this process may not hang a terminal up\n");
+                    conduit.Close();
+                    continue;
+                }
+                conduit.Read();
+                break;
             }
             ADD_FAILURE() << "no exception";
         } catch (const KvConduitReadException& e) {
@@ -397,7 +406,8 @@ TEST(PtyPortGone, TheExceptionSaysTheDeviceWentAway) {
         EXPECT_EQ(failure.osCode, row.osCode);
         if (row.cause == Cause::Gone) {
             EXPECT_EQ(failure.path.Bytes(), terminal.path());
-            EXPECT_EQ(failure.Summary().Bytes(), terminal.path() + ": the device has gone (" + std::strerror(EIO) + ")");
+            EXPECT_EQ(failure.Summary().Bytes(),
+                      terminal.path() + ": the device has gone (" + std::strerror(EIO) + ")");
         }
         conduit.Close();
     }

@@ -48,8 +48,8 @@ TEST_F(DeviceAgainstSim, WriteThenReadBackInEachScope) {
         int pin;
         char function;
     };
-    for (const Case c : {Case{0, 1, 100, 200, 10, 0, '1'}, Case{1, 2, 300, 400, 20, 1, '2'},
-                         Case{2, 0, 9999, 65535, 75, 3, '1'}}) {
+    for (const Case c :
+         {Case{0, 1, 100, 200, 10, 0, '1'}, Case{1, 2, 300, 400, 20, 1, '2'}, Case{2, 0, 9999, 65535, 75, 3, '1'}}) {
         SCOPED_TRACE(c.scope);
         SettingBank wantRunning = device.running;
         SettingBank wantStored = device.stored;

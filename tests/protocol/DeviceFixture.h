@@ -67,8 +67,8 @@ inline void Mark(SettingBank& bank, int seed) {
 
 // A bank's line settings as the module writes them, "9600,8,N,1".
 inline std::string LineText(const SettingBank& b) {
-    return std::to_string(b.baudRate) + "," + static_cast<char>(b.dataBits) + "," + static_cast<char>(b.parity) +
-           "," + static_cast<char>(b.stopBits);
+    return std::to_string(b.baudRate) + "," + static_cast<char>(b.dataBits) + "," + static_cast<char>(b.parity) + "," +
+           static_cast<char>(b.stopBits);
 }
 
 // A whole bank as one line of text, so that a mismatch shows which setting differs.

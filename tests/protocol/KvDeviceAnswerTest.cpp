@@ -21,9 +21,9 @@ TEST_F(DeviceOnScriptedPort, RejectionCodeSelectsTheClassAndCarriesTheLine) {
         {"*NAK:00\r\n", "KvNAKException:"},
         {"*NAK:07\r\n", "KvNAKException:"},
         {"*NAK:14\r\n", "KvNAKException:"},
-        {"xNAKx-3\r\n", "KvNAKException:"},         // negative code
+        {"xNAKx-3\r\n", "KvNAKException:"},                    // negative code
         {"#NAK: 3 trailing\r\n", "KvNAKParameterException:"},  // blank before the digit
-        {"*NAK:3\r\n", "KvNAKParameterException:"},  // one digit and CR
+        {"*NAK:3\r\n", "KvNAKParameterException:"},            // one digit and CR
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.answer);
@@ -70,8 +70,8 @@ TEST_F(DeviceOnScriptedPort, ShortAnswersAndWhereNakCounts) {
 }
 
 TEST_F(DeviceOnScriptedPort, ValuePairsLedAndPinDigits) {
-    Answer({"*MOD:0/1\r\n", "*LED:2/1\r\n", "*LED:1/0\r\n", "*PFC:120/1\r\n", "*PFC:2345/8765\r\n",
-            "*RTY:  9/255\r\n"});
+    Answer(
+        {"*MOD:0/1\r\n", "*LED:2/1\r\n", "*LED:1/0\r\n", "*PFC:120/1\r\n", "*PFC:2345/8765\r\n", "*RTY:  9/255\r\n"});
     device.ReadMode();
     EXPECT_EQ(device.GetMode(false), 0);
     EXPECT_EQ(device.GetMode(true), 1);
@@ -146,8 +146,8 @@ TEST_F(DeviceOnScriptedPort, SerialSettingsHalves) {
     }
 
     // A bad running half changes neither bank.
-    for (const char* answer : {"*SCI: 1200,8/9600,8,N,1\r\n", "*SCI: 1200/9600,8,N,1\r\n", "*SCI\r\n",
-                               "*SCI: x,8,N,1/9600,8,N,1\r\n"}) {
+    for (const char* answer :
+         {"*SCI: 1200,8/9600,8,N,1\r\n", "*SCI: 1200/9600,8,N,1\r\n", "*SCI\r\n", "*SCI: x,8,N,1/9600,8,N,1\r\n"}) {
         SCOPED_TRACE(answer);
         Answer({answer});
         EXPECT_THROW(device.ReadSerialSettings(), KvStringFormatException);
@@ -172,16 +172,16 @@ TEST_F(DeviceOnScriptedPort, AnswersTheProtocolDoesNotAllowLeaveTheCache) {
         void (KvDevice::*read)();
         const char* answer;
     } cases[] = {
-        {&KvDevice::ReadAddress, "*PAN: 77/77\r\n"},      // another command's answer
+        {&KvDevice::ReadAddress, "*PAN: 77/77\r\n"},        // another command's answer
         {&KvDevice::ReadAddress, "*SAD: 77/77"},            // cut off before CR LF
         {&KvDevice::ReadAddress, "*SAD: 77/77\n"},          // LF alone
         {&KvDevice::ReadVersion, "*VER: 1.00.003\r"},       // CR alone
-        {&KvDevice::ReadAddress, "*SAD: 70000/70000\r\n"}, // wider than an address
+        {&KvDevice::ReadAddress, "*SAD: 70000/70000\r\n"},  // wider than an address
         {&KvDevice::ReadAddress, "*SAD: -1/0\r\n"},
         {&KvDevice::ReadFrequency, "*FRQ: 10/266\r\n"},
         {&KvDevice::ReadMode, "*MOD: 257/0\r\n"},
         {&KvDevice::ReadRetryCount, "*RTY: 9/-1\r\n"},
-        {&KvDevice::ReadPinFunctions, "*PFC: 12345/0\r\n"}, // five digits
+        {&KvDevice::ReadPinFunctions, "*PFC: 12345/0\r\n"},  // five digits
         {&KvDevice::ReadSerialNumber, "*MAN: 1000000000\r\n"},
         {&KvDevice::ReadSerialNumber, "*MAN: -1\r\n"},
         {&KvDevice::ReadSerialNumber, "*SAD: 000012345\r\n"},

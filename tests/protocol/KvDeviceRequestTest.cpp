@@ -15,8 +15,8 @@ TEST_F(DeviceOnScriptedPort, ScopeCharacterAndColonOnlyWithParameter) {
     device.SendCommand("MOD", "", 2);
     device.SendCommand("PAD", "", -1);
     device.Initialize();
-    EXPECT_EQ(Sent(), (Lines{"@MOD:1\r\n", "+SAD:9999\r\n", "-FRQ:3\r\n", "-PAD:12\r\n", "+MOD\r\n", "-PAD\r\n",
-                             "-INI\r\n"}));
+    EXPECT_EQ(Sent(),
+              (Lines{"@MOD:1\r\n", "+SAD:9999\r\n", "-FRQ:3\r\n", "-PAD:12\r\n", "+MOD\r\n", "-PAD\r\n", "-INI\r\n"}));
     // Per-call mode: every transaction opens and closes the port.
     EXPECT_EQ(port->openCount, 7);
     EXPECT_EQ(port->closeCount, 7);
@@ -25,8 +25,7 @@ TEST_F(DeviceOnScriptedPort, ScopeCharacterAndColonOnlyWithParameter) {
 
 TEST_F(DeviceOnScriptedPort, ReadAllQueriesInOrderAndFillsBothBanks) {
     Answer({"*VER: 1.00.003\r\n", "*MOD:0/1\r\n", "*SAD:9999/12\r\n", "*PAD:3/4\r\n", "*PAN:4660/300\r\n",
-            "*FRQ:75/7\r\n", "*RTY:3/5\r\n", "*LED:1/0\r\n", "*SCI: 19200,8,E,1/9600,7,O,2\r\n",
-            "*PFC:120/1\r\n"});
+            "*FRQ:75/7\r\n", "*RTY:3/5\r\n", "*LED:1/0\r\n", "*SCI: 19200,8,E,1/9600,7,O,2\r\n", "*PFC:120/1\r\n"});
     device.ReadAll();
     EXPECT_EQ(Sent(), (Lines{"-VER\r\n", "-MOD\r\n", "-SAD\r\n", "-PAD\r\n", "-PAN\r\n", "-FRQ\r\n", "-RTY\r\n",
                              "-LED\r\n", "-SCI\r\n", "-PFC\r\n"}));
@@ -60,8 +59,8 @@ TEST_F(DeviceOnScriptedPort, WritesAreNarrowedAndCachedByScope) {
         bool running;
         bool stored;
     };
-    for (const Case c : {Case{0, '-', true, false}, Case{1, '@', false, true}, Case{2, '+', true, true},
-                         Case{7, '-', true, false}}) {
+    for (const Case c :
+         {Case{0, '-', true, false}, Case{1, '@', false, true}, Case{2, '+', true, true}, Case{7, '-', true, false}}) {
         SCOPED_TRACE(c.scope);
         Mark(device.running, 10);
         Mark(device.stored, 20);

@@ -54,8 +54,7 @@ TEST_F(DeviceOnScriptedPort, ThreeHopChainNamedByTheAddressedDevice) {
     r->SetPinFunction(0, '1', 2);
     r->addressMode = 0;
     r->SendCommand("PAD", "", 0);
-    EXPECT_EQ(Sent(), (Lines{"@PFC!5,9,3:1000\r\n", "-PFC!5,9,3:1000\r\n",
-                             "-PAD!000000011,000000022,000000033\r\n"}));
+    EXPECT_EQ(Sent(), (Lines{"@PFC!5,9,3:1000\r\n", "-PFC!5,9,3:1000\r\n", "-PAD!000000011,000000022,000000033\r\n"}));
 
     // A rejection on the way is the route's code.
     Answer({"*NAK:02\r\n"});

@@ -8,8 +8,8 @@ using namespace simtest;
 TEST(ModuleCommands, ValuePairSettingsAreWrittenByScopeAndReportBothBanks) {
     struct Case {
         const char* mnemonic;
-        int running, stored;     // set before the requests
-        int a, b, c;             // values for "-", "@" and "+" writes
+        int running, stored;  // set before the requests
+        int a, b, c;          // values for "-", "@" and "+" writes
         int tarnik::sim::Bank::*field;
     };
     const Case cases[] = {
@@ -86,11 +86,10 @@ TEST(ModuleCommands, RejectionsCarryTheirCodesAndChangeNothing) {
     }
     EXPECT_EQ(wire.Ask("-" + std::string(200, 'A') + "\r\n"), "*NAK:01\r\n");
     // 03: parameters the module does not take
-    for (const char* line : {"-MOD:3\r\n", "-MOD:15\r\n", "-FRQ:76\r\n", "-SAD:65536\r\n", "-SAD:-1\r\n",
-                             "-SAD: 5\r\n", "-SAD:12x\r\n", "-MOD:\r\n", "-LED:2\r\n", "-SCI:115200,8,N,1\r\n",
-                             "-SCI:9600,9,N,1\r\n", "-SCI:9600,8,X,1\r\n", "-SCI:9600,8,N,3\r\n",
-                             "-SCI:9600,8,N\r\n", "-SCI:9600,8,N,1,1\r\n", "-SCI:9600,8,n,1\r\n", "-VER:1\r\n",
-                             "-MAN:1\r\n", "-INI:1\r\n"}) {
+    for (const char* line : {"-MOD:3\r\n", "-MOD:15\r\n", "-FRQ:76\r\n", "-SAD:65536\r\n", "-SAD:-1\r\n", "-SAD: 5\r\n",
+                             "-SAD:12x\r\n", "-MOD:\r\n", "-LED:2\r\n", "-SCI:115200,8,N,1\r\n", "-SCI:9600,9,N,1\r\n",
+                             "-SCI:9600,8,X,1\r\n", "-SCI:9600,8,N,3\r\n", "-SCI:9600,8,N\r\n", "-SCI:9600,8,N,1,1\r\n",
+                             "-SCI:9600,8,n,1\r\n", "-VER:1\r\n", "-MAN:1\r\n", "-INI:1\r\n"}) {
         EXPECT_EQ(wire.Ask(line), "*NAK:03\r\n") << line;
     }
     // 02: routes, unless the module serves neighbours

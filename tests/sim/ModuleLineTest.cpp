@@ -8,7 +8,8 @@ using namespace simtest;
 
 TEST(ModuleLine, OnlyTheModulesOwnSettingsAreUnderstoodAmongAllCandidates) {
     const std::uint32_t bauds[] = {57600, 38400, 19200, 9600, 4800, 2400, 1200};
-    for (const auto& own : {tarnik::sim::LineSettings{19200, '7', 'E', '2'}, tarnik::sim::LineSettings{1200, '8', 'O', '1'}}) {
+    for (const auto& own :
+         {tarnik::sim::LineSettings{19200, '7', 'E', '2'}, tarnik::sim::LineSettings{1200, '8', 'O', '1'}}) {
         Wire wire(At(own.baud, own.dataBits, own.parity, own.stopBits), false);
         int answered = 0;
         for (const auto baud : bauds)

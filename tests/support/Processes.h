@@ -45,7 +45,8 @@ void WriteFile(const std::string& path, const std::string& text);
 // (standard error) goes to a file beside the link.
 class SimProcess {
 public:
-    SimProcess(const char* binary, const TempDir& dir, const std::string& name, const std::vector<std::string>& options);
+    SimProcess(const char* binary, const TempDir& dir, const std::string& name,
+               const std::vector<std::string>& options);
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;

@@ -37,8 +37,8 @@ public:
 
     // Record
     std::vector<std::string> log;
-    int waitDepth = 0;                 // wait cursors shown and not yet hidden
-    std::vector<int> openProgress;     // progress windows created and not destroyed
+    int waitDepth = 0;              // wait cursors shown and not yet hidden
+    std::vector<int> openProgress;  // progress windows created and not destroyed
 
     // The log lines that start with `prefix` ("dialog ", "text 132 "), in order.
     std::vector<std::string> Lines(const std::string& prefix) const;

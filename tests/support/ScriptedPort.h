@@ -39,11 +39,11 @@ public:
     bool failOpen = false;
     bool failSetLine = false;
     bool failSetTimeouts = false;
-    int failWriteAfter = -1;          // bytes accepted before writes fail (-1: never)
+    int failWriteAfter = -1;  // bytes accepted before writes fail (-1: never)
 
     // Record
     std::string written;
-    std::vector<std::string> lines;   // complete request lines as written
+    std::vector<std::string> lines;  // complete request lines as written
     std::string currentLine;
     int openCount = 0;
     int closeCount = 0;

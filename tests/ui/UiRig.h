@@ -24,8 +24,7 @@
 struct Rig {
     explicit Rig(tarnik::sim::ModuleConfig config = {})
         : sim(std::make_unique<tarnik::sim::SimulatedPort>("COM1", config, clock, true)),
-          docTemplate(std::make_unique<CVelmoraDocTemplate>(clock))
-    {
+          docTemplate(std::make_unique<CVelmoraDocTemplate>(clock)) {
         Host().dialogAnswerer = [this](int id) {
             dialogs.push_back(id);
             return answer ? answer(id) : IDOK;
@@ -34,8 +33,7 @@ struct Rig {
         docTemplate->OpenDocumentFile();
         Frame()->show();
     }
-    ~Rig()
-    {
+    ~Rig() {
         docTemplate.reset();
         sim.reset();
     }
@@ -47,22 +45,19 @@ struct Rig {
     tarnik::sim::Module& Module() { return sim->module(); }
 
     template <typename T>
-    T* Control(const char* name)
-    {
+    T* Control(const char* name) {
         T* control = View()->findChild<T*>(QString::fromLatin1(name));
         if (control == nullptr) qFatal("no control %s", name);
         return control;
     }
     QString Guide() { return Control<QLabel>("IDC_GUIDE")->text(); }
     // The search, and the read that follows it when it finds the module.
-    void ScanAndRead()
-    {
+    void ScanAndRead() {
         View()->OnScan();
         QVERIFY(Doc().HasDevice());
     }
     // Requests heard that begin with `prefix` ("+SAD:" is an address write).
-    int Requests(const char* prefix)
-    {
+    int Requests(const char* prefix) {
         int n = 0;
         for (const auto& exchange : Module().Log()) n += exchange.request.rfind(prefix, 0) == 0;
         return n;
@@ -77,8 +72,7 @@ struct Rig {
 };
 
 // Runs `act` on the next modal dialog that opens, once it is on screen.
-inline void OnNextModal(std::function<void(QWidget*)> act)
-{
+inline void OnNextModal(std::function<void(QWidget*)> act) {
     auto* poll = new QTimer(QCoreApplication::instance());
     poll->setInterval(5);
     QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act)] {

@@ -31,8 +31,7 @@ QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 // Runs answer on the modal dialog once it is up, from inside its exec(). Should
 // answer leave it open (a failed check returns early), it is cancelled so that
 // the test goes on.
-void WhenModalShows(std::function<void(QDialog*)> answer, int turnsLeft = 200)
-{
+void WhenModalShows(std::function<void(QDialog*)> answer, int turnsLeft = 200) {
     QTimer::singleShot(0, [answer = std::move(answer), turnsLeft]() mutable {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         if (dialog != nullptr && dialog->isVisible()) {
@@ -45,15 +44,13 @@ void WhenModalShows(std::function<void(QDialog*)> answer, int turnsLeft = 200)
     });
 }
 
-QRect RectIn(const QWidget* widget, const QWidget* dialog)
-{
+QRect RectIn(const QWidget* widget, const QWidget* dialog) {
     return QRect(widget->mapTo(dialog, QPoint(0, 0)), widget->size());
 }
 
 // Widgets of one kind that are shown, top to bottom (left to right on one row).
 template <typename W>
-QList<W*> Shown(const QDialog* dialog)
-{
+QList<W*> Shown(const QDialog* dialog) {
     QList<W*> widgets;
     for (W* widget : dialog->findChildren<W*>()) {
         if (widget->isVisibleTo(dialog)) widgets.append(widget);
@@ -66,8 +63,7 @@ QList<W*> Shown(const QDialog* dialog)
     return widgets;
 }
 
-std::unique_ptr<QDialog> MakeDialog(int id)
-{
+std::unique_ptr<QDialog> MakeDialog(int id) {
     if (id == IDD_ESCAPE) return std::make_unique<CEscapeDlg>();
     if (QDialog* modal = CreateModalDialog(id, nullptr)) return std::unique_ptr<QDialog>(modal);
     return std::unique_ptr<QDialog>(CreateProgressWindow(id, nullptr));
@@ -92,11 +88,10 @@ private slots:
     void messageBoxLeavesRoomForItsTitle();
 };
 
-void DialogsTest::stringTable()
-{
+void DialogsTest::stringTable() {
     // Every number of the table has its own text; the idle text repeats the scan guide.
-    const int ids[] = {41446, 41447, 41448, 41450, 41453, 41454, 41455, 41456, 41457,
-                       57344, 32774, 32776, 32777, 32778, 32787};
+    const int ids[] = {41446, 41447, 41448, 41450, 41453, 41454, 41455, 41456,
+                       41457, 57344, 32774, 32776, 32777, 32778, 32787};
     QStringList texts;
     for (int id : ids) texts.append(LoadKvString(id));
     QVERIFY(!texts.contains(QString()));
@@ -104,13 +99,13 @@ void DialogsTest::stringTable()
     QCOMPARE(texts.size(), int(std::size(ids)));
     QCOMPARE(LoadKvString(57345), LoadKvString(IDS_GUIDE_SCAN));
     QCOMPARE(LoadKvString(AFX_IDS_APP_TITLE), Text("Tarnik設定ユーティリティ"));
-    QCOMPARE(LoadKvString(IDS_BAD_ADDRESS), Text("アドレスの値が正しくありません。0～9999の範囲を値を入力してください。"));
+    QCOMPARE(LoadKvString(IDS_BAD_ADDRESS),
+             Text("アドレスの値が正しくありません。0～9999の範囲を値を入力してください。"));
     QCOMPARE(LoadKvString(IDS_DEVICE_NOT_FOUND), Text("Tarnik装置が見つかりません。"));
     for (int unknown : {0, -1, 41449, 41451, 41458, 32775, 57346}) QCOMPARE(LoadKvString(unknown), QString());
 }
 
-void DialogsTest::dialogUnits()
-{
+void DialogsTest::dialogUnits() {
     const QFont font = DialogFont();
     QCOMPARE(font.pointSize(), 9);
 #if defined(Q_OS_LINUX)
@@ -133,16 +128,15 @@ void DialogsTest::dialogUnits()
     QCOMPARE(units.Y(8), units.BaseY());
 }
 
-void DialogsTest::dialogContents_data()
-{
+void DialogsTest::dialogContents_data() {
     QTest::addColumn<int>("id");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QSize>("sizeDlu");
-    QTest::addColumn<int>("lines");           // labels with text
-    QTest::addColumn<int>("centred");         // how many leading lines are centred
-    QTest::addColumn<QStringList>("texts");   // key lines, top to bottom
-    QTest::addColumn<QStringList>("groups");  // captions of the boxes, top to bottom ("-": none)
-    QTest::addColumn<QStringList>("buttons"); // ids 1 and 2
+    QTest::addColumn<int>("lines");            // labels with text
+    QTest::addColumn<int>("centred");          // how many leading lines are centred
+    QTest::addColumn<QStringList>("texts");    // key lines, top to bottom
+    QTest::addColumn<QStringList>("groups");   // captions of the boxes, top to bottom ("-": none)
+    QTest::addColumn<QStringList>("buttons");  // ids 1 and 2
 
     struct Row {
         int id;
@@ -163,8 +157,8 @@ void DialogsTest::dialogContents_data()
          check, "OK"},
         {137, "シリアル通信エラー", 259, 175, 6, 1,
          "Tarnik装置との通信でエラーが発生しました。|・別のTarnik装置につなぎ変えていませんか?", check, "OK"},
-        {138, "設定の確認", 191, 77, 2, 2, "Tarnik装置の設定を変更します。|変更内容は設定操作後にすぐに反映されます。", "",
-         "設定|キャンセル"},
+        {138, "設定の確認", 191, 77, 2, 2, "Tarnik装置の設定を変更します。|変更内容は設定操作後にすぐに反映されます。",
+         "", "設定|キャンセル"},
         {139, "設定エラー", 258, 179, 6, 1,
          "設定中にTarnik装置との通信でエラーが発生しました。|設定が不完全な状態になっている可能性があります。", check,
          "OK"},
@@ -172,10 +166,12 @@ void DialogsTest::dialogContents_data()
         {141, "設定初期化の確認", 239, 113, 3, 1, "Tarnik装置の設定を工場出荷時の状態に戻します。", "-",
          "初期化|キャンセル"},
         {142, "透過モード（マスター）への移行", 290, 177, 7, 1,
-         "このTarnik装置を透過モードのマスター機として設定します。|・このTarnik装置のアドレスは強制的に0に設定されます。",
+         "このTarnik装置を透過モードのマスター機として設定します。|"
+         "・このTarnik装置のアドレスは強制的に0に設定されます。",
          "-", "マスター機として設定|キャンセル"},
         {143, "透過モード（スレーブ）への移行", 290, 177, 7, 1,
-         "このTarnik装置を透過モードのスレーブ機として設定します。|・このTarnik装置のアドレスは強制的に1に設定されます。",
+         "このTarnik装置を透過モードのスレーブ機として設定します。|"
+         "・このTarnik装置のアドレスは強制的に1に設定されます。",
          "-", "スレーブ機として設定|キャンセル"},
         {144, "標準モードへ移行", 275, 145, 4, 1, "このTarnik装置の動作モードを標準（パケットモード）に戻します。", "-",
          "標準モードに戻す|キャンセル"},
@@ -203,8 +199,7 @@ void DialogsTest::dialogContents_data()
     }
 }
 
-void DialogsTest::dialogContents()
-{
+void DialogsTest::dialogContents() {
     QFETCH(int, id);
     QFETCH(QString, title);
     QFETCH(QSize, sizeDlu);
@@ -251,8 +246,8 @@ void DialogsTest::dialogContents()
         // Nothing clipped: the label holds its wrapped text inside its box and
         // the dialog, and overlaps no other text.
         QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(label->text()));
-        const QRect wrapped = label->fontMetrics().boundingRect(QRect(0, 0, label->width(), 10000),
-                                                                  Qt::TextWordWrap, label->text());
+        const QRect wrapped =
+            label->fontMetrics().boundingRect(QRect(0, 0, label->width(), 10000), Qt::TextWordWrap, label->text());
         QVERIFY2(wrapped.width() <= label->width() && (label->wordWrap() || wrapped.height() <= label->height()),
                  qPrintable(label->text()));
         QVERIFY2(label->parentWidget()->rect().contains(label->geometry()), qPrintable(label->text()));
@@ -290,8 +285,7 @@ void DialogsTest::dialogContents()
     }
 }
 
-void DialogsTest::modalResults_data()
-{
+void DialogsTest::modalResults_data() {
     QTest::addColumn<int>("id");
     QTest::addColumn<QString>("action");
     QTest::addColumn<int>("expected");
@@ -305,8 +299,7 @@ void DialogsTest::modalResults_data()
     QTest::addRow("138 Enter") << 138 << "enter" << IDOK;  // the default button, id 1
 }
 
-void DialogsTest::modalResults()
-{
+void DialogsTest::modalResults() {
     QFETCH(int, id);
     QFETCH(QString, action);
     QFETCH(int, expected);
@@ -338,8 +331,7 @@ void DialogsTest::modalResults()
     QVERIFY(owner.findChildren<QDialog*>().isEmpty());  // gone again
 }
 
-void DialogsTest::escapeDialogRemembersChoices()
-{
+void DialogsTest::escapeDialogRemembersChoices() {
     QWidget owner;
     owner.show();
     CEscapeDlg escape(&owner);
@@ -385,8 +377,7 @@ void DialogsTest::escapeDialogRemembersChoices()
     QCOMPARE(escape.settings, (SerialSettings{57600, '8', 'E', '1'}));
 }
 
-void DialogsTest::scanWindowTakesNoInput()
-{
+void DialogsTest::scanWindowTakesNoInput() {
     QMainWindow owner;
     owner.setCentralWidget(new QWidget);
     owner.show();
@@ -424,8 +415,7 @@ void DialogsTest::scanWindowTakesNoInput()
     QCOMPARE(finished.count(), 0);
 }
 
-void DialogsTest::progressWindows_data()
-{
+void DialogsTest::progressWindows_data() {
     QTest::addColumn<int>("id");
     QTest::addColumn<QPoint>("positionDlu");
     QTest::newRow("132") << 132 << QPoint(42, 73);
@@ -435,8 +425,7 @@ void DialogsTest::progressWindows_data()
     QTest::newRow("153") << 153 << QPoint(68, 85);
 }
 
-void DialogsTest::progressWindows()
-{
+void DialogsTest::progressWindows() {
     QFETCH(int, id);
     QFETCH(QPoint, positionDlu);
 
@@ -471,8 +460,7 @@ void DialogsTest::progressWindows()
     }
 }
 
-void DialogsTest::messageBoxLeavesRoomForItsTitle()
-{
+void DialogsTest::messageBoxLeavesRoomForItsTitle() {
     // A window manager sets the title in bold beside the window's icon and three
     // buttons (each about one and a half text lines wide, with gaps) and cuts it
     // short where the window is narrower: a short message must not make a box

@@ -29,20 +29,20 @@ namespace {
 
 // Queues a click (mouse, then the space key) on a button as the window system
 // would hand it over later: posted, not delivered yet.
-void PostClick(QPushButton* button)
-{
+void PostClick(QPushButton* button) {
     const QPointF at = QRectF(button->rect()).center();
     const QPointF global = button->mapToGlobal(at);
-    QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
-                                                        Qt::LeftButton, Qt::NoModifier));
-    QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
-                                                        Qt::NoButton, Qt::NoModifier));
+    QCoreApplication::postEvent(
+        button, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(
+        button, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
 }
 
-void PostSpaceKey(QPushButton* button)
-{
-    QCoreApplication::postEvent(button, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")));
-    QCoreApplication::postEvent(button, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")));
+void PostSpaceKey(QPushButton* button) {
+    QCoreApplication::postEvent(button,
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")));
+    QCoreApplication::postEvent(button,
+                                new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")));
 }
 
 class PaintCounter : public QObject {
@@ -50,8 +50,7 @@ public:
     int paints = 0;
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
+    bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint) ++paints;
         return QObject::eventFilter(watched, event);
     }
@@ -62,8 +61,7 @@ public:
     std::function<void()> toThrow;
 
 protected:
-    bool event(QEvent* e) override
-    {
+    bool event(QEvent* e) override {
         if (e->type() == QEvent::User) toThrow();
         return QObject::event(e);
     }
@@ -83,8 +81,7 @@ private slots:
     void guardAtEventLoopReportsAndCarriesOn();
 };
 
-void WorkflowHostTest::progressWindowsShowEachCandidateWhileTheScanBlocks()
-{
+void WorkflowHostTest::progressWindowsShowEachCandidateWhileTheScanBlocks() {
     tarnik::sim::ModuleConfig config;
     config.line = {19200, '8', 'E', '1'};
     Rig rig(config);
@@ -139,8 +136,7 @@ void WorkflowHostTest::progressWindowsShowEachCandidateWhileTheScanBlocks()
     QCOMPARE(rig.clock.Slept(), std::chrono::microseconds(1200000));
 }
 
-void WorkflowHostTest::messagesAndDialogsAreRealModalWindows()
-{
+void WorkflowHostTest::messagesAndDialogsAreRealModalWindows() {
     Rig rig;
     rig.Host().messageAnswerer = nullptr;
     rig.Host().dialogAnswerer = nullptr;
@@ -177,8 +173,7 @@ void WorkflowHostTest::messagesAndDialogsAreRealModalWindows()
     QCOMPARE(owner, frame);
 }
 
-void WorkflowHostTest::clickQueuedDuringWorkflowDoesNotFireAfterwards()
-{
+void WorkflowHostTest::clickQueuedDuringWorkflowDoesNotFireAfterwards() {
     Rig rig;
     rig.View()->OnScan();
     auto* set = rig.Control<QPushButton>("IDC_SET");
@@ -219,8 +214,7 @@ void WorkflowHostTest::clickQueuedDuringWorkflowDoesNotFireAfterwards()
     QVERIFY(!WorkflowInputBlocker::Active());
 }
 
-void WorkflowHostTest::inputDuringWorkflowReachesOnlyItsModalDialogs()
-{
+void WorkflowHostTest::inputDuringWorkflowReachesOnlyItsModalDialogs() {
     Rig rig;
     rig.View()->OnScan();
     auto* set = rig.Control<QPushButton>("IDC_SET");
@@ -257,8 +251,7 @@ void WorkflowHostTest::inputDuringWorkflowReachesOnlyItsModalDialogs()
     QCOMPARE(clicks.count(), 1);
 }
 
-void WorkflowHostTest::guardAtEventLoopReportsAndCarriesOn()
-{
+void WorkflowHostTest::guardAtEventLoopReportsAndCarriesOn() {
     auto* app = qobject_cast<CVelmoraApp*>(QCoreApplication::instance());
     QVERIFY(app != nullptr);
     const int before = app->UnhandledFailures();
@@ -288,11 +281,11 @@ void WorkflowHostTest::guardAtEventLoopReportsAndCarriesOn()
     QTRY_VERIFY(delivered);
 }
 
-void WorkflowHostTest::openErrorShowsThePortAndReasonUnderItsText()
-{
+void WorkflowHostTest::openErrorShowsThePortAndReasonUnderItsText() {
     Rig rig;
     rig.Host().dialogAnswerer = nullptr;
-    const QString expected = QStringLiteral("/dev/no-such-tarnik-port: ") + QString::fromLocal8Bit(std::strerror(ENOENT));
+    const QString expected =
+        QStringLiteral("/dev/no-such-tarnik-port: ") + QString::fromLocal8Bit(std::strerror(ENOENT));
     QString reason, headline;
     int reasonTop = -1, groupBottom = 0;
     QStringList texts;
@@ -323,8 +316,7 @@ void WorkflowHostTest::openErrorShowsThePortAndReasonUnderItsText()
     QVERIFY(rig.Host().lastOpenFailureLine.isEmpty());
 }
 
-void WorkflowHostTest::portListDescribesTheDevicesFound()
-{
+void WorkflowHostTest::portListDescribesTheDevicesFound() {
     // The main window's list: named ports, described when the list is opened,
     // the closed box and the document still given the name alone.
     Rig rig;
@@ -356,8 +348,7 @@ void WorkflowHostTest::portListDescribesTheDevicesFound()
     QCOMPARE(list->toolTip(), QStringLiteral("/tmp/tarnik"));
 }
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     CVelmoraApp app(argc, argv);
     WorkflowHostTest test;
     return QTest::qExec(&test, argc, argv);

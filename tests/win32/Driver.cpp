@@ -16,15 +16,13 @@ namespace {
 
 std::wstring g_shotFolder;
 
-void Print(const std::string& line)
-{
+void Print(const std::string& line) {
     std::fputs(line.c_str(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
 }
 
-std::wstring ClassName(HWND window)
-{
+std::wstring ClassName(HWND window) {
     wchar_t name[64] = {};
     GetClassNameW(window, name, 64);
     return name;
@@ -32,8 +30,7 @@ std::wstring ClassName(HWND window)
 
 }  // namespace
 
-std::wstring Widen(const std::string& utf8)
-{
+std::wstring Widen(const std::string& utf8) {
     if (utf8.empty()) return {};
     const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring out(static_cast<std::size_t>(n), L'\0');
@@ -41,8 +38,7 @@ std::wstring Widen(const std::string& utf8)
     return out;
 }
 
-std::string Narrow(const std::wstring& utf16)
-{
+std::string Narrow(const std::wstring& utf16) {
     if (utf16.empty()) return {};
     const int n =
         WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), nullptr, 0, nullptr, nullptr);
@@ -53,8 +49,7 @@ std::string Narrow(const std::wstring& utf16)
 
 void Fatal(const std::string& what) { throw DriverError(what); }
 
-bool WaitUntil(const std::function<bool()>& ready, int timeoutMs)
-{
+bool WaitUntil(const std::function<bool()>& ready, int timeoutMs) {
     const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
     for (;;) {
         if (ready()) return true;
@@ -65,8 +60,7 @@ bool WaitUntil(const std::function<bool()>& ready, int timeoutMs)
 
 // ---------------------------------------------------------------------------
 
-App::App(const std::wstring& exe, const std::wstring& args)
-{
+App::App(const std::wstring& exe, const std::wstring& args) {
     std::wstring commandLine = L"\"" + exe + L"\" " + args;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -108,8 +102,7 @@ App::App(const std::wstring& exe, const std::wstring& args)
     Settle();
 }
 
-void App::StopStarted(const std::string& what)
-{
+void App::StopStarted(const std::string& what) {
     // The destructor does not run for an object whose constructor throws.
     TerminateProcess(process_.hProcess, 3);
     CloseHandle(process_.hProcess);
@@ -117,8 +110,7 @@ void App::StopStarted(const std::string& what)
     Fatal(what);
 }
 
-App::~App()
-{
+App::~App() {
     if (process_.hProcess != nullptr) {
         if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 3);
         CloseHandle(process_.hProcess);
@@ -126,16 +118,14 @@ App::~App()
     }
 }
 
-void App::Settle() const
-{
+void App::Settle() const {
     DWORD_PTR result = 0;
     SendMessageTimeoutW(frame_, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
     WaitForInputIdle(process_.hProcess, 10000);
     SendMessageTimeoutW(frame_, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
 }
 
-bool App::Close()
-{
+bool App::Close() {
     PostMessageW(frame_, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(process_.hProcess, 15000) != WAIT_OBJECT_0) return false;
     DWORD status = 1;
@@ -143,8 +133,7 @@ bool App::Close()
     return status == 0;
 }
 
-HWND App::FindDialog(const std::string& title) const
-{
+HWND App::FindDialog(const std::string& title) const {
     struct Search {
         DWORD pid;
         std::wstring title;
@@ -172,21 +161,18 @@ HWND App::FindDialog(const std::string& title) const
     return search.found;
 }
 
-HWND App::WaitDialog(const std::string& title, int timeoutMs) const
-{
+HWND App::WaitDialog(const std::string& title, int timeoutMs) const {
     HWND found = nullptr;
     WaitUntil([&] { return (found = FindDialog(title)) != nullptr; }, timeoutMs);
     if (found == nullptr) Fatal("dialog \"" + title + "\" appears");
     return found;
 }
 
-bool App::WaitDialogGone(HWND dialog, int timeoutMs) const
-{
+bool App::WaitDialogGone(HWND dialog, int timeoutMs) const {
     return WaitUntil([dialog] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, timeoutMs);
 }
 
-bool App::MenuCommandEnabled(int commandId) const
-{
+bool App::MenuCommandEnabled(int commandId) const {
     // Asked of the frame: under Wine another process cannot read the program's
     // menus. The frame prepares the menu as opening it would, then answers.
     constexpr UINT kCommandStateMessage = WM_APP + 2;
@@ -197,42 +183,34 @@ bool App::MenuCommandEnabled(int commandId) const
     return state == 1;
 }
 
-HWND App::Focus() const
-{
+HWND App::Focus() const {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     if (!GetGUIThreadInfo(GetWindowThreadProcessId(frame_, nullptr), &info)) return nullptr;
     return info.hwndFocus;
 }
 
-void App::ToFront() const
-{
+void App::ToFront() const {
     SetForegroundWindow(frame_);
     Settle();
 }
 
-void App::Command(int commandId) const
-{
-    PostMessageW(frame_, WM_COMMAND, MAKEWPARAM(commandId, 0), 0);
-}
+void App::Command(int commandId) const { PostMessageW(frame_, WM_COMMAND, MAKEWPARAM(commandId, 0), 0); }
 
-void App::DemoCommand(int commandId) const
-{
+void App::DemoCommand(int commandId) const {
     if (!MenuCommandEnabled(commandId)) Fatal("demo command " + std::to_string(commandId) + " enabled");
     Command(commandId);
 }
 
 // ---------------------------------------------------------------------------
 
-std::wstring Caption(HWND window)
-{
+std::wstring Caption(HWND window) {
     wchar_t text[1024] = {};
     GetWindowTextW(window, text, 1024);
     return text;
 }
 
-std::vector<ControlInfo> Controls(HWND parent)
-{
+std::vector<ControlInfo> Controls(HWND parent) {
     std::vector<ControlInfo> controls;
     for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
         controls.push_back({child, ClassName(child), GetDlgCtrlID(child), Caption(child), IsWindowEnabled(child) != 0,
@@ -241,29 +219,25 @@ std::vector<ControlInfo> Controls(HWND parent)
     return controls;
 }
 
-std::wstring LiveText(HWND control)
-{
+std::wstring LiveText(HWND control) {
     wchar_t text[1024] = {};
     DWORD_PTR result = 0;
     SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 10000, &result);
     return text;
 }
 
-int ListSelection(HWND list)
-{
+int ListSelection(HWND list) {
     DWORD_PTR result = 0;
     SendMessageTimeoutW(list, CB_GETCURSEL, 0, 0, SMTO_NORMAL, 10000, &result);
     return static_cast<int>(static_cast<LRESULT>(result));
 }
 
-void SelectListItem(HWND list, int index)
-{
+void SelectListItem(HWND list, int index) {
     DWORD_PTR result = 0;
     SendMessageTimeoutW(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0, SMTO_NORMAL, 10000, &result);
 }
 
-std::vector<std::wstring> ListTexts(HWND list)
-{
+std::vector<std::wstring> ListTexts(HWND list) {
     std::vector<std::wstring> texts;
     DWORD_PTR count = 0;
     SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_NORMAL, 10000, &count);
@@ -282,20 +256,17 @@ std::vector<std::wstring> ListTexts(HWND list)
     return texts;
 }
 
-void DropList(HWND list, bool open)
-{
+void DropList(HWND list, bool open) {
     DWORD_PTR result = 0;
     SendMessageTimeoutW(list, CB_SHOWDROPDOWN, open ? TRUE : FALSE, 0, SMTO_NORMAL, 10000, &result);
 }
 
-void SetEditText(HWND edit, const std::wstring& text)
-{
+void SetEditText(HWND edit, const std::wstring& text) {
     DWORD_PTR result = 0;
     SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 10000, &result);
 }
 
-void PressKey(WORD key, std::initializer_list<WORD> held)
-{
+void PressKey(WORD key, std::initializer_list<WORD> held) {
     std::vector<INPUT> inputs;
     auto add = [&inputs](WORD vk, bool up) {
         INPUT input{};
@@ -314,8 +285,7 @@ void PressKey(WORD key, std::initializer_list<WORD> held)
     }
 }
 
-void SetClipboardText(const std::wstring& text)
-{
+void SetClipboardText(const std::wstring& text) {
     const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
     if (memory == nullptr) Fatal("clipboard memory");
@@ -334,13 +304,9 @@ void SetClipboardText(const std::wstring& text)
     }
 }
 
-void Click(HWND button)
-{
-    PostMessageW(button, BM_CLICK, 0, 0);
-}
+void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
-void ClickDialogButton(HWND dialog, int id)
-{
+void ClickDialogButton(HWND dialog, int id) {
     HWND button = GetDlgItem(dialog, id);
     if (button == nullptr) Fatal("button " + std::to_string(id) + " in dialog \"" + Narrow(Caption(dialog)) + "\"");
     Click(button);
@@ -350,8 +316,7 @@ void ClickDialogButton(HWND dialog, int id)
 
 void SetShotFolder(const std::wstring& folder) { g_shotFolder = folder; }
 
-void Shot(HWND window, const std::string& name, bool ownerWaiting)
-{
+void Shot(HWND window, const std::string& name, bool ownerWaiting) {
     // One picture of each: the first time a window is seen.
     static std::set<std::string> taken;
     if (g_shotFolder.empty() || !taken.insert(name).second) return;

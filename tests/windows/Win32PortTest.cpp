@@ -58,11 +58,11 @@ std::string ModulePort() {
     return name != nullptr ? name : "";
 }
 
-#define REQUIRE_MODULE_PORT()                                                                         \
-    const std::string portName = ModulePort();                                                        \
-    if (portName.empty()) {                                                                           \
+#define REQUIRE_MODULE_PORT()                                                                        \
+    const std::string portName = ModulePort();                                                       \
+    if (portName.empty()) {                                                                          \
         FAIL() << "TARNIK_COM_PORT names no port: run scripts/windows-check.sh, or set it to a COM " \
-                  "port with tarnik-sim at the far end";                                              \
+                  "port with tarnik-sim at the far end";                                             \
     }
 
 // Wine exports wine_get_version from its ntdll; Windows does not.
@@ -105,8 +105,8 @@ bool IsUtf8(const std::string& text) {
 
 bool HasKana(const std::string& text) {
     std::wstring wide(text.size(), L'\0');
-    wide.resize(static_cast<std::size_t>(
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), static_cast<int>(wide.size()))));
+    wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                                             wide.data(), static_cast<int>(wide.size()))));
     for (wchar_t c : wide) {
         if (c >= 0x3040 && c <= 0x30FF) return true;
     }

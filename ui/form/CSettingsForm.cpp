@@ -22,22 +22,20 @@ constexpr int kAddressDigits = 4;
 
 // The line lists and the frequency list: what EnableSettingControls switches
 // along with the Set button and the serial number.
-constexpr int kValueControls[] = {IDC_SET, IDC_SERIAL_NUMBER, IDC_FREQUENCY, IDC_BAUD_RATE,
-                                  IDC_PARITY, IDC_STOP_BITS, IDC_DATA_BITS};
+constexpr int kValueControls[] = {IDC_SET,    IDC_SERIAL_NUMBER, IDC_FREQUENCY, IDC_BAUD_RATE,
+                                  IDC_PARITY, IDC_STOP_BITS,     IDC_DATA_BITS};
 
 // The fixed lists the form loads when it is created, pin lists in pin-pair order.
 constexpr int kFixedLists[] = {IDC_BAUD_RATE, IDC_DATA_BITS, IDC_PARITY, IDC_STOP_BITS,
                                IDC_PIN_12,    IDC_PIN_34,    IDC_PIN_56, IDC_PIN_78};
 
-std::string Text(int stringId)
-{
+std::string Text(int stringId) {
     const char* text = KvText(stringId);
     return text ? text : "";
 }
 
 // The module's version text is bytes; shown as Latin-1, whatever it holds.
-std::string Latin1ToUtf8(const char* bytes)
-{
+std::string Latin1ToUtf8(const char* bytes) {
     std::string text;
     for (const char* p = bytes; *p != '\0'; ++p) {
         const auto c = static_cast<unsigned char>(*p);
@@ -66,32 +64,24 @@ private:
 }  // namespace
 
 CSettingsForm::CSettingsForm(CVelmoraDoc& document, WorkflowHost& host, CFormView& view)
-    : doc_(document), host_(host), view_(view), escapeSettings_(kEscapeStartSettings)
-{
-}
+    : doc_(document), host_(host), view_(view), escapeSettings_(kEscapeStartSettings) {}
 
-void CSettingsForm::CreateControls(const std::vector<std::string>& portNames)
-{
+void CSettingsForm::CreateControls(const std::vector<std::string>& portNames) {
     portNames_ = portNames;
     ShowPortNames({});
     for (int id : kFixedLists) view_.SetListItems(id, FormListTexts(id));
 }
 
-void CSettingsForm::FillControlLists()
-{
+void CSettingsForm::FillControlLists() {
     RefreshFromDocument();
     view_.FitFrameToForm();
     view_.SetListItems(IDC_FREQUENCY, FormListTexts(IDC_FREQUENCY));
     view_.SetTextLimit(IDC_ADDRESS, kAddressDigits);
 }
 
-void CSettingsForm::ShowGuide(int stringId)
-{
-    view_.SetControlText(IDC_GUIDE, Text(stringId));
-}
+void CSettingsForm::ShowGuide(int stringId) { view_.SetControlText(IDC_GUIDE, Text(stringId)); }
 
-void CSettingsForm::RefreshFromDocument()
-{
+void CSettingsForm::RefreshFromDocument() {
     if (!doc_.HasDevice()) {
         ShowGuide(IDS_GUIDE_SCAN);
         EnableSettingControls(false);
@@ -154,16 +144,14 @@ void CSettingsForm::RefreshFromDocument()
     }
 }
 
-void CSettingsForm::EnableSettingControls(bool enable)
-{
+void CSettingsForm::EnableSettingControls(bool enable) {
     for (int id : kValueControls) view_.EnableControl(id, enable);
     view_.EnableControl(IDC_ADDRESS, enable && !doc_.addressLocked);
     const bool pins = enable && !doc_.pinFunctionsFixed && doc_.GetOperatingMode(true) == 0;
     for (int id : kPinListIds) view_.EnableControl(id, pins);
 }
 
-void CSettingsForm::StoreControlsToDocument()
-{
+void CSettingsForm::StoreControlsToDocument() {
     auto selected = [this](int listId) { return ItemData(listId, view_.GetListSelection(listId)); };
     DeviceSettings& record = doc_.settings;
     record.frequencyIndex = static_cast<std::uint8_t>(view_.GetListSelection(IDC_FREQUENCY));
@@ -174,15 +162,13 @@ void CSettingsForm::StoreControlsToDocument()
     for (int i = 0; i < 4; ++i) record.pinFunctions[i] = selected(kPinListIds[i]);
 }
 
-std::string CSettingsForm::SelectedPortName() const
-{
+std::string CSettingsForm::SelectedPortName() const {
     const int index = view_.GetListSelection(IDC_COM_PORT);
     if (index < 0 || static_cast<std::size_t>(index) >= portNames_.size()) return {};
     return portNames_[static_cast<std::size_t>(index)];
 }
 
-void CSettingsForm::UpdatePortNames(const std::vector<std::string>& portNames)
-{
+void CSettingsForm::UpdatePortNames(const std::vector<std::string>& portNames) {
     const std::string selected = SelectedPortName();
     portNames_ = portNames;
     for (const std::string& typed : typedPorts_) {
@@ -193,8 +179,7 @@ void CSettingsForm::UpdatePortNames(const std::vector<std::string>& portNames)
     ShowPortNames(selected);
 }
 
-void CSettingsForm::ShowPortNames(const std::string& selected)
-{
+void CSettingsForm::ShowPortNames(const std::string& selected) {
     std::vector<std::string> items = portNames_;
     if (offerTypedPort_) items.push_back(Text(IDS_PORT_OTHER));
     view_.SetListItems(IDC_COM_PORT, items);
@@ -205,8 +190,7 @@ void CSettingsForm::ShowPortNames(const std::string& selected)
     if (index >= 0) view_.SetListSelection(IDC_COM_PORT, index);
 }
 
-void CSettingsForm::ChooseTypedPort(const std::optional<std::string>& typed, const std::string& previous)
-{
+void CSettingsForm::ChooseTypedPort(const std::optional<std::string>& typed, const std::string& previous) {
     if (!typed || typed->empty()) {
         ShowPortNames(previous);
         return;
@@ -227,8 +211,7 @@ void CSettingsForm::ChooseTypedPort(const std::optional<std::string>& typed, con
     ShowPortNames(*typed);
 }
 
-void CSettingsForm::OnScan()
-{
+void CSettingsForm::OnScan() {
     WaitCursor wait(host_);
     doc_.SetPortName(KvString(SelectedPortName().c_str()));
     view_.EnableWindow(false);
@@ -244,8 +227,7 @@ void CSettingsForm::OnScan()
     }
 }
 
-void CSettingsForm::OnSet()
-{
+void CSettingsForm::OnSet() {
     if (!doc_.HasDevice()) {
         // Nothing to write to: no confirmation for a write that cannot happen;
         // the guide asks for a scan and the setting controls go grey.
@@ -273,25 +255,19 @@ void CSettingsForm::OnSet()
     if (written && doc_.HasDevice()) ShowGuide(IDS_SET_DONE);
 }
 
-void CSettingsForm::OnTransparentMaster()
-{
+void CSettingsForm::OnTransparentMaster() {
     StoreControlsToDocument();
     doc_.SetTransparentMaster();
 }
 
-void CSettingsForm::OnTransparentSlave()
-{
+void CSettingsForm::OnTransparentSlave() {
     StoreControlsToDocument();
     doc_.SetTransparentSlave();
 }
 
-void CSettingsForm::OnCancelTransparent()
-{
-    doc_.CancelTransparentMode();
-}
+void CSettingsForm::OnCancelTransparent() { doc_.CancelTransparentMode(); }
 
-void CSettingsForm::OnInitializeDevice()
-{
+void CSettingsForm::OnInitializeDevice() {
     const int answer = host_.RunDialog(IDD_INIT_CONFIRM);
     view_.RepaintNow();
     if (answer == IDOK && doc_.InitializeDevice()) {
@@ -300,8 +276,7 @@ void CSettingsForm::OnInitializeDevice()
     }
 }
 
-void CSettingsForm::OnEscapeTransparent()
-{
+void CSettingsForm::OnEscapeTransparent() {
     // The port is read once; a retry uses the same name.
     const KvString port(SelectedPortName().c_str());
     if (view_.RunEscapeDialog(escapeSettings_) != IDOK) return;

@@ -5,8 +5,7 @@
 
 namespace {
 
-std::int32_t* Field(SerialSettings& settings, int listId)
-{
+std::int32_t* Field(SerialSettings& settings, int listId) {
     switch (listId) {
     case IDC_BAUD_RATE: return &settings.baudRate;
     case IDC_DATA_BITS: return &settings.dataBits;
@@ -18,15 +17,13 @@ std::int32_t* Field(SerialSettings& settings, int listId)
 
 }  // namespace
 
-int EscapeListSelection(const SerialSettings& settings, int listId)
-{
+int EscapeListSelection(const SerialSettings& settings, int listId) {
     SerialSettings copy = settings;
     const std::int32_t* field = Field(copy, listId);
     return field == nullptr ? -1 : FindItemByData(listId, *field);
 }
 
-void StoreEscapeSelection(SerialSettings& settings, int listId, int index)
-{
+void StoreEscapeSelection(SerialSettings& settings, int listId, int index) {
     std::int32_t* field = Field(settings, listId);
     if (field == nullptr) return;
     const int value = ItemData(listId, index);

@@ -15,24 +15,22 @@ constexpr int kLastChannelMHz = 2480;
 constexpr int kPinValues[] = {'0', '1', '2'};
 
 template <std::size_t N>
-std::vector<CListItem> Items(int controlId, const std::int32_t (&values)[N])
-{
+std::vector<CListItem> Items(int controlId, const std::int32_t (&values)[N]) {
     const std::vector<const char*> texts = KvListTexts(controlId);
     std::vector<CListItem> items;
     for (std::size_t i = 0; i < texts.size() && i < N; ++i) items.push_back({texts[i], values[i]});
     return items;
 }
 
-std::vector<CListItem> PinItems(int controlId)
-{
+std::vector<CListItem> PinItems(int controlId) {
     const std::vector<const char*> texts = KvListTexts(controlId);
     std::vector<CListItem> items;
-    for (std::size_t i = 0; i < texts.size() && i < std::size(kPinValues); ++i) items.push_back({texts[i], kPinValues[i]});
+    for (std::size_t i = 0; i < texts.size() && i < std::size(kPinValues); ++i)
+        items.push_back({texts[i], kPinValues[i]});
     return items;
 }
 
-std::vector<CListItem> FrequencyItems()
-{
+std::vector<CListItem> FrequencyItems() {
     std::vector<CListItem> items;
     for (int mhz = kFirstChannelMHz; mhz <= kLastChannelMHz; ++mhz) {
         char text[16];
@@ -42,8 +40,7 @@ std::vector<CListItem> FrequencyItems()
     return items;
 }
 
-const std::map<int, std::vector<CListItem>>& Tables()
-{
+const std::map<int, std::vector<CListItem>>& Tables() {
     static const std::map<int, std::vector<CListItem>> tables = {
         {IDC_BAUD_RATE, Items(IDC_BAUD_RATE, kUserBaudRates)},
         {IDC_DATA_BITS, Items(IDC_DATA_BITS, kUserDataBits)},
@@ -60,23 +57,20 @@ const std::map<int, std::vector<CListItem>>& Tables()
 
 }  // namespace
 
-const std::vector<CListItem>& FormListItems(int controlId)
-{
+const std::vector<CListItem>& FormListItems(int controlId) {
     static const std::vector<CListItem> none;
     const auto& tables = Tables();
     const auto it = tables.find(controlId);
     return it == tables.end() ? none : it->second;
 }
 
-std::vector<std::string> FormListTexts(int controlId)
-{
+std::vector<std::string> FormListTexts(int controlId) {
     std::vector<std::string> texts;
     for (const CListItem& item : FormListItems(controlId)) texts.push_back(item.text);
     return texts;
 }
 
-int FindItemByData(int controlId, int value)
-{
+int FindItemByData(int controlId, int value) {
     const std::vector<CListItem>& items = FormListItems(controlId);
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (items[i].value == value) return static_cast<int>(i);
@@ -84,15 +78,13 @@ int FindItemByData(int controlId, int value)
     return -1;
 }
 
-int ItemData(int controlId, int index)
-{
+int ItemData(int controlId, int index) {
     const std::vector<CListItem>& items = FormListItems(controlId);
     if (index < 0 || static_cast<std::size_t>(index) >= items.size()) return -1;
     return items[static_cast<std::size_t>(index)].value;
 }
 
-bool ParseAddressText(std::string_view text, int& address)
-{
+bool ParseAddressText(std::string_view text, int& address) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
     if (i >= text.size() || text[i] < '0' || text[i] > '9') return false;
@@ -105,9 +97,7 @@ bool ParseAddressText(std::string_view text, int& address)
     return true;
 }
 
-
-std::string DescribeChanges(const DeviceSettings& from, const DeviceSettings& to, bool pinsFixed)
-{
+std::string DescribeChanges(const DeviceSettings& from, const DeviceSettings& to, bool pinsFixed) {
     std::string line;
     // A value as its list shows it; a value no item carries as its number.
     auto shown = [](int listId, int value) {

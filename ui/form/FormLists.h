@@ -51,4 +51,3 @@ std::string DescribeChanges(const DeviceSettings& from, const DeviceSettings& to
 // skipped, an unsigned decimal number up to the first non-digit, accepted when
 // 0 to 9999. False when no digit comes first or the number is out of range.
 bool ParseAddressText(std::string_view text, int& address);
-

@@ -4,16 +4,14 @@
 
 #include "KvPortName.h"
 
-std::string PortShortName(const std::string& name)
-{
+std::string PortShortName(const std::string& name) {
     if (name.empty() || name.front() != '/') return name;
     const std::string base = name.substr(name.find_last_of('/') + 1);
     return base.empty() ? name : base;
 }
 
 std::vector<CPortListEntry> PortListEntries(const std::vector<KvPortInfo>& discovered,
-                                            const std::vector<std::string>& named)
-{
+                                            const std::vector<std::string>& named) {
     std::vector<CPortListEntry> entries;
     auto find = [&entries](const std::string& name) {
         return std::find_if(entries.begin(), entries.end(),
@@ -47,8 +45,7 @@ std::vector<CPortListEntry> PortListEntries(const std::vector<KvPortInfo>& disco
     return entries;
 }
 
-std::vector<std::string> PortListNames(const std::vector<CPortListEntry>& entries)
-{
+std::vector<std::string> PortListNames(const std::vector<CPortListEntry>& entries) {
     std::vector<std::string> names;
     names.reserve(entries.size());
     for (const CPortListEntry& e : entries) names.push_back(e.name);

@@ -3,8 +3,7 @@
 #include "KvClock.h"
 #include "TarnikSim.h"
 
-CDemoModule::CDemoModule()
-{
+CDemoModule::CDemoModule() {
     tarnik::sim::ModuleConfig config;
     config.line = tarnik::sim::LineSettings{19200, '8', 'E', '1'};
     port_ = std::make_unique<tarnik::sim::SimulatedPort>("COM1", config, SteadyClock(), true);
@@ -12,7 +11,4 @@ CDemoModule::CDemoModule()
 
 CDemoModule::~CDemoModule() = default;
 
-void CDemoModule::PowerCycle()
-{
-    port_->module().PowerCycle();
-}
+void CDemoModule::PowerCycle() { port_->module().PowerCycle(); }

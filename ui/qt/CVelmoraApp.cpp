@@ -22,12 +22,12 @@
 #include "CScreenshotScript.h"
 #include "CVelmoraDocTemplate.h"
 #include "CVelmoraView.h"
-#include "Dialogs.h"
-#include "StepFailure.h"
 #include "DialogUnits.h"
+#include "Dialogs.h"
 #include "KvExceptions.h"
 #include "QtWorkflowHost.h"
 #include "ResourceIds.h"
+#include "StepFailure.h"
 
 namespace {
 
@@ -47,11 +47,18 @@ struct ToolkitOption {
     bool takesValue;
 };
 constexpr ToolkitOption kToolkitOptions[] = {
-    {"platform", true},  {"platformpluginpath", true}, {"platformtheme", true}, {"plugin", true},
-    {"qwindowgeometry", true}, {"qwindowicon", true}, {"qwindowtitle", true}, {"session", true},
-    {"display", true},   {"name", true},    {"title", true},   {"geometry", true},   {"style", true},
-    {"stylesheet", true}, {"visual", true}, {"ncols", true},   {"reverse", false},   {"widgetcount", false},
-    {"nograb", false},   {"dograb", false}, {"sync", false},   {"cmap", false},      {"testability", false},
+    {"platform", true},        {"platformpluginpath", true},
+    {"platformtheme", true},   {"plugin", true},
+    {"qwindowgeometry", true}, {"qwindowicon", true},
+    {"qwindowtitle", true},    {"session", true},
+    {"display", true},         {"name", true},
+    {"title", true},           {"geometry", true},
+    {"style", true},           {"stylesheet", true},
+    {"visual", true},          {"ncols", true},
+    {"reverse", false},        {"widgetcount", false},
+    {"nograb", false},         {"dograb", false},
+    {"sync", false},           {"cmap", false},
+    {"testability", false},
 };
 
 // A standard icon of the toolkit's style, read only when it is first drawn.
@@ -59,28 +66,23 @@ class DeferredStandardIcon final : public QIconEngine {
 public:
     DeferredStandardIcon(QStyle* style, QStyle::StandardPixmap which) : style_(style), which_(which) {}
 
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
-    {
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
         Icon().paint(painter, rect, Qt::AlignCenter, mode, state);
     }
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
-    {
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
         return Icon().pixmap(size, mode, state);
     }
-    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
-    {
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
         return Icon().actualSize(size, mode, state);
     }
-    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
-    {
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
         return Icon().availableSizes(mode, state);
     }
     bool isNull() override { return false; }
     QIconEngine* clone() const override { return new DeferredStandardIcon(style_, which_); }
 
 private:
-    const QIcon& Icon()
-    {
+    const QIcon& Icon() {
         if (!loaded_ && style_ != nullptr) icon_ = style_->standardIcon(which_);
         loaded_ = true;
         return icon_;
@@ -98,16 +100,14 @@ private:
 // image format the toolkit knows before the window first appears.
 class ProgramStyle final : public QProxyStyle {
 public:
-    QIcon standardIcon(StandardPixmap which, const QStyleOption* option, const QWidget* widget) const override
-    {
+    QIcon standardIcon(StandardPixmap which, const QStyleOption* option, const QWidget* widget) const override {
         if (which == SP_ToolBarHorizontalExtensionButton && option == nullptr)
             return QIcon(new DeferredStandardIcon(baseStyle(), which));
         return QProxyStyle::standardIcon(which, option, widget);
     }
 };
 
-const ToolkitOption* FindToolkitOption(std::string_view name)
-{
+const ToolkitOption* FindToolkitOption(std::string_view name) {
     for (const ToolkitOption& option : kToolkitOptions) {
         if (name == option.name) return &option;
     }
@@ -116,8 +116,7 @@ const ToolkitOption* FindToolkitOption(std::string_view name)
 
 }  // namespace
 
-CommandLine CVelmoraApp::ParseCommandLine(int argc, const char* const* argv)
-{
+CommandLine CVelmoraApp::ParseCommandLine(int argc, const char* const* argv) {
     CommandLine result;
     auto fail = [&result](std::string message) {
         result.action = CommandLine::Action::Fail;
@@ -166,15 +165,13 @@ CommandLine CVelmoraApp::ParseCommandLine(int argc, const char* const* argv)
 
 const char* CVelmoraApp::Usage() { return kUsage; }
 
-CVelmoraApp::CVelmoraApp(int& argc, char** argv) : QApplication(argc, argv)
-{
+CVelmoraApp::CVelmoraApp(int& argc, char** argv) : QApplication(argc, argv) {
     Q_INIT_RESOURCE(velmora);
     setStyle(new ProgramStyle);
     InstallToolkitTranslations();
 }
 
-void CVelmoraApp::InstallToolkitTranslations()
-{
+void CVelmoraApp::InstallToolkitTranslations() {
     // Every text the user meets is Japanese, the toolkit's own ones too: the
     // edit's context menu, the buttons of standard dialogs. Without the
     // translation files they stay in English; the program works all the same.
@@ -191,15 +188,13 @@ void CVelmoraApp::InstallToolkitTranslations()
     delete translator;
 }
 
-CVelmoraApp::~CVelmoraApp()
-{
+CVelmoraApp::~CVelmoraApp() {
     script_.reset();
     template_.reset();  // frame, view and document go before the demo module
     demo_.reset();
 }
 
-bool CVelmoraApp::InitInstance(const CommandLine& options)
-{
+bool CVelmoraApp::InitInstance(const CommandLine& options) {
     // The toolkit's own look serves for the dialog controls. The per-user settings
     // area gets its name, but nothing of the program is ever stored there.
     setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
@@ -250,8 +245,7 @@ bool CVelmoraApp::InitInstance(const CommandLine& options)
     return true;
 }
 
-void CVelmoraApp::PrintPortList()
-{
+void CVelmoraApp::PrintPortList() {
     // Opened as by a click, which reads the devices present again.
     auto* list = template_->View()->findChild<QComboBox*>(QStringLiteral("IDC_COM_PORT"));
     if (list == nullptr) return;
@@ -261,8 +255,7 @@ void CVelmoraApp::PrintPortList()
     std::fflush(stdout);
 }
 
-void CVelmoraApp::StartScanBenchmark(const QString& port)
-{
+void CVelmoraApp::StartScanBenchmark(const QString& port) {
     // Chooses the port, presses スキャン once the window is up, and stops the clock
     // when the search's closing message is first painted. The message is then
     // closed and the program quits. Printed: the time, and how many line settings
@@ -296,8 +289,7 @@ void CVelmoraApp::StartScanBenchmark(const QString& port)
         explicit MessageWatch(std::shared_ptr<Run> run) : run_(std::move(run)) {}
 
     protected:
-        bool eventFilter(QObject* watched, QEvent* event) override
-        {
+        bool eventFilter(QObject* watched, QEvent* event) override {
             if (event->type() == QEvent::Paint && run_->messageMs < 0 &&
                 watched->objectName() == QStringLiteral("IDS_%1").arg(IDS_DEVICE_NOT_FOUND)) {
                 run_->messageMs = run_->clock.elapsed();
@@ -326,20 +318,15 @@ void CVelmoraApp::StartScanBenchmark(const QString& port)
     });
 }
 
-int CVelmoraApp::Run()
-{
-    return exitRequested_ ? 0 : exec();
-}
+int CVelmoraApp::Run() { return exitRequested_ ? 0 : exec(); }
 
-bool CVelmoraApp::notify(QObject* receiver, QEvent* event)
-{
+bool CVelmoraApp::notify(QObject* receiver, QEvent* event) {
     bool handled = false;
     if (KvRunStep([&] { handled = QApplication::notify(receiver, event); })) ReportUnhandledFailure();
     return handled;
 }
 
-void CVelmoraApp::ReportUnhandledFailure()
-{
+void CVelmoraApp::ReportUnhandledFailure() {
     ++unhandledFailures_;
     if (reporting_) return;  // one dialog at a time
     reporting_ = true;

@@ -7,14 +7,12 @@
 
 CVelmoraDocTemplate::CVelmoraDocTemplate(KvClock& clock) : host_(std::make_unique<QtWorkflowHost>(clock)) {}
 
-CVelmoraDocTemplate::~CVelmoraDocTemplate()
-{
+CVelmoraDocTemplate::~CVelmoraDocTemplate() {
     frame_.reset();
     doc_.reset();
 }
 
-bool CVelmoraDocTemplate::OpenDocumentFile()
-{
+bool CVelmoraDocTemplate::OpenDocumentFile() {
     if (frame_ != nullptr) return true;  // a single document: there is never a second
     doc_ = std::make_unique<CVelmoraDoc>(*host_);
     frame_ = std::make_unique<CMainFrame>(*doc_, *host_);
@@ -23,7 +21,4 @@ bool CVelmoraDocTemplate::OpenDocumentFile()
     return true;
 }
 
-CVelmoraView* CVelmoraDocTemplate::View() const
-{
-    return frame_ ? frame_->View() : nullptr;
-}
+CVelmoraView* CVelmoraDocTemplate::View() const { return frame_ ? frame_->View() : nullptr; }

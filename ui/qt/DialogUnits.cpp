@@ -1,5 +1,6 @@
 #include "DialogUnits.h"
 
+#include <qdrawutil.h>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QEvent>
@@ -12,7 +13,6 @@
 #include <QProxyStyle>
 #include <QStringList>
 #include <QStyleOptionComplex>
-#include <qdrawutil.h>
 
 #include <algorithm>
 
@@ -21,26 +21,20 @@ namespace {
 constexpr int kDialogPointSize = 9;
 
 // a * b / c rounded to the nearest integer, halves away from zero.
-int MulDivRound(int a, int b, int c)
-{
+int MulDivRound(int a, int b, int c) {
     const long long product = static_cast<long long>(a) * b;
     const long long half = c / 2;
     return static_cast<int>(product >= 0 ? (product + half) / c : (product - half) / c);
 }
 
-bool LooksGothic(const QString& family)
-{
+bool LooksGothic(const QString& family) {
     return family.contains(QLatin1String("Gothic"), Qt::CaseInsensitive) ||
-           family.contains(QStringLiteral("ゴシック")) ||
-           family.contains(QLatin1String("Sans"), Qt::CaseInsensitive);
+           family.contains(QStringLiteral("ゴシック")) || family.contains(QLatin1String("Sans"), Qt::CaseInsensitive);
 }
 
-QString ChooseFamily()
-{
+QString ChooseFamily() {
     const QStringList installed = QFontDatabase::families();
-    auto has = [&installed](const QString& family) {
-        return installed.contains(family, Qt::CaseInsensitive);
-    };
+    auto has = [&installed](const QString& family) { return installed.contains(family, Qt::CaseInsensitive); };
 
 #ifdef Q_OS_WIN
     const QStringList preferred = {QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic")};
@@ -53,14 +47,14 @@ QString ChooseFamily()
 
     // Proportional Japanese Gothic faces first, then fixed-pitch ones.
     const QStringList knownGothic = {
-        QStringLiteral("MS PGothic"),       QStringLiteral("IPAPGothic"),
-        QStringLiteral("IPAexGothic"),      QStringLiteral("VL PGothic"),
-        QStringLiteral("TakaoPGothic"),     QStringLiteral("Noto Sans CJK JP"),
-        QStringLiteral("Noto Sans JP"),     QStringLiteral("Source Han Sans JP"),
-        QStringLiteral("Meiryo UI"),        QStringLiteral("Yu Gothic UI"),
-        QStringLiteral("Hiragino Sans"),    QStringLiteral("Hiragino Kaku Gothic ProN"),
-        QStringLiteral("MS Gothic"),        QStringLiteral("IPAGothic"),
-        QStringLiteral("VL Gothic"),        QStringLiteral("TakaoGothic"),
+        QStringLiteral("MS PGothic"),    QStringLiteral("IPAPGothic"),
+        QStringLiteral("IPAexGothic"),   QStringLiteral("VL PGothic"),
+        QStringLiteral("TakaoPGothic"),  QStringLiteral("Noto Sans CJK JP"),
+        QStringLiteral("Noto Sans JP"),  QStringLiteral("Source Han Sans JP"),
+        QStringLiteral("Meiryo UI"),     QStringLiteral("Yu Gothic UI"),
+        QStringLiteral("Hiragino Sans"), QStringLiteral("Hiragino Kaku Gothic ProN"),
+        QStringLiteral("MS Gothic"),     QStringLiteral("IPAGothic"),
+        QStringLiteral("VL Gothic"),     QStringLiteral("TakaoGothic"),
     };
     for (const QString& family : knownGothic) {
         if (has(family)) return family;
@@ -75,8 +69,7 @@ QString ChooseFamily()
 
 }  // namespace
 
-QFont DialogFont()
-{
+QFont DialogFont() {
     static const QString family = ChooseFamily();
     QFont font;
     if (!family.isEmpty()) font.setFamily(family);
@@ -84,8 +77,7 @@ QFont DialogFont()
     return font;
 }
 
-DialogUnits::DialogUnits(const QFont& font)
-{
+DialogUnits::DialogUnits(const QFont& font) {
     const QFontMetrics metrics(font);
     const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     baseX_ = MulDivRound(metrics.horizontalAdvance(alphabet), 1, 52);
@@ -98,10 +90,7 @@ int DialogUnits::X(int dlu) const { return MulDivRound(dlu, baseX_, 4); }
 
 int DialogUnits::Y(int dlu) const { return MulDivRound(dlu, baseY_, 8); }
 
-QRect DialogUnits::Rect(int x, int y, int width, int height) const
-{
-    return QRect(X(x), Y(y), X(width), Y(height));
-}
+QRect DialogUnits::Rect(int x, int y, int width, int height) const { return QRect(X(x), Y(y), X(width), Y(height)); }
 
 QSize DialogUnits::Size(int width, int height) const { return QSize(X(width), Y(height)); }
 
@@ -110,8 +99,7 @@ namespace {
 class FormStyle final : public QProxyStyle {
 public:
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* returnData) const override
-    {
+                  QStyleHintReturn* returnData) const override {
         // A list drops down beneath itself and shows at most its visible-item
         // count (the frequency list has 76), instead of covering the screen.
         if (hint == SH_ComboBox_Popup) return 0;
@@ -119,8 +107,7 @@ public:
     }
 
     QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl sub,
-                         const QWidget* widget) const override
-    {
+                         const QWidget* widget) const override {
         if (control == CC_ComboBox) {
             // "19200" in 34 dialog units: the toolkit's own style leaves wide margins
             // and a wide arrow there; this gives the text what the layout gave it.
@@ -132,8 +119,7 @@ public:
             case SC_ComboBoxEditField:
                 return visualRect(option->direction, r,
                                   QRect(r.left() + 3, r.top() + 2, r.width() - arrow - 4, r.height() - 4));
-            default:
-                break;
+            default: break;
             }
         }
         if (control == CC_GroupBox) {
@@ -146,8 +132,7 @@ public:
     }
 
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
-                            const QWidget* widget) const override
-    {
+                            const QWidget* widget) const override {
         const auto* box = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
         if (control != CC_GroupBox || box == nullptr) {
             QProxyStyle::drawComplexControl(control, option, painter, widget);
@@ -172,24 +157,21 @@ public:
     }
 
 private:
-    static QRect CaptionRect(const QStyleOptionGroupBox& box)
-    {
+    static QRect CaptionRect(const QStyleOptionGroupBox& box) {
         const QFontMetrics& fm = box.fontMetrics;
         const int indent = fm.averageCharWidth() + 2;
         const int width = std::min(fm.horizontalAdvance(box.text) + 1, box.rect.width() - 2 * indent);
         return QRect(box.rect.left() + indent, box.rect.top(), std::max(0, width), fm.height());
     }
 
-    static QRect FrameRect(const QStyleOptionGroupBox& box)
-    {
+    static QRect FrameRect(const QStyleOptionGroupBox& box) {
         QRect frame = box.rect;
         frame.setTop(box.rect.top() + box.fontMetrics.height() / 2);
         return frame;
     }
 };
 
-QStyle* TheFormStyle()
-{
+QStyle* TheFormStyle() {
     // Lives as long as the application, after every window that uses it.
     static QPointer<FormStyle> style;
     if (style.isNull()) {
@@ -201,8 +183,7 @@ QStyle* TheFormStyle()
 
 }  // namespace
 
-void UseFormStyle(QWidget* widget)
-{
+void UseFormStyle(QWidget* widget) {
     if (qobject_cast<QComboBox*>(widget) == nullptr && qobject_cast<QGroupBox*>(widget) == nullptr) return;
     // A style change makes a list box build its drop-down list at once (to pick
     // the item painter for the new style), which costs as much again as the list
@@ -212,8 +193,7 @@ void UseFormStyle(QWidget* widget)
     // such a widget.
     class DropStyleChange final : public QObject {
     protected:
-        bool eventFilter(QObject* watched, QEvent* event) override
-        {
+        bool eventFilter(QObject* watched, QEvent* event) override {
             return event->type() == QEvent::StyleChange || QObject::eventFilter(watched, event);
         }
     };
@@ -223,8 +203,7 @@ void UseFormStyle(QWidget* widget)
     widget->removeEventFilter(&filter);
 }
 
-void PlaceText(QLabel* label, const DialogUnits& du, int x, int y, int w, int h)
-{
+void PlaceText(QLabel* label, const DialogUnits& du, int x, int y, int w, int h) {
     QRect r = du.Rect(x, y, w, h);
     const QFontMetrics fm(label->font());
     const int need = fm.horizontalAdvance(label->text()) + 1;

@@ -3,8 +3,7 @@
 
 #include "CVelmoraApp.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // The command line first: --help and mistakes are answered without a display.
     const CommandLine options = CVelmoraApp::ParseCommandLine(argc, argv);
     if (options.action == CommandLine::Action::Help) {

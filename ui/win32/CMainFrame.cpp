@@ -5,16 +5,15 @@
 #include "MenuRules.h"
 #include "ResourceIds.h"
 #include "Texts.h"
-#include "Win32WorkflowHost.h"
 #include "Wide.h"
+#include "Win32WorkflowHost.h"
 
 namespace {
 
 const wchar_t kClassName[] = L"VelmoraMainFrame";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
-bool RegisterFrameClass(HINSTANCE instance)
-{
+bool RegisterFrameClass(HINSTANCE instance) {
     WNDCLASSEXW wc{};
     if (GetClassInfoExW(instance, kClassName, &wc)) return true;
     wc.cbSize = sizeof wc;
@@ -34,8 +33,7 @@ bool RegisterFrameClass(HINSTANCE instance)
 
 CMainFrame::CMainFrame(CVelmoraView& view, Win32WorkflowHost& host) : view_(view), host_(host) {}
 
-bool CMainFrame::Create()
-{
+bool CMainFrame::Create() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     if (!RegisterFrameClass(instance)) return false;
     HMENU menu = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
@@ -48,8 +46,7 @@ bool CMainFrame::Create()
     return view_.Create(window_);
 }
 
-void CMainFrame::AddDemoMenu(std::function<void()> powerCycle)
-{
+void CMainFrame::AddDemoMenu(std::function<void()> powerCycle) {
     powerCycle_ = std::move(powerCycle);
     HMENU demo = CreatePopupMenu();
     AppendMenuW(demo, MF_STRING, kDemoPowerCycle, Widen(KvDemoMenu().powerCycle).c_str());
@@ -63,20 +60,17 @@ namespace {
 constexpr UINT kShowDialogMessage = WM_APP + 1;
 }
 
-void CMainFrame::ShowDialogLater(int dialogId)
-{
+void CMainFrame::ShowDialogLater(int dialogId) {
     PostMessageW(window_, kShowDialogMessage, static_cast<WPARAM>(dialogId), 0);
 }
 
-LRESULT CALLBACK CMainFrame::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CALLBACK CMainFrame::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* frame = reinterpret_cast<CMainFrame*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (frame == nullptr) return DefWindowProcW(window, message, wParam, lParam);
     return frame->HandleMessage(message, wParam, lParam);
 }
 
-LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITMENUPOPUP:
         // The window menu (Alt+Space, the icon) is the system's: moving,
@@ -94,9 +88,7 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (HIWORD(wParam) != 0) break;  // minimised
         view_.RestoreFocus();
         return 0;
-    case WM_SETFOCUS:
-        view_.RestoreFocus();
-        return 0;
+    case WM_SETFOCUS: view_.RestoreFocus(); return 0;
     case WM_DPICHANGED: {
         // Moved to a monitor of another scale: the system has scaled the form
         // (a dialog); the window takes the place it suggests, then fits the
@@ -120,28 +112,21 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             return TRUE;
         }
         break;
-    case kCommandStateMessage:
-        return CommandState(static_cast<int>(wParam));
-    case kShowDialogMessage:
-        host_.RunDialog(static_cast<int>(wParam));
-        return 0;
+    case kCommandStateMessage: return CommandState(static_cast<int>(wParam));
+    case kShowDialogMessage: host_.RunDialog(static_cast<int>(wParam)); return 0;
     case WM_CLOSE:
         // Closing asks nothing and saves nothing; only while a workflow holds the
         // thread (a close request reaching a dialog's message loop) is it put off.
         if (WorkflowInputBlocker::Active()) return 0;
         DestroyWindow(window_);
         return 0;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    default:
-        break;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: break;
     }
     return DefWindowProcW(window_, message, wParam, lParam);
 }
 
-void CMainFrame::OnInitMenuPopup(HMENU menu)
-{
+void CMainFrame::OnInitMenuPopup(HMENU menu) {
     const bool hasDevice = view_.Form().GetDocument().HasDevice();
     const int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) {
@@ -155,8 +140,7 @@ void CMainFrame::OnInitMenuPopup(HMENU menu)
 
 namespace {
 
-HMENU MenuHolding(HMENU menu, int commandId)
-{
+HMENU MenuHolding(HMENU menu, int commandId) {
     const int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) {
         if (GetMenuItemID(menu, i) == static_cast<UINT>(commandId)) return menu;
@@ -169,8 +153,7 @@ HMENU MenuHolding(HMENU menu, int commandId)
 
 }  // namespace
 
-LRESULT CMainFrame::CommandState(int commandId)
-{
+LRESULT CMainFrame::CommandState(int commandId) {
     if (commandId >= SC_SIZE) {
         // A command of the window menu, after the menu has been prepared as
         // opening it does.
@@ -187,8 +170,7 @@ LRESULT CMainFrame::CommandState(int commandId)
     return (state & (MF_GRAYED | MF_DISABLED)) != 0 ? 0 : 1;
 }
 
-void CMainFrame::OnCommand(int commandId)
-{
+void CMainFrame::OnCommand(int commandId) {
     // A command's menu item may have been enabled when the menu last opened;
     // the rule decides again now (an accelerator never opens the menu).
     if (commandId == kDemoPowerCycle) {
@@ -200,11 +182,7 @@ void CMainFrame::OnCommand(int commandId)
     case ID_APP_ABOUT:
         if (!WorkflowInputBlocker::Active()) host_.RunDialog(IDD_ABOUTBOX);
         break;
-    case ID_APP_EXIT:
-        SendMessageW(window_, WM_CLOSE, 0, 0);
-        break;
-    default:
-        view_.OnCommand(commandId);
-        break;
+    case ID_APP_EXIT: SendMessageW(window_, WM_CLOSE, 0, 0); break;
+    default: view_.OnCommand(commandId); break;
     }
 }

@@ -10,13 +10,11 @@
 
 CVelmoraApp::CVelmoraApp() : doc_(host_), view_(doc_, host_), frame_(view_, host_) {}
 
-CVelmoraApp::~CVelmoraApp()
-{
+CVelmoraApp::~CVelmoraApp() {
     if (IsWindow(frame_.Window())) DestroyWindow(frame_.Window());
 }
 
-bool CVelmoraApp::InitInstance(int argc, wchar_t** argv)
-{
+bool CVelmoraApp::InitInstance(int argc, wchar_t** argv) {
     // The system's look for the dialog controls (common controls 6, by the manifest).
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
@@ -45,8 +43,7 @@ bool CVelmoraApp::InitInstance(int argc, wchar_t** argv)
     return true;
 }
 
-int CVelmoraApp::Run()
-{
+int CVelmoraApp::Run() {
     if (exitAfterFirstPaint_) {
         // InitInstance's UpdateWindow has painted the frame and every control of
         // the form; what has been invalidated since is painted now (a second full

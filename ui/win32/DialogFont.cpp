@@ -7,8 +7,7 @@ namespace {
 
 constexpr const wchar_t* kFaces[] = {L"ＭＳ Ｐゴシック", L"Yu Gothic UI", L"Meiryo UI"};
 
-bool FaceInstalled(HDC dc, const wchar_t* face)
-{
+bool FaceInstalled(HDC dc, const wchar_t* face) {
     LOGFONTW wanted{};
     wanted.lfCharSet = DEFAULT_CHARSET;
     wcsncpy(wanted.lfFaceName, face, LF_FACESIZE - 1);
@@ -25,8 +24,7 @@ bool FaceInstalled(HDC dc, const wchar_t* face)
 
 // A menu, class or title field of a template: 0x0000 (none), 0xFFFF and an
 // ordinal, or a string ended by 0. Returns the index after it, or `end`.
-std::size_t SkipSzOrOrd(const WORD* words, std::size_t at, std::size_t end)
-{
+std::size_t SkipSzOrOrd(const WORD* words, std::size_t at, std::size_t end) {
     if (at >= end) return end;
     if (words[at] == 0x0000) return at + 1;
     if (words[at] == 0xFFFF) return at + 2;
@@ -36,8 +34,7 @@ std::size_t SkipSzOrOrd(const WORD* words, std::size_t at, std::size_t end)
 
 }  // namespace
 
-const wchar_t* DialogFaceName()
-{
+const wchar_t* DialogFaceName() {
     static const wchar_t* const face = [] {
         HDC dc = GetDC(nullptr);
         const wchar_t* chosen = kFaces[0];
@@ -53,8 +50,7 @@ const wchar_t* DialogFaceName()
     return face;
 }
 
-std::vector<WORD> DialogTemplateInFace(HINSTANCE instance, int dialogId)
-{
+std::vector<WORD> DialogTemplateInFace(HINSTANCE instance, int dialogId) {
     if (DialogFaceName() == kFaces[0]) return {};
     HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(dialogId), MAKEINTRESOURCEW(5));  // RT_DIALOG
     if (found == nullptr) return {};
@@ -85,15 +81,13 @@ std::vector<WORD> DialogTemplateInFace(HINSTANCE instance, int dialogId)
     return copy;
 }
 
-HWND CreateDialogInFace(HINSTANCE instance, int dialogId, HWND owner, DLGPROC proc, LPARAM param)
-{
+HWND CreateDialogInFace(HINSTANCE instance, int dialogId, HWND owner, DLGPROC proc, LPARAM param) {
     const std::vector<WORD> copy = DialogTemplateInFace(instance, dialogId);
     if (copy.empty()) return CreateDialogParamW(instance, MAKEINTRESOURCEW(dialogId), owner, proc, param);
     return CreateDialogIndirectParamW(instance, reinterpret_cast<LPCDLGTEMPLATEW>(copy.data()), owner, proc, param);
 }
 
-INT_PTR DialogBoxInFace(HINSTANCE instance, int dialogId, HWND owner, DLGPROC proc, LPARAM param)
-{
+INT_PTR DialogBoxInFace(HINSTANCE instance, int dialogId, HWND owner, DLGPROC proc, LPARAM param) {
     const std::vector<WORD> copy = DialogTemplateInFace(instance, dialogId);
     if (copy.empty()) return DialogBoxParamW(instance, MAKEINTRESOURCEW(dialogId), owner, proc, param);
     return DialogBoxIndirectParamW(instance, reinterpret_cast<LPCDLGTEMPLATEW>(copy.data()), owner, proc, param);

@@ -4,8 +4,7 @@
 
 #include "Texts.h"
 
-std::wstring Widen(const std::string& utf8)
-{
+std::wstring Widen(const std::string& utf8) {
     if (utf8.empty()) return {};
     const int size = static_cast<int>(utf8.size());
     const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
@@ -14,8 +13,7 @@ std::wstring Widen(const std::string& utf8)
     return out;
 }
 
-std::string Narrow(const std::wstring& utf16)
-{
+std::string Narrow(const std::wstring& utf16) {
     if (utf16.empty()) return {};
     const int size = static_cast<int>(utf16.size());
     const int length = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr);
@@ -24,8 +22,7 @@ std::string Narrow(const std::wstring& utf16)
     return out;
 }
 
-std::wstring TextW(int id)
-{
+std::wstring TextW(int id) {
     const char* text = KvText(id);
     return text ? Widen(text) : std::wstring();
 }

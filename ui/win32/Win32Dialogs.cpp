@@ -17,8 +17,7 @@ constexpr int kEscapeLists[] = {IDC_BAUD_RATE, IDC_DATA_BITS, IDC_PARITY, IDC_ST
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
 // The controls of a dialog, as rectangles in its client area.
-RECT ChildRect(HWND child)
-{
+RECT ChildRect(HWND child) {
     RECT box{};
     GetWindowRect(child, &box);
     MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&box), 2);
@@ -28,8 +27,7 @@ RECT ChildRect(HWND child)
 // Lines that need more rows on this font than the layout gave them push what
 // lies below them down, and the boxes around them and the dialog grow: nothing
 // is cut off, whatever the font's glyph widths.
-void GrowToFitTexts(HWND dialog)
-{
+void GrowToFitTexts(HWND dialog) {
     std::vector<HWND> children;
     for (HWND c = GetWindow(dialog, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
     int grown = 0;
@@ -78,8 +76,7 @@ void GrowToFitTexts(HWND dialog)
 
 }  // namespace
 
-void FitListToTexts(HWND list)
-{
+void FitListToTexts(HWND list) {
     COMBOBOXINFO info{};
     info.cbSize = sizeof info;
     if (!GetComboBoxInfo(list, &info)) return;
@@ -93,7 +90,8 @@ void FitListToTexts(HWND list)
         std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
         SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
         SIZE size{};
-        if (GetTextExtentPoint32W(dc, text.c_str(), length, &size)) widest = std::max(widest, static_cast<int>(size.cx));
+        if (GetTextExtentPoint32W(dc, text.c_str(), length, &size))
+            widest = std::max(widest, static_cast<int>(size.cx));
     }
     SelectObject(dc, old);
     ReleaseDC(list, dc);
@@ -108,7 +106,8 @@ void FitListToTexts(HWND list)
     for (HWND other = GetWindow(GetParent(list), GW_CHILD); other != nullptr; other = GetWindow(other, GW_HWNDNEXT)) {
         if (other == list) continue;
         const RECT r = ChildRect(other);
-        if (r.left >= box.right - 1 && r.top < box.bottom && r.bottom > box.top && r.bottom - r.top <= 2 * (box.bottom - box.top)) {
+        if (r.left >= box.right - 1 && r.top < box.bottom && r.bottom > box.top &&
+            r.bottom - r.top <= 2 * (box.bottom - box.top)) {
             SetWindowPos(other, nullptr, r.left + extra, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
@@ -118,14 +117,12 @@ namespace {
 
 // Every dialog of the program when it opens: one-row texts widened where the
 // font needs it, wrapping texts given the rows they need.
-void FitDialogToFont(HWND dialog)
-{
+void FitDialogToFont(HWND dialog) {
     for (HWND c = GetWindow(dialog, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) FitTextToControl(c);
     GrowToFitTexts(dialog);
 }
 
-INT_PTR CALLBACK PlainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
+INT_PTR CALLBACK PlainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         if (lParam != 0) {
@@ -141,13 +138,11 @@ INT_PTR CALLBACK PlainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             return TRUE;
         }
         return FALSE;
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }
 
-void StoreEscapeChoice(HWND dialog, SerialSettings& settings)
-{
+void StoreEscapeChoice(HWND dialog, SerialSettings& settings) {
     // Baud rate, then stop bits, parity and data bits, as the dialog always has.
     for (int id : {IDC_BAUD_RATE, IDC_STOP_BITS, IDC_PARITY, IDC_DATA_BITS}) {
         const auto index = static_cast<int>(SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0));
@@ -155,8 +150,7 @@ void StoreEscapeChoice(HWND dialog, SerialSettings& settings)
     }
 }
 
-INT_PTR CALLBACK EscapeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
+INT_PTR CALLBACK EscapeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: {
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
@@ -180,15 +174,13 @@ INT_PTR CALLBACK EscapeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
             return TRUE;
         }
         return FALSE;
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }
 
 // The progress windows take no input and are never closed by the user: the
 // workflow that created them destroys them.
-INT_PTR CALLBACK ProgressProc(HWND dialog, UINT message, WPARAM, LPARAM)
-{
+INT_PTR CALLBACK ProgressProc(HWND dialog, UINT message, WPARAM, LPARAM) {
     if (message != WM_INITDIALOG) return FALSE;
     FitDialogToFont(dialog);
     // Takes no input, and the search window's settings line is blank until the
@@ -201,8 +193,7 @@ INT_PTR CALLBACK ProgressProc(HWND dialog, UINT message, WPARAM, LPARAM)
 
 }  // namespace
 
-void CentreWindow(HWND window, HWND over)
-{
+void CentreWindow(HWND window, HWND over) {
     RECT box{};
     GetWindowRect(window, &box);
     RECT area{};
@@ -223,36 +214,30 @@ void CentreWindow(HWND window, HWND over)
     SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-int RunModalDialog(int dialogId, HWND owner, const std::string& reason)
-{
+int RunModalDialog(int dialogId, HWND owner, const std::string& reason) {
     const LPARAM param = reason.empty() ? 0 : reinterpret_cast<LPARAM>(&reason);
     const INT_PTR result = DialogBoxInFace(Instance(), dialogId, owner, PlainDialogProc, param);
     return result == IDOK ? IDOK : IDCANCEL;
 }
 
-int RunEscapeDialog(HWND owner, SerialSettings& settings)
-{
-    const INT_PTR result = DialogBoxInFace(Instance(), IDD_ESCAPE, owner, EscapeDialogProc,
-                                           reinterpret_cast<LPARAM>(&settings));
+int RunEscapeDialog(HWND owner, SerialSettings& settings) {
+    const INT_PTR result =
+        DialogBoxInFace(Instance(), IDD_ESCAPE, owner, EscapeDialogProc, reinterpret_cast<LPARAM>(&settings));
     return result == IDOK ? IDOK : IDCANCEL;
 }
 
-HWND CreateProgressWindow(int dialogId, HWND owner)
-{
+HWND CreateProgressWindow(int dialogId, HWND owner) {
     switch (dialogId) {
     case IDD_SCAN:
     case IDD_LOADING:
     case IDD_SETTING:
     case IDD_INITIALIZING:
-    case IDD_ESCAPING:
-        return CreateDialogInFace(Instance(), dialogId, owner, ProgressProc, 0);
-    default:
-        return nullptr;
+    case IDD_ESCAPING: return CreateDialogInFace(Instance(), dialogId, owner, ProgressProc, 0);
+    default: return nullptr;
     }
 }
 
-void FitTextToControl(HWND control, HDC shared)
-{
+void FitTextToControl(HWND control, HDC shared) {
     wchar_t className[16] = {};
     GetClassNameW(control, className, 16);
     if (lstrcmpiW(className, L"Static") != 0) return;

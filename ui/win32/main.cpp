@@ -4,8 +4,7 @@
 
 #include "CVelmoraApp.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
-{
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // The C run-time has split the command line already (wide entry point).
     CVelmoraApp app;
     if (!app.InitInstance(__argc, __wargv)) return 1;

@@ -16,14 +16,12 @@ constexpr int kListIds[] = {IDC_BAUD_RATE, IDC_DATA_BITS, IDC_PARITY, IDC_STOP_B
 
 }  // namespace
 
-CEscapeDlg::CEscapeDlg(QWidget* owner) : CLayoutDlg(IDD_ESCAPE, owner)
-{
+CEscapeDlg::CEscapeDlg(QWidget* owner) : CLayoutDlg(IDD_ESCAPE, owner) {
     LoadLists();
     FitBoxToFont();
 }
 
-void CEscapeDlg::FitBoxToFont()
-{
+void CEscapeDlg::FitBoxToFont() {
     auto* escape = qobject_cast<QPushButton*>(Item(IDOK));
     auto* cancel = qobject_cast<QPushButton*>(Item(IDCANCEL));
     QWidget* box = List(IDC_BAUD_RATE) != nullptr ? List(IDC_BAUD_RATE)->parentWidget() : nullptr;
@@ -44,7 +42,8 @@ void CEscapeDlg::FitBoxToFont()
         const int y = item->y - boxItem->y + kKvLineBoxY;
         const QPoint shift = (QPoint(u.X(x), u.Y(y)) - form) - (QPoint(u.X(item->x), u.Y(item->y)) - here);
         widget->move(widget->pos() + shift);
-        if (qobject_cast<QLabel*>(widget) != nullptr) boxWidth = std::max(boxWidth, widget->geometry().right() + 1 + u.X(3));
+        if (qobject_cast<QLabel*>(widget) != nullptr)
+            boxWidth = std::max(boxWidth, widget->geometry().right() + 1 + u.X(3));
     }
     box->resize(boxWidth, box->height());
     const int x = std::max(escape->x(), box->geometry().right() + 1 + u.X(7));
@@ -55,8 +54,7 @@ void CEscapeDlg::FitBoxToFont()
     setFixedWidth(width() + overflow);
 }
 
-void CEscapeDlg::LoadLists()
-{
+void CEscapeDlg::LoadLists() {
     for (int id : kListIds) {
         QComboBox* list = List(id);
         list->clear();
@@ -65,21 +63,18 @@ void CEscapeDlg::LoadLists()
     }
 }
 
-void CEscapeDlg::StoreSelections()
-{
+void CEscapeDlg::StoreSelections() {
     for (int id : kListIds) StoreEscapeSelection(settings, id, List(id)->currentIndex());
 }
 
 QComboBox* CEscapeDlg::List(int listId) const { return qobject_cast<QComboBox*>(Item(listId)); }
 
-int CEscapeDlg::DoModal()
-{
+int CEscapeDlg::DoModal() {
     LoadLists();
     return exec() == IDOK ? IDOK : IDCANCEL;
 }
 
-void CEscapeDlg::done(int result)
-{
+void CEscapeDlg::done(int result) {
     StoreSelections();
     CLayoutDlg::done(result);
 }

@@ -19,21 +19,18 @@ namespace {
 // The dialog font's own widths and line breaks, in dialog units.
 class FontMeasure final : public CTextMeasure {
 public:
-    FontMeasure(const QFont& font, const DialogUnits& units) : units_(units), metrics_(font)
-    {
+    FontMeasure(const QFont& font, const DialogUnits& units) : units_(units), metrics_(font) {
         probe_.setFont(font);
         probe_.setTextFormat(Qt::PlainText);
         probe_.setWordWrap(true);
     }
 
-    int Width(const std::string& text) const override
-    {
+    int Width(const std::string& text) const override {
         const int pixels = metrics_.horizontalAdvance(QString::fromStdString(text));
         return static_cast<int>(std::ceil(pixels * 4.0 / units_.BaseX()));
     }
 
-    int Rows(const std::string& text, int width) const override
-    {
+    int Rows(const std::string& text, int width) const override {
         probe_.setText(QString::fromStdString(text));
         const int pixels = probe_.heightForWidth(units_.X(width));
         return std::max(1, static_cast<int>(std::ceil(static_cast<double>(pixels) / units_.BaseY())));
@@ -45,13 +42,11 @@ private:
     mutable QLabel probe_;
 };
 
-Qt::Alignment Alignment(KvAlign align)
-{
+Qt::Alignment Alignment(KvAlign align) {
     return align == KvAlign::Right ? Qt::AlignRight : align == KvAlign::Centre ? Qt::AlignHCenter : Qt::AlignLeft;
 }
 
-bool Inside(const CLayoutItem& inner, const CLayoutItem& outer)
-{
+bool Inside(const CLayoutItem& inner, const CLayoutItem& outer) {
     return outer.x <= inner.x && inner.x < outer.x + outer.width && outer.y <= inner.y &&
            inner.y < outer.y + outer.height;
 }
@@ -59,8 +54,7 @@ bool Inside(const CLayoutItem& inner, const CLayoutItem& outer)
 }  // namespace
 
 CLayoutDlg::CLayoutDlg(int dialogId, QWidget* owner, Frame frame, const QString& reason)
-    : QDialog(owner), dialogId_(dialogId), units_(DialogFont())
-{
+    : QDialog(owner), dialogId_(dialogId), units_(DialogFont()) {
     setObjectName(QStringLiteral("IDD_%1").arg(dialogId));
     setFont(DialogFont());
     if (frame == Frame::Modal) {
@@ -95,8 +89,7 @@ CLayoutDlg::CLayoutDlg(int dialogId, QWidget* owner, Frame frame, const QString&
     setFixedSize(units_.Size(layout_.frame.width, layout_.frame.height));
 }
 
-QWidget* CLayoutDlg::Create(const CLayoutItem& item, QWidget* parent)
-{
+QWidget* CLayoutDlg::Create(const CLayoutItem& item, QWidget* parent) {
     const QString text = QString::fromStdString(item.text);
     const QRect rect = units_.Rect(item.x, item.y, item.width, item.height);
     switch (item.kind) {
@@ -134,8 +127,7 @@ QWidget* CLayoutDlg::Create(const CLayoutItem& item, QWidget* parent)
         return icon;
     }
     case KvFormKind::Label:
-    case KvFormKind::Edit:
-        break;
+    case KvFormKind::Edit: break;
     }
     auto* label = new QLabel(text, parent);
     label->setTextFormat(Qt::PlainText);
@@ -157,8 +149,7 @@ QWidget* CLayoutDlg::Create(const CLayoutItem& item, QWidget* parent)
     return label;
 }
 
-QWidget* CLayoutDlg::Item(int id) const
-{
+QWidget* CLayoutDlg::Item(int id) const {
     const auto it = items_.find(id);
     return it == items_.end() ? nullptr : it->second;
 }
@@ -167,11 +158,10 @@ void CLayoutDlg::reject() { done(IDCANCEL); }
 
 void CLayoutDlg::accept() { done(IDOK); }
 
-void CLayoutDlg::DrawNormallyWhenDisabled()
-{
+void CLayoutDlg::DrawNormallyWhenDisabled() {
     QPalette colours = palette();
-    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText,
-                                     QPalette::Window, QPalette::Base, QPalette::Button}) {
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::Window,
+                                     QPalette::Base, QPalette::Button}) {
         colours.setColor(QPalette::Disabled, role, colours.color(QPalette::Active, role));
     }
     setPalette(colours);

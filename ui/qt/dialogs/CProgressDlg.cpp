@@ -2,8 +2,7 @@
 
 #include <QFrame>
 
-CProgressDlg::CProgressDlg(int dialogId, QWidget* owner) : CLayoutDlg(dialogId, owner, Frame::Popup)
-{
+CProgressDlg::CProgressDlg(int dialogId, QWidget* owner) : CLayoutDlg(dialogId, owner, Frame::Popup) {
     // Without a title bar the window manager draws no frame: draw the raised
     // dialog frame ourselves.
     auto* frame = new QFrame(this);

@@ -6,8 +6,7 @@
 
 #include "ResourceIds.h"
 
-CScanDlg::CScanDlg(QWidget* owner) : CLayoutDlg(IDD_SCAN, owner, Frame::Popup)
-{
+CScanDlg::CScanDlg(QWidget* owner) : CLayoutDlg(IDD_SCAN, owner, Frame::Popup) {
     settings_ = qobject_cast<QLabel*>(Item(IDC_SCAN_SETTINGS));
     auto* cancel = qobject_cast<QPushButton*>(Item(IDCANCEL));
     cancel->setDefault(false);
@@ -17,8 +16,7 @@ CScanDlg::CScanDlg(QWidget* owner) : CLayoutDlg(IDD_SCAN, owner, Frame::Popup)
     DrawNormallyWhenDisabled();
 }
 
-void CScanDlg::AddOwnTitleBar()
-{
+void CScanDlg::AddOwnTitleBar() {
     // A window manager gives a title bar a close box whatever the window asks
     // for, and lets the user drag the window although it takes no input. So
     // the window asks for no decoration and draws its own: a raised frame and a

@@ -36,8 +36,7 @@ char32_t NextCodePoint(const std::string& s, std::size_t& i) {
 // Estimated width of a character in dialog units (tenths).
 int CharWidth10(char32_t c) {
     if (c == U' ') return 25;
-    if (c == U'.' || c == U',' || c == U':' || c == U'i' || c == U'l' || c == U'I' || c == U'(' || c == U')')
-        return 25;
+    if (c == U'.' || c == U',' || c == U':' || c == U'i' || c == U'l' || c == U'I' || c == U'(' || c == U')') return 25;
     if (c < 0x80) return 42;
     if (c >= 0xFF61 && c <= 0xFF9F) return 40;  // half-width katakana
     return 69;
@@ -87,8 +86,8 @@ std::string ControlLine(const CLayoutItem& c) {
     int height = c.height;
     switch (c.kind) {
     case KvFormKind::Icon:
-        return "    ICON " + std::to_string(IDR_MAINFRAME) + ", -1, " + std::to_string(c.x) + ", " + std::to_string(c.y) +
-               ", " + std::to_string(c.width) + ", " + std::to_string(c.height) + "\n";
+        return "    ICON " + std::to_string(IDR_MAINFRAME) + ", -1, " + std::to_string(c.x) + ", " +
+               std::to_string(c.y) + ", " + std::to_string(c.width) + ", " + std::to_string(c.height) + "\n";
     case KvFormKind::Label:
         cls = "Static";
         style = c.align == KvAlign::Right ? "SS_RIGHT" : c.align == KvAlign::Centre ? "SS_CENTER" : "SS_LEFT";
