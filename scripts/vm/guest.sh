@@ -359,15 +359,41 @@ wine_checks() {
   local t0
   t0=$(now)
   timeout 150 wine cmd /c exit </dev/null >"$logs/wine-boot.log" 2>&1
+  # The prefix goes on setting itself up (wineboot, its services) after the
+  # first program has ended; on an emulated CPU that takes minutes and would
+  # starve the programs under test. Wait until it is done.
+  local _
+  for _ in $(seq 240); do
+    grep -qs '^wineboot' /proc/[0-9]*/comm || break
+    sleep 1
+  done
   echo "wine: prefix up in $(since "$t0") s"
   mark wine
-  timeout -k 2 60 wine "$tarnik_exe" --port COM1 scan </dev/null >"$logs/wine-scan.out" 2>"$logs/wine-scan.err"
+  stty -F /dev/ttyS1 -a >"$logs/wine-stty-before.log" 2>&1
+  timeout -k 2 120 wine "$tarnik_exe" --port COM1 scan </dev/null >"$logs/wine-scan.out" 2>"$logs/wine-scan.err" &
+  local scan=$!
+  # Where Wine's threads wait when the search stalls: the kernel's wait
+  # channels, the port's modem lines and its termios, once a search should
+  # have gone well past its first candidates.
+  (
+    sleep 40
+    for p in /proc/[0-9]*; do
+      case $(cat "$p/comm" 2>/dev/null) in *wine*|*tarnik*|*.exe) ;; *) continue ;; esac
+      for t in "$p"/task/*; do echo "$(cat "$p/comm") $(basename "$t") $(cat "$t/wchan" 2>/dev/null)"; done
+    done
+    cat /proc/tty/driver/serial
+    stty -F /dev/ttyS1 -a
+  ) >"$logs/wine-stall.log" 2>&1 &
+  local sampler=$!
+  wait "$scan"
   rc=$?
+  kill "$sampler" 2>/dev/null
+  wait "$sampler" 2>/dev/null
   local found
   found=$(head -1 "$logs/wine-scan.out" | tr -d '\r')
   unsettled "tarnik.exe under Wine: scan on COM1 (ttyS1) finds 57600 7O1" "exit $rc: $found" \
     test "$rc" = 0 -a "$found" = "COM1: 57600bps, 7bits, odd, stop1"
-  timeout -k 2 60 wine "$tarnik_exe" --port COM1 --line 57600,7,O,1 read --json </dev/null \
+  timeout -k 2 120 wine "$tarnik_exe" --port COM1 --line 57600,7,O,1 read --json </dev/null \
     >"$logs/wine-read.out" 2>"$logs/wine-read.err"
   rc=$?
   mark wine.end
