@@ -186,7 +186,8 @@ provision_checks() {
   host swap "$sim" --serial "$first" >/dev/null
   rm -f "$feed" "$log"
   mkfifo "$feed"
-  timeout -k 2 60 "$tarnik" --port "/dev/$tty" --line 9600,8,N,1 --yes provision --from "$profile" \
+  # --trace: when a unit fails, what came when is in the .err file.
+  timeout -k 2 60 "$tarnik" --trace --port "/dev/$tty" --line 9600,8,N,1 --yes provision --from "$profile" \
     --address-from 100 --log "$log" <"$feed" >"$logs/provision-$tty.out" 2>"$logs/provision-$tty.err" &
   pid=$!
   exec {input}>"$feed"
