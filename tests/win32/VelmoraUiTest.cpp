@@ -519,6 +519,7 @@ void FaceRun(const std::wstring& exe, const std::wstring& face) {
 
     App app(exe, L"--demo");
     EXPECT_EQ(Narrow(FormText(app, IDC_COM_PORT)), std::string("COM1")) << "the form, in " << Narrow(face);
+    app.Settle();
     Shot(app.Frame(), "main-fallback-face");
     EXPECT_TRUE(app.Close()) << "closing ends the program with status 0";
 }
