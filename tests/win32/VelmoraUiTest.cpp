@@ -410,6 +410,20 @@ void DemoRun(const std::wstring& exe) {
     EXPECT_EQ(Narrow(FormText(app, IDC_ADDRESS)), std::string("7")) << "port COM20: last values stay";
     CheckDeviceCommands(app, false, "port COM20");
 
+    // --- その他...: a port the list does not hold, typed; it stays in the list.
+    HWND ports = app.Control(IDC_COM_PORT);
+    const int other = static_cast<int>(SendMessageW(ports, CB_GETCOUNT, 0, 0)) - 1;
+    SelectListItem(ports, other);
+    // What the list tells the form when the user chooses a line.
+    PostMessageW(app.Form(), WM_COMMAND, MAKEWPARAM(IDC_COM_PORT, CBN_SELCHANGE), reinterpret_cast<LPARAM>(ports));
+    HWND ask = app.WaitDialog(Str(AFX_IDS_APP_TITLE));
+    app.Settle();
+    SetEditText(GetDlgItem(ask, 1001), L"COM42");
+    Shot(ask, "dialog-port-typed");
+    ClickDialogButton(ask, IDOK);
+    EXPECT_TRUE(app.WaitDialogGone(ask)) << "その他...: the dialog closes";
+    EXPECT_EQ(Narrow(FormText(app, IDC_COM_PORT)), std::string("COM42")) << "その他...: the typed port is chosen";
+
     EXPECT_TRUE(app.Close()) << "closing asks nothing and the program ends with status 0";
 }
 

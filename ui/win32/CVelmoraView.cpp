@@ -18,6 +18,8 @@
 namespace {
 
 const COLORREF kNoteColour = RGB(230, 0, 0);
+// The form's own notification to itself: その他... was chosen, ask once the list has closed.
+constexpr WORD kAskForPort = 0x7F00;
 
 void ReportFailure(Win32WorkflowHost& host) { host.RunDialog(IDD_COMM_ERROR); }
 
@@ -56,6 +58,7 @@ bool CVelmoraView::Create(HWND frame) {
     ReleaseDC(window_, dc);
     // What each device is, is looked up when the list is opened.
     ports_ = PortListEntries({});
+    form_.OfferTypedPort();
     form_.CreateControls(PortListNames(ports_));
     RunGuarded(host_, [this] { form_.FillControlLists(); });
     ShowWindow(window_, SW_SHOW);
@@ -84,6 +87,7 @@ INT_PTR CVelmoraView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             return TRUE;
         }
         if (LOWORD(wParam) == IDC_COM_PORT && HIWORD(wParam) == CBN_DROPDOWN) {
+            if (!form_.IsTypedPortRow(GetListSelection(IDC_COM_PORT))) lastPort_ = form_.SelectedPortName();
             FillPortList();
             return TRUE;
         }
@@ -93,6 +97,19 @@ INT_PTR CVelmoraView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         }
         if (LOWORD(wParam) == IDC_COM_PORT && HIWORD(wParam) == CBN_CLOSEUP) {
             ShowPortTexts(false);
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDC_COM_PORT && HIWORD(wParam) == CBN_SELCHANGE) {
+            // The list may still be open: the dialog comes once it has closed.
+            if (form_.IsTypedPortRow(GetListSelection(IDC_COM_PORT))) {
+                PostMessageW(window_, WM_COMMAND, MAKEWPARAM(IDC_COM_PORT, kAskForPort), 0);
+            } else {
+                lastPort_ = form_.SelectedPortName();
+            }
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDC_COM_PORT && HIWORD(wParam) == kAskForPort) {
+            if (form_.IsTypedPortRow(GetListSelection(IDC_COM_PORT))) AskForTypedPort();
             return TRUE;
         }
         return FALSE;
@@ -153,11 +170,38 @@ void CVelmoraView::FillPortList() {
 
 void CVelmoraView::ShowPortTexts(bool described) {
     // The form keeps the names by their places; only the lines' texts change.
+    // Typed paths and その他... come after the ports found and stay as they are.
     const int selected = GetListSelection(IDC_COM_PORT);
+    HWND list = GetDlgItem(window_, IDC_COM_PORT);
+    const int count = static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
     std::vector<std::string> texts;
-    for (const CPortListEntry& e : ports_) texts.push_back(described ? e.text : e.name);
+    for (int i = 0; i < count; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        if (at < ports_.size()) {
+            texts.push_back(described ? ports_[at].text : ports_[at].name);
+            continue;
+        }
+        const auto length = static_cast<int>(SendMessageW(list, CB_GETLBTEXTLEN, at, 0));
+        std::wstring text(static_cast<std::size_t>(std::max(length, 0)) + 1, L'\0');
+        SendMessageW(list, CB_GETLBTEXT, at, reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<std::size_t>(std::max(length, 0)));
+        texts.push_back(Narrow(text));
+    }
     SetListItems(IDC_COM_PORT, texts);
     if (selected >= 0) SetListSelection(IDC_COM_PORT, selected);
+}
+
+void CVelmoraView::AskForTypedPort() {
+    const std::optional<std::wstring> typed = AskForText(frame_, TextW(AFX_IDS_APP_TITLE), TextW(IDS_PORT_PROMPT));
+    std::optional<std::string> name;
+    if (typed) {
+        std::string text = Narrow(*typed);
+        const auto first = text.find_first_not_of(" \t");
+        const auto last = text.find_last_not_of(" \t");
+        name = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+    }
+    form_.ChooseTypedPort(name, lastPort_);
+    lastPort_ = form_.SelectedPortName();
 }
 
 void CVelmoraView::OnScan() {

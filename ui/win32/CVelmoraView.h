@@ -64,6 +64,8 @@ private:
     // The lines of the port list: the names with what each device is (open),
     // or the names alone (closed, so the box shows the name).
     void ShowPortTexts(bool described);
+    // その他...: a port or device the list does not hold, typed in a small dialog.
+    void AskForTypedPort();
 
     Win32WorkflowHost& host_;
     CSettingsForm form_;
@@ -72,4 +74,5 @@ private:
     HWND focus_ = nullptr;
     bool portsStale_ = true;
     std::vector<CPortListEntry> ports_;
+    std::string lastPort_;  // the port chosen before その他..., chosen again when it is cancelled
 };

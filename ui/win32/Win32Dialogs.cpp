@@ -191,7 +191,102 @@ INT_PTR CALLBACK ProgressProc(HWND dialog, UINT message, WPARAM, LPARAM) {
     return TRUE;
 }
 
+// A dialog template in memory: the header, the face, then each control on a
+// DWORD boundary (DLGTEMPLATE and DLGITEMTEMPLATE).
+class TemplateWriter {
+public:
+    TemplateWriter(DWORD style, int cx, int cy, const wchar_t* face) {
+        Dword(style | DS_SETFONT);
+        Dword(0);
+        count_ = words_.size();
+        Word(0);  // controls, counted as they are added
+        for (int v : {0, 0, cx, cy}) Word(static_cast<WORD>(v));
+        Word(0);  // no menu
+        Word(0);  // the standard dialog class
+        Word(0);  // the title is set when the dialog opens
+        Word(9);
+        String(face);
+    }
+    void Control(WORD atom, DWORD style, int x, int y, int cx, int cy, int id, const wchar_t* text) {
+        if (words_.size() % 2 != 0) Word(0);
+        Dword(style | WS_CHILD | WS_VISIBLE);
+        Dword(0);
+        for (int v : {x, y, cx, cy, id}) Word(static_cast<WORD>(v));
+        Word(0xFFFF);
+        Word(atom);
+        String(text);
+        Word(0);  // no creation data
+        ++words_[count_];
+    }
+    const DLGTEMPLATE* Template() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
+
+private:
+    void Word(WORD w) { words_.push_back(w); }
+    void Dword(DWORD d) {
+        Word(LOWORD(d));
+        Word(HIWORD(d));
+    }
+    void String(const wchar_t* text) {
+        for (; *text != L'\0'; ++text) Word(static_cast<WORD>(*text));
+        Word(0);
+    }
+    std::vector<WORD> words_;
+    std::size_t count_ = 0;
+};
+
+constexpr int kTextEdit = 1001;
+constexpr int kTextPrompt = 1002;
+
+struct TextRequest {
+    const std::wstring* title;
+    const std::wstring* prompt;
+    std::wstring typed;
+};
+
+INT_PTR CALLBACK TextDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG: {
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        const auto& request = *reinterpret_cast<TextRequest*>(lParam);
+        SetWindowTextW(dialog, request.title->c_str());
+        SetDlgItemTextW(dialog, kTextPrompt, request.prompt->c_str());
+        FitDialogToFont(dialog);
+        CentreWindow(dialog, GetWindow(dialog, GW_OWNER));
+        return TRUE;  // the focus goes to the edit, the first control that takes it
+    }
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            auto& request = *reinterpret_cast<TextRequest*>(GetWindowLongPtrW(dialog, DWLP_USER));
+            HWND edit = GetDlgItem(dialog, kTextEdit);
+            request.typed.assign(static_cast<std::size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
+            request.typed.resize(static_cast<std::size_t>(
+                GetWindowTextW(edit, request.typed.data(), static_cast<int>(request.typed.size()))));
+            EndDialog(dialog, IDOK);
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        }
+        return FALSE;
+    default: return FALSE;
+    }
+}
+
 }  // namespace
+
+std::optional<std::wstring> AskForText(HWND owner, const std::wstring& title, const std::wstring& prompt) {
+    TemplateWriter t(DS_MODALFRAME | DS_3DLOOK | WS_POPUP | WS_CAPTION | WS_SYSMENU, 250, 66, DialogFaceName());
+    t.Control(0x0082, SS_LEFT, 7, 7, 236, 16, kTextPrompt, L"");
+    t.Control(0x0081, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 7, 27, 236, 12, kTextEdit, L"");
+    t.Control(0x0080, BS_DEFPUSHBUTTON | WS_TABSTOP, 136, 46, 50, 14, IDOK, L"OK");
+    t.Control(0x0080, BS_PUSHBUTTON | WS_TABSTOP, 193, 46, 50, 14, IDCANCEL, L"キャンセル");
+    TextRequest request{&title, &prompt, {}};
+    const INT_PTR result = DialogBoxIndirectParamW(Instance(), t.Template(), owner, TextDialogProc,
+                                                   reinterpret_cast<LPARAM>(&request));
+    if (result != IDOK) return std::nullopt;
+    return request.typed;
+}
 
 void CentreWindow(HWND window, HWND over) {
     RECT box{};

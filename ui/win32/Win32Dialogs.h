@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "SerialSettings.h"
@@ -21,6 +22,11 @@ int RunModalDialog(int dialogId, HWND owner, const std::string& reason = std::st
 // layer selects them, and when it closes, with OK or Cancel alike, the choice
 // goes back into `settings`. Returns IDOK or IDCANCEL.
 int RunEscapeDialog(HWND owner, SerialSettings& settings);
+
+// A small modal dialog with `prompt`, a one-line edit and OK / キャンセル, in
+// the dialogs' face, titled `title`. The text typed, or nothing when the user
+// cancelled.
+std::optional<std::wstring> AskForText(HWND owner, const std::wstring& title, const std::wstring& prompt);
 
 // Creates a progress window (132, 145, 146, 147, 153) from its resource, owned
 // by `owner` and placed relative to the owner's client area as its resource
