@@ -28,6 +28,29 @@ fi
 
 mkdir -p "$out"
 rm -f "$out"/*.png
+
+# The port list's pictures show a built-in port and two USB adapters: a folder
+# laid out as /sys stands in for this machine's devices (TARNIK_SYSFS_ROOT).
+sys=$(mktemp -d)
+trap 'rm -rf "$sys"' EXIT
+fake_tty() {  # NAME DEVICE-DIR DRIVER [VENDOR PRODUCT MAKER MODEL SERIAL]
+  local name=$1 device=$sys/devices/$2 driver=$3
+  mkdir -p "$device" "$sys/class/tty/$name" "$sys/bus/drivers/$driver"
+  ln -s "$sys/bus/drivers/$driver" "$device/driver"
+  ln -s "$device" "$sys/class/tty/$name/device"
+  echo "DEVNAME=$name" >"$sys/class/tty/$name/uevent"
+  echo 4 >"$sys/class/tty/$name/type"
+  if [ $# -gt 3 ]; then
+    local usb
+    usb=$(dirname "$(dirname "$device")")
+    echo "$4" >"$usb/idVendor"; echo "$5" >"$usb/idProduct"
+    echo "$6" >"$usb/manufacturer"; echo "$7" >"$usb/product"; echo "$8" >"$usb/serial"
+  fi
+}
+fake_tty ttyS0 platform/serial8250/tty/ttyS0 serial8250
+fake_tty ttyUSB0 pci0000:00/usb1/1-1/1-1:1.0/ttyUSB0 ftdi_sio 0403 6001 FTDI "FT232R USB UART" A50285BI
+fake_tty ttyUSB1 pci0000:00/usb1/1-2/1-2:1.0/ttyUSB1 cp210x 10c4 ea60 "Silicon Labs" "CP2102 USB to UART Bridge Controller" 0001
+export TARNIK_SYSFS_ROOT=$sys
 unset QT_QPA_PLATFORM
 export QT_QPA_PLATFORM=xcb
 timeout 300 xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" sh -c '

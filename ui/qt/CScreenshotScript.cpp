@@ -1,6 +1,8 @@
 #include "CScreenshotScript.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QEventLoop>
@@ -97,6 +99,29 @@ void CScreenshotScript::SaveMenus(CMainFrame* frame, CVelmoraView* view) {
     }
 }
 
+void CScreenshotScript::SavePortBox(CMainFrame* frame, CVelmoraView* view) {
+    auto* list = view->findChild<QComboBox*>(QStringLiteral("IDC_COM_PORT"));
+    if (list == nullptr || frame->screen() == nullptr) return;
+    list->showPopup();  // reads the devices present again, as a click does
+    Pause(300);
+    QRect area = frame->windowHandle() != nullptr ? frame->windowHandle()->frameGeometry() : frame->geometry();
+    if (list->view() != nullptr) area = area.united(list->view()->window()->frameGeometry());
+    const QString path = QDir(folder_).filePath(QStringLiteral("port_list_open.png"));
+    if (frame->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(path))
+        std::printf("saved %s\n", qPrintable(path));
+    list->hidePopup();
+    const int adapter = list->findText(QStringLiteral("/dev/ttyUSB1"), Qt::MatchStartsWith);
+    if (adapter >= 0) list->setCurrentIndex(adapter);
+    Pause(200);
+    Save(frame, QStringLiteral("port_list_closed"));
+    CaptureNextModal(QStringLiteral("port_typed"));
+    const int other = list->count() - 1;
+    list->setCurrentIndex(other);
+    emit list->activated(other);
+    list->setCurrentIndex(0);
+    Pause(200);
+}
+
 void CScreenshotScript::Run() {
     QDir().mkpath(folder_);
     if (demo_ == nullptr) {
@@ -111,6 +136,7 @@ void CScreenshotScript::Run() {
 
     Pause(300);
     Save(frame, QStringLiteral("main_start"));
+    SavePortBox(frame, view);
 
     // Progress windows as the workflows show them.
     host.progressPainted = [this](int dialogId, QDialog* window) {

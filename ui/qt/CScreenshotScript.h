@@ -28,6 +28,9 @@ private:
     void Pause(int milliseconds);
     // The menu bar's menus and the address box's context menu, each opened and saved.
     void SaveMenus(CMainFrame* frame, CVelmoraView* view);
+    // The port box open on the devices found and closed on the second adapter,
+    // then その他... with its input dialog.
+    void SavePortBox(CMainFrame* frame, CVelmoraView* view);
 
     CVelmoraDocTemplate& template_;
     CDemoModule* demo_;
