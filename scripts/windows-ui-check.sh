@@ -78,6 +78,8 @@ wine_env_xvfb 93
 step "Wine prefix $prefix, $com_port = $com_link, display $DISPLAY"
 wine_env_start "$prefix"
 wine_env_map_com "$com_port" "$com_link" || exit 1
+# A second port beside it, for the port list's pictures (never opened).
+wine_env_map_com COM25 "$com_link" || exit 1
 
 winpath() { winepath -w "$1" 2>/dev/null; }
 shot_args=()

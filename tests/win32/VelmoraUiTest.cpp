@@ -212,6 +212,39 @@ void DemoRun(const std::wstring& exe) {
             << "start: window menu command " + std::to_string(command) + " enabled";
     Shot(app.Frame(), "main-start");
 
+    // --- The port list open, on the devices present (the check maps COM24 and
+    // COM25), then closed on one of them.
+    {
+        HWND ports = app.Control(IDC_COM_PORT);
+        DWORD_PTR done = 0;
+        SendMessageTimeoutW(ports, CB_SHOWDROPDOWN, TRUE, 0, SMTO_NORMAL, 10000, &done);
+        app.Settle();
+        // The open list is a top-level window of the program's own.
+        HWND open = nullptr;
+        while ((open = FindWindowExW(nullptr, open, L"ComboLBox", nullptr)) != nullptr) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(open, &owner);
+            if (owner == app.ProcessId() && IsWindowVisible(open)) break;
+        }
+        EXPECT_NE(open, nullptr) << "port list: it opens";
+        if (open != nullptr) Shot(open, "port-list-open");
+        const std::vector<std::wstring> lines = ListTexts(ports);
+        SendMessageTimeoutW(ports, CB_SHOWDROPDOWN, FALSE, 0, SMTO_NORMAL, 10000, &done);
+        int com25 = -1;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (lines[i].rfind(L"COM25", 0) == 0) com25 = static_cast<int>(i);
+        }
+        EXPECT_GE(com25, 20) << "port list: COM25, which exists, after COM1 to COM20";
+        EXPECT_EQ(Narrow(lines.back()), Str(IDS_PORT_OTHER)) << "port list: その他... last";
+        if (com25 >= 0) {
+            SelectListItem(ports, com25);
+            app.Settle();
+            Shot(app.Frame(), "main-port-closed");
+        }
+        SelectListItem(ports, 0);
+        app.Settle();
+    }
+
     // --- The keyboard: the focus is on the form from the start, and Tab moves it.
     app.ToFront();
     EXPECT_TRUE(FocusReachesForm(app)) << "start: the keyboard focus is on a control of the form";
