@@ -51,7 +51,7 @@ void Radio::Carry(const Module& from, std::uint8_t byte, Micros at) {
     if (!g.bytes.empty() && at >= g.lastAt + g.gap) Close(side);
     g.bytes.push_back(static_cast<char>(byte));
     g.lastAt = at;
-    g.gap = FrameTime(from.LineAt(at)) * kIdleCharacters;
+    g.gap = config_.idle.count() > 0 ? config_.idle : FrameTime(from.LineAt(at)) * kIdleCharacters;
     if (g.bytes.size() >= config_.frameBytes) Close(side);
 }
 

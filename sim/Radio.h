@@ -7,7 +7,7 @@
 //
 // The bytes a module passes on are gathered into air frames of at most
 // `frameBytes` bytes; a frame also ends when the serial line has been idle for
-// three character times. Frames take the one shared channel in turn (the air
+// `idle` (three character times when 0). Frames take the one shared channel in turn (the air
 // is half duplex) at `airBps`, arrive `latency` later, and may be lost (each
 // with `lossRate`) or have bits flipped (each bit with `bitErrorRate`). Every
 // frame's fate is logged. Each direction has its own generator seeded from
@@ -31,6 +31,7 @@ struct RadioConfig {
     double bitErrorRate = 0;  // 0 to 1
     std::uint32_t airBps = 250000;
     std::size_t frameBytes = 64;
+    Micros idle{0};
     std::uint64_t seed = 1;
 };
 

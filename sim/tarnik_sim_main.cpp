@@ -68,8 +68,9 @@ const char kHelp[] =
     "  --bit-error-rate R     chance of each bit of a frame being flipped, e.g. 1e-5\n"
     "                         (default 0)\n"
     "  --air-bps N            air data rate, shared by both directions (default 250000)\n"
-    "  --air-frame N          bytes an air frame carries at most; a frame also ends\n"
-    "                         after three idle character times (default 64)\n"
+    "  --air-frame N          bytes an air frame carries at most (default 64)\n"
+    "  --air-idle-ms N        a frame also ends when the serial line has been idle\n"
+    "                         this long (default: three character times)\n"
     "  --seed N               seed of the radio's losses and bit errors (default 1)\n"
     "  Every lost or corrupted frame is logged: \"radio: frame K from module M, ...,\n"
     "  dropped\" or \"... corrupted (B bit(s) flipped)\".\n"
@@ -121,7 +122,7 @@ bool TakeRadioOption(const std::vector<std::string>& words, std::size_t& i, tarn
                      std::string& problem) {
     const std::string& option = words[i];
     if (option != "--air-latency-ms" && option != "--loss" && option != "--bit-error-rate" && option != "--air-bps" &&
-        option != "--air-frame" && option != "--seed") {
+        option != "--air-frame" && option != "--air-idle-ms" && option != "--seed") {
         return false;
     }
     const std::string value = i + 1 < words.size() ? words[++i] : std::string();
@@ -140,6 +141,9 @@ bool TakeRadioOption(const std::vector<std::string>& words, std::size_t& i, tarn
     } else if (option == "--air-bps") {
         ok = ReadNumber(value, 300LL, 10000000LL, whole);
         radio.airBps = static_cast<std::uint32_t>(whole);
+    } else if (option == "--air-idle-ms") {
+        ok = ReadNumber(value, 0LL, 60000LL, whole);
+        radio.idle = std::chrono::milliseconds{whole};
     } else if (option == "--air-frame") {
         ok = ReadNumber(value, 1LL, 4096LL, whole);
         radio.frameBytes = static_cast<std::size_t>(whole);
