@@ -1,0 +1,167 @@
+#include "Monitor.h"
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "Commands.h"
+#include "Interrupt.h"
+#include "KvSerialPort.h"
+#include "LinkTest.h"
+#include "Output.h"
+#include "Utf8Text.h"
+
+#ifndef _WIN32
+#include <poll.h>
+#include <sys/time.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+void MonitorCommand::Register(CLI::App& app) {
+    command_ = app.add_subcommand("monitor",
+                                  "a plain terminal to a module in transparent mode (--line gives the line settings): "
+                                  "typed bytes go out, received bytes are shown escaped; Ctrl-] ends it");
+    command_->add_flag("--hex", hex_, "show received bytes as hex, 16 a line");
+    command_->add_flag("--timestamps", timestamps_, "put the time of arrival before each line shown");
+}
+
+#ifdef _WIN32
+
+int MonitorCommand::Run(const std::string&, const SerialSettings&) const {
+    PrintLine(stderr, "tarnik: monitor is not available in the Windows build yet; a terminal program on the COM "
+                      "port does the same");
+    return kExitUsage;
+}
+
+#else
+
+namespace {
+
+constexpr unsigned char kEnd = 0x1D;  // Ctrl-]
+
+termios savedTerminal;
+bool terminalSaved = false;
+
+void RestoreTerminal() {
+    if (terminalSaved) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+}
+
+std::string Clock() {
+    timeval tv{};
+    gettimeofday(&tv, nullptr);
+    tm local{};
+    localtime_r(&tv.tv_sec, &local);
+    char text[32];
+    std::snprintf(text, sizeof text, "[%02d:%02d:%02d.%03ld] ", local.tm_hour, local.tm_min, local.tm_sec,
+                  static_cast<long>(tv.tv_usec / 1000));
+    return text;
+}
+
+// Shows the bytes that came in, line by line.
+class Screen {
+public:
+    Screen(bool hex, bool timestamps) : hex_(hex), timestamps_(timestamps) {}
+
+    void Show(const std::string& bytes) {
+        for (const char c : bytes) {
+            if (atLineStart_ && timestamps_) std::fputs(Clock().c_str(), stdout);
+            atLineStart_ = false;
+            if (hex_) {
+                std::printf("%02X%s", static_cast<unsigned char>(c), ++inLine_ == 16 ? "\n" : " ");
+                if (inLine_ == 16) {
+                    inLine_ = 0;
+                    atLineStart_ = true;
+                }
+                continue;
+            }
+            pending_ += c;
+            if (c == '\n') {
+                std::fputs((DisplayText(pending_) + "\n").c_str(), stdout);
+                pending_.clear();
+                atLineStart_ = true;
+            }
+        }
+        // What is not a whole line yet is shown now; a character cut in two
+        // waits for its other bytes.
+        if (!hex_ && !pending_.empty() && IsValidUtf8(pending_)) {
+            std::fputs(DisplayText(pending_).c_str(), stdout);
+            pending_.clear();
+        }
+        std::fflush(stdout);
+    }
+
+private:
+    bool hex_, timestamps_;
+    bool atLineStart_ = true;
+    int inLine_ = 0;
+    std::string pending_;
+};
+
+}  // namespace
+
+int MonitorCommand::Run(const std::string& port, const SerialSettings& line) const {
+    KvSerialPort serial;
+    const std::string problem = OpenRawPort(serial, port, line);
+    if (!problem.empty()) {
+        PrintLine(stderr, "tarnik: monitor: " + problem);
+        return kExitPort;
+    }
+    const bool terminal = isatty(STDIN_FILENO) != 0;
+    if (terminal && tcgetattr(STDIN_FILENO, &savedTerminal) == 0) {
+        terminalSaved = true;
+        Interrupt::SetBeforeExit(RestoreTerminal);
+        termios raw = savedTerminal;
+        cfmakeraw(&raw);
+        raw.c_oflag |= OPOST | ONLCR;  // line ends on the screen stay readable
+        tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+    }
+    PrintLine(stderr, "tarnik: monitor on " + port + " at " + std::string(FormatSerialSettings(line).CStr()) +
+                          "; Ctrl-] ends it");
+    Screen screen(hex_, timestamps_);
+    int exit = kExitOk;
+    bool inputOpen = true;
+    for (;;) {
+        std::string in;
+        std::uint8_t byte = 0;
+        while (in.size() < 4096 && serial.ReadByte(byte)) in.push_back(static_cast<char>(byte));
+        if (!in.empty()) screen.Show(in);
+        if (serial.IoFailure().cause == KvPortFailure::Cause::Gone) {
+            RestoreTerminal();
+            PrintLine(stderr, std::string("\ntarnik: monitor: ") + serial.IoFailure().Summary().CStr());
+            exit = kExitLink;
+            break;
+        }
+        pollfd keys{STDIN_FILENO, POLLIN, 0};
+        if (!inputOpen || poll(&keys, 1, in.empty() ? 10 : 0) <= 0) {
+            if (!inputOpen) usleep(10000);
+            continue;
+        }
+        char typed[256];
+        const ssize_t n = read(STDIN_FILENO, typed, sizeof typed);
+        if (n <= 0) {
+            // Standard input ended (a pipe): what was typed is out; stop.
+            inputOpen = false;
+            if (!terminal) break;
+            continue;
+        }
+        bool end = false;
+        for (ssize_t k = 0; k < n && !end; ++k) {
+            if (static_cast<unsigned char>(typed[k]) == kEnd) {
+                end = true;
+            } else if (!serial.WriteByte(static_cast<std::uint8_t>(typed[k]))) {
+                RestoreTerminal();
+                PrintLine(stderr, "\ntarnik: monitor: cannot write to " + port);
+                return kExitLink;
+            }
+        }
+        if (end) break;
+    }
+    RestoreTerminal();
+    Interrupt::SetBeforeExit(nullptr);
+    serial.Close();
+    if (exit == kExitOk) PrintLine(stderr, "\ntarnik: monitor ended");
+    return exit;
+}
+
+#endif
