@@ -1,11 +1,13 @@
 #include "Monitor.h"
 
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <string>
 
 #include "Commands.h"
 #include "Interrupt.h"
+#include "KvClock.h"
 #include "KvSerialPort.h"
 #include "LinkTest.h"
 #include "Output.h"
@@ -39,6 +41,8 @@ int MonitorCommand::Run(const std::string&, const SerialSettings&) const {
 namespace {
 
 constexpr unsigned char kEnd = 0x1D;  // Ctrl-]
+// After the end of piped input, the time without a byte that ends the monitor.
+constexpr std::chrono::milliseconds kQuietAtEnd{500};
 
 termios savedTerminal;
 bool terminalSaved = false;
@@ -119,30 +123,38 @@ int MonitorCommand::Run(const std::string& port, const SerialSettings& line) con
     PrintLine(stderr, "tarnik: monitor on " + port + " at " + std::string(FormatSerialSettings(line).CStr()) +
                           "; Ctrl-] ends it");
     Screen screen(hex_, timestamps_);
+    KvClock& clock = SteadyClock();
     int exit = kExitOk;
     bool inputOpen = true;
+    KvClock::Duration lastHeard = clock.Now();
     for (;;) {
         std::string in;
         std::uint8_t byte = 0;
         while (in.size() < 4096 && serial.ReadByte(byte)) in.push_back(static_cast<char>(byte));
-        if (!in.empty()) screen.Show(in);
+        if (!in.empty()) {
+            screen.Show(in);
+            lastHeard = clock.Now();
+        }
         if (serial.IoFailure().cause == KvPortFailure::Cause::Gone) {
             RestoreTerminal();
             PrintLine(stderr, std::string("\ntarnik: monitor: ") + serial.IoFailure().Summary().CStr());
             exit = kExitLink;
             break;
         }
-        pollfd keys{STDIN_FILENO, POLLIN, 0};
-        if (!inputOpen || poll(&keys, 1, in.empty() ? 10 : 0) <= 0) {
-            if (!inputOpen) usleep(10000);
+        if (!inputOpen) {
+            // Input from a pipe has ended: what comes back is shown until the line is quiet.
+            if (clock.Now() - lastHeard >= kQuietAtEnd) break;
+            clock.SleepFor(std::chrono::milliseconds(10));
             continue;
         }
+        pollfd keys{STDIN_FILENO, POLLIN, 0};
+        if (poll(&keys, 1, in.empty() ? 10 : 0) <= 0) continue;
         char typed[256];
         const ssize_t n = read(STDIN_FILENO, typed, sizeof typed);
         if (n <= 0) {
-            // Standard input ended (a pipe): what was typed is out; stop.
+            if (terminal) continue;
             inputOpen = false;
-            if (!terminal) break;
+            lastHeard = clock.Now();
             continue;
         }
         bool end = false;

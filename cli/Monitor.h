@@ -3,7 +3,9 @@
 // typed goes out as it is typed; what comes in is shown as the rest of the
 // tool shows text from a module (Utf8Text.h: control characters and bytes
 // that are not UTF-8 as \xHH), a line break after each LF, or as hex with
-// --hex; --timestamps puts the time before each line shown. Ctrl-] ends it.
+// --hex; --timestamps puts the time before each line shown. Ctrl-] ends it;
+// with piped input, its end and then half a second without a byte from the
+// module.
 // POSIX only: on Windows it says so and ends.
 #include <string>
 

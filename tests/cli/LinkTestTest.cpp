@@ -1,4 +1,9 @@
 // tarnik link-test against a pair that tarnik-sim serves on two pseudo-terminals.
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -6,6 +11,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "Processes.h"
 
@@ -129,4 +135,44 @@ TEST(LinkTestPty, ModulesInStandardModeEndItWithAClearMessageAndHearNoRequest) {
     // Three probes reached the module on A, and it took none of them for a request.
     EXPECT_EQ(sim.RequestsHeard(), 0) << sim.Log();
     EXPECT_THAT(sim.Log(), testing::Not(HasSubstr("not understood")));
+}
+
+TEST(MonitorPty, TypedBytesGoOutAndWhatComesBackIsShownEscaped) {
+    TempDir dir;
+    SimProcess sim(TARNIK_SIM_BINARY, dir, "a", {"--peer-link", dir.File("b"), "--baud", "57600", "--stored-mode", "1"});
+    ASSERT_TRUE(sim.Ready()) << sim.Log();
+    // The far module's serial line, played by the test: it answers once the typed bytes are in.
+    const int far = open(dir.File("b").c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(far, 0);
+    termios tio{};
+    ASSERT_EQ(tcgetattr(far, &tio), 0);
+    cfmakeraw(&tio);
+    cfsetispeed(&tio, B57600);
+    cfsetospeed(&tio, B57600);
+    ASSERT_EQ(tcsetattr(far, TCSANOW, &tio), 0);
+    std::string typed;
+    std::thread answer([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (typed.size() < 6 && std::chrono::steady_clock::now() < deadline) {
+            pollfd p{far, POLLIN, 0};
+            if (poll(&p, 1, 100) <= 0) continue;
+            char buffer[64];
+            const ssize_t n = read(far, buffer, sizeof buffer);
+            if (n > 0) typed.append(buffer, static_cast<std::size_t>(n));
+        }
+        const ssize_t n = write(far, "hi\x02\xff\r\n", 6);
+        (void)n;
+    });
+    int keys[2];
+    ASSERT_EQ(pipe(keys), 0);
+    ASSERT_EQ(write(keys[1], "typed\x01", 6), 6);
+    close(keys[1]);
+    const RunResult r =
+        RunProgram(TARNIK_BINARY, {"--port", sim.link(), "--line", "57600,8,N,1", "monitor"}, keys[0]);
+    close(keys[0]);
+    answer.join();
+    close(far);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(typed, "typed\x01");
+    EXPECT_EQ(r.out, "hi\\x02\\xFF\\x0D\\x0A\n");
 }
