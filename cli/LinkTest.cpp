@@ -1,7 +1,6 @@
 #include "LinkTest.h"
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <cmath>
 #include <functional>
@@ -12,8 +11,6 @@
 
 #include "Commands.h"
 #include "Output.h"
-#include "TakeOption.h"
-#include "Utf8Text.h"
 #include "Values.h"
 
 namespace {
@@ -88,7 +85,7 @@ public:
     // A complete slot, when this byte ended one.
     std::optional<Slot> Feed(char c, Micros at) {
         if (c == kSync) {
-            if (!buffer_.empty()) ++cut_;  // a packet that lost bytes: nothing can be said of it
+            // A packet still open lost bytes on the way: nothing can be said of it.
             buffer_.assign(1, c);
             return std::nullopt;
         }
@@ -119,7 +116,6 @@ private:
     std::string buffer_;
     std::string stray_;
     std::uint64_t strayCount_ = 0;
-    std::uint64_t cut_ = 0;
 };
 
 // One port of the test.
@@ -251,14 +247,15 @@ public:
         rt["answered"] = rtt_.size();
         std::vector<double> sorted = rtt_;
         std::sort(sorted.begin(), sorted.end());
-        const auto at = [&](double q) -> nlohmann::ordered_json {
+        // Nearest rank: the smallest time that q of the round trips do not exceed.
+        const auto rank = [&](double q) -> nlohmann::ordered_json {
             if (sorted.empty()) return nullptr;
-            const std::size_t k = std::min(sorted.size() - 1, static_cast<std::size_t>(std::ceil(q * sorted.size())) - 1);
-            return std::round(sorted[q <= 0.5 ? (sorted.size() - 1) / 2 : k] * 100) / 100;
+            const auto k = static_cast<std::size_t>(std::ceil(q * static_cast<double>(sorted.size())));
+            return std::round(sorted[std::clamp<std::size_t>(k, 1, sorted.size()) - 1] * 100) / 100;
         };
-        rt["medianMs"] = at(0.5);
-        rt["p95Ms"] = at(0.95);
-        rt["maxMs"] = sorted.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(std::round(sorted.back() * 100) / 100);
+        rt["medianMs"] = rank(0.5);
+        rt["p95Ms"] = rank(0.95);
+        rt["maxMs"] = rank(1.0);
         report["roundTrip"] = rt;
         report["deliveryPercent"] = DeliveryPercent();
         return report;
@@ -317,14 +314,14 @@ private:
             return [&s, kind, timing](const Slot& slot) { s.Take(slot, kind, timing); };
         };
         const auto ignore = [](const Slot&) {};
-        phase_ = std::string(1, kind) == "A" ? "A to B" : "B to A";
+        phase_ = kind == 'A' ? "A to B" : "B to A";
         // The probe: one packet at a time until something comes through.
         bool through = false;
         for (int probe = 0; probe < kProbes && !through; ++probe) {
             Send(from, MakePacket(kind, static_cast<std::uint32_t>(s.sent++), o_.size));
             const Micros until = Now() + probeWait_;
             while (Now() < until) {
-                const std::uint64_t before = s.timed + s.delivered + s.corrupted + s.duplicated + s.foreign;
+                const std::uint64_t before = s.delivered + s.corrupted + s.duplicated + s.foreign;
                 Pump(to, take(false));
                 Pump(from, ignore);
                 if (s.delivered + s.corrupted + s.duplicated + s.foreign != before) {
@@ -338,7 +335,6 @@ private:
 
         // The stream, at the line rate.
         const Micros start = Now();
-        const std::uint64_t first = s.sent;
         const std::uint64_t count = o_.packets ? static_cast<std::uint64_t>(*o_.packets) : 0;
         for (std::uint64_t k = 0;; ++k) {
             if (o_.packets ? s.sent >= count : Now() - start >= *duration) break;
@@ -352,7 +348,6 @@ private:
             Send(from, MakePacket(kind, static_cast<std::uint32_t>(s.sent++), o_.size));
             Pump(to, take(true));
         }
-        (void)first;
         // What is still on its way.
         Micros lastSeen = Now();
         while (s.delivered + s.corrupted < s.sent && Now() - lastSeen < idleWait_) {
@@ -467,7 +462,10 @@ std::string OpenRawPort(KvSerialPort& port, const std::string& name, const Seria
     const std::uint8_t parity = line.parity == 'O' ? 1 : line.parity == 'E' ? 2 : 0;
     if (!port.SetLine(static_cast<std::uint32_t>(line.baudRate), static_cast<std::uint8_t>(line.dataBits - '0'),
                       parity != 0 ? 1 : 0, parity, line.stopBits == '2' ? 2 : 0) ||
-        !port.SetTimeouts(0, 0, 0, 0, 1000)) {
+        // A read returns at once with what is there: the interval time-out of
+        // "no wait" for Windows (all zero would wait for ever there); POSIX
+        // goes by the total, 0.
+        !port.SetTimeouts(0xFFFFFFFFu, 0, 0, 0, 1000)) {
         return "cannot set " + name + " to " + std::string(FormatSerialSettings(line).CStr());
     }
     return "";
