@@ -15,7 +15,6 @@
 
 #ifndef _WIN32
 #include <poll.h>
-#include <sys/time.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -51,14 +50,17 @@ void RestoreTerminal() {
     if (terminalSaved) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
 }
 
+// "[13:04:05.123] ", local time.
 std::string Clock() {
-    timeval tv{};
-    gettimeofday(&tv, nullptr);
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
     tm local{};
-    localtime_r(&tv.tv_sec, &local);
+    localtime_r(&seconds, &local);
     char text[32];
-    std::snprintf(text, sizeof text, "[%02d:%02d:%02d.%03ld] ", local.tm_hour, local.tm_min, local.tm_sec,
-                  static_cast<long>(tv.tv_usec / 1000));
+    const std::size_t n = std::strftime(text, sizeof text, "[%H:%M:%S", &local);
+    std::snprintf(text + n, sizeof text - n, ".%03d] ", static_cast<int>(millis));
     return text;
 }
 
@@ -93,6 +95,13 @@ public:
             pending_.clear();
         }
         std::fflush(stdout);
+    }
+
+    // Ends a line the screen left open, so that a message after it starts on its own.
+    void EndLine() {
+        if (!atLineStart_) std::fputc('\n', stdout);
+        std::fflush(stdout);
+        atLineStart_ = true;
     }
 
 private:
@@ -137,7 +146,8 @@ int MonitorCommand::Run(const std::string& port, const SerialSettings& line) con
         }
         if (serial.IoFailure().cause == KvPortFailure::Cause::Gone) {
             RestoreTerminal();
-            PrintLine(stderr, std::string("\ntarnik: monitor: ") + serial.IoFailure().Summary().CStr());
+            screen.EndLine();
+            PrintLine(stderr, std::string("tarnik: monitor: ") + serial.IoFailure().Summary().CStr());
             exit = kExitLink;
             break;
         }
@@ -163,7 +173,8 @@ int MonitorCommand::Run(const std::string& port, const SerialSettings& line) con
                 end = true;
             } else if (!serial.WriteByte(static_cast<std::uint8_t>(typed[k]))) {
                 RestoreTerminal();
-                PrintLine(stderr, "\ntarnik: monitor: cannot write to " + port);
+                screen.EndLine();
+                PrintLine(stderr, "tarnik: monitor: cannot write to " + port);
                 return kExitLink;
             }
         }
@@ -171,8 +182,9 @@ int MonitorCommand::Run(const std::string& port, const SerialSettings& line) con
     }
     RestoreTerminal();
     Interrupt::SetBeforeExit(nullptr);
+    screen.EndLine();
     serial.Close();
-    if (exit == kExitOk) PrintLine(stderr, "\ntarnik: monitor ended");
+    if (exit == kExitOk) PrintLine(stderr, "tarnik: monitor ended");
     return exit;
 }
 
