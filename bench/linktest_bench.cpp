@@ -34,9 +34,10 @@ struct Case {
 std::string RunLinkTest(const std::string& a, const std::string& b, int baud, int packets) {
     pid_t pid = -1;
     int out = -1;
-    const std::vector<std::string> args = {TARNIK_BINARY, "--port", a, "--line", std::to_string(baud) + ",8,N,1",
-                                           "link-test", "--peer-port", b, "--packets", std::to_string(packets),
-                                           "--json"};
+    const std::vector<std::string> args = {
+        TARNIK_BINARY, "--port",      a, "--line",    std::to_string(baud) + ",8,N,1",
+        "link-test",   "--peer-port", b, "--packets", std::to_string(packets),
+        "--json"};
     if (!SpawnWithOutput(args, pid, out)) return "";
     std::string text;
     char buffer[4096];
@@ -63,8 +64,8 @@ int main(int argc, char** argv) {
         {"57600 8N1, air 250 kbps", 57600, 250000, packets},
         {"57600 8N1, air 20 kbps", 57600, 20000, packets},
     };
-    std::printf("%-26s %10s %10s %10s %10s %8s %6s\n", "case", "limit B/s", "A->B B/s", "B->A B/s", "share %",
-                "lost", "rtt ms");
+    std::printf("%-26s %10s %10s %10s %10s %8s %6s\n", "case", "limit B/s", "A->B B/s", "B->A B/s", "share %", "lost",
+                "rtt ms");
     double worst = 1e9;
     for (const Case& c : cases) {
         SimulatorProcess sim;

@@ -199,8 +199,7 @@ public:
         const std::optional<Micros> total =
             o_.seconds ? std::optional<Micros>(Micros{static_cast<long long>(*o_.seconds * 1e6)}) : std::nullopt;
         const auto share = [&](double part) {
-            return total ? std::optional<Micros>(Micros{static_cast<long long>(total->count() * part)})
-                         : std::nullopt;
+            return total ? std::optional<Micros>(Micros{static_cast<long long>(total->count() * part)}) : std::nullopt;
         };
         std::string problem = StreamPhase(a_, b_, 'A', ab_, share(0.4));
         if (problem.empty()) problem = StreamPhase(b_, a_, 'B', ba_, share(0.4));
@@ -533,18 +532,21 @@ void LinkTestCommand::Register(CLI::App& app, bool& json) {
         "prove that two modules in transparent mode carry data: framed packets from --port to --peer-port and "
         "back, then a ping-pong; no command is ever sent (line settings from --line or the pair's record in --log)");
     command_->add_option("--peer-port", options_.peerPort, "the other module's port")->type_name("PORT")->required();
-    command_->add_option("--seconds", seconds_, "how long the whole test runs (default 10): 40 % each way, 20 % ping-pong")
+    command_
+        ->add_option("--seconds", seconds_, "how long the whole test runs (default 10): 40 % each way, 20 % ping-pong")
         ->type_name("N");
-    command_->add_option("--packets", packets_, "packets each way instead of a time; a quarter as many pings (at least 10)")
+    command_
+        ->add_option("--packets", packets_, "packets each way instead of a time; a quarter as many pings (at least 10)")
         ->type_name("N");
     command_->add_option("--size", size_, "bytes of one packet on the line, framing included: 24 to 1024 (default 64)")
         ->type_name("N");
     command_->add_option("--min-delivery", minDelivery_, "exit 5 when fewer than P percent of the packets came through")
         ->type_name("P");
     command_->add_flag("--json", json, "print the result as JSON");
-    command_->add_option("--log", logPath_,
-                         "append the result (one JSON line) to FILE; without --line the line settings come from the "
-                         "last pair record there")
+    command_
+        ->add_option("--log", logPath_,
+                     "append the result (one JSON line) to FILE; without --line the line settings come from the "
+                     "last pair record there")
         ->type_name("FILE");
 }
 

@@ -42,8 +42,8 @@ struct LinkTestOptions {
     std::string port;
     std::string peerPort;
     SerialSettings line;
-    std::optional<double> seconds;   // the whole test's time (default 10 s) ...
-    std::optional<long> packets;     // ... or packets each way
+    std::optional<double> seconds;  // the whole test's time (default 10 s) ...
+    std::optional<long> packets;    // ... or packets each way
     std::size_t size = 64;
     std::optional<double> minDelivery;  // percent
     bool json = false;

@@ -30,8 +30,9 @@ void MonitorCommand::Register(CLI::App& app) {
 #ifdef _WIN32
 
 int MonitorCommand::Run(const std::string&, const SerialSettings&) const {
-    PrintLine(stderr, "tarnik: monitor is not available in the Windows build yet; a terminal program on the COM "
-                      "port does the same");
+    PrintLine(stderr,
+              "tarnik: monitor is not available in the Windows build yet; a terminal program on the COM "
+              "port does the same");
     return kExitUsage;
 }
 
@@ -54,8 +55,7 @@ void RestoreTerminal() {
 std::string Clock() {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto millis =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
     tm local{};
     localtime_r(&seconds, &local);
     char text[32];

@@ -21,21 +21,21 @@
 #include "BenchCommands.h"
 #include "CVelmoraDoc.h"
 #include "Commands.h"
-#include "Interrupt.h"
-#include "ModuleCommands.h"
 #include "ConsoleHost.h"
 #include "Failure.h"
+#include "Interrupt.h"
 #include "KvClock.h"
 #include "KvPortName.h"
 #include "KvPortReservation.h"
 #include "LinkTest.h"
+#include "ModuleCommands.h"
 #include "Monitor.h"
+#include "Output.h"
 #include "Ports.h"
 #include "ResourceIds.h"
 #include "Simulation.h"
 #include "Texts.h"
 #include "Trace.h"
-#include "Output.h"
 #include "Values.h"
 
 namespace {
@@ -51,9 +51,7 @@ const char kFooter[] =
 bool jsonErrors = false;
 std::string errorPort;
 
-void PrintFailureJson(const FailureReport& report) {
-    PrintJson(stdout, FailureJson(report));
-}
+void PrintFailureJson(const FailureReport& report) { PrintJson(stdout, FailureJson(report)); }
 
 int Usage(const std::string& problem) {
     PrintLine(stderr, "tarnik: " + problem);
@@ -209,10 +207,11 @@ int RunTarnik(int argc, char** argv) {
     // An interrupt ends the process without the destructor.
     Interrupt::SetBeforeExit(WindowsConsole::RestoreForExit);
 #endif
-    CLI::App app{"tarnik - configure Tarnik radio modules over a serial line.\n"
-                 "Every command that works on a module first searches the port for it at the 84\n"
-                 "line settings a module can use, then reads its settings.",
-                 "tarnik"};
+    CLI::App app{
+        "tarnik - configure Tarnik radio modules over a serial line.\n"
+        "Every command that works on a module first searches the port for it at the 84\n"
+        "line settings a module can use, then reads its settings.",
+        "tarnik"};
     app.footer(kFooter);
     app.fallthrough();
     app.require_subcommand(1);
@@ -254,8 +253,9 @@ int RunTarnik(int argc, char** argv) {
     if (!problem.empty()) return Usage(problem);
     // link-test and monitor drive the ports themselves and send no command.
     if ((linkTest.Parsed() || monitor.Parsed()) && global.simulate) {
-        return Usage("link-test and monitor need ports with modules behind them (tarnik-sim --link A --peer-link B "
-                     "serves a simulated pair); nothing was sent");
+        return Usage(
+            "link-test and monitor need ports with modules behind them (tarnik-sim --link A --peer-link B "
+            "serves a simulated pair); nothing was sent");
     }
     if (linkTest.Parsed()) {
         problem = linkTest.Check(port, knownLine);
@@ -283,8 +283,9 @@ int RunTarnik(int argc, char** argv) {
     console.terminal = console.terminal && windowsConsole.EscapesWork();
 #endif
     if ((module.ChangesModule() || bench.Parsed()) && !global.yes && !console.interactive) {
-        return Usage("this command changes the module and asks for confirmation, but standard input is not a "
-                     "terminal: add --yes; nothing was sent");
+        return Usage(
+            "this command changes the module and asks for confirmation, but standard input is not a "
+            "terminal: add --yes; nothing was sent");
     }
 
     return RunOnPort(global, module, bench, json, console, knownLine);

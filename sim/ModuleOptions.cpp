@@ -35,13 +35,17 @@ std::string ParseFault(const std::string& text, Fault& fault) {
 
     const std::string kind = Lower(parts[0]);
     // The kinds that take nothing after their name.
-    static const std::pair<const char*, FaultKind> kPlainKinds[] = {
-        {"silence", FaultKind::Silence},        {"late", FaultKind::LateFirstByte},
-        {"cut", FaultKind::CutAnswer},          {"garbage", FaultKind::Garbage},
-        {"nul", FaultKind::NulInAnswer},        {"overlong", FaultKind::Overlong},
-        {"bad-man", FaultKind::NonNumericMan},  {"vanish", FaultKind::PortVanishes},
-        {"stored-ignored", FaultKind::StoredIgnored}, {"stored-off", FaultKind::StoredOffByOne},
-        {"swap", FaultKind::Swap}};
+    static const std::pair<const char*, FaultKind> kPlainKinds[] = {{"silence", FaultKind::Silence},
+                                                                    {"late", FaultKind::LateFirstByte},
+                                                                    {"cut", FaultKind::CutAnswer},
+                                                                    {"garbage", FaultKind::Garbage},
+                                                                    {"nul", FaultKind::NulInAnswer},
+                                                                    {"overlong", FaultKind::Overlong},
+                                                                    {"bad-man", FaultKind::NonNumericMan},
+                                                                    {"vanish", FaultKind::PortVanishes},
+                                                                    {"stored-ignored", FaultKind::StoredIgnored},
+                                                                    {"stored-off", FaultKind::StoredOffByOne},
+                                                                    {"swap", FaultKind::Swap}};
     bool plain = false;
     for (const auto& [name, plainKind] : kPlainKinds) {
         if (kind == name) {
@@ -105,8 +109,14 @@ bool TakeModuleOption(const std::vector<std::string>& words, std::size_t& i, Mod
     if (option == "--baud") {
         if (!numeric(0, 57600, "1200, 2400, 4800, 9600, 19200, 38400 or 57600")) return true;
         switch (number) {
-            case 1200: case 2400: case 4800: case 9600: case 19200: case 38400: case 57600: break;
-            default: problem = "--baud takes 1200, 2400, 4800, 9600, 19200, 38400 or 57600"; return true;
+        case 1200:
+        case 2400:
+        case 4800:
+        case 9600:
+        case 19200:
+        case 38400:
+        case 57600: break;
+        default: problem = "--baud takes 1200, 2400, 4800, 9600, 19200, 38400 or 57600"; return true;
         }
         config.line.baud = static_cast<std::uint32_t>(number);
     } else if (option == "--frame") {

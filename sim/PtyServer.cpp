@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <signal.h>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -14,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <signal.h>
 
 #include "KvClock.h"
 #include "ModuleOptions.h"
@@ -29,9 +29,9 @@ struct SpeedEntry {
     std::uint32_t baud;
 };
 const SpeedEntry kSpeeds[] = {
-    {B50, 50},       {B75, 75},       {B110, 110},     {B134, 134},     {B150, 150},   {B200, 200},
-    {B300, 300},     {B600, 600},     {B1200, 1200},   {B1800, 1800},   {B2400, 2400}, {B4800, 4800},
-    {B9600, 9600},   {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}, {B230400, 230400},
+    {B50, 50},     {B75, 75},       {B110, 110},     {B134, 134},     {B150, 150},       {B200, 200},
+    {B300, 300},   {B600, 600},     {B1200, 1200},   {B1800, 1800},   {B2400, 2400},     {B4800, 4800},
+    {B9600, 9600}, {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}, {B230400, 230400},
 };
 
 std::uint32_t BaudOf(speed_t code) {
@@ -94,9 +94,9 @@ void Log(const std::string& text) {
 
 const char* ModeName(int mode) {
     switch (mode) {
-        case 1: return "transparent master";
-        case 2: return "transparent slave";
-        default: return "standard";
+    case 1: return "transparent master";
+    case 2: return "transparent slave";
+    default: return "standard";
     }
 }
 
@@ -213,10 +213,11 @@ void PtyServer::TakeInput() {
         }
         if (module_.IgnoredBytes() != ignoredReported_) {
             const LineSettings line = module_.CurrentLine();
-            Report(std::to_string(module_.IgnoredBytes() - ignoredReported_) + " byte(s) not understood: the other end is at " +
-                   std::to_string(seen.baud) + " baud, " + (seen.twoStopBits ? "2" : "1") + " stop bit(s), " +
-                   (seen.oddParity ? "odd parity" : "no or even parity") + "; the module listens at " +
-                   LineText(line) + (module_.Restarting(now) ? " (restarting)" : ""));
+            Report(std::to_string(module_.IgnoredBytes() - ignoredReported_) +
+                   " byte(s) not understood: the other end is at " + std::to_string(seen.baud) + " baud, " +
+                   (seen.twoStopBits ? "2" : "1") + " stop bit(s), " +
+                   (seen.oddParity ? "odd parity" : "no or even parity") + "; the module listens at " + LineText(line) +
+                   (module_.Restarting(now) ? " (restarting)" : ""));
             ignoredReported_ = module_.IgnoredBytes();
         }
         if (wasTransparent && !module_.Transparent()) {

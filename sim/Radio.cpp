@@ -13,9 +13,9 @@ constexpr int kIdleCharacters = 3;
 
 const char* FateName(AirFrame::Fate fate) {
     switch (fate) {
-        case AirFrame::Fate::Dropped: return "dropped";
-        case AirFrame::Fate::Corrupted: return "corrupted";
-        case AirFrame::Fate::Delivered: break;
+    case AirFrame::Fate::Dropped: return "dropped";
+    case AirFrame::Fate::Corrupted: return "corrupted";
+    case AirFrame::Fate::Delivered: break;
     }
     return "delivered";
 }
@@ -40,8 +40,7 @@ bool Radio::Linked() const {
     const Bank& ra = a.Running();
     const Bank& rb = b.Running();
     const bool roles = (ra.mode == 1 && rb.mode == 2) || (ra.mode == 2 && rb.mode == 1);
-    return roles && ra.frequency == rb.frequency && ra.partnerAddress == rb.address &&
-           rb.partnerAddress == ra.address;
+    return roles && ra.frequency == rb.frequency && ra.partnerAddress == rb.address && rb.partnerAddress == ra.address;
 }
 
 void Radio::Carry(const Module& from, std::uint8_t byte, Micros at) {
@@ -72,9 +71,7 @@ std::optional<Micros> Radio::NextDeadline() const {
     return next;
 }
 
-double Radio::Uniform(std::mt19937_64& random) {
-    return static_cast<double>(random() >> 11) * 0x1.0p-53;
-}
+double Radio::Uniform(std::mt19937_64& random) { return static_cast<double>(random() >> 11) * 0x1.0p-53; }
 
 void Radio::Close(int side) {
     Gathering& g = gathering_[side];
@@ -99,11 +96,11 @@ void Radio::Close(int side) {
             ++frame.flippedBits;
         }
     }
-    frame.fate = lost ? AirFrame::Fate::Dropped
-                      : frame.flippedBits > 0 ? AirFrame::Fate::Corrupted : AirFrame::Fate::Delivered;
+    frame.fate = lost                    ? AirFrame::Fate::Dropped
+                 : frame.flippedBits > 0 ? AirFrame::Fate::Corrupted
+                                         : AirFrame::Fate::Delivered;
 
-    const Micros airTime{static_cast<long long>((bytes.size() + kAirFrameOverhead) * 8 * 1000000ULL /
-                                                config_.airBps)};
+    const Micros airTime{static_cast<long long>((bytes.size() + kAirFrameOverhead) * 8 * 1000000ULL / config_.airBps)};
     frame.sentAt = std::max(closedAt, airBusyUntil_);
     airBusyUntil_ = frame.sentAt + airTime;
     frame.arrivesAt = airBusyUntil_ + config_.latency;

@@ -41,8 +41,8 @@ constexpr std::size_t kAirFrameOverhead = 12;
 
 struct AirFrame {
     enum class Fate { Delivered, Dropped, Corrupted };
-    int from = 0;              // 0 the first module, 1 the second
-    std::uint64_t index = 0;   // counted per direction from 0
+    int from = 0;             // 0 the first module, 1 the second
+    std::uint64_t index = 0;  // counted per direction from 0
     std::size_t bytes = 0;
     Fate fate = Fate::Delivered;
     int flippedBits = 0;

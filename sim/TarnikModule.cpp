@@ -17,8 +17,7 @@ constexpr std::size_t kMaxRequest = 128;
 constexpr std::size_t kOverlongLength = 300;
 constexpr std::size_t kGarbageLength = 16;
 
-const char* const kMnemonics[] = {"MOD", "VER", "SAD", "PAD", "PAN", "FRQ",
-                                  "RTY", "LED", "SCI", "PFC", "MAN", "INI"};
+const char* const kMnemonics[] = {"MOD", "VER", "SAD", "PAD", "PAN", "FRQ", "RTY", "LED", "SCI", "PFC", "MAN", "INI"};
 
 bool IsDigits(const std::string& text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -33,8 +32,14 @@ bool ParseNumber(const std::string& text, long& value) {
 
 bool IsKnownBaud(long baud) {
     switch (baud) {
-        case 1200: case 2400: case 4800: case 9600: case 19200: case 38400: case 57600: return true;
-        default: return false;
+    case 1200:
+    case 2400:
+    case 4800:
+    case 9600:
+    case 19200:
+    case 38400:
+    case 57600: return true;
+    default: return false;
     }
 }
 
@@ -90,8 +95,8 @@ struct PairSetting {
     long maximum;
 };
 const PairSetting kPairs[] = {
-    {"MOD", &Bank::mode, 2},       {"SAD", &Bank::address, 65535}, {"PAD", &Bank::partnerAddress, 65535},
-    {"PAN", &Bank::pan, 65535},    {"FRQ", &Bank::frequency, 75},  {"RTY", &Bank::retryCount, 255},
+    {"MOD", &Bank::mode, 2},    {"SAD", &Bank::address, 65535}, {"PAD", &Bank::partnerAddress, 65535},
+    {"PAN", &Bank::pan, 65535}, {"FRQ", &Bank::frequency, 75},  {"RTY", &Bank::retryCount, 255},
     {"LED", &Bank::led, 1},
 };
 
@@ -112,8 +117,8 @@ Micros FrameTime(const LineSettings& line) {
 Bank FactoryBank() { return Bank{}; }
 
 Module::Module(ModuleConfig config) : config_(std::move(config)) {
-    config_.restartTime = std::clamp(config_.restartTime, std::chrono::milliseconds{0},
-                                     std::chrono::milliseconds{1200});
+    config_.restartTime =
+        std::clamp(config_.restartTime, std::chrono::milliseconds{0}, std::chrono::milliseconds{1200});
     running_.line = config_.line;
     running_.mode = config_.storedMode;
     transparent_ = config_.storedMode == 1 || config_.storedMode == 2;
@@ -271,9 +276,9 @@ Request ParseRequest(const std::string& body) {
     Request r;
     r.scope = body[0];
     r.mnemonic = body.size() >= 4 ? body.substr(1, 3) : std::string();
-    r.understood = (r.scope == '-' || r.scope == '@' || r.scope == '+') &&
-                      std::any_of(std::begin(kMnemonics), std::end(kMnemonics),
-                                  [&](const char* m) { return r.mnemonic == m; });
+    r.understood =
+        (r.scope == '-' || r.scope == '@' || r.scope == '+') &&
+        std::any_of(std::begin(kMnemonics), std::end(kMnemonics), [&](const char* m) { return r.mnemonic == m; });
     if (r.understood) {
         const std::string rest = body.substr(4);
         const std::size_t colon = rest.find(':');
@@ -292,41 +297,41 @@ Request ParseRequest(const std::string& body) {
 
 void Module::Distort(const Fault& fault, std::string& answer, Micros& start) {
     switch (fault.kind) {
-        case FaultKind::Silence: answer.clear(); break;
-        case FaultKind::LateFirstByte: start += fault.delay; break;
-        case FaultKind::CutAnswer:
-            answer.resize(std::min(answer.size(), static_cast<std::size_t>(std::max(fault.cutAfter, 0))));
-            break;
-        case FaultKind::Garbage: {
-            answer.clear();
-            while (answer.size() < kGarbageLength) {
-                garbageSeed_ = garbageSeed_ * 1103515245u + 12345u;
-                const auto b = static_cast<std::uint8_t>(garbageSeed_ >> 16);
-                if (b == 0 || b == '\r' || b == '\n') continue;
-                answer.push_back(static_cast<char>(b));
-            }
-            answer += "\r\n";
-            break;
+    case FaultKind::Silence: answer.clear(); break;
+    case FaultKind::LateFirstByte: start += fault.delay; break;
+    case FaultKind::CutAnswer:
+        answer.resize(std::min(answer.size(), static_cast<std::size_t>(std::max(fault.cutAfter, 0))));
+        break;
+    case FaultKind::Garbage: {
+        answer.clear();
+        while (answer.size() < kGarbageLength) {
+            garbageSeed_ = garbageSeed_ * 1103515245u + 12345u;
+            const auto b = static_cast<std::uint8_t>(garbageSeed_ >> 16);
+            if (b == 0 || b == '\r' || b == '\n') continue;
+            answer.push_back(static_cast<char>(b));
         }
-        case FaultKind::NulInAnswer: {
-            const std::size_t pos = std::min(answer.size(), static_cast<std::size_t>(std::max(fault.nulAt, 0)));
-            answer.insert(pos, 1, '\0');
-            break;
-        }
-        case FaultKind::Overlong: {
-            if (answer.size() >= 2) answer.resize(answer.size() - 2);  // without its CR LF
-            std::size_t i = 0;
-            while (answer.size() < kOverlongLength) answer.push_back(static_cast<char>('0' + i++ % 10));
-            answer.resize(kOverlongLength);
-            break;
-        }
-        case FaultKind::NonNumericMan: answer = Accept("MAN", "XXXXXXXXX"); break;
-        case FaultKind::Nak:
-        case FaultKind::PortVanishes:
-        case FaultKind::StoredIgnored:
-        case FaultKind::StoredOffByOne:
-        case FaultKind::Swap:
-        case FaultKind::Kill: break;
+        answer += "\r\n";
+        break;
+    }
+    case FaultKind::NulInAnswer: {
+        const std::size_t pos = std::min(answer.size(), static_cast<std::size_t>(std::max(fault.nulAt, 0)));
+        answer.insert(pos, 1, '\0');
+        break;
+    }
+    case FaultKind::Overlong: {
+        if (answer.size() >= 2) answer.resize(answer.size() - 2);  // without its CR LF
+        std::size_t i = 0;
+        while (answer.size() < kOverlongLength) answer.push_back(static_cast<char>('0' + i++ % 10));
+        answer.resize(kOverlongLength);
+        break;
+    }
+    case FaultKind::NonNumericMan: answer = Accept("MAN", "XXXXXXXXX"); break;
+    case FaultKind::Nak:
+    case FaultKind::PortVanishes:
+    case FaultKind::StoredIgnored:
+    case FaultKind::StoredOffByOne:
+    case FaultKind::Swap:
+    case FaultKind::Kill: break;
     }
 }
 
@@ -363,7 +368,8 @@ void Module::HandleLine(const std::string& line, Micros at) {
     }
     // What a write changes: the scope character, unless the module leaves its stored bank alone.
     char effectiveScope = scope;
-    if (fault && fault->kind == FaultKind::StoredIgnored) effectiveScope = scope == '+' ? '-' : scope == '@' ? '?' : scope;
+    if (fault && fault->kind == FaultKind::StoredIgnored)
+        effectiveScope = scope == '+' ? '-' : scope == '@' ? '?' : scope;
 
     const LineSettings answerLine = LineAt(at);
     bool sciChanged = false;

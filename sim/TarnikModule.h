@@ -65,20 +65,20 @@ struct Bank {
 Bank FactoryBank();
 
 enum class FaultKind {
-    Silence,        // no answer at all
-    LateFirstByte,  // first byte `delay` late (later than any per-byte time-out of the program)
-    CutAnswer,      // answer stops after `cutAfter` bytes
-    Garbage,        // a line of noise (16 bytes, then CR LF) instead of the answer
-    NulInAnswer,    // a NUL byte inserted before index `nulAt` of the answer
-    Overlong,       // 300 bytes without CR LF
-    Nak,            // "*NAK:" + nakCode; the request is not carried out
-    NonNumericMan,  // MAN answers "*MAN: XXXXXXXXX" (matches MAN requests only)
-    PortVanishes,   // the port disappears when the request comes: open, read and write fail
-    StoredIgnored,  // a write changes the running value only ("@" none), and is answered as taken
-    StoredOffByOne, // a write of a value-pair setting stores one more than it was given
-    Swap,           // another module takes this one's place as the request comes: the next
-                    // serial number, factory settings at the same line settings
-    Kill,           // the process serving the module ends at once, as by kill -9
+    Silence,         // no answer at all
+    LateFirstByte,   // first byte `delay` late (later than any per-byte time-out of the program)
+    CutAnswer,       // answer stops after `cutAfter` bytes
+    Garbage,         // a line of noise (16 bytes, then CR LF) instead of the answer
+    NulInAnswer,     // a NUL byte inserted before index `nulAt` of the answer
+    Overlong,        // 300 bytes without CR LF
+    Nak,             // "*NAK:" + nakCode; the request is not carried out
+    NonNumericMan,   // MAN answers "*MAN: XXXXXXXXX" (matches MAN requests only)
+    PortVanishes,    // the port disappears when the request comes: open, read and write fail
+    StoredIgnored,   // a write changes the running value only ("@" none), and is answered as taken
+    StoredOffByOne,  // a write of a value-pair setting stores one more than it was given
+    Swap,            // another module takes this one's place as the request comes: the next
+                     // serial number, factory settings at the same line settings
+    Kill,            // the process serving the module ends at once, as by kill -9
 };
 
 // A fault applies to the next `count` requests the module hears whose mnemonic
@@ -86,27 +86,27 @@ enum class FaultKind {
 // its answer is disturbed. A vanished port stays away until ClearFaults().
 struct Fault {
     FaultKind kind = FaultKind::Silence;
-    int count = 1;             // for the next `count` matching requests (-1: forever)
-    std::string mnemonic;      // only requests with this mnemonic ("" = every request); with a
-                               // scope character before it ("+SAD") only requests with that scope
-    int cutAfter = 3;          // CutAnswer
-    int nakCode = 3;           // Nak, 0 to 99
-    int skip = 0;              // matching requests let pass before the fault applies (kill=N: N - 1)
-    int nulAt = 6;             // NulInAnswer
+    int count = 1;                          // for the next `count` matching requests (-1: forever)
+    std::string mnemonic;                   // only requests with this mnemonic ("" = every request); with a
+                                            // scope character before it ("+SAD") only requests with that scope
+    int cutAfter = 3;                       // CutAnswer
+    int nakCode = 3;                        // Nak, 0 to 99
+    int skip = 0;                           // matching requests let pass before the fault applies (kill=N: N - 1)
+    int nulAt = 6;                          // NulInAnswer
     std::chrono::milliseconds delay{1000};  // LateFirstByte, added to the usual latency
 };
 
 struct ModuleConfig {
-    LineSettings line;                 // line settings at start (running and stored)
+    LineSettings line;  // line settings at start (running and stored)
     std::uint32_t serialNumber = 123456789;
     std::string version = "1.00.003";
-    bool fixedPins = false;            // pin functions cannot be changed: every PFC write gets NAK 03
-    int storedMode = 0;                // mode the module powered up with (1, 2: transparent, with the
-                                       // addresses the mode forces: master 0 and partner 1, slave 1 and 0)
+    bool fixedPins = false;  // pin functions cannot be changed: every PFC write gets NAK 03
+    int storedMode = 0;      // mode the module powered up with (1, 2: transparent, with the
+                             // addresses the mode forces: master 0 and partner 1, slave 1 and 0)
     std::chrono::milliseconds firstByteLatency{2};
-    std::chrono::milliseconds restartTime{800};   // deaf after INI; clamped to 0..1200 ms
+    std::chrono::milliseconds restartTime{800};  // deaf after INI; clamped to 0..1200 ms
     std::chrono::milliseconds escapeWindow{30000};
-    bool neighbours = false;           // accept routed requests ("!"); the module answers for them itself
+    bool neighbours = false;  // accept routed requests ("!"); the module answers for them itself
 };
 
 // One request heard and what was answered, for logs and tests. Both keep their

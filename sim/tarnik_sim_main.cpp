@@ -242,8 +242,9 @@ int RunSim(int argc, char** argv) {
         }
         std::fflush(stdout);
         if (radio) {
-            std::fprintf(stderr, "tarnik-sim: radio: %u bps on the air, frames of up to %zu bytes, latency %lld ms, "
-                                 "loss %g %%, bit-error rate %g, seed %llu\n",
+            std::fprintf(stderr,
+                         "tarnik-sim: radio: %u bps on the air, frames of up to %zu bytes, latency %lld ms, "
+                         "loss %g %%, bit-error rate %g, seed %llu\n",
                          radioConfig.airBps, radioConfig.frameBytes,
                          static_cast<long long>(radioConfig.latency.count() / 1000), radioConfig.lossRate * 100,
                          radioConfig.bitErrorRate, static_cast<unsigned long long>(radioConfig.seed));

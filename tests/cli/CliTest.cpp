@@ -83,15 +83,24 @@ bool AnyStartsWith(const std::vector<std::string>& requests, const std::string& 
     return false;
 }
 
-
 }  // namespace
 
 TEST(CliSimulated, ReadAndScanReportTheModule) {
     RunResult r = RunTarnik(With(kFast, {"--sim-serial", "4242", "--sim-version", "2.01.007", "read", "--json"}));
     ASSERT_EQ(r.code, 0) << r.err;
-    ExpectFields(r.out, {{"serialNumber", 4242}, {"version", "2.01.007"}, {"runningMode", 0}, {"storedMode", 0},
-                         {"address", 0}, {"channel", 0}, {"channelMHz", 2405}, {"baudRate", 57600}, {"dataBits", 7},
-                         {"parity", "N"}, {"stopBits", 1}, {"pins", "0000"}, {"pinsFixed", false},
+    ExpectFields(r.out, {{"serialNumber", 4242},
+                         {"version", "2.01.007"},
+                         {"runningMode", 0},
+                         {"storedMode", 0},
+                         {"address", 0},
+                         {"channel", 0},
+                         {"channelMHz", 2405},
+                         {"baudRate", 57600},
+                         {"dataBits", 7},
+                         {"parity", "N"},
+                         {"stopBits", 1},
+                         {"pins", "0000"},
+                         {"pinsFixed", false},
                          {"addressLocked", false}});
     // Not a terminal: the search prints plain lines, and found the module at once.
     EXPECT_THAT(r.err, HasSubstr("candidate 1/84: 57600bps, 7bits, none, stop1\n"));
@@ -116,15 +125,20 @@ TEST(CliSimulated, ReadAndScanReportTheModule) {
 }
 
 TEST(CliSimulated, WriteSendsTheRecordAndReadsItBack) {
-    RunResult r = RunTarnik(With(kFast, {"--sim-log", "--yes", "write", "--address", "25", "--channel", "10",
-                                         "--pins", "2100", "--baud", "19200", "--parity", "e", "--reload", "--json"}));
+    RunResult r = RunTarnik(With(kFast, {"--sim-log", "--yes", "write", "--address", "25", "--channel", "10", "--pins",
+                                         "2100", "--baud", "19200", "--parity", "e", "--reload", "--json"}));
     ASSERT_EQ(r.code, 0) << r.err;
     // Data bits as read: not given, so written as they were.
-    ExpectFields(r.out, {{"address", 25}, {"channel", 10}, {"channelMHz", 2415}, {"baudRate", 19200}, {"dataBits", 7},
-                         {"parity", "E"}, {"pins", "2100"}});
+    ExpectFields(r.out, {{"address", 25},
+                         {"channel", 10},
+                         {"channelMHz", 2415},
+                         {"baudRate", 19200},
+                         {"dataBits", 7},
+                         {"parity", "E"},
+                         {"pins", "2100"}});
     // The record, then the re-read after the line settings changed.
-    EXPECT_TRUE(HeardInOrder(Heard(r), {"+SAD:25\\r\\n", "+FRQ:10\\r\\n", "-PFC:2100\\r\\n", "+SCI:19200,7,E,1\\r\\n",
-                                        "-VER\\r\\n"}))
+    EXPECT_TRUE(HeardInOrder(
+        Heard(r), {"+SAD:25\\r\\n", "+FRQ:10\\r\\n", "-PFC:2100\\r\\n", "+SCI:19200,7,E,1\\r\\n", "-VER\\r\\n"}))
         << r.err;
 
     // A model with fixed pin functions: no pin write at all; asking for other
@@ -149,11 +163,18 @@ TEST(CliSimulated, ProfileValuesAndOptionsCombine) {
     WriteFile(profile, R"({"serialNumber": 99, "version": "9.99.999", "runningMode": 0, "storedMode": 0,
         "address": 4321, "addressLocked": false, "channel": 75, "channelMHz": 2480, "baudRate": 38400,
         "dataBits": 8, "parity": "O", "stopBits": 2, "pins": "1201", "pinsFixed": false})");
-    RunResult r = RunTarnik(With(kFast, {"--yes", "write", "--from", profile, "--address", "12", "--reload", "--json"}));
+    RunResult r =
+        RunTarnik(With(kFast, {"--yes", "write", "--from", profile, "--address", "12", "--reload", "--json"}));
     ASSERT_EQ(r.code, 0) << r.err;
     // The serial number is the module's own, not the profile's.
-    ExpectFields(r.out, {{"address", 12}, {"channel", 75}, {"baudRate", 38400}, {"dataBits", 8}, {"parity", "O"},
-                         {"stopBits", 2}, {"pins", "1201"}, {"serialNumber", 123456789}});
+    ExpectFields(r.out, {{"address", 12},
+                         {"channel", 75},
+                         {"baudRate", 38400},
+                         {"dataBits", 8},
+                         {"parity", "O"},
+                         {"stopBits", 2},
+                         {"pins", "1201"},
+                         {"serialNumber", 123456789}});
 
     // A partial profile keeps the module's other values; channelMHz stands for channel.
     WriteFile(profile, R"({"channelMHz": 2410})");
@@ -209,7 +230,9 @@ TEST(CliUsage, BadValuesAreRefusedBeforeAnythingIsSent) {
         {R"([1, 2])", "not a JSON object"},
         {R"({"address": 5)", "line 1, column 14"},
         {"{\n  \"address\": 5,\n}", "line 3, column 1"},
-        {"{\"pins\": \"01\xff" "0\"}", "line 1, column"},  // not UTF-8
+        {"{\"pins\": \"01\xff"
+         "0\"}",
+         "line 1, column"},  // not UTF-8
         {R"({"address": 5, "channel": 3, "address": 6})", "address: given twice"},
         {R"({"format": 2, "address": 5})", "format: 2"},
     };
@@ -226,9 +249,10 @@ TEST(CliUsage, BadValuesAreRefusedBeforeAnythingIsSent) {
     const std::string fifo = dir.File("fifo.json");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     WriteFile(dir.File("big.json"), "{\"address\": 5" + std::string(64 * 1024, ' ') + "}");
-    const std::vector<std::pair<std::string, std::string>> files = {
-        {dir.File("missing.json"), "--from"}, {fifo, "not a regular file"}, {"/dev/zero", "not a regular file"},
-        {dir.File("big.json"), "64 KiB"}};
+    const std::vector<std::pair<std::string, std::string>> files = {{dir.File("missing.json"), "--from"},
+                                                                    {fifo, "not a regular file"},
+                                                                    {"/dev/zero", "not a regular file"},
+                                                                    {dir.File("big.json"), "64 KiB"}};
     for (const auto& [path, named] : files) {
         const RunResult r = RunTarnik({"--simulate", "--yes", "write", "--from", path});
         EXPECT_EQ(r.code, 2) << path << "\n" << r.err;
@@ -243,8 +267,8 @@ TEST(CliSimulated, KnownLineIsTriedBeforeTheSearch) {
         return n;
     };
     // Right: one probe (a query and its confirmation), no search (candidate 0), and the settings it answered at.
-    RunResult r = RunTarnik({"--simulate", "--sim-line", "9600,8,N,1", "--sim-log", "--line", "9600,8,N,1", "scan",
-                             "--json"});
+    RunResult r =
+        RunTarnik({"--simulate", "--sim-line", "9600,8,N,1", "--sim-log", "--line", "9600,8,N,1", "scan", "--json"});
     ASSERT_EQ(r.code, 0) << r.err;
     ExpectFields(r.out, {{"candidate", 0}, {"baudRate", 9600}, {"dataBits", 8}, {"parity", "N"}, {"stopBits", 1}});
     EXPECT_EQ(mans(r), 2) << r.err;
@@ -341,7 +365,8 @@ TEST(CliSimulated, EachFailureHasItsExitCode) {
         {With(kFast, {"--sim-change-fault", "nak:INI", "--yes", "init"}), 6, setFailed},
         {With(kFast, {"--sim-change-fault", "nak:MOD", "--yes", "mode", "slave"}), 6, setFailed},
         // The escape gets no answer (wrong line settings), or its port is missing.
-        {{"--simulate", "--sim-line", "19200,8,N,1", "--sim-stored-mode", "1", "--yes", "escape"}, 5,
+        {{"--simulate", "--sim-line", "19200,8,N,1", "--sim-stored-mode", "1", "--yes", "escape"},
+         5,
          "透過モードからの脱出に失敗しました。"},
         {{"--port", missing, "--yes", "escape"}, 3, "シリアルポートを開けません。"},
     };
@@ -403,8 +428,7 @@ TEST(CliTerminal, ConfirmationIsAskedOnATerminal) {
         TestTerminal keyboard;
         ASSERT_TRUE(keyboard.Ok());
         ASSERT_EQ(write(keyboard.master(), answer.data(), answer.size()), static_cast<ssize_t>(answer.size()));
-        const RunResult r =
-            RunTarnik(With(kFast, {"--sim-log", "write", "--address", "5"}), keyboard.slave());
+        const RunResult r = RunTarnik(With(kFast, {"--sim-log", "write", "--address", "5"}), keyboard.slave());
         EXPECT_THAT(r.err, HasSubstr("Tarnik装置の設定を変更します。"));
         EXPECT_THAT(r.err, HasSubstr("設定 [y/N]"));
         if (answer == "n\n") {
@@ -421,8 +445,8 @@ TEST(CliHelp, EveryCommandHasHelpAndTheManPageCoversEveryOption) {
     const std::string man = ReadFile(TARNIK_MAN_PAGE);
     ASSERT_FALSE(man.empty());
     std::set<std::string> options;
-    for (const std::string command : {"", "scan", "read", "write", "init", "mode", "escape", "ports", "pair", "provision",
-                                     "link-test", "monitor"}) {
+    for (const std::string command : {"", "scan", "read", "write", "init", "mode", "escape", "ports", "pair",
+                                      "provision", "link-test", "monitor"}) {
         const RunResult r = RunTarnik(command.empty() ? Args{"--help"} : Args{command, "--help"});
         EXPECT_EQ(r.code, 0) << command << r.err;
         EXPECT_THAT(r.out, HasSubstr("Usage: tarnik"));
@@ -432,8 +456,8 @@ TEST(CliHelp, EveryCommandHasHelpAndTheManPageCoversEveryOption) {
         }
         if (!command.empty()) {
             const std::string roff = std::regex_replace(command, std::regex("-"), "\\-");
-            EXPECT_THAT(man, testing::AnyOf(HasSubstr(".B " + roff), HasSubstr(".BR \"" + roff),
-                                            HasSubstr("\"mode master\"")))
+            EXPECT_THAT(
+                man, testing::AnyOf(HasSubstr(".B " + roff), HasSubstr(".BR \"" + roff), HasSubstr("\"mode master\"")))
                 << command;
         }
     }
@@ -475,8 +499,8 @@ TEST(CliPty, ProfileCopiesFromOneModuleToAnother) {
     ASSERT_TRUE(a.Ready()) << a.Log();
     ASSERT_TRUE(b.Ready()) << b.Log();
 
-    RunResult r = RunTarnik({"--port", a.link(), "--yes", "write", "--address", "321", "--channel", "42", "--pins",
-                             "1200"});
+    RunResult r =
+        RunTarnik({"--port", a.link(), "--yes", "write", "--address", "321", "--channel", "42", "--pins", "1200"});
     ASSERT_EQ(r.code, 0) << r.err << a.Log();
     r = RunTarnik({"--port", a.link(), "read", "--json"});
     ASSERT_EQ(r.code, 0) << r.err << a.Log();
@@ -553,8 +577,12 @@ TEST(CliPty, OpenFailuresSayWhichPortAndWhy) {
         const std::string heldBy = "(pid " + std::to_string(cat.pid()) + ")";
         EXPECT_THAT(r.err, HasSubstr(path + ": Device or resource busy; held by"));
         EXPECT_THAT(r.err, HasSubstr(heldBy));
-        ExpectFields(r.out, {{"error", "the port cannot be opened"}, {"exitCode", 3}, {"port", path}, {"path", path},
-                             {"cause", "busy"}, {"osReason", "Device or resource busy"}});
+        ExpectFields(r.out, {{"error", "the port cannot be opened"},
+                             {"exitCode", 3},
+                             {"port", path},
+                             {"path", path},
+                             {"cause", "busy"},
+                             {"osReason", "Device or resource busy"}});
         EXPECT_THAT(Json(r.out).value("heldBy", ""), HasSubstr(heldBy)) << r.out;
         EXPECT_TRUE(terminal.Lines().empty());
     }
@@ -571,17 +599,17 @@ TEST(CliPty, OpenFailuresSayWhichPortAndWhy) {
 }
 
 TEST(CliPty, TraceShowsTheWireOfARealPort) {
-    TestTerminal module([](const std::string& line) -> std::string {
-        return line == "-MAN\r\n" ? "*MAN: 000000777\r\n" : "";
-    });
+    TestTerminal module(
+        [](const std::string& line) -> std::string { return line == "-MAN\r\n" ? "*MAN: 000000777\r\n" : ""; });
     ASSERT_TRUE(module.Ok());
     const RunResult r = RunTarnik({"--port", module.path(), "--line", "9600,8,N,1", "--trace", "scan", "--json"});
     ASSERT_EQ(r.code, 0) << r.err;
     ExpectFields(r.out, {{"serialNumber", 777}, {"candidate", 0}, {"baudRate", 9600}});
     const std::regex stamp("trace +[0-9]+\\.[0-9]{3} ");
     for (const std::string& line : {"open " + module.path(), std::string("line 9600 8N1"), std::string("> -MAN\\r\\n"),
-                                     std::string("< *MAN: 000000777\\r\\n"), std::string("close")}) {
-        const std::regex wanted("trace +[0-9]+\\.[0-9]{3} " + std::regex_replace(line, std::regex(R"([\\*.+])"), R"(\$&)") + "\n");
+                                    std::string("< *MAN: 000000777\\r\\n"), std::string("close")}) {
+        const std::regex wanted("trace +[0-9]+\\.[0-9]{3} " +
+                                std::regex_replace(line, std::regex(R"([\\*.+])"), R"(\$&)") + "\n");
         EXPECT_TRUE(std::regex_search(r.err, wanted)) << line << " in\n" << r.err;
     }
     EXPECT_TRUE(std::regex_search(r.err, stamp)) << r.err;
@@ -629,10 +657,12 @@ TestTerminal::Responder Hostile(const std::string& mnemonic, const std::string& 
         if (query && name == mnemonic) return answer;
         if (!query) return "*" + name + ": OK\r\n";
         static const std::map<std::string, std::string> kNormal = {
-            {"MAN", "*MAN: 000000777\r\n"}, {"VER", "*VER: 1.00.003\r\n"}, {"MOD", "*MOD: 0/0\r\n"},
-            {"SAD", "*SAD: 5/5\r\n"},       {"PAD", "*PAD: 0/0\r\n"},       {"PAN", "*PAN: 0/0\r\n"},
-            {"FRQ", "*FRQ: 3/3\r\n"},       {"RTY", "*RTY: 3/3\r\n"},       {"LED", "*LED: 1/1\r\n"},
-            {"SCI", "*SCI: 57600,7,N,1/57600,7,N,1\r\n"}, {"PFC", "*PFC: 0000/0000\r\n"}};
+            {"MAN", "*MAN: 000000777\r\n"}, {"VER", "*VER: 1.00.003\r\n"},
+            {"MOD", "*MOD: 0/0\r\n"},       {"SAD", "*SAD: 5/5\r\n"},
+            {"PAD", "*PAD: 0/0\r\n"},       {"PAN", "*PAN: 0/0\r\n"},
+            {"FRQ", "*FRQ: 3/3\r\n"},       {"RTY", "*RTY: 3/3\r\n"},
+            {"LED", "*LED: 1/1\r\n"},       {"SCI", "*SCI: 57600,7,N,1/57600,7,N,1\r\n"},
+            {"PFC", "*PFC: 0000/0000\r\n"}};
         const auto known = kNormal.find(name);
         return known == kNormal.end() ? "" : known->second;
     };
@@ -708,8 +738,8 @@ TEST(CliPty, AnInterruptReleasesThePort) {
             return normal(line);
         });
         ASSERT_TRUE(module.Ok());
-        const RunResult r = RunProgram(TARNIK_BINARY, {"--port", module.path(), "--yes", "write", "--address", "6"},
-                                       -1, std::chrono::seconds(60), [&](pid_t pid) { tarnik = pid; });
+        const RunResult r = RunProgram(TARNIK_BINARY, {"--port", module.path(), "--yes", "write", "--address", "6"}, -1,
+                                       std::chrono::seconds(60), [&](pid_t pid) { tarnik = pid; });
         EXPECT_EQ(r.code, c.code) << c.when << r.err;
         EXPECT_THAT(r.err, HasSubstr(c.said));
 #ifdef TIOCGEXCL

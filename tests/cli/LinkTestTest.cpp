@@ -97,9 +97,9 @@ TEST(LinkTestPty, CountsAgreeWithTheFramesTheSimulatorLostOrSpoilt) {
                    {"--peer-link", dir.File("b"), "--baud", "57600", "--stored-mode", "1", "--loss", "2",
                     "--bit-error-rate", "5e-5", "--seed", "7", "--air-idle-ms", "50"});
     ASSERT_TRUE(sim.Ready()) << sim.Log();
-    const RunResult r = RunProgram(TARNIK_BINARY, {"--port", sim.link(), "--line", "57600,8,N,1", "link-test",
-                                                   "--peer-port", dir.File("b"), "--packets", "300", "--json",
-                                                   "--min-delivery", "99"});
+    const RunResult r =
+        RunProgram(TARNIK_BINARY, {"--port", sim.link(), "--line", "57600,8,N,1", "link-test", "--peer-port",
+                                   dir.File("b"), "--packets", "300", "--json", "--min-delivery", "99"});
     // Below --min-delivery: exit 5, the counts reported all the same.
     EXPECT_EQ(r.code, 5) << r.err;
     EXPECT_THAT(r.err, HasSubstr("below --min-delivery 99"));
@@ -139,7 +139,8 @@ TEST(LinkTestPty, ModulesInStandardModeEndItWithAClearMessageAndHearNoRequest) {
 
 TEST(MonitorPty, TypedBytesGoOutAndWhatComesBackIsShownEscaped) {
     TempDir dir;
-    SimProcess sim(TARNIK_SIM_BINARY, dir, "a", {"--peer-link", dir.File("b"), "--baud", "57600", "--stored-mode", "1"});
+    SimProcess sim(TARNIK_SIM_BINARY, dir, "a",
+                   {"--peer-link", dir.File("b"), "--baud", "57600", "--stored-mode", "1"});
     ASSERT_TRUE(sim.Ready()) << sim.Log();
     // The far module's serial line, played by the test: it answers once the typed bytes are in.
     const int far = open(dir.File("b").c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -167,8 +168,7 @@ TEST(MonitorPty, TypedBytesGoOutAndWhatComesBackIsShownEscaped) {
     ASSERT_EQ(pipe(keys), 0);
     ASSERT_EQ(write(keys[1], "typed\x01", 6), 6);
     close(keys[1]);
-    const RunResult r =
-        RunProgram(TARNIK_BINARY, {"--port", sim.link(), "--line", "57600,8,N,1", "monitor"}, keys[0]);
+    const RunResult r = RunProgram(TARNIK_BINARY, {"--port", sim.link(), "--line", "57600,8,N,1", "monitor"}, keys[0]);
     close(keys[0]);
     answer.join();
     close(far);

@@ -51,12 +51,9 @@ TEST(Radio, RelaysOnlyBetweenAMatchedTransparentPair) {
         bool relayed;
     };
     const Row rows[] = {
-        {"master and slave", 1, 2, 0, 0, true},
-        {"slave and master", 2, 1, 0, 1, true},
-        {"two masters", 1, 1, 0, 1, false},
-        {"one in standard mode", 1, 0, 0, 0, false},
-        {"other channel", 1, 2, 5, 0, false},
-        {"partner address of another module", 1, 2, 0, 7, false},
+        {"master and slave", 1, 2, 0, 0, true}, {"slave and master", 2, 1, 0, 1, true},
+        {"two masters", 1, 1, 0, 1, false},     {"one in standard mode", 1, 0, 0, 0, false},
+        {"other channel", 1, 2, 5, 0, false},   {"partner address of another module", 1, 2, 0, 7, false},
     };
     const std::string data = "0123456789abcdefghijklmnopqrstuvwxyz ~ 0123456789abcdefghijklmnopqrstuvwxyz";
     for (const Row& row : rows) {
@@ -101,8 +98,8 @@ TEST(Radio, LogsEveryLostAndSpoiltFrameAndOnlyThoseDifferFromWhatWasSent) {
         } else {
             int flipped = 0;
             for (std::size_t k = 0; k < frame.bytes; ++k) {
-                flipped += std::popcount(static_cast<unsigned>(static_cast<std::uint8_t>(sent[offset + k] ^
-                                                                                         received[at + k])));
+                flipped += std::popcount(
+                    static_cast<unsigned>(static_cast<std::uint8_t>(sent[offset + k] ^ received[at + k])));
             }
             EXPECT_EQ(flipped, frame.flippedBits) << "frame " << frame.index;
             EXPECT_EQ(frame.fate == AirFrame::Fate::Corrupted, flipped > 0) << "frame " << frame.index;
