@@ -27,7 +27,9 @@
 #include "KvClock.h"
 #include "KvPortName.h"
 #include "KvPortReservation.h"
+#include "LinkTest.h"
 #include "ModuleCommands.h"
+#include "Monitor.h"
 #include "Output.h"
 #include "Ports.h"
 #include "ResourceIds.h"
@@ -222,6 +224,10 @@ int RunTarnik(int argc, char** argv) {
     module.Register(app, json);
     BenchCommands bench;
     bench.Register(app);
+    LinkTestCommand linkTest;
+    linkTest.Register(app, json);
+    MonitorCommand monitor;
+    monitor.Register(app);
     CLI::App* ports = app.add_subcommand("ports", "list the serial devices of this machine with what is known of them");
     ports->add_flag("--json", json, "print the list as JSON");
 
@@ -245,6 +251,25 @@ int RunTarnik(int argc, char** argv) {
     std::optional<SerialSettings> knownLine;
     std::string problem = global.Check(app, knownLine);
     if (!problem.empty()) return Usage(problem);
+    // link-test and monitor drive the ports themselves and send no command.
+    if ((linkTest.Parsed() || monitor.Parsed()) && global.simulate) {
+        return Usage(
+            "link-test and monitor need ports with modules behind them (tarnik-sim --link A --peer-link B "
+            "serves a simulated pair); nothing was sent");
+    }
+    if (linkTest.Parsed()) {
+        problem = linkTest.Check(port, knownLine);
+        if (!problem.empty()) return Usage(problem + "; nothing was sent");
+        LinkTestOptions& options = linkTest.Options();
+        options.json = json;
+        options.quiet = global.quiet;
+        options.terminal = KV_ISATTY(2) != 0;
+        return RunLinkTest(options, SteadyClock(), stdout, stderr);
+    }
+    if (monitor.Parsed()) {
+        if (!knownLine) return Usage("monitor needs the module's line settings: --line B,D,P,S");
+        return monitor.Run(port, *knownLine);
+    }
     problem = module.Check();
     if (!problem.empty()) return Usage(problem + "; nothing was sent");
 

@@ -209,7 +209,9 @@ std::string ParseSwap(const std::string& options, const ModuleConfig& previous, 
 
 void SwapModule(Module& module, const ModuleConfig& config, const std::vector<Fault>& faults, KvClock* clock) {
     const bool paced = module.PacedAtBaud();
+    Radio* radio = module.AttachedRadio();
     module = Module(config);
+    module.AttachRadio(radio);
     module.AttachClock(clock);
     module.SetPacedAtBaud(paced);
     for (const Fault& fault : faults) module.InjectFault(fault);

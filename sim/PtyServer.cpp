@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <signal.h>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -17,6 +18,7 @@
 
 #include "KvClock.h"
 #include "ModuleOptions.h"
+#include "Radio.h"
 
 namespace tarnik::sim {
 
@@ -84,7 +86,7 @@ std::string LineText(const LineSettings& line) {
     return std::to_string(line.baud) + " " + line.dataBits + line.parity + line.stopBits;
 }
 
-void Report(const std::string& text) {
+void Log(const std::string& text) {
     const std::string line = Timestamp() + " " + text + "\n";
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
@@ -110,7 +112,8 @@ LineSettings SentAt(const VisibleLine& seen, const LineSettings& moduleLine) {
     return LineSettings{seen.baud, '8', seen.oddParity ? 'O' : 'N', seen.twoStopBits ? '2' : '1'};
 }
 
-PtyServer::PtyServer(ModuleConfig config, bool paceAtBaud) : module_(std::move(config)) {
+PtyServer::PtyServer(ModuleConfig config, bool paceAtBaud, std::string label)
+    : module_(std::move(config)), label_(std::move(label)) {
     module_.AttachClock(&SteadyClock());
     module_.SetPacedAtBaud(paceAtBaud);
     poweredAt_ = SteadyClock().Now();
@@ -219,10 +222,12 @@ void PtyServer::TakeInput() {
         }
         if (wasTransparent && !module_.Transparent()) {
             Report("escape string taken: standard mode at " + LineText(module_.CurrentLine()));
-        } else if (wasTransparent) {
+        } else if (wasTransparent && !transparentDataReported_) {
+            // Once a power-up: a stream of data would fill the log.
             const bool open = now - poweredAt_ < Micros{module_.Config().escapeWindow};
             Report(std::to_string(n) + " byte(s) taken as transparent data (escape window " +
-                   (open ? "open" : "closed") + ")");
+                   (open ? "open" : "closed") + "); more follows unreported");
+            transparentDataReported_ = true;
         }
         ReportNewExchanges();
     }
@@ -253,8 +258,16 @@ void PtyServer::SendDue() {
     }
 }
 
+std::optional<Micros> PtyServer::NextDue() const {
+    if (module_.PendingOutput().empty()) return std::nullopt;
+    return module_.PendingOutput().front().due;
+}
+
+void PtyServer::Report(const std::string& text) const { Log(label_.empty() ? text : label_ + ": " + text); }
+
 void PtyServer::PowerCycle(const char* why) {
     poweredAt_ = SteadyClock().Now();
+    transparentDataReported_ = false;
     module_.PowerCycle(poweredAt_);
     const Bank& running = module_.Running();
     std::string text = std::string("power cycle (") + why + "): " + ModeName(running.mode) + " mode at " +
@@ -296,72 +309,114 @@ void PtyServer::Status() {
            ", stored line " + LineText(s.line));
 }
 
-bool PtyServer::HandleStdin(bool exitOnEof, bool& stdinOpen) {
+int PtyServer::Run(int signalFd, bool exitOnEof) { return Serve({this}, nullptr, signalFd, exitOnEof); }
+
+namespace {
+
+// Lines on standard input: "power", "status", "swap [OPTIONS]". False when
+// standard input ended and that ends the simulator.
+bool HandleStdin(const std::vector<PtyServer*>& servers, std::string& pending, bool exitOnEof, bool& stdinOpen) {
     char buffer[256];
     const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) return true;
     if (n <= 0) {
         stdinOpen = false;
         if (exitOnEof) {
-            Report("end of standard input: stopping");
+            Log("end of standard input: stopping");
             return false;
         }
         return true;
     }
-    stdinBuffer_.append(buffer, static_cast<std::size_t>(n));
+    pending.append(buffer, static_cast<std::size_t>(n));
     std::size_t end;
-    while ((end = stdinBuffer_.find('\n')) != std::string::npos) {
-        std::string command = stdinBuffer_.substr(0, end);
-        stdinBuffer_.erase(0, end + 1);
+    while ((end = pending.find('\n')) != std::string::npos) {
+        std::string command = pending.substr(0, end);
+        pending.erase(0, end + 1);
         while (!command.empty() && (command.back() == '\r' || command.back() == ' ')) command.pop_back();
         if (command == "power") {
-            PowerCycle("standard input");
+            for (PtyServer* server : servers) server->PowerCycle("standard input");
         } else if (command == "status") {
-            Status();
+            for (PtyServer* server : servers) server->Status();
         } else if (command == "swap" || command.rfind("swap ", 0) == 0) {
-            Swap(command.substr(4));
+            servers.front()->Swap(command.substr(4));
         } else if (!command.empty()) {
-            Report("unknown command " + Quoted(command) + " (commands: power, status, swap)");
+            Log("unknown command " + Quoted(command) + " (commands: power, status, swap)");
         }
     }
     return true;
 }
 
-int PtyServer::Run(int signalFd, bool exitOnEof) {
+// The frames the radio lost or spoilt since the last call, one line each.
+void ReportFrames(const Radio& radio, std::size_t& reported) {
+    const auto& log = radio.Log();
+    for (; reported < log.size(); ++reported) {
+        const AirFrame& f = log[reported];
+        if (f.fate == AirFrame::Fate::Delivered) continue;
+        std::string text = "radio: frame " + std::to_string(f.index) + " from module " + std::to_string(f.from + 1) +
+                           ", " + std::to_string(f.bytes) + " byte(s), " + FateName(f.fate);
+        if (f.fate == AirFrame::Fate::Corrupted) text += " (" + std::to_string(f.flippedBits) + " bit(s) flipped)";
+        Log(text);
+    }
+}
+
+}  // namespace
+
+int Serve(const std::vector<PtyServer*>& servers, Radio* radio, int signalFd, bool exitOnEof) {
     bool stdinOpen = true;
+    std::string pending;
+    std::size_t framesReported = 0;
+    std::vector<pollfd> fds;
     for (;;) {
-        pollfd fds[3] = {{master_, POLLIN, 0}, {signalFd, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
-        const nfds_t count = stdinOpen ? 3 : 2;
+        const Micros now = SteadyClock().Now();
+        if (radio) {
+            radio->Advance(now);
+            ReportFrames(*radio, framesReported);
+        }
+        Micros next = Micros::max();
+        if (radio) next = radio->NextDeadline().value_or(next);
+        for (const PtyServer* server : servers) next = std::min(next, server->NextDue().value_or(next));
         int timeout = -1;
-        if (!module_.PendingOutput().empty()) {
-            const Micros wait = module_.PendingOutput().front().due - SteadyClock().Now();
+        if (next != Micros::max()) {
+            const Micros wait = next - now;
             timeout = wait.count() <= 0 ? 0 : static_cast<int>((wait.count() + 999) / 1000);
         }
-        const int ready = poll(fds, count, timeout);
+        fds.clear();
+        for (const PtyServer* server : servers) fds.push_back({server->MasterFd(), POLLIN, 0});
+        fds.push_back({signalFd, POLLIN, 0});
+        if (stdinOpen) fds.push_back({STDIN_FILENO, POLLIN, 0});
+        const int ready = poll(fds.data(), fds.size(), timeout);
         if (ready < 0 && errno != EINTR) {
-            Report(std::string("poll: ") + std::strerror(errno));
+            Log(std::string("poll: ") + std::strerror(errno));
             return 1;
         }
         if (ready > 0) {
-            if (fds[1].revents & POLLIN) {
-                unsigned char signals[16];
-                const ssize_t n = read(signalFd, signals, sizeof signals);
+            const pollfd& signals = fds[servers.size()];
+            if (signals.revents & POLLIN) {
+                unsigned char numbers[16];
+                const ssize_t n = read(signalFd, numbers, sizeof numbers);
                 for (ssize_t i = 0; i < n; ++i) {
-                    if (signals[i] == SIGUSR1) {
-                        PowerCycle("SIGUSR1");
+                    if (numbers[i] == SIGUSR1) {
+                        for (PtyServer* server : servers) server->PowerCycle("SIGUSR1");
                     } else {
-                        Report(std::string("stopping on ") + (signals[i] == SIGINT ? "SIGINT" : "SIGTERM"));
+                        Log(std::string("stopping on ") + (numbers[i] == SIGINT ? "SIGINT" : "SIGTERM"));
                         return 0;
                     }
                 }
             }
-            if (fds[0].revents & POLLIN) TakeInput();
-            if (stdinOpen && (fds[2].revents & POLLNVAL)) stdinOpen = false;  // no standard input at all
-            if (stdinOpen && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) {
-                if (!HandleStdin(exitOnEof, stdinOpen)) return 0;
+            for (std::size_t k = 0; k < servers.size(); ++k) {
+                if (fds[k].revents & POLLIN) servers[k]->TakeInput();
+            }
+            if (stdinOpen) {
+                const pollfd& input = fds[servers.size() + 1];
+                if (input.revents & POLLNVAL) {
+                    stdinOpen = false;  // no standard input at all
+                } else if ((input.revents & (POLLIN | POLLHUP | POLLERR)) &&
+                           !HandleStdin(servers, pending, exitOnEof, stdinOpen)) {
+                    return 0;
+                }
             }
         }
-        SendDue();
+        for (PtyServer* server : servers) server->SendDue();
     }
 }
 

@@ -12,7 +12,9 @@
 // Like KvSerialPort, this thin wrapper around the operating system reports
 // failure as false with a text, and throws nothing.
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "TarnikModule.h"
 
@@ -30,9 +32,12 @@ bool Matches(const VisibleLine& seen, const LineSettings& line);
 // everything visible matches, otherwise settings that differ from them.
 LineSettings SentAt(const VisibleLine& seen, const LineSettings& moduleLine);
 
+class Radio;
+
 class PtyServer {
 public:
-    PtyServer(ModuleConfig config, bool paceAtBaud);
+    // `label` names the module in the log when one process serves two ("" for none).
+    PtyServer(ModuleConfig config, bool paceAtBaud, std::string label = "");
     ~PtyServer();
     PtyServer(const PtyServer&) = delete;
     PtyServer& operator=(const PtyServer&) = delete;
@@ -55,18 +60,27 @@ public:
 
     Module& module() { return module_; }
 
-private:
-    VisibleLine Seen() const;
+    // --- for Serve ---
+    int MasterFd() const { return master_; }
+    // Hands the module what the other end wrote.
     void TakeInput();
+    // Writes the module's bytes that are due.
     void SendDue();
-    void ReportNewExchanges();
+    // When the module's next byte is due.
+    std::optional<Micros> NextDue() const;
     void PowerCycle(const char* why);
     void Status();
     // A new module in place of the old one ("swap [OPTIONS]" on standard input).
     void Swap(const std::string& options);
-    bool HandleStdin(bool exitOnEof, bool& stdinOpen);
+    // A line of the log, with the module's label.
+    void Report(const std::string& text) const;
+
+private:
+    VisibleLine Seen() const;
+    void ReportNewExchanges();
 
     Module module_;
+    std::string label_;
     int master_ = -1;
     int slave_ = -1;
     std::string slavePath_;
@@ -74,7 +88,12 @@ private:
     Micros poweredAt_{0};
     std::size_t reported_ = 0;
     std::uint64_t ignoredReported_ = 0;
-    std::string stdinBuffer_;
+    bool transparentDataReported_ = false;
 };
+
+// Serves the modules on their pseudo-terminals, and the radio between them
+// when one is given, as PtyServer::Run does for one: "power", "status" and
+// SIGUSR1 reach every module, "swap" the first.
+int Serve(const std::vector<PtyServer*>& servers, Radio* radio, int signalFd, bool exitOnEof);
 
 }  // namespace tarnik::sim

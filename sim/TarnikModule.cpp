@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "KvClock.h"
+#include "Radio.h"
 
 namespace tarnik::sim {
 
@@ -120,8 +121,12 @@ Module::Module(ModuleConfig config) : config_(std::move(config)) {
         std::clamp(config_.restartTime, std::chrono::milliseconds{0}, std::chrono::milliseconds{1200});
     running_.line = config_.line;
     running_.mode = config_.storedMode;
-    stored_ = running_;
     transparent_ = config_.storedMode == 1 || config_.storedMode == 2;
+    if (transparent_) {
+        running_.address = config_.storedMode == 1 ? 0 : 1;
+        running_.partnerAddress = config_.storedMode == 1 ? 1 : 0;
+    }
+    stored_ = running_;
 }
 
 void Module::AttachClock(KvClock* clock) {
@@ -188,7 +193,11 @@ Micros Module::Receive(std::uint8_t byte, const LineSettings& sentAt, Micros at)
     }
 
     CheckEscape(byte, arrival);
-    if (transparent_) return arrival;     // passed on to the radio link, never answered
+    if (transparent_) {
+        // Passed on to the radio link, never answered.
+        if (radio_) radio_->Carry(*this, byte, arrival);
+        return arrival;
+    }
     if (recent_.empty()) return arrival;  // the escape string was just taken
 
     const bool terminated = byte == '\n' && lastByte_ == '\r';
@@ -455,6 +464,11 @@ std::string Module::Execute(char scope, const std::string& mnemonic, const std::
     stored_ = FactoryBank();
     initialised = true;
     return Accept(mnemonic, "OK");
+}
+
+void Module::FromAir(const std::string& bytes, Micros at) {
+    lastEvent_ = std::max(lastEvent_, at);
+    if (transparent_ && !vanished_) Send(bytes, at, running_.line);
 }
 
 void Module::Send(const std::string& answer, Micros start, const LineSettings& line) {

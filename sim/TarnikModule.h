@@ -30,6 +30,8 @@ class KvClock;
 
 namespace tarnik::sim {
 
+class Radio;
+
 using Micros = std::chrono::microseconds;
 
 // Line settings as the module sees them on its side of the wire.
@@ -99,7 +101,8 @@ struct ModuleConfig {
     std::uint32_t serialNumber = 123456789;
     std::string version = "1.00.003";
     bool fixedPins = false;  // pin functions cannot be changed: every PFC write gets NAK 03
-    int storedMode = 0;      // mode the module powered up with (1, 2: transparent)
+    int storedMode = 0;      // mode the module powered up with (1, 2: transparent, with the
+                             // addresses the mode forces: master 0 and partner 1, slave 1 and 0)
     std::chrono::milliseconds firstByteLatency{2};
     std::chrono::milliseconds restartTime{800};  // deaf after INI; clamped to 0..1200 ms
     std::chrono::milliseconds escapeWindow{30000};
@@ -174,6 +177,14 @@ public:
     OutputByte TakeOutput();
     void DiscardOutput() { output_.clear(); }
 
+    // The radio that carries what the module hears in transparent mode (null:
+    // none; the bytes go nowhere).
+    void AttachRadio(Radio* radio) { radio_ = radio; }
+    Radio* AttachedRadio() const { return radio_; }
+    // Bytes that came over the air, due at the module at `at`: in transparent
+    // mode they go out on the serial line at the module's line settings.
+    void FromAir(const std::string& bytes, Micros at);
+
 private:
     Micros Now() const;
     void HandleLine(const std::string& line, Micros at);
@@ -212,6 +223,7 @@ private:
     std::vector<Exchange> log_;
     std::uint64_t ignoredBytes_ = 0;
     std::uint32_t garbageSeed_ = 0x5eed1234u;
+    Radio* radio_ = nullptr;
 };
 
 }  // namespace tarnik::sim

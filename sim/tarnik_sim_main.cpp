@@ -3,14 +3,18 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "ModuleOptions.h"
 #include "PtyServer.h"
+#include "Radio.h"
 #include "TarnikModule.h"
 
 namespace {
@@ -49,6 +53,27 @@ const char kHelp[] =
     "                         character (+SAD, @MOD) only requests of that scope;\n"
     "                         COUNT -1 for ever (default 1); repeatable\n"
     "  --exit-on-eof          stop when standard input ends (default: keep running)\n"
+    "\n"
+    "a pair of modules and the radio between them:\n"
+    "  --peer-link PATH       serve a second module on a second terminal, linked as\n"
+    "                         PATH: the first one's options with the next serial\n"
+    "                         number, no faults, and the other role when the first\n"
+    "                         starts in transparent mode (--stored-mode 1 gives a\n"
+    "                         slave beside it, 2 a master). Once both run in\n"
+    "                         transparent mode as a matched pair (master and slave,\n"
+    "                         one channel, each one's partner address the other's\n"
+    "                         address), what one hears goes over the air to the other\n"
+    "  --air-latency-ms N     time a frame takes besides its time on the air (default 5)\n"
+    "  --loss PERCENT         share of air frames lost, 0 to 100 (default 0)\n"
+    "  --bit-error-rate R     chance of each bit of a frame being flipped, e.g. 1e-5\n"
+    "                         (default 0)\n"
+    "  --air-bps N            air data rate, shared by both directions (default 250000)\n"
+    "  --air-frame N          bytes an air frame carries at most (default 64)\n"
+    "  --air-idle-ms N        a frame also ends when the serial line has been idle\n"
+    "                         this long (default: three character times)\n"
+    "  --seed N               seed of the radio's losses and bit errors (default 1)\n"
+    "  Every lost or corrupted frame is logged: \"radio: frame K from module M, ...,\n"
+    "  dropped\" or \"... corrupted (B bit(s) flipped)\".\n"
     "  --help                 this text\n"
     "\n"
     "control:\n"
@@ -83,10 +108,67 @@ int Usage(const std::string& problem) {
     return 2;
 }
 
+template <typename Number>
+bool ReadNumber(const std::string& text, Number low, Number high, Number& value) {
+    Number parsed{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (error != std::errc() || end != text.data() + text.size() || !(parsed >= low && parsed <= high)) return false;
+    value = parsed;
+    return true;
+}
+
+// The radio's options; false when words[i] is none. `problem` is set when its value is wrong.
+bool TakeRadioOption(const std::vector<std::string>& words, std::size_t& i, tarnik::sim::RadioConfig& radio,
+                     std::string& problem) {
+    const std::string& option = words[i];
+    if (option != "--air-latency-ms" && option != "--loss" && option != "--bit-error-rate" && option != "--air-bps" &&
+        option != "--air-frame" && option != "--air-idle-ms" && option != "--seed") {
+        return false;
+    }
+    const std::string value = i + 1 < words.size() ? words[++i] : std::string();
+    long long whole = 0;
+    double share = 0;
+    bool ok = false;
+    if (option == "--air-latency-ms") {
+        ok = ReadNumber(value, 0LL, 60000LL, whole);
+        radio.latency = std::chrono::milliseconds{whole};
+    } else if (option == "--loss") {
+        ok = ReadNumber(value, 0.0, 100.0, share);
+        radio.lossRate = share / 100;
+    } else if (option == "--bit-error-rate") {
+        ok = ReadNumber(value, 0.0, 1.0, share);
+        radio.bitErrorRate = share;
+    } else if (option == "--air-bps") {
+        ok = ReadNumber(value, 300LL, 10000000LL, whole);
+        radio.airBps = static_cast<std::uint32_t>(whole);
+    } else if (option == "--air-idle-ms") {
+        ok = ReadNumber(value, 0LL, 60000LL, whole);
+        radio.idle = std::chrono::milliseconds{whole};
+    } else if (option == "--air-frame") {
+        ok = ReadNumber(value, 1LL, 4096LL, whole);
+        radio.frameBytes = static_cast<std::size_t>(whole);
+    } else {
+        ok = ReadNumber(value, 0LL, (1LL << 62), whole);
+        radio.seed = static_cast<std::uint64_t>(whole);
+    }
+    if (!ok) problem = option + ": '" + value + "' is out of range or no number";
+    return true;
+}
+
+// The module beside the first one: the next serial number, the other role.
+tarnik::sim::ModuleConfig PeerConfig(const tarnik::sim::ModuleConfig& first) {
+    tarnik::sim::ModuleConfig peer = first;
+    peer.serialNumber = first.serialNumber >= 999999999u ? 0 : first.serialNumber + 1;
+    if (first.storedMode == 1 || first.storedMode == 2) peer.storedMode = 3 - first.storedMode;
+    return peer;
+}
+
 int RunSim(int argc, char** argv) {
     using tarnik::sim::ModuleConfig;
     ModuleConfig config;
+    tarnik::sim::RadioConfig radioConfig;
     std::string link;
+    std::string peerLink;
     bool paced = true;
     bool exitOnEof = false;
 
@@ -96,8 +178,11 @@ int RunSim(int argc, char** argv) {
         const std::string& option = words[i];
         const bool hasValue = i + 1 < words.size();
         std::string problem;
-        if (tarnik::sim::TakeModuleOption(words, i, config, faults, problem)) {
+        if (tarnik::sim::TakeModuleOption(words, i, config, faults, problem) ||
+            TakeRadioOption(words, i, radioConfig, problem)) {
             if (!problem.empty()) return Usage(problem);
+        } else if (option == "--peer-link" && hasValue) {
+            peerLink = words[++i];
         } else if (option == "--help" || option == "-h") {
             std::fputs(kHelp, stdout);
             return 0;
@@ -127,21 +212,44 @@ int RunSim(int argc, char** argv) {
 
     int status = 0;
     {
-        tarnik::sim::PtyServer server(config, paced);
+        const bool pair = !peerLink.empty();
+        tarnik::sim::PtyServer server(config, paced, pair ? "module 1" : "");
         for (const tarnik::sim::Fault& fault : faults) server.module().InjectFault(fault);
+        std::optional<tarnik::sim::PtyServer> peer;
+        std::unique_ptr<tarnik::sim::Radio> radio;
+        std::vector<tarnik::sim::PtyServer*> servers{&server};
+        if (pair) {
+            peer.emplace(PeerConfig(config), paced, "module 2");
+            radio = std::make_unique<tarnik::sim::Radio>(radioConfig, server.module(), peer->module());
+            servers.push_back(&*peer);
+        }
         std::string error;
-        if (!server.Open(error) || (!link.empty() && !server.MakeLink(link, error))) {
+        if (!server.Open(error) || (!link.empty() && !server.MakeLink(link, error)) ||
+            (peer && (!peer->Open(error) || !peer->MakeLink(peerLink, error)))) {
             std::fprintf(stderr, "tarnik-sim: %s\n", error.c_str());
             return 1;
         }
-        std::printf("%s\n", server.SlavePath().c_str());
+        for (std::size_t k = 0; k < servers.size(); ++k) {
+            tarnik::sim::PtyServer& s = *servers[k];
+            const std::string& linkName = k == 0 ? link : peerLink;
+            const ModuleConfig& c = s.module().Config();
+            std::printf("%s\n", s.SlavePath().c_str());
+            std::fprintf(stderr, "tarnik-sim: %smodule %09lu, version %s, %s, line %u %c%c%c on %s%s%s\n",
+                         pair ? (k == 0 ? "1: " : "2: ") : "", static_cast<unsigned long>(c.serialNumber),
+                         c.version.c_str(), s.module().Transparent() ? "transparent mode" : "standard mode",
+                         c.line.baud, c.line.dataBits, c.line.parity, c.line.stopBits, s.SlavePath().c_str(),
+                         linkName.empty() ? "" : " linked as ", linkName.c_str());
+        }
         std::fflush(stdout);
-        std::fprintf(stderr, "tarnik-sim: module %09lu, version %s, %s, line %u %c%c%c on %s%s%s\n",
-                     static_cast<unsigned long>(config.serialNumber), config.version.c_str(),
-                     server.module().Transparent() ? "transparent mode" : "standard mode", config.line.baud,
-                     config.line.dataBits, config.line.parity, config.line.stopBits, server.SlavePath().c_str(),
-                     link.empty() ? "" : " linked as ", link.c_str());
-        status = server.Run(signalPipe[0], exitOnEof);
+        if (radio) {
+            std::fprintf(stderr,
+                         "tarnik-sim: radio: %u bps on the air, frames of up to %zu bytes, latency %lld ms, "
+                         "loss %g %%, bit-error rate %g, seed %llu\n",
+                         radioConfig.airBps, radioConfig.frameBytes,
+                         static_cast<long long>(radioConfig.latency.count() / 1000), radioConfig.lossRate * 100,
+                         radioConfig.bitErrorRate, static_cast<unsigned long long>(radioConfig.seed));
+        }
+        status = tarnik::sim::Serve(servers, radio.get(), signalPipe[0], exitOnEof);
     }
     close(signalPipe[0]);
     close(signalPipe[1]);

@@ -445,8 +445,8 @@ TEST(CliHelp, EveryCommandHasHelpAndTheManPageCoversEveryOption) {
     const std::string man = ReadFile(TARNIK_MAN_PAGE);
     ASSERT_FALSE(man.empty());
     std::set<std::string> options;
-    for (const std::string command :
-         {"", "scan", "read", "write", "init", "mode", "escape", "ports", "pair", "provision"}) {
+    for (const std::string command : {"", "scan", "read", "write", "init", "mode", "escape", "ports", "pair",
+                                      "provision", "link-test", "monitor"}) {
         const RunResult r = RunTarnik(command.empty() ? Args{"--help"} : Args{command, "--help"});
         EXPECT_EQ(r.code, 0) << command << r.err;
         EXPECT_THAT(r.out, HasSubstr("Usage: tarnik"));
@@ -455,8 +455,9 @@ TEST(CliHelp, EveryCommandHasHelpAndTheManPageCoversEveryOption) {
             options.insert(it->str());
         }
         if (!command.empty()) {
-            EXPECT_THAT(man, testing::AnyOf(HasSubstr(".B " + command), HasSubstr(".BR \"" + command),
-                                            HasSubstr("\"mode master\"")))
+            const std::string roff = std::regex_replace(command, std::regex("-"), "\\-");
+            EXPECT_THAT(
+                man, testing::AnyOf(HasSubstr(".B " + roff), HasSubstr(".BR \"" + roff), HasSubstr("\"mode master\"")))
                 << command;
         }
     }
