@@ -282,8 +282,8 @@ std::optional<std::wstring> AskForText(HWND owner, const std::wstring& title, co
     t.Control(0x0080, BS_DEFPUSHBUTTON | WS_TABSTOP, 136, 46, 50, 14, IDOK, L"OK");
     t.Control(0x0080, BS_PUSHBUTTON | WS_TABSTOP, 193, 46, 50, 14, IDCANCEL, L"キャンセル");
     TextRequest request{&title, &prompt, {}};
-    const INT_PTR result = DialogBoxIndirectParamW(Instance(), t.Template(), owner, TextDialogProc,
-                                                   reinterpret_cast<LPARAM>(&request));
+    const INT_PTR result =
+        DialogBoxIndirectParamW(Instance(), t.Template(), owner, TextDialogProc, reinterpret_cast<LPARAM>(&request));
     if (result != IDOK) return std::nullopt;
     return request.typed;
 }
