@@ -250,27 +250,34 @@ ports_checks() {
     test -n "$listed" -a -n "$(grep -F "$usb_serial" <<<"$listed")" -a -n "$(grep -xF "port-list: $by_id" "$logs/velmora-ports.out")"
 }
 
-# While one tarnik searches a silent module on /dev/ttyS1, a second tarnik and
-# velmora are refused and told who has the port; after kill -9 of the first,
-# the port serves at once.
+# While one tarnik holds /dev/ttyS1, a second tarnik and velmora are refused
+# and told who has the port; after kill -9 of the first, the port serves at
+# once. The holder is `tarnik monitor` waiting for input that never comes: a
+# search would end after its 84 candidates, sooner than the two others start
+# on the emulated CPU.
 exclusive_checks() {
   host swap uart --serial 100000060 --fault 'silence:*:-1' >/dev/null
-  "$tarnik" --port /dev/ttyS1 scan </dev/null >"$logs/holder.out" 2>"$logs/holder.err" &
+  local feed=/tmp/holder-feed input
+  rm -f "$feed"
+  mkfifo "$feed"
+  "$tarnik" --port /dev/ttyS1 --line 9600,8,N,1 monitor <"$feed" >"$logs/holder.out" 2>"$logs/holder.err" &
   local holder=$!
+  exec {input}>"$feed"
   await 10 holds "$holder" /dev/ttyS1
   tk busy 30 --port /dev/ttyS1 --line 9600,8,N,1 read --json
-  expect "a second tarnik is refused while the first searches the port" \
+  expect "a second tarnik is refused while the first holds the port" \
     "exit $rc, cause $(json busy .cause), held by '$(json busy .heldBy)'" \
     test "$rc" = 3 -a "$(json busy .cause)" = busy -a -n "$(json busy .heldBy | grep -F "tarnik (pid $holder)")"
   QT_QPA_PLATFORM=offscreen timeout -k 2 60 "$velmora" --scan-benchmark /dev/ttyS1 \
     </dev/null >"$logs/velmora-busy.out" 2>"$logs/velmora-busy.err"
   local dialog
   dialog=$(grep '^dialog ' "$logs/velmora-busy.out" | head -1)
-  expect "velmora is refused while tarnik searches the port" "${dialog:-no dialog}" \
+  expect "velmora is refused while tarnik holds the port" "${dialog:-no dialog}" \
     test -n "$(grep -F "使用中のプログラム：tarnik (pid $holder)" <<<"$dialog")"
-  expect "the first tarnik was still searching meanwhile" "" kill -0 "$holder"
+  expect "the first tarnik still held the port meanwhile" "" holds "$holder" /dev/ttyS1
   kill -9 "$holder"
   wait "$holder" 2>/dev/null
+  exec {input}>&-
   host swap uart --serial 100000061 >/dev/null
   tk after-kill 30 --port /dev/ttyS1 --line 9600,8,N,1 read --json
   expect "after kill -9 of the holder the port serves at once" "exit $rc, ${secs} s" \
