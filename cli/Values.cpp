@@ -7,19 +7,19 @@ namespace {
 
 const char* ParityText(int parity) {
     switch (parity) {
-        case 'N': return "なし";
-        case 'E': return "偶数";
-        case 'O': return "奇数";
-        default: return "?";
+    case 'N': return "なし";
+    case 'E': return "偶数";
+    case 'O': return "奇数";
+    default: return "?";
     }
 }
 
 const char* PinFunctionText(int function) {
     switch (function) {
-        case '0': return "デジタル入力";
-        case '1': return "デジタル出力";
-        case '2': return "アナログ入力";
-        default: return "?";
+    case '0': return "デジタル入力";
+    case '1': return "デジタル出力";
+    case '2': return "アナログ入力";
+    default: return "?";
     }
 }
 

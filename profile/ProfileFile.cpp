@@ -19,7 +19,6 @@
 #include <cerrno>
 #endif
 
-
 namespace {
 
 enum class Got { Text, Missing, NotRegular, TooLarge };
@@ -125,15 +124,13 @@ std::string ReadSmallFile(const std::string& path, std::size_t limit, const char
     const Got got = path == "-" ? ReadLimited(stdin, limit, text) : ReadFileLimited(path, limit, text);
     const std::string name = path == "-" ? std::string("standard input") : path;
     switch (got) {
-        case Got::Missing: return "cannot read " + name;
-        case Got::NotRegular: return name + " is not a regular file";
-        case Got::TooLarge:
-            return name + " is larger than " + std::to_string(limit / 1024) + " KiB; " + what;
-        case Got::Text: break;
+    case Got::Missing: return "cannot read " + name;
+    case Got::NotRegular: return name + " is not a regular file";
+    case Got::TooLarge: return name + " is larger than " + std::to_string(limit / 1024) + " KiB; " + what;
+    case Got::Text: break;
     }
     return "";
 }
-
 
 #ifndef _WIN32
 namespace {

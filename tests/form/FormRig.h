@@ -36,8 +36,7 @@ public:
     void SetControlText(int id, const std::string& text) override { controls[id].text = text; }
     std::string GetControlText(int id) const override { return At(id).text; }
     void EnableControl(int id, bool enable) override { controls[id].enabled = enable; }
-    void SetListItems(int id, const std::vector<std::string>& texts) override
-    {
+    void SetListItems(int id, const std::vector<std::string>& texts) override {
         controls[id].items = texts;
         controls[id].selection = -1;
     }
@@ -47,8 +46,7 @@ public:
     void EnableWindow(bool enable) override { host_.log.push_back(enable ? "window+" : "window-"); }
     void RepaintNow() override { host_.log.push_back("repaint"); }
     void FitFrameToForm() override { host_.log.push_back("fit"); }
-    int RunEscapeDialog(SerialSettings& settings) override
-    {
+    int RunEscapeDialog(SerialSettings& settings) override {
         host_.log.push_back("dialog " + std::to_string(IDD_ESCAPE));
         escapeShown.push_back(settings);
         if (escapeAnswers.empty()) return IDCANCEL;
@@ -57,19 +55,16 @@ public:
         return answer(settings);
     }
     std::optional<std::string> AskProfileToOpen() override { return NextFileName("open"); }
-    std::optional<std::string> AskProfileToSave(const std::string& current) override
-    {
+    std::optional<std::string> AskProfileToSave(const std::string& current) override {
         return NextFileName("save " + current);
     }
-    void ShowProblem(const std::string& text) override
-    {
+    void ShowProblem(const std::string& text) override {
         host_.log.push_back("problem");
         problems.push_back(text);
     }
 
     // The text of the selected item of a list ("" when none).
-    std::string Selected(int id) const
-    {
+    std::string Selected(int id) const {
         const ControlState& c = At(id);
         return c.selection >= 0 && c.selection < static_cast<int>(c.items.size()) ? c.items[c.selection] : "";
     }
@@ -85,16 +80,14 @@ public:
     std::vector<std::string> problems;  // the texts of ShowProblem
 
 private:
-    std::optional<std::string> NextFileName(const std::string& what)
-    {
+    std::optional<std::string> NextFileName(const std::string& what) {
         host_.log.push_back("file " + what);
         if (fileAnswers.empty()) return std::nullopt;
         std::optional<std::string> answer = fileAnswers.front();
         fileAnswers.pop_front();
         return answer;
     }
-    const ControlState& At(int id) const
-    {
+    const ControlState& At(int id) const {
         static const ControlState none;
         const auto it = controls.find(id);
         return it == controls.end() ? none : it->second;
@@ -102,8 +95,7 @@ private:
     RecorderHost& host_;
 };
 
-inline std::vector<std::string> ComPorts()
-{
+inline std::vector<std::string> ComPorts() {
     std::vector<std::string> names;
     for (int i = 1; i <= 20; ++i) names.push_back("COM" + std::to_string(i));
     return names;
@@ -111,16 +103,14 @@ inline std::vector<std::string> ComPorts()
 
 struct FormRig {
     explicit FormRig(const tarnik::sim::ModuleConfig& config = {})
-        : sim("COM1", config, clock, true), host(clock), doc(host), view(host), form(doc, host, view)
-    {
+        : sim("COM1", config, clock, true), host(clock), doc(host), view(host), form(doc, host, view) {
         host.onUpdate = [this] { form.RefreshFromDocument(); };
         form.CreateControls(ComPorts());
         form.FillControlLists();
     }
     tarnik::sim::Module& Module() { return sim.module(); }
     // The search and the read after it; the log starts afresh.
-    void ScanAndRead()
-    {
+    void ScanAndRead() {
         form.OnScan();
         ASSERT_TRUE(doc.HasDevice());
         host.Clear();
@@ -137,8 +127,7 @@ struct FormRig {
     CSettingsForm form;
 };
 
-inline tarnik::sim::Fault MakeFault(tarnik::sim::FaultKind kind, int count, const char* mnemonic = "")
-{
+inline tarnik::sim::Fault MakeFault(tarnik::sim::FaultKind kind, int count, const char* mnemonic = "") {
     tarnik::sim::Fault fault;
     fault.kind = kind;
     fault.count = count;

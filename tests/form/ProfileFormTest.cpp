@@ -20,8 +20,7 @@ namespace fs = std::filesystem;
 
 // A folder of its own for each test, removed afterwards.
 struct Folder {
-    Folder()
-    {
+    Folder() {
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
         path = fs::temp_directory_path() / (std::string("velmora-profile-") + test->name());
         fs::remove_all(path);
@@ -29,13 +28,11 @@ struct Folder {
     }
     ~Folder() { fs::remove_all(path); }
     // A file's name as the form takes it (UTF-8).
-    std::string Name(const std::string& leaf) const
-    {
+    std::string Name(const std::string& leaf) const {
         const std::u8string text = (path / fs::path(std::u8string(leaf.begin(), leaf.end()))).u8string();
         return std::string(text.begin(), text.end());
     }
-    std::string Write(const std::string& leaf, const std::string& text) const
-    {
+    std::string Write(const std::string& leaf, const std::string& text) const {
         const std::string name = Name(leaf);
         std::ofstream(fs::path(std::u8string(name.begin(), name.end())), std::ios::binary) << text;
         return name;
@@ -43,16 +40,14 @@ struct Folder {
     fs::path path;
 };
 
-std::string ReadAll(const std::string& name)
-{
+std::string ReadAll(const std::string& name) {
     std::ifstream in(fs::path(std::u8string(name.begin(), name.end())), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // What the window shows of the values a profile holds: address, frequency,
 // baud rate, data bits, parity, stop bits, the four pin pairs.
-std::vector<std::string> Shown(FormRig& rig)
-{
+std::vector<std::string> Shown(FormRig& rig) {
     std::vector<std::string> shown = {rig.Control(IDC_ADDRESS).text};
     for (int id : {IDC_FREQUENCY, IDC_BAUD_RATE, IDC_DATA_BITS, IDC_PARITY, IDC_STOP_BITS, IDC_PIN_12, IDC_PIN_34,
                    IDC_PIN_56, IDC_PIN_78})
@@ -60,12 +55,11 @@ std::vector<std::string> Shown(FormRig& rig)
     return shown;
 }
 
-const std::vector<std::string> kFactory = {"0", "2405", "9600", "8", "なし", "1",
-                                           "デジタル入力", "デジタル入力", "デジタル入力", "デジタル入力"};
+const std::vector<std::string> kFactory = {
+    "0", "2405", "9600", "8", "なし", "1", "デジタル入力", "デジタル入力", "デジタル入力", "デジタル入力"};
 
 // What `tarnik read --json` prints for a module unlike the simulated one.
-std::string OtherModuleJson()
-{
+std::string OtherModuleJson() {
     ModuleReport report;
     report.serialNumber = 987654321;
     report.version = "1.02.000";
@@ -82,8 +76,7 @@ std::string OtherModuleJson()
 
 }  // namespace
 
-TEST(ProfileForm, OpenFillsTheFormFromTheFileOrLeavesItAsItWas)
-{
+TEST(ProfileForm, OpenFillsTheFormFromTheFileOrLeavesItAsItWas) {
     struct Row {
         const char* what;
         int storedMode;
@@ -93,15 +86,23 @@ TEST(ProfileForm, OpenFillsTheFormFromTheFileOrLeavesItAsItWas)
     };
     const std::string other = OtherModuleJson();
     const Row rows[] = {
-        {"read --json of another module", 0, other,
-         {"25", "2415", "19200", "7", "偶数", "2", "アナログ入力", "アナログ入力", "デジタル出力", "デジタル入力"}, ""},
-        {"fields left out keep the window's values", 0, R"({"channelMHz": 2410, "parity": "o"})",
-         {"0", "2410", "9600", "8", "奇数", "1", "デジタル入力", "デジタル入力", "デジタル入力", "デジタル入力"}, ""},
-        {"a locked address and locked pins stay", 1, R"({"address": 25, "baudRate": 19200, "pins": "1111"})",
-         {"0", "2405", "19200", "8", "なし", "1", "デジタル入力", "デジタル入力", "デジタル入力", "デジタル入力"}, ""},
-        {"a bad value after a good one changes nothing", 0,
-         R"({"format": 1, "baudRate": 19200, "address": 10000})", kFactory,
-         "%s: address: 10000 is out of range (0-9999)"},
+        {"read --json of another module",
+         0,
+         other,
+         {"25", "2415", "19200", "7", "偶数", "2", "アナログ入力", "アナログ入力", "デジタル出力", "デジタル入力"},
+         ""},
+        {"fields left out keep the window's values",
+         0,
+         R"({"channelMHz": 2410, "parity": "o"})",
+         {"0", "2410", "9600", "8", "奇数", "1", "デジタル入力", "デジタル入力", "デジタル入力", "デジタル入力"},
+         ""},
+        {"a locked address and locked pins stay",
+         1,
+         R"({"address": 25, "baudRate": 19200, "pins": "1111"})",
+         {"0", "2405", "19200", "8", "なし", "1", "デジタル入力", "デジタル入力", "デジタル入力", "デジタル入力"},
+         ""},
+        {"a bad value after a good one changes nothing", 0, R"({"format": 1, "baudRate": 19200, "address": 10000})",
+         kFactory, "%s: address: 10000 is out of range (0-9999)"},
         {"no such file", 0, "", kFactory, "cannot read %s"},
     };
     for (const Row& row : rows) {
@@ -138,8 +139,7 @@ TEST(ProfileForm, OpenFillsTheFormFromTheFileOrLeavesItAsItWas)
     }
 }
 
-TEST(ProfileForm, SaveWritesWhatWriteFromTakesAndSaveAgainKeepsTheFile)
-{
+TEST(ProfileForm, SaveWritesWhatWriteFromTakesAndSaveAgainKeepsTheFile) {
     Folder folder;
     FormRig rig;
     rig.ScanAndRead();
@@ -177,7 +177,8 @@ TEST(ProfileForm, SaveWritesWhatWriteFromTakesAndSaveAgainKeepsTheFile)
     rig.view.fileAnswers.push_back(unwritable);
     rig.form.OnFileSaveAs();
     ASSERT_EQ(rig.view.problems.size(), 1u);
-    EXPECT_EQ(rig.view.problems[0].rfind("プロファイルを保存できませんでした。\ncannot write " + unwritable + ": ", 0), 0u)
+    EXPECT_EQ(rig.view.problems[0].rfind("プロファイルを保存できませんでした。\ncannot write " + unwritable + ": ", 0),
+              0u)
         << rig.view.problems[0];
     EXPECT_EQ(rig.form.ProfilePath(), name);
 

@@ -27,8 +27,7 @@ using tarnik::sim::FaultKind;
 
 namespace {
 
-Fault MakeFault(FaultKind kind, int count, const char* mnemonic = "")
-{
+Fault MakeFault(FaultKind kind, int count, const char* mnemonic = "") {
     Fault fault;
     fault.kind = kind;
     fault.count = count;
@@ -36,36 +35,31 @@ Fault MakeFault(FaultKind kind, int count, const char* mnemonic = "")
     return fault;
 }
 
-bool IsRed(const QLabel* label)
-{
+bool IsRed(const QLabel* label) {
     return label->palette().color(QPalette::Active, QPalette::WindowText) == QColor(230, 0, 0);
 }
 
-bool ToolsEnabled(Rig& rig, int id)
-{
+bool ToolsEnabled(Rig& rig, int id) {
     emit rig.Frame()->ToolsMenu()->aboutToShow();
     return rig.Frame()->CommandAction(id)->isEnabled();
 }
 
 // Chooses a command the way a user does: the menu opens (its enabled states
 // are brought up to date), then the item is triggered.
-void Command(Rig& rig, int id)
-{
+void Command(Rig& rig, int id) {
     emit rig.Frame()->ToolsMenu()->aboutToShow();
     rig.Frame()->CommandAction(id)->trigger();
 }
 
 // The escape dialog's four line-settings lists.
-QComboBox* LineList(QWidget* dialog, int index)
-{
+QComboBox* LineList(QWidget* dialog, int index) {
     const int ids[] = {IDC_BAUD_RATE, IDC_DATA_BITS, IDC_PARITY, IDC_STOP_BITS};
     return dialog->findChild<QComboBox*>(QStringLiteral("IDC_%1").arg(ids[index]));
 }
 
 // Where a label's text is drawn: its width, placed in the label by its
 // alignment, one line high in the middle.
-QRect TextRect(const QLabel* label)
-{
+QRect TextRect(const QLabel* label) {
     const QFontMetrics fm(label->font());
     const QRect box = label->geometry();
     const int width = fm.horizontalAdvance(label->text());
@@ -80,13 +74,13 @@ QRect TextRect(const QLabel* label)
 // The row, relative to the box, on which a group box draws the top line of its
 // frame: the first row below the caption's top where dark pixels run across
 // most of the box.
-int FrameTopLine(QGroupBox* box)
-{
+int FrameTopLine(QGroupBox* box) {
     const QImage image = box->grab().toImage();
     const QColor background = box->palette().color(QPalette::Window);
     for (int y = 0; y < image.height(); ++y) {
         int dark = 0;
-        for (int x = 0; x < image.width(); ++x) dark += QColor(image.pixel(x, y)).lightness() < background.lightness() - 20;
+        for (int x = 0; x < image.width(); ++x)
+            dark += QColor(image.pixel(x, y)).lightness() < background.lightness() - 20;
         if (dark > image.width() / 2) return y;
     }
     return -1;
@@ -122,8 +116,7 @@ private slots:
     void commandLine();
 };
 
-void MainWindowTest::frameTitleStyleAndMenus()
-{
+void MainWindowTest::frameTitleStyleAndMenus() {
     Rig rig;
     CMainFrame* frame = rig.Frame();
     QCOMPARE(frame->windowTitle(), QStringLiteral("Tarnik設定ユーティリティ"));
@@ -185,8 +178,7 @@ void MainWindowTest::frameTitleStyleAndMenus()
     QCOMPARE(rig.Module().Log().size(), heard);
 }
 
-void MainWindowTest::toolsCommandsFollowTheDevice()
-{
+void MainWindowTest::toolsCommandsFollowTheDevice() {
     Rig rig;
     const int device[] = {ID_TOOLS_INITIALIZE, ID_MODE_TRANSPARENT_MASTER, ID_MODE_TRANSPARENT_SLAVE,
                           ID_MODE_CANCEL_TRANSPARENT};
@@ -207,8 +199,7 @@ void MainWindowTest::toolsCommandsFollowTheDevice()
     QVERIFY(ToolsEnabled(rig, ID_MODE_ESCAPE_TRANSPARENT));
 }
 
-void MainWindowTest::formListsAndFirstRead()
-{
+void MainWindowTest::formListsAndFirstRead() {
     // What the form decides reaches the widgets (the decisions themselves are
     // checked in tests/form): texts, list items and selections, the edit's
     // limit and enabled states, and the selections back into the record.
@@ -243,8 +234,7 @@ void MainWindowTest::formListsAndFirstRead()
     QCOMPARE(rig.Doc().settings.pinFunctions[1], int('2'));
 }
 
-void MainWindowTest::addressEditTakesFourDigitsOnly()
-{
+void MainWindowTest::addressEditTakesFourDigitsOnly() {
     Rig rig;
     rig.ScanAndRead();
     auto* address = rig.Control<QLineEdit>("IDC_ADDRESS");
@@ -253,8 +243,7 @@ void MainWindowTest::addressEditTakesFourDigitsOnly()
     QCOMPARE(address->text(), QStringLiteral("1234"));
 }
 
-void MainWindowTest::modeCommandsRunTheirWorkflowsAndTheNotesAreRed()
-{
+void MainWindowTest::modeCommandsRunTheirWorkflowsAndTheNotesAreRed() {
     // The notes' texts and the locks are the form's (tests/form); here: the
     // notes are drawn red, and the menu's three mode commands reach their workflows.
     Rig rig;
@@ -271,8 +260,7 @@ void MainWindowTest::modeCommandsRunTheirWorkflowsAndTheNotesAreRed()
     QCOMPARE(rig.dialogs, (std::vector<int>{IDD_MASTER_MODE, IDD_SLAVE_MODE, IDD_STANDARD_MODE}));
 }
 
-void MainWindowTest::searchTakesTheWindowsInputWhileItRuns()
-{
+void MainWindowTest::searchTakesTheWindowsInputWhileItRuns() {
     // What the window shows after a search that finds nothing is the form's
     // (tests/form); here: the widget takes no input while the search runs and
     // takes it again afterwards.
@@ -289,8 +277,7 @@ void MainWindowTest::searchTakesTheWindowsInputWhileItRuns()
     QVERIFY(rig.View()->isEnabled());
 }
 
-void MainWindowTest::escapeDialogRemembersTheChoiceThroughTheView()
-{
+void MainWindowTest::escapeDialogRemembersTheChoiceThroughTheView() {
     Rig rig;
     const std::size_t heard = rig.Module().Log().size();
     std::vector<QStringList> shown;  // the four selections each time the dialog came up
@@ -307,8 +294,10 @@ void MainWindowTest::escapeDialogRemembersTheChoiceThroughTheView()
     };
 
     // First opening: the defaults. Pick other values and cancel.
-    const QStringList picked = {QStringLiteral("19200"), QStringLiteral("7"), QStringLiteral("偶数"), QStringLiteral("2")};
-    const QStringList defaults = {QStringLiteral("9600"), QStringLiteral("8"), QStringLiteral("なし"), QStringLiteral("1")};
+    const QStringList picked = {QStringLiteral("19200"), QStringLiteral("7"), QStringLiteral("偶数"),
+                                QStringLiteral("2")};
+    const QStringList defaults = {QStringLiteral("9600"), QStringLiteral("8"), QStringLiteral("なし"),
+                                  QStringLiteral("1")};
     answerEscape(picked, "button2");
     Command(rig, ID_MODE_ESCAPE_TRANSPARENT);
     QCOMPARE(shown, std::vector<QStringList>{defaults});
@@ -322,8 +311,7 @@ void MainWindowTest::escapeDialogRemembersTheChoiceThroughTheView()
     QCOMPARE(rig.Module().Log().size(), heard);
 }
 
-void MainWindowTest::initializeFromTheMenuAsksFirst()
-{
+void MainWindowTest::initializeFromTheMenuAsksFirst() {
     // The menu item reaches the command: its confirmation comes up; cancelled, nothing is sent.
     Rig rig;
     rig.ScanAndRead();
@@ -334,21 +322,20 @@ void MainWindowTest::initializeFromTheMenuAsksFirst()
     QCOMPARE(rig.Module().Log().size(), heard);
 }
 
-void MainWindowTest::toolkitTextsAreJapanese()
-{
+void MainWindowTest::toolkitTextsAreJapanese() {
     // The address box's own context menu is Qt's: its texts come from Qt's translations.
     Rig rig;
     std::unique_ptr<QMenu> menu(rig.Control<QLineEdit>("IDC_ADDRESS")->createStandardContextMenu());
     QStringList items;
-    for (QAction* a : menu->actions()) items << (a->isSeparator() ? QStringLiteral("-") : a->text().section(u'\t', 0, 0));
-    QCOMPARE(items, QStringList({QStringLiteral("元に戻す(&U)"), QStringLiteral("やり直す(&R)"), QStringLiteral("-"),
-                                 QStringLiteral("切り取り(&T)"), QStringLiteral("コピー(&C)"),
-                                 QStringLiteral("貼り付け(&P)"), QStringLiteral("削除"), QStringLiteral("-"),
-                                 QStringLiteral("すべてを選択")}));
+    for (QAction* a : menu->actions())
+        items << (a->isSeparator() ? QStringLiteral("-") : a->text().section(u'\t', 0, 0));
+    QCOMPARE(items,
+             QStringList({QStringLiteral("元に戻す(&U)"), QStringLiteral("やり直す(&R)"), QStringLiteral("-"),
+                          QStringLiteral("切り取り(&T)"), QStringLiteral("コピー(&C)"), QStringLiteral("貼り付け(&P)"),
+                          QStringLiteral("削除"), QStringLiteral("-"), QStringLiteral("すべてを選択")}));
 }
 
-void MainWindowTest::formTextsKeepClearOfEachOtherAndOfFrames()
-{
+void MainWindowTest::formTextsKeepClearOfEachOtherAndOfFrames() {
     Rig rig;
     rig.ScanAndRead();  // the values the module gives, in the widths they have
     CVelmoraView* view = rig.View();
@@ -369,7 +356,8 @@ void MainWindowTest::formTextsKeepClearOfEachOtherAndOfFrames()
         const QString name = label->text();
         for (QLabel* other : labels) {
             if (other != label)
-                QVERIFY2(!text.adjusted(-gap, 0, gap, 0).intersects(TextRect(other)), qPrintable(name + " / " + other->text()));
+                QVERIFY2(!text.adjusted(-gap, 0, gap, 0).intersects(TextRect(other)),
+                         qPrintable(name + " / " + other->text()));
         }
         for (QWidget* control : controls)
             QVERIFY2(!text.adjusted(-gap, 0, gap, 0).intersects(control->geometry()), qPrintable(name));
@@ -377,7 +365,8 @@ void MainWindowTest::formTextsKeepClearOfEachOtherAndOfFrames()
         for (QGroupBox* box : boxes) {
             const QRect frame = box->geometry();
             if (!frame.contains(text.center())) continue;
-            QVERIFY2(text.left() >= frame.left() + gap + 1 && text.right() <= frame.right() - gap - 1, qPrintable(name));
+            QVERIFY2(text.left() >= frame.left() + gap + 1 && text.right() <= frame.right() - gap - 1,
+                     qPrintable(name));
             if (text.center().y() > frame.top() + box->fontMetrics().height()) {
                 const int line = FrameTopLine(box);
                 QVERIFY(line >= 0);
@@ -387,8 +376,7 @@ void MainWindowTest::formTextsKeepClearOfEachOtherAndOfFrames()
     }
 }
 
-void MainWindowTest::escapeDialogListsAsOnTheForm()
-{
+void MainWindowTest::escapeDialogListsAsOnTheForm() {
     // The escape dialog's line-settings box holds labels, lists and units exactly
     // as the settings form's シリアル通信設定 box does.
     Rig rig;
@@ -408,10 +396,9 @@ void MainWindowTest::escapeDialogListsAsOnTheForm()
         if (b->title() == QStringLiteral("シリアル通信設定")) formBox = b;
     }
     QVERIFY(formBox != nullptr);
-    const BoxContents form =
-        contents(rig.View(), formBox->geometry(),
-                 {rig.Control<QComboBox>("IDC_BAUD_RATE"), rig.Control<QComboBox>("IDC_DATA_BITS"),
-                  rig.Control<QComboBox>("IDC_PARITY"), rig.Control<QComboBox>("IDC_STOP_BITS")});
+    const BoxContents form = contents(rig.View(), formBox->geometry(),
+                                      {rig.Control<QComboBox>("IDC_BAUD_RATE"), rig.Control<QComboBox>("IDC_DATA_BITS"),
+                                       rig.Control<QComboBox>("IDC_PARITY"), rig.Control<QComboBox>("IDC_STOP_BITS")});
 
     CEscapeDlg* escape = rig.View()->EscapeDialog();
     QGroupBox* box = nullptr;
@@ -428,8 +415,7 @@ void MainWindowTest::escapeDialogListsAsOnTheForm()
     QCOMPARE(dialog.lists, form.lists);
 }
 
-void MainWindowTest::frequencyListDropsDownAShortList()
-{
+void MainWindowTest::frequencyListDropsDownAShortList() {
     // 76 channels: the list drops down beneath the box, a few items high, not
     // over the whole screen.
     Rig rig;
@@ -445,8 +431,7 @@ void MainWindowTest::frequencyListDropsDownAShortList()
     frequency->hidePopup();
 }
 
-void MainWindowTest::enterOnFocusedButtonPressesIt()
-{
+void MainWindowTest::enterOnFocusedButtonPressesIt() {
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
         Rig rig;
         rig.Frame()->activateWindow();
@@ -465,8 +450,7 @@ void MainWindowTest::enterOnFocusedButtonPressesIt()
 
 // After a search, without opening any menu, Ctrl+O asks for a file and fills
 // the form from it; nothing is sent.
-void MainWindowTest::ctrlOOpensAProfileIntoTheForm()
-{
+void MainWindowTest::ctrlOOpensAProfileIntoTheForm() {
     QTemporaryDir folder;
     const QString name = folder.filePath(QStringLiteral("二号機.json"));
     QFile file(name);
@@ -497,8 +481,7 @@ void MainWindowTest::ctrlOOpensAProfileIntoTheForm()
 
 // Ctrl+S without a current file asks where, writes the form's values there,
 // and the next Ctrl+S writes there without asking.
-void MainWindowTest::ctrlSSavesTheFormAsAProfile()
-{
+void MainWindowTest::ctrlSSavesTheFormAsAProfile() {
     QTemporaryDir folder;
     const QString name = folder.filePath(QStringLiteral("一号機.json"));
     Rig rig;
@@ -525,8 +508,7 @@ void MainWindowTest::ctrlSSavesTheFormAsAProfile()
     QCOMPARE(saved.address, std::optional<int>(0));
 }
 
-void MainWindowTest::commandLine_data()
-{
+void MainWindowTest::commandLine_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("action");  // CommandLine::Action
     QTest::addColumn<QString>("error");
@@ -538,15 +520,15 @@ void MainWindowTest::commandLine_data()
     QTest::newRow("toolkit's") << QStringList{"-platform", "offscreen", "--style=fusion", "-reverse", "--display", ":1"}
                                << int(A::Start) << QString();
     QTest::newRow("unknown") << QStringList{"--demo", "--verbose"} << int(A::Fail) << "unknown option --verbose";
-    QTest::newRow("toolkit's without value") << QStringList{"-platform"} << int(A::Fail) << "option -platform needs a value";
+    QTest::newRow("toolkit's without value")
+        << QStringList{"-platform"} << int(A::Fail) << "option -platform needs a value";
     QTest::newRow("folder missing") << QStringList{"--screenshot-script"} << int(A::Fail)
                                     << "option --screenshot-script needs a folder";
     QTest::newRow("file") << QStringList{"settings.txt"} << int(A::Fail)
                           << "unexpected argument settings.txt: velmora opens no files";
 }
 
-void MainWindowTest::commandLine()
-{
+void MainWindowTest::commandLine() {
     QFETCH(QStringList, args);
     QFETCH(int, action);
     QFETCH(QString, error);
@@ -560,8 +542,7 @@ void MainWindowTest::commandLine()
     if (action == int(CommandLine::Action::Start)) QCOMPARE(parsed.demo, args.contains(QStringLiteral("--demo")));
 }
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     CVelmoraApp app(argc, argv);
     MainWindowTest test;
     return QTest::qExec(&test, argc, argv);

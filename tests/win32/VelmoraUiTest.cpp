@@ -44,8 +44,7 @@ std::string Str(int id) { return KvText(id); }
 
 // The dialog's title, its lines top to bottom (the box caption in its place)
 // and its buttons, against the text table.
-void CheckDialogTexts(HWND dialog, int dialogId)
-{
+void CheckDialogTexts(HWND dialog, int dialogId) {
     const std::string name = "dialog " + std::to_string(dialogId);
     EXPECT_EQ(Narrow(Caption(dialog)), std::string(KvDialogTitle(dialogId))) << name + " title";
     std::vector<std::wstring> shown;
@@ -63,30 +62,32 @@ void CheckDialogTexts(HWND dialog, int dialogId)
         HWND button = GetDlgItem(dialog, b.id);
         if (dialogId == IDD_SCAN) {
             // The search cannot be interrupted: its Cancel button is hidden and disabled.
-            EXPECT_TRUE(button != nullptr && !IsWindowVisible(button) && !IsWindowEnabled(button)) << name + " cancel button hidden and disabled";
+            EXPECT_TRUE(button != nullptr && !IsWindowVisible(button) && !IsWindowEnabled(button))
+                << name + " cancel button hidden and disabled";
             continue;
         }
-        EXPECT_EQ(Narrow(button ? Caption(button) : L""), std::string(b.text)) << name + " button " + std::to_string(b.id);
+        EXPECT_EQ(Narrow(button ? Caption(button) : L""), std::string(b.text))
+            << name + " button " + std::to_string(b.id);
     }
 }
 
 // Runs a modal dialog's check, takes its picture and answers it.
-void Answer(App& app, int dialogId, int button, const std::string& shot = "")
-{
+void Answer(App& app, int dialogId, int button, const std::string& shot = "") {
     HWND dialog = app.WaitDialog(Title(dialogId));
     app.Settle();
     CheckDialogTexts(dialog, dialogId);
     if (!shot.empty()) Shot(dialog, shot);
     ClickDialogButton(dialog, button);
-    EXPECT_TRUE(app.WaitDialogGone(dialog)) << "dialog " + std::to_string(dialogId) + " closes with button " + std::to_string(button);
+    EXPECT_TRUE(app.WaitDialogGone(dialog))
+        << "dialog " + std::to_string(dialogId) + " closes with button " + std::to_string(button);
 }
 
 // A progress window seen while its workflow runs: its line, disabled (takes no input).
-void SeeProgress(App& app, int dialogId, const std::string& shot)
-{
+void SeeProgress(App& app, int dialogId, const std::string& shot) {
     HWND window = app.WaitDialog(Line(dialogId));
     EXPECT_TRUE(!IsWindowEnabled(window)) << "progress window " + std::to_string(dialogId) + " takes no input";
-    EXPECT_TRUE((GetWindowLongW(window, GWL_STYLE) & WS_CAPTION) != WS_CAPTION) << "progress window " + std::to_string(dialogId) + " has no title bar";
+    EXPECT_TRUE((GetWindowLongW(window, GWL_STYLE) & WS_CAPTION) != WS_CAPTION)
+        << "progress window " + std::to_string(dialogId) + " has no title bar";
     Shot(window, shot, false);
 }
 
@@ -95,8 +96,7 @@ std::wstring FormText(App& app, int id) { return LiveText(app.Control(id)); }
 // After a workflow during which 設定 was clicked or its key pressed: a marker
 // is posted behind that input; once the marker has acted, so has everything
 // queued before it, and input that got through would have opened dialog 138.
-void CheckInputDropped(App& app, const std::string& what)
-{
+void CheckInputDropped(App& app, const std::string& what) {
     HWND stopBits = app.Control(IDC_STOP_BITS);
     const int before = ListSelection(stopBits);
     const int marker = before == 1 ? 0 : 1;
@@ -109,8 +109,7 @@ void CheckInputDropped(App& app, const std::string& what)
     if (confirm != nullptr) ClickDialogButton(confirm, IDCANCEL);
 }
 
-void WaitGuide(App& app, int stringId, const std::string& when)
-{
+void WaitGuide(App& app, int stringId, const std::string& when) {
     const std::wstring wanted = Widen(Str(stringId));
     const bool seen = WaitUntil([&] { return Caption(app.Control(IDC_GUIDE)) == wanted; }, 30000);
     EXPECT_TRUE(seen) << when + ": guide shows " + std::to_string(stringId);
@@ -129,8 +128,7 @@ struct Expected {
     const char* pin12;
 };
 
-void CheckValues(App& app, const Expected& e, const std::string& when)
-{
+void CheckValues(App& app, const Expected& e, const std::string& when) {
     EXPECT_EQ(Narrow(FormText(app, IDC_SERIAL_NUMBER)), std::string(e.serial)) << when + ": serial number";
     EXPECT_EQ(Narrow(FormText(app, IDC_VERSION)), std::string(e.version)) << when + ": version";
     EXPECT_EQ(Narrow(FormText(app, IDC_FREQUENCY)), std::string(e.frequency)) << when + ": frequency";
@@ -144,25 +142,23 @@ void CheckValues(App& app, const Expected& e, const std::string& when)
 
 bool Enabled(App& app, int id) { return IsWindowEnabled(app.Control(id)) != 0; }
 
-void CheckNotes(App& app, const std::string& mode, const std::string& pins, const std::string& when)
-{
+void CheckNotes(App& app, const std::string& mode, const std::string& pins, const std::string& when) {
     EXPECT_EQ(Narrow(Caption(app.Control(IDC_MODE_NOTE))), std::string(mode)) << when + ": mode note";
     EXPECT_EQ(Narrow(Caption(app.Control(IDC_PIN_NOTE))), std::string(pins)) << when + ": pin note";
 }
 
-void CheckDeviceCommands(App& app, bool enabled, const std::string& when)
-{
-    for (int id : {ID_TOOLS_INITIALIZE, ID_MODE_TRANSPARENT_MASTER, ID_MODE_TRANSPARENT_SLAVE,
-                   ID_MODE_CANCEL_TRANSPARENT}) {
-        EXPECT_TRUE(app.MenuCommandEnabled(id) == enabled) << when + ": menu command " + std::to_string(id) + (enabled ? " enabled" : " disabled");
+void CheckDeviceCommands(App& app, bool enabled, const std::string& when) {
+    for (int id :
+         {ID_TOOLS_INITIALIZE, ID_MODE_TRANSPARENT_MASTER, ID_MODE_TRANSPARENT_SLAVE, ID_MODE_CANCEL_TRANSPARENT}) {
+        EXPECT_TRUE(app.MenuCommandEnabled(id) == enabled)
+            << when + ": menu command " + std::to_string(id) + (enabled ? " enabled" : " disabled");
     }
     EXPECT_TRUE(app.MenuCommandEnabled(ID_MODE_ESCAPE_TRANSPARENT)) << when + ": 透過モード脱出 enabled";
 }
 
 // Set with the given address: confirmation, the setting window, then dialog
 // 140 answered with `answer`.
-void Write(App& app, const wchar_t* address, int answer, const std::string& shots)
-{
+void Write(App& app, const wchar_t* address, int answer, const std::string& shots) {
     SetEditText(app.Control(IDC_ADDRESS), address);
     Click(app.Control(IDC_SET));
     Answer(app, IDD_SET_CONFIRM, IDOK, shots.empty() ? "" : "dialog-138-set-confirm");
@@ -172,18 +168,18 @@ void Write(App& app, const wchar_t* address, int answer, const std::string& shot
 
 const char kFactory[] = "9600";
 
-bool FocusInForm(App& app)
-{
+bool FocusInForm(App& app) {
     HWND focus = app.Focus();
     return focus != nullptr && IsChild(app.Form(), focus);
 }
 
 // The keyboard focus reaches a control of the form within a few seconds.
-bool FocusReachesForm(App& app) { return WaitUntil([&] { return FocusInForm(app); }, 5000); }
+bool FocusReachesForm(App& app) {
+    return WaitUntil([&] { return FocusInForm(app); }, 5000);
+}
 
 // Tab until the control has the focus; false when it never gets it.
-bool TabTo(App& app, int id)
-{
+bool TabTo(App& app, int id) {
     HWND target = app.Control(id);
     for (int i = 0; i < 30 && app.Focus() != target; ++i) {
         HWND before = app.Focus();
@@ -193,24 +189,28 @@ bool TabTo(App& app, int id)
     return app.Focus() == target;
 }
 
-void DemoRun(const std::wstring& exe)
-{
+void DemoRun(const std::wstring& exe) {
     App app(exe, L"--demo");
 
     // --- Start: no device.
     EXPECT_EQ(Narrow(Caption(app.Frame())), std::string(Str(AFX_IDS_APP_TITLE))) << "start: title bar";
     const LONG frameStyle = GetWindowLongW(app.Frame(), GWL_STYLE);
-    EXPECT_TRUE((frameStyle & WS_THICKFRAME) == 0 && (frameStyle & WS_MAXIMIZEBOX) == 0 && (frameStyle & WS_MINIMIZEBOX)) << "start: the window cannot be resized or maximised, only minimised";
+    EXPECT_TRUE((frameStyle & WS_THICKFRAME) == 0 && (frameStyle & WS_MAXIMIZEBOX) == 0 &&
+                (frameStyle & WS_MINIMIZEBOX))
+        << "start: the window cannot be resized or maximised, only minimised";
     EXPECT_EQ(Narrow(Caption(app.Control(IDC_GUIDE))), std::string(Str(IDS_GUIDE_SCAN))) << "start: guide";
     EXPECT_EQ(Narrow(FormText(app, IDC_COM_PORT)), std::string("COM1")) << "start: port";
     EXPECT_EQ(Narrow(FormText(app, IDC_SERIAL_NUMBER)), std::string("000000000")) << "start: serial number";
     EXPECT_EQ(Narrow(FormText(app, IDC_VERSION)), std::string("0.00.000")) << "start: version";
     EXPECT_TRUE(ListSelection(app.Control(IDC_BAUD_RATE)) == -1) << "start: no baud rate selected";
-    EXPECT_TRUE(!Enabled(app, IDC_SET) && !Enabled(app, IDC_FREQUENCY) && !Enabled(app, IDC_PIN_12) && !Enabled(app, IDC_ADDRESS)) << "start: setting controls disabled";
+    EXPECT_TRUE(!Enabled(app, IDC_SET) && !Enabled(app, IDC_FREQUENCY) && !Enabled(app, IDC_PIN_12) &&
+                !Enabled(app, IDC_ADDRESS))
+        << "start: setting controls disabled";
     EXPECT_TRUE(Enabled(app, IDC_SCAN) && Enabled(app, IDC_COM_PORT)) << "start: scan and port list enabled";
     CheckDeviceCommands(app, false, "start");
     for (int command : {SC_CLOSE, SC_MOVE, SC_MINIMIZE})
-        EXPECT_TRUE(app.MenuCommandEnabled(command)) << "start: window menu command " + std::to_string(command) + " enabled";
+        EXPECT_TRUE(app.MenuCommandEnabled(command))
+            << "start: window menu command " + std::to_string(command) + " enabled";
     Shot(app.Frame(), "main-start");
 
     // --- The keyboard: the focus is on the form from the start, and Tab moves it.
@@ -218,7 +218,8 @@ void DemoRun(const std::wstring& exe)
     EXPECT_TRUE(FocusReachesForm(app)) << "start: the keyboard focus is on a control of the form";
     HWND first = app.Focus();
     PressKey(VK_TAB);
-    EXPECT_TRUE(WaitUntil([&] { return FocusInForm(app) && app.Focus() != first; }, 5000)) << "start: Tab moves the focus";
+    EXPECT_TRUE(WaitUntil([&] { return FocusInForm(app) && app.Focus() != first; }, 5000))
+        << "start: Tab moves the focus";
 
     app.Command(ID_APP_ABOUT);
     Answer(app, IDD_ABOUTBOX, IDOK, "dialog-100-about");
@@ -235,10 +236,12 @@ void DemoRun(const std::wstring& exe)
     EXPECT_TRUE(!IsWindowEnabled(app.Form())) << "scan: settings window disabled during the search";
     const std::wstring firstTried = Widen("57600,7,N,1");
     std::wstring tried;
-    WaitUntil([&] {
-        tried = Caption(GetDlgItem(scan, IDC_SCAN_SETTINGS));
-        return !tried.empty() && tried != firstTried;
-    }, 15000);
+    WaitUntil(
+        [&] {
+            tried = Caption(GetDlgItem(scan, IDC_SCAN_SETTINGS));
+            return !tried.empty() && tried != firstTried;
+        },
+        15000);
     EXPECT_TRUE(!tried.empty() && tried != Widen("SERIAL SETTINGS")) << "scan: line settings shown: " + Narrow(tried);
     Shot(scan, "dialog-132-scan", false);
     HWND setButton = app.Control(IDC_SET);
@@ -250,9 +253,10 @@ void DemoRun(const std::wstring& exe)
     SeeProgress(app, IDD_LOADING, "dialog-145-loading");
     WaitGuide(app, IDS_GUIDE_EDIT, "after scan");
     CheckInputDropped(app, "scan: the click on 設定 made during the search was dropped");
-    CheckValues(app, {"123456789", "1.00.003", "2405", "0", "19200", "8", "偶数", "1", "デジタル入力"},
-                "after scan");
-    EXPECT_TRUE(Enabled(app, IDC_SET) && Enabled(app, IDC_ADDRESS) && Enabled(app, IDC_PIN_12) && Enabled(app, IDC_PIN_78)) << "after scan: setting controls enabled";
+    CheckValues(app, {"123456789", "1.00.003", "2405", "0", "19200", "8", "偶数", "1", "デジタル入力"}, "after scan");
+    EXPECT_TRUE(Enabled(app, IDC_SET) && Enabled(app, IDC_ADDRESS) && Enabled(app, IDC_PIN_12) &&
+                Enabled(app, IDC_PIN_78))
+        << "after scan: setting controls enabled";
     CheckNotes(app, "", "", "after scan");
     CheckDeviceCommands(app, true, "after scan");
     Shot(app.Frame(), "main-device");
@@ -263,7 +267,8 @@ void DemoRun(const std::wstring& exe)
     SetClipboardText(L"25");
     EXPECT_TRUE(TabTo(app, IDC_ADDRESS)) << "Tab reaches the address box";
     PressKey('V', {VK_CONTROL});
-    EXPECT_TRUE(WaitUntil([&] { return FormText(app, IDC_ADDRESS) == L"25"; }, 5000)) << "Ctrl+V pastes into the address box";
+    EXPECT_TRUE(WaitUntil([&] { return FormText(app, IDC_ADDRESS) == L"25"; }, 5000))
+        << "Ctrl+V pastes into the address box";
 
     // --- The address check: nothing is asked or sent.
     SetEditText(app.Control(IDC_ADDRESS), L"");
@@ -271,7 +276,8 @@ void DemoRun(const std::wstring& exe)
     HWND message = app.WaitDialog(Str(AFX_IDS_APP_TITLE));
     app.Settle();
     bool saysBadAddress = false;
-    for (const ControlInfo& c : Controls(message)) saysBadAddress = saysBadAddress || c.text == Widen(Str(IDS_BAD_ADDRESS));
+    for (const ControlInfo& c : Controls(message))
+        saysBadAddress = saysBadAddress || c.text == Widen(Str(IDS_BAD_ADDRESS));
     EXPECT_TRUE(saysBadAddress) << "empty address: message 41448 with the program's title";
     Shot(message, "message-bad-address");
     ClickDialogButton(message, IDOK);
@@ -286,8 +292,10 @@ void DemoRun(const std::wstring& exe)
     PostMessageW(GetDlgItem(confirm, IDOK), WM_KEYDOWN, VK_ESCAPE, 1);
     EXPECT_TRUE(app.WaitDialogGone(confirm)) << "Escape closes the confirmation";
     app.Settle();
-    EXPECT_TRUE(app.FindDialog(Line(IDD_SETTING)) == nullptr && app.FindDialog(Title(IDD_SET_DONE)) == nullptr) << "Escape in the confirmation: nothing written";
-    EXPECT_EQ(Narrow(Caption(app.Control(IDC_GUIDE))), std::string(Str(IDS_GUIDE_EDIT))) << "Escape in the confirmation: guide unchanged";
+    EXPECT_TRUE(app.FindDialog(Line(IDD_SETTING)) == nullptr && app.FindDialog(Title(IDD_SET_DONE)) == nullptr)
+        << "Escape in the confirmation: nothing written";
+    EXPECT_EQ(Narrow(Caption(app.Control(IDC_GUIDE))), std::string(Str(IDS_GUIDE_EDIT)))
+        << "Escape in the confirmation: guide unchanged";
 
     // --- Write with the re-read offer taken: the values come back from the module.
     SelectListItem(app.Control(IDC_FREQUENCY), 10);
@@ -322,7 +330,8 @@ void DemoRun(const std::wstring& exe)
     app.Settle();
     CheckNotes(app, Str(IDS_MODE_MASTER), Str(IDS_PINS_LOCKED_TRANSPARENT), "master");
     EXPECT_EQ(Narrow(FormText(app, IDC_ADDRESS)), std::string("0")) << "master: address";
-    EXPECT_TRUE(!Enabled(app, IDC_PIN_12) && !Enabled(app, IDC_PIN_78) && Enabled(app, IDC_BAUD_RATE)) << "master: pin lists disabled, line lists enabled";
+    EXPECT_TRUE(!Enabled(app, IDC_PIN_12) && !Enabled(app, IDC_PIN_78) && Enabled(app, IDC_BAUD_RATE))
+        << "master: pin lists disabled, line lists enabled";
     Shot(app.Frame(), "main-master");
 
     app.Command(ID_MODE_TRANSPARENT_SLAVE);
@@ -353,7 +362,8 @@ void DemoRun(const std::wstring& exe)
     Answer(app, IDD_SET_ERROR, IDOK, "dialog-139-set-error");
     app.Settle();
     EXPECT_TRUE(app.FindDialog(Title(IDD_SET_DONE)) == nullptr) << "failed write: no completion dialog";
-    EXPECT_EQ(Narrow(Caption(app.Control(IDC_GUIDE))), std::string(Str(IDS_GUIDE_EDIT))) << "failed write: guide does not say done";
+    EXPECT_EQ(Narrow(Caption(app.Control(IDC_GUIDE))), std::string(Str(IDS_GUIDE_EDIT)))
+        << "failed write: guide does not say done";
 
     // --- Escape: start values, wrong settings fail, the retry shows the last
     // choice, the right settings succeed and the settings are read again.
@@ -374,7 +384,8 @@ void DemoRun(const std::wstring& exe)
     Answer(app, IDD_ESCAPE_FAILED, IDOK, "dialog-152-escape-failed");
     escape = app.WaitDialog(Title(IDD_ESCAPE));
     app.Settle();
-    EXPECT_EQ(Narrow(LiveText(GetDlgItem(escape, IDC_BAUD_RATE))), std::string("1200")) << "escape retry: last baud rate";
+    EXPECT_EQ(Narrow(LiveText(GetDlgItem(escape, IDC_BAUD_RATE))), std::string("1200"))
+        << "escape retry: last baud rate";
     EXPECT_EQ(Narrow(LiveText(GetDlgItem(escape, IDC_PARITY))), std::string("偶数")) << "escape retry: last parity";
     SelectListItem(GetDlgItem(escape, IDC_BAUD_RATE), 3);
     SelectListItem(GetDlgItem(escape, IDC_PARITY), 0);
@@ -403,8 +414,7 @@ void DemoRun(const std::wstring& exe)
     EXPECT_TRUE(app.Close()) << "closing asks nothing and the program ends with status 0";
 }
 
-void PortRun(const std::wstring& exe, const std::wstring& port)
-{
+void PortRun(const std::wstring& exe, const std::wstring& port) {
     App app(exe, L"");
     HWND ports = app.Control(IDC_COM_PORT);
     // The port (above COM20) is in the closed list at the first key pressed in
@@ -412,13 +422,15 @@ void PortRun(const std::wstring& exe, const std::wstring& port)
     app.ToFront();
     PressKey(VK_HOME);
     int index = -1;
-    WaitUntil([&] {
-        const std::vector<std::wstring> closed = ListTexts(ports);
-        for (std::size_t i = 0; i < closed.size(); ++i) {
-            if (closed[i] == port) index = static_cast<int>(i);
-        }
-        return index >= 0;
-    }, 5000);
+    WaitUntil(
+        [&] {
+            const std::vector<std::wstring> closed = ListTexts(ports);
+            for (std::size_t i = 0; i < closed.size(); ++i) {
+                if (closed[i] == port) index = static_cast<int>(i);
+            }
+            return index >= 0;
+        },
+        5000);
     ASSERT_GE(index, 0) << Narrow(port) + " in the port list before it was opened";
     SelectListItem(ports, index);
     EXPECT_EQ(Narrow(LiveText(ports)), std::string(Narrow(port))) << "port chosen";
@@ -450,15 +462,13 @@ void PortRun(const std::wstring& exe, const std::wstring& port)
 
 // The file name box of the system's file dialog: the combo box of the
 // Explorer-style dialog (cmb13), or the edit of the older one (edt1).
-HWND FileNameBox(HWND dialog)
-{
+HWND FileNameBox(HWND dialog) {
     HWND box = GetDlgItem(dialog, 0x47C);
     return box != nullptr ? box : GetDlgItem(dialog, 0x480);
 }
 
 // Types `name` into the file dialog titled `title` and presses its OK button.
-void ChooseFile(App& app, const char* title, const std::wstring& name, const std::string& shot)
-{
+void ChooseFile(App& app, const char* title, const std::wstring& name, const std::string& shot) {
     HWND dialog = app.WaitDialog(title);
     app.Settle();
     if (!shot.empty()) Shot(dialog, shot);
@@ -470,8 +480,7 @@ void ChooseFile(App& app, const char* title, const std::wstring& name, const std
     app.Settle();
 }
 
-std::string ReadFileText(const std::wstring& name)
-{
+std::string ReadFileText(const std::wstring& name) {
     std::string text;
     if (std::FILE* file = _wfopen(name.c_str(), L"rb")) {
         char chunk[4096];
@@ -481,8 +490,7 @@ std::string ReadFileText(const std::wstring& name)
     return text;
 }
 
-void ProfileRun(const std::wstring& exe)
-{
+void ProfileRun(const std::wstring& exe) {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     const std::wstring folder = std::wstring(temp) + L"velmora-profile";
@@ -541,8 +549,7 @@ void ProfileRun(const std::wstring& exe)
     RemoveDirectoryW(folder.c_str());
 }
 
-void DialogRun(const std::wstring& exe, int dialogId)
-{
+void DialogRun(const std::wstring& exe, int dialogId) {
     App app(exe, L"--show-dialog " + std::to_wstring(dialogId));
     Answer(app, dialogId, IDOK, "dialog-" + std::to_string(dialogId));
     app.Settle();
@@ -559,8 +566,7 @@ TEST(VelmoraExe, ModuleOnAComPort) { PortRun(g_args[0], g_args[2]); }
 TEST(VelmoraExe, OneDialog) { DialogRun(g_args[0], std::stoi(g_args[2])); }
 TEST(VelmoraExe, Profiles) { ProfileRun(g_args[0]); }
 
-int wmain(int argc, wchar_t** argv)
-{
+int wmain(int argc, wchar_t** argv) {
     testing::InitGoogleTest(&argc, argv);
     g_args.assign(argv + 1, argv + argc);
     const std::wstring mode = g_args.size() >= 2 ? g_args[1] : L"";

@@ -1,7 +1,6 @@
 #include "MenuRules.h"
 
-bool IsMenuCommandEnabled(int commandId, bool hasDevice)
-{
+bool IsMenuCommandEnabled(int commandId, bool hasDevice) {
     switch (commandId) {
     case ID_TOOLS_INITIALIZE:
     case ID_MODE_TRANSPARENT_MASTER:

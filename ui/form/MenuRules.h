@@ -18,4 +18,4 @@ bool IsMenuCommandEnabled(int commandId, bool hasDevice);
 
 // The four Tools commands whose state follows the device, in menu order.
 inline constexpr int kDeviceCommandIds[4] = {ID_TOOLS_INITIALIZE, ID_MODE_TRANSPARENT_MASTER, ID_MODE_TRANSPARENT_SLAVE,
-                                            ID_MODE_CANCEL_TRANSPARENT};
+                                             ID_MODE_CANCEL_TRANSPARENT};

@@ -19,15 +19,13 @@ constexpr char kSaveFailed[] = "プロファイルを保存できませんでし
 
 }  // namespace
 
-void CSettingsForm::OnFileOpen()
-{
+void CSettingsForm::OnFileOpen() {
     if (!doc_.HasDevice()) return;
     const std::optional<std::string> path = view_.AskProfileToOpen();
     if (path) OpenProfile(*path);
 }
 
-void CSettingsForm::OpenProfile(const std::string& path)
-{
+void CSettingsForm::OpenProfile(const std::string& path) {
     if (!doc_.HasDevice()) return;
     std::string text;
     std::string problem = ReadSmallFile(path, kProfileMaxBytes, "a profile is a small JSON file", text);
@@ -59,8 +57,7 @@ void CSettingsForm::OpenProfile(const std::string& path)
     ShowGuide(IDS_GUIDE_EDIT);
 }
 
-SettingValues CSettingsForm::ProfileFromControls() const
-{
+SettingValues CSettingsForm::ProfileFromControls() const {
     SettingValues values;
     int address = 0;
     if (ParseAddressText(view_.GetControlText(IDC_ADDRESS), address)) values.address = address;
@@ -84,8 +81,7 @@ SettingValues CSettingsForm::ProfileFromControls() const
     return values;
 }
 
-bool CSettingsForm::SaveProfile(const std::string& path)
-{
+bool CSettingsForm::SaveProfile(const std::string& path) {
     const std::string problem = WriteFileReplacing(path, ProfileJson(ProfileFromControls()).dump(2) + "\n");
     if (!problem.empty()) {
         view_.ShowProblem(std::string(kSaveFailed) + "\n" + problem);
@@ -95,18 +91,11 @@ bool CSettingsForm::SaveProfile(const std::string& path)
     return true;
 }
 
-void CSettingsForm::OnFileSave()
-{
-    SaveCommand(profilePath_.empty());
-}
+void CSettingsForm::OnFileSave() { SaveCommand(profilePath_.empty()); }
 
-void CSettingsForm::OnFileSaveAs()
-{
-    SaveCommand(true);
-}
+void CSettingsForm::OnFileSaveAs() { SaveCommand(true); }
 
-void CSettingsForm::SaveCommand(bool askForName)
-{
+void CSettingsForm::SaveCommand(bool askForName) {
     if (!doc_.HasDevice()) return;
     int address = 0;
     if (!ParseAddressText(view_.GetControlText(IDC_ADDRESS), address)) {

@@ -27,18 +27,14 @@ QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 }  // namespace
 
-QString CMainFrame::TemplateTitle()
-{
-    return Text(kDocTemplate).section(QLatin1Char('\n'), 0, 0);
-}
+QString CMainFrame::TemplateTitle() { return Text(kDocTemplate).section(QLatin1Char('\n'), 0, 0); }
 
 CMainFrame::CMainFrame(CVelmoraDoc& document, QtWorkflowHost& host)
     // Caption, system menu and minimise box; the system menu's Close needs the
     // close hint as well, or the window system offers no way to close the window.
     : QMainWindow(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                                Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
-      host_(host)
-{
+      host_(host) {
     setObjectName(QStringLiteral("IDR_MAINFRAME"));
     setWindowTitle(TemplateTitle());
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -50,8 +46,7 @@ CMainFrame::CMainFrame(CVelmoraDoc& document, QtWorkflowHost& host)
 
 CMainFrame::~CMainFrame() = default;
 
-QAction* CMainFrame::AddCommand(QMenu* menu, const char* text, int commandId, const char* shortcutLabel)
-{
+QAction* CMainFrame::AddCommand(QMenu* menu, const char* text, int commandId, const char* shortcutLabel) {
     QString label = Text(text);
     // The keys of the profile commands work; the framework's other accelerators
     // are shown as labels only, as their commands are grey.
@@ -68,8 +63,7 @@ QAction* CMainFrame::AddCommand(QMenu* menu, const char* text, int commandId, co
     return action;
 }
 
-void CMainFrame::CreateMenus()
-{
+void CMainFrame::CreateMenus() {
     // The menu bar of resource 128 as the text table gives it; each command with
     // a handler is connected to it, the others stay without one.
     const std::map<int, std::function<void()>> handlers = {
@@ -117,26 +111,20 @@ void CMainFrame::CreateMenus()
     connect(modeMenu_, &QMenu::aboutToShow, this, &CMainFrame::OnUpdateDeviceCommand);
 }
 
-QAction* CMainFrame::CommandAction(int commandId) const
-{
+QAction* CMainFrame::CommandAction(int commandId) const {
     auto it = commands_.find(commandId);
     return it == commands_.end() ? nullptr : it->second;
 }
 
-void CMainFrame::OnUpdateDeviceCommand()
-{
+void CMainFrame::OnUpdateDeviceCommand() {
     // Every command of the menu bar, by the form's rule: the device and profile
     // commands with a device, the framework's others never, the rest always.
     for (const auto& [id, action] : commands_) view_->OnUpdateDeviceCommand(action);
 }
 
-void CMainFrame::OnAbout()
-{
-    host_.RunDialog(IDD_ABOUTBOX);
-}
+void CMainFrame::OnAbout() { host_.RunDialog(IDD_ABOUTBOX); }
 
-void CMainFrame::AddDemoMenu(std::function<void()> powerCycle)
-{
+void CMainFrame::AddDemoMenu(std::function<void()> powerCycle) {
     QMenu* demo = menuBar()->addMenu(Text(KvDemoMenu().title));
     demo->setObjectName(QStringLiteral("demoMenu"));
     QAction* action = demo->addAction(Text(KvDemoMenu().powerCycle));
@@ -147,8 +135,7 @@ void CMainFrame::AddDemoMenu(std::function<void()> powerCycle)
     setFixedSize(sizeHint());
 }
 
-void CMainFrame::closeEvent(QCloseEvent* event)
-{
+void CMainFrame::closeEvent(QCloseEvent* event) {
     // Closing asks nothing and sends nothing; only while a workflow holds the
     // thread (a close request handled from inside its waits) is it put off.
     if (WorkflowInputBlocker::Active())
@@ -157,8 +144,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         event->accept();
 }
 
-bool CMainFrame::event(QEvent* event)
-{
+bool CMainFrame::event(QEvent* event) {
     const bool handled = QMainWindow::event(event);
     if (event->type() == QEvent::Paint && !painted_) {
         painted_ = true;

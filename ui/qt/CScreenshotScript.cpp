@@ -19,21 +19,18 @@
 
 #include "CDemoModule.h"
 #include "CMainFrame.h"
+#include "CVelmoraDoc.h"
 #include "CVelmoraDocTemplate.h"
 #include "CVelmoraView.h"
-#include "CVelmoraDoc.h"
-#include "FormLists.h"
 #include "Dialogs.h"
+#include "FormLists.h"
 #include "QtWorkflowHost.h"
 #include "ResourceIds.h"
 
 CScreenshotScript::CScreenshotScript(CVelmoraDocTemplate& docTemplate, CDemoModule* demo, QString folder)
-    : template_(docTemplate), demo_(demo), folder_(std::move(folder))
-{
-}
+    : template_(docTemplate), demo_(demo), folder_(std::move(folder)) {}
 
-void CScreenshotScript::Save(QWidget* widget, const QString& name)
-{
+void CScreenshotScript::Save(QWidget* widget, const QString& name) {
     if (widget == nullptr) return;
     const QString path = QDir(folder_).filePath(name + QStringLiteral(".png"));
     // A window that a window manager decorates is taken from the screen with its
@@ -52,15 +49,13 @@ void CScreenshotScript::Save(QWidget* widget, const QString& name)
     std::fflush(stdout);
 }
 
-void CScreenshotScript::Pause(int milliseconds)
-{
+void CScreenshotScript::Pause(int milliseconds) {
     QEventLoop loop;
     QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
     loop.exec();
 }
 
-void CScreenshotScript::CaptureNextModal(const QString& name)
-{
+void CScreenshotScript::CaptureNextModal(const QString& name) {
     // Polls until the dialog is on screen, gives it a moment to paint, saves it.
     auto* poll = new QTimer(this);
     poll->setInterval(50);
@@ -83,8 +78,7 @@ void CScreenshotScript::CaptureNextModal(const QString& name)
     poll->start();
 }
 
-void CScreenshotScript::SaveMenus(CMainFrame* frame, CVelmoraView* view)
-{
+void CScreenshotScript::SaveMenus(CMainFrame* frame, CVelmoraView* view) {
     for (const char* name : {"fileMenu", "editMenu", "toolsMenu", "modeMenu", "helpMenu"}) {
         if (QMenu* menu = frame->findChild<QMenu*>(QString::fromLatin1(name))) {
             if (menu == frame->ToolsMenu() || QString::fromLatin1(name) == QLatin1String("modeMenu"))
@@ -105,8 +99,7 @@ void CScreenshotScript::SaveMenus(CMainFrame* frame, CVelmoraView* view)
     }
 }
 
-void CScreenshotScript::Run()
-{
+void CScreenshotScript::Run() {
     QDir().mkpath(folder_);
     if (demo_ == nullptr) {
         std::fprintf(stderr, "--screenshot-script needs --demo\n");
@@ -139,9 +132,9 @@ void CScreenshotScript::Run()
     SaveMenus(frame, view);
 
     // Every modal dialog, closed with Cancel once saved.
-    for (int id : {IDD_ABOUTBOX, IDD_OPEN_ERROR, IDD_COMM_ERROR, IDD_SET_CONFIRM, IDD_SET_ERROR, IDD_SET_DONE,
-                   IDD_INIT_CONFIRM, IDD_MASTER_MODE, IDD_SLAVE_MODE, IDD_STANDARD_MODE, IDD_ESCAPE_DONE,
-                   IDD_ESCAPE_FAILED}) {
+    for (int id :
+         {IDD_ABOUTBOX, IDD_OPEN_ERROR, IDD_COMM_ERROR, IDD_SET_CONFIRM, IDD_SET_ERROR, IDD_SET_DONE, IDD_INIT_CONFIRM,
+          IDD_MASTER_MODE, IDD_SLAVE_MODE, IDD_STANDARD_MODE, IDD_ESCAPE_DONE, IDD_ESCAPE_FAILED}) {
         CaptureNextModal(QStringLiteral("dialog_%1").arg(id));
         QString detail;
         if (id == IDD_SET_CONFIRM) {

@@ -16,34 +16,33 @@
 #include <QStylePainter>
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
-#include <cstdint>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "CVelmoraDoc.h"
-#include "Dialogs.h"
 #include "DialogUnits.h"
+#include "Dialogs.h"
 #include "MenuRules.h"
+#include "PortList.h"
 #include "QtWorkflowHost.h"
 #include "ResourceIds.h"
-#include "Texts.h"
-#include "PortList.h"
 #include "StringTable.h"
+#include "Texts.h"
 
 namespace {
 
-constexpr int kFormWidth = kKvFormWidth;   // dialog units
+constexpr int kFormWidth = kKvFormWidth;  // dialog units
 constexpr int kFormHeight = kKvFormHeight;
 
 const QColor kNoteColour(230, 0, 0);
 
 // The object name of a control: its name in the resource header.
-QString ControlName(int id)
-{
+QString ControlName(int id) {
     switch (id) {
     case IDC_SET: return QStringLiteral("IDC_SET");
     case IDC_SCAN: return QStringLiteral("IDC_SCAN");
@@ -84,8 +83,7 @@ public:
 
     std::function<void()> opening;
 
-    void showPopup() override
-    {
+    void showPopup() override {
         if (opening) opening();
         int widest = 0;
         const QFontMetrics fm(font());
@@ -95,8 +93,7 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override
-    {
+    void paintEvent(QPaintEvent*) override {
         QStylePainter painter(this);
         painter.setPen(palette().color(QPalette::Text));
         QStyleOptionComboBox option;
@@ -105,7 +102,8 @@ protected:
         // not fit (a by-id name typed in).
         const QString name = currentData(kShortNameRole).toString();
         if (!name.isEmpty()) {
-            const QRect text = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+            const QRect text =
+                style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
             option.currentText = fontMetrics().elidedText(name, Qt::ElideMiddle, text.width());
         }
         painter.drawComplexControl(QStyle::CC_ComboBox, option);
@@ -119,8 +117,7 @@ private:
 }  // namespace
 
 CVelmoraView::CVelmoraView(CVelmoraDoc& document, QtWorkflowHost& host, QWidget* parent)
-    : QWidget(parent), doc_(document), host_(host), form_(document, host, *this)
-{
+    : QWidget(parent), doc_(document), host_(host), form_(document, host, *this) {
     setObjectName(QStringLiteral("IDD_VELMORA_FORM"));
     setFont(DialogFont());
     CreateControls();
@@ -131,13 +128,9 @@ CVelmoraView::CVelmoraView(CVelmoraDoc& document, QtWorkflowHost& host, QWidget*
     host_.AddView(this);
 }
 
-CVelmoraView::~CVelmoraView()
-{
-    host_.RemoveView(this);
-}
+CVelmoraView::~CVelmoraView() { host_.RemoveView(this); }
 
-void CVelmoraView::AskForTypedPort()
-{
+void CVelmoraView::AskForTypedPort() {
     bool ok = false;
     const QString typed = QInputDialog::getText(this, LoadKvString(AFX_IDS_APP_TITLE), LoadKvString(IDS_PORT_PROMPT),
                                                 QLineEdit::Normal, QString(), &ok);
@@ -145,8 +138,7 @@ void CVelmoraView::AskForTypedPort()
     FillPortList(false);
 }
 
-void CVelmoraView::FillPortList(bool discover)
-{
+void CVelmoraView::FillPortList(bool discover) {
     const std::vector<CPortListEntry> entries =
         PortListEntries(discover ? KvDiscoverSerialPorts() : std::vector<KvPortInfo>{});
     const QSignalBlocker quiet(comPort_);
@@ -154,7 +146,8 @@ void CVelmoraView::FillPortList(bool discover)
     const std::vector<std::string>& names = form_.PortNames();
     for (std::size_t i = 0; i < names.size() && static_cast<int>(i) < comPort_->count(); ++i) {
         // Names typed in come after the entries.
-        const CPortListEntry entry = i < entries.size() ? entries[i] : CPortListEntry{names[i], names[i], PortShortName(names[i])};
+        const CPortListEntry entry =
+            i < entries.size() ? entries[i] : CPortListEntry{names[i], names[i], PortShortName(names[i])};
         const int index = static_cast<int>(i);
         comPort_->setItemText(index, QString::fromStdString(entry.text));
         comPort_->setItemData(index, QString::fromStdString(entry.name));
@@ -166,13 +159,9 @@ void CVelmoraView::FillPortList(bool discover)
     comPort_->setToolTip(comPort_->currentData(Qt::ToolTipRole).toString());
 }
 
-QSize CVelmoraView::FormSize() const
-{
-    return DialogUnits(font()).Size(kFormWidth, kFormHeight);
-}
+QSize CVelmoraView::FormSize() const { return DialogUnits(font()).Size(kFormWidth, kFormHeight); }
 
-QWidget* CVelmoraView::CreateControl(const KvFormControl& c, const DialogUnits& du)
-{
+QWidget* CVelmoraView::CreateControl(const KvFormControl& c, const DialogUnits& du) {
     const Qt::Alignment align = c.align == KvAlign::Right    ? Qt::AlignRight
                                 : c.align == KvAlign::Centre ? Qt::AlignHCenter
                                                              : Qt::AlignLeft;
@@ -212,8 +201,7 @@ QWidget* CVelmoraView::CreateControl(const KvFormControl& c, const DialogUnits& 
         return button;
     }
     case KvFormKind::Label:
-    case KvFormKind::Icon:
-        break;
+    case KvFormKind::Icon: break;
     }
     auto* label = new QLabel(Text(c.text), this);
     label->setAlignment(align | Qt::AlignVCenter);
@@ -221,8 +209,7 @@ QWidget* CVelmoraView::CreateControl(const KvFormControl& c, const DialogUnits& 
     return label;
 }
 
-void CVelmoraView::CreateControls()
-{
+void CVelmoraView::CreateControls() {
     const DialogUnits du(font());
     // Every control as the form's table in the text table gives it (boxes
     // first, so that they lie beneath the controls they frame).
@@ -257,8 +244,7 @@ void CVelmoraView::CreateControls()
 }
 
 void CVelmoraView::MakeRoomForTheAddressRange(const std::vector<std::pair<const KvFormControl*, QWidget*>>& placed,
-                                              const DialogUnits& du)
-{
+                                              const DialogUnits& du) {
     // On a font wider than the layout's, the text after the address edit
     // ("(0～9999)") would run over its box's frame: it moves left and takes the
     // room from the edit, which needs far less than its width for four digits,
@@ -289,8 +275,7 @@ void CVelmoraView::MakeRoomForTheAddressRange(const std::vector<std::pair<const 
     }
 }
 
-void CVelmoraView::BindControls()
-{
+void CVelmoraView::BindControls() {
     auto bind = [this](int id, auto*& member) {
         member = qobject_cast<std::remove_reference_t<decltype(*member)>*>(controls_.at(id));
     };
@@ -314,19 +299,14 @@ void CVelmoraView::BindControls()
     bind(IDC_SCAN, scanButton_);
 }
 
-QWidget* CVelmoraView::Control(int controlId) const
-{
+QWidget* CVelmoraView::Control(int controlId) const {
     const auto it = controls_.find(controlId);
     return it == controls_.end() ? nullptr : it->second;
 }
 
-QComboBox* CVelmoraView::List(int controlId) const
-{
-    return qobject_cast<QComboBox*>(Control(controlId));
-}
+QComboBox* CVelmoraView::List(int controlId) const { return qobject_cast<QComboBox*>(Control(controlId)); }
 
-void CVelmoraView::OfferPort(const QString& name)
-{
+void CVelmoraView::OfferPort(const QString& name) {
     std::vector<std::string> names = PortListNames(PortListEntries({}));
     const std::string wanted = name.toUtf8().toStdString();
     auto at = std::find(names.begin(), names.end(), wanted);
@@ -335,13 +315,9 @@ void CVelmoraView::OfferPort(const QString& name)
     comPort_->setCurrentIndex(static_cast<int>(at - names.begin()));
 }
 
-void CVelmoraView::FillControlLists()
-{
-    form_.FillControlLists();
-}
+void CVelmoraView::FillControlLists() { form_.FillControlLists(); }
 
-void CVelmoraView::FitFrameToForm()
-{
+void CVelmoraView::FitFrameToForm() {
     setFixedSize(FormSize());
     QWidget* frame = window();
     if (frame == this) return;
@@ -349,8 +325,7 @@ void CVelmoraView::FitFrameToForm()
     frame->setFixedSize(frame->sizeHint());
 }
 
-CEscapeDlg* CVelmoraView::EscapeDialog()
-{
+CEscapeDlg* CVelmoraView::EscapeDialog() {
     if (escapeDlg_ == nullptr) {
         escapeDlg_ = new CEscapeDlg(this);
         escapeDlg_->settings = form_.EscapeSettings();
@@ -358,29 +333,20 @@ CEscapeDlg* CVelmoraView::EscapeDialog()
     return escapeDlg_;
 }
 
-void CVelmoraView::RefreshFromDocument()
-{
+void CVelmoraView::RefreshFromDocument() {
     form_.RefreshFromDocument();
     emit refreshed();
 }
 
-void CVelmoraView::EnableSettingControls(bool enable)
-{
-    form_.EnableSettingControls(enable);
-}
+void CVelmoraView::EnableSettingControls(bool enable) { form_.EnableSettingControls(enable); }
 
-void CVelmoraView::StoreControlsToDocument()
-{
-    form_.StoreControlsToDocument();
-}
+void CVelmoraView::StoreControlsToDocument() { form_.StoreControlsToDocument(); }
 
-void CVelmoraView::OnUpdateDeviceCommand(QAction* command) const
-{
+void CVelmoraView::OnUpdateDeviceCommand(QAction* command) const {
     command->setEnabled(IsMenuCommandEnabled(command->data().toInt(), doc_.HasDevice()));
 }
 
-void CVelmoraView::SetControlText(int controlId, const std::string& text)
-{
+void CVelmoraView::SetControlText(int controlId, const std::string& text) {
     const QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     QWidget* control = Control(controlId);
     if (auto* label = qobject_cast<QLabel*>(control))
@@ -389,8 +355,7 @@ void CVelmoraView::SetControlText(int controlId, const std::string& text)
         edit->setText(shown);
 }
 
-std::string CVelmoraView::GetControlText(int controlId) const
-{
+std::string CVelmoraView::GetControlText(int controlId) const {
     QWidget* control = Control(controlId);
     QString text;
     if (auto* label = qobject_cast<QLabel*>(control))
@@ -400,48 +365,37 @@ std::string CVelmoraView::GetControlText(int controlId) const
     return text.toUtf8().toStdString();
 }
 
-void CVelmoraView::EnableControl(int controlId, bool enable)
-{
+void CVelmoraView::EnableControl(int controlId, bool enable) {
     if (QWidget* control = Control(controlId)) control->setEnabled(enable);
 }
 
-void CVelmoraView::SetListItems(int controlId, const std::vector<std::string>& texts)
-{
+void CVelmoraView::SetListItems(int controlId, const std::vector<std::string>& texts) {
     QComboBox* list = List(controlId);
     if (list == nullptr) return;
     list->clear();
-    for (const std::string& text : texts) list->addItem(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    for (const std::string& text : texts)
+        list->addItem(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     list->setCurrentIndex(-1);
 }
 
-int CVelmoraView::GetListSelection(int controlId) const
-{
+int CVelmoraView::GetListSelection(int controlId) const {
     const QComboBox* list = List(controlId);
     return list == nullptr ? -1 : list->currentIndex();
 }
 
-void CVelmoraView::SetListSelection(int controlId, int index)
-{
+void CVelmoraView::SetListSelection(int controlId, int index) {
     if (QComboBox* list = List(controlId)) list->setCurrentIndex(index);
 }
 
-void CVelmoraView::SetTextLimit(int controlId, int characters)
-{
+void CVelmoraView::SetTextLimit(int controlId, int characters) {
     if (auto* edit = qobject_cast<QLineEdit*>(Control(controlId))) edit->setMaxLength(characters);
 }
 
-void CVelmoraView::EnableWindow(bool enable)
-{
-    setEnabled(enable);
-}
+void CVelmoraView::EnableWindow(bool enable) { setEnabled(enable); }
 
-void CVelmoraView::RepaintNow()
-{
-    repaint();
-}
+void CVelmoraView::RepaintNow() { repaint(); }
 
-int CVelmoraView::RunEscapeDialog(SerialSettings& settings)
-{
+int CVelmoraView::RunEscapeDialog(SerialSettings& settings) {
     CEscapeDlg* escape = EscapeDialog();
     escape->settings = settings;
     const int result = escape->DoModal();
@@ -449,82 +403,60 @@ int CVelmoraView::RunEscapeDialog(SerialSettings& settings)
     return result;
 }
 
-std::optional<std::string> CVelmoraView::AskProfileToOpen()
-{
-    const std::optional<QString> chosen =
-        host_.AskProfileFile(false, QString::fromStdString(form_.ProfilePath()));
+std::optional<std::string> CVelmoraView::AskProfileToOpen() {
+    const std::optional<QString> chosen = host_.AskProfileFile(false, QString::fromStdString(form_.ProfilePath()));
     if (!chosen) return std::nullopt;
     return chosen->toUtf8().toStdString();
 }
 
-std::optional<std::string> CVelmoraView::AskProfileToSave(const std::string& current)
-{
+std::optional<std::string> CVelmoraView::AskProfileToSave(const std::string& current) {
     const std::optional<QString> chosen = host_.AskProfileFile(true, QString::fromStdString(current));
     if (!chosen) return std::nullopt;
     return chosen->toUtf8().toStdString();
 }
 
-void CVelmoraView::ShowProblem(const std::string& text)
-{
-    host_.ShowText(QString::fromStdString(text));
-}
+void CVelmoraView::ShowProblem(const std::string& text) { host_.ShowText(QString::fromStdString(text)); }
 
 // The profile commands run no workflow: they touch the form and a file only.
-void CVelmoraView::OnFileOpen()
-{
-    form_.OnFileOpen();
-}
+void CVelmoraView::OnFileOpen() { form_.OnFileOpen(); }
 
-void CVelmoraView::OnFileSave()
-{
-    form_.OnFileSave();
-}
+void CVelmoraView::OnFileSave() { form_.OnFileSave(); }
 
-void CVelmoraView::OnFileSaveAs()
-{
-    form_.OnFileSaveAs();
-}
+void CVelmoraView::OnFileSaveAs() { form_.OnFileSaveAs(); }
 
 // The handlers hold off user input while their workflow runs; what they do is the form's.
 
-void CVelmoraView::OnScan()
-{
+void CVelmoraView::OnScan() {
     WorkflowInputBlocker blocker;
     form_.OnScan();
 }
 
-void CVelmoraView::OnSet()
-{
+void CVelmoraView::OnSet() {
     WorkflowInputBlocker blocker;
     form_.OnSet();
 }
 
-void CVelmoraView::OnTransparentMaster()
-{
+void CVelmoraView::OnTransparentMaster() {
     WorkflowInputBlocker blocker;
     form_.OnTransparentMaster();
 }
 
-void CVelmoraView::OnTransparentSlave()
-{
+void CVelmoraView::OnTransparentSlave() {
     WorkflowInputBlocker blocker;
     form_.OnTransparentSlave();
 }
 
-void CVelmoraView::OnCancelTransparent()
-{
+void CVelmoraView::OnCancelTransparent() {
     WorkflowInputBlocker blocker;
     form_.OnCancelTransparent();
 }
 
-void CVelmoraView::OnInitializeDevice()
-{
+void CVelmoraView::OnInitializeDevice() {
     WorkflowInputBlocker blocker;
     form_.OnInitializeDevice();
 }
 
-void CVelmoraView::OnEscapeTransparent()
-{
+void CVelmoraView::OnEscapeTransparent() {
     WorkflowInputBlocker blocker;
     form_.OnEscapeTransparent();
 }

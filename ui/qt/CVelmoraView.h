@@ -109,25 +109,25 @@ private:
     CSettingsForm form_;
 
     // Controls, in the order of the form's members.
-    QLabel* pinNote_ = nullptr;       // 1024
-    QLabel* versionText_ = nullptr;   // 1009
-    QLabel* modeNote_ = nullptr;      // 1023
-    QComboBox* comPort_ = nullptr;    // 1022
-    std::string lastPort_;            // the port chosen before その他...
-    QLabel* guide_ = nullptr;         // 1021
-    QLabel* serialNumber_ = nullptr;  // 1008
-    QLineEdit* address_ = nullptr;    // 1004
-    QComboBox* stopBits_ = nullptr;   // 1011
-    QComboBox* pin78_ = nullptr;      // 1017
-    QComboBox* pin34_ = nullptr;      // 1015
-    QComboBox* pin56_ = nullptr;      // 1016
-    QComboBox* pin12_ = nullptr;      // 1014
-    QComboBox* parity_ = nullptr;     // 1010
-    QComboBox* frequency_ = nullptr;  // 1003
-    QComboBox* dataBits_ = nullptr;   // 1006
-    QComboBox* baudRate_ = nullptr;   // 1005
-    QPushButton* setButton_ = nullptr;  // 1000
-    CEscapeDlg* escapeDlg_ = nullptr;   // owned (child object), lives as long as the view once built
-    QPushButton* scanButton_ = nullptr; // 1001
+    QLabel* pinNote_ = nullptr;          // 1024
+    QLabel* versionText_ = nullptr;      // 1009
+    QLabel* modeNote_ = nullptr;         // 1023
+    QComboBox* comPort_ = nullptr;       // 1022
+    std::string lastPort_;               // the port chosen before その他...
+    QLabel* guide_ = nullptr;            // 1021
+    QLabel* serialNumber_ = nullptr;     // 1008
+    QLineEdit* address_ = nullptr;       // 1004
+    QComboBox* stopBits_ = nullptr;      // 1011
+    QComboBox* pin78_ = nullptr;         // 1017
+    QComboBox* pin34_ = nullptr;         // 1015
+    QComboBox* pin56_ = nullptr;         // 1016
+    QComboBox* pin12_ = nullptr;         // 1014
+    QComboBox* parity_ = nullptr;        // 1010
+    QComboBox* frequency_ = nullptr;     // 1003
+    QComboBox* dataBits_ = nullptr;      // 1006
+    QComboBox* baudRate_ = nullptr;      // 1005
+    QPushButton* setButton_ = nullptr;   // 1000
+    CEscapeDlg* escapeDlg_ = nullptr;    // owned (child object), lives as long as the view once built
+    QPushButton* scanButton_ = nullptr;  // 1001
     std::map<int, QWidget*> controls_;
 };

@@ -4,10 +4,10 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QEvent>
-#include <QGuiApplication>
-#include <QLabel>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
@@ -17,32 +17,28 @@
 #include <chrono>
 
 #include "CVelmoraView.h"
-#include "Dialogs.h"
 #include "DialogLayout.h"
+#include "Dialogs.h"
 #include "PortFailureLine.h"
 #include "ResourceIds.h"
 #include "StringTable.h"
 
 QtWorkflowHost::QtWorkflowHost(KvClock& clock) : clock_(clock) {}
 
-QtWorkflowHost::~QtWorkflowHost()
-{
+QtWorkflowHost::~QtWorkflowHost() {
     for (auto& [id, window] : progress_) delete window.data();
     while (waitCursors_ > 0) EndWaitCursor();
 }
 
-void QtWorkflowHost::AddView(CVelmoraView* view)
-{
+void QtWorkflowHost::AddView(CVelmoraView* view) {
     if (std::find(views_.begin(), views_.end(), view) == views_.end()) views_.push_back(view);
 }
 
-void QtWorkflowHost::RemoveView(CVelmoraView* view)
-{
+void QtWorkflowHost::RemoveView(CVelmoraView* view) {
     views_.erase(std::remove(views_.begin(), views_.end(), view), views_.end());
 }
 
-int QtWorkflowHost::RunDialog(int dialogId)
-{
+int QtWorkflowHost::RunDialog(int dialogId) {
     QString detail;
     if (HasReasonLine(dialogId)) detail = pendingOpenFailure_;
     if (dialogId == IDD_OPEN_ERROR) lastOpenFailureLine = detail;
@@ -51,23 +47,17 @@ int QtWorkflowHost::RunDialog(int dialogId)
     return RunModalDialog(dialogId, mainWindow_, detail);
 }
 
-void QtWorkflowHost::ReportOpenFailure(const KvPortOpenFailure& failure)
-{
+void QtWorkflowHost::ReportOpenFailure(const KvPortOpenFailure& failure) {
     pendingOpenFailure_ = QString::fromStdString(KvPortFailureLine(failure));
 }
 
-void QtWorkflowHost::ReportDeviceGone(const KvPortFailure& failure)
-{
+void QtWorkflowHost::ReportDeviceGone(const KvPortFailure& failure) {
     pendingOpenFailure_ = QString::fromStdString(KvPortFailureLine(failure));
 }
 
-void QtWorkflowHost::ReportChanges(const std::string& line)
-{
-    pendingOpenFailure_ = QString::fromStdString(line);
-}
+void QtWorkflowHost::ReportChanges(const std::string& line) { pendingOpenFailure_ = QString::fromStdString(line); }
 
-void QtWorkflowHost::ShowMessage(int stringId)
-{
+void QtWorkflowHost::ShowMessage(int stringId) {
     if (messageAnswerer) {
         messageAnswerer(stringId);
         return;
@@ -78,8 +68,7 @@ void QtWorkflowHost::ShowMessage(int stringId)
     delete box.data();
 }
 
-void QtWorkflowHost::ShowText(const QString& text)
-{
+void QtWorkflowHost::ShowText(const QString& text) {
     if (textAnswerer) {
         textAnswerer(text);
         return;
@@ -89,8 +78,7 @@ void QtWorkflowHost::ShowText(const QString& text)
     delete box.data();
 }
 
-std::optional<QString> QtWorkflowHost::AskProfileFile(bool save, const QString& current)
-{
+std::optional<QString> QtWorkflowHost::AskProfileFile(bool save, const QString& current) {
     if (fileAnswerer) return fileAnswerer(save);
     // The texts of the File menu's items, without their access keys and dots.
     QFileDialog dialog(mainWindow_, QString::fromUtf8(save ? "名前を付けて保存" : "開く"));
@@ -108,8 +96,7 @@ std::optional<QString> QtWorkflowHost::AskProfileFile(bool save, const QString& 
     return dialog.selectedFiles().constFirst();
 }
 
-void QtWorkflowHost::CreateProgress(int dialogId)
-{
+void QtWorkflowHost::CreateProgress(int dialogId) {
     DestroyProgress(dialogId);
     QDialog* window = CreateProgressWindow(dialogId, mainWindow_);
     if (window == nullptr) return;
@@ -121,8 +108,7 @@ void QtWorkflowHost::CreateProgress(int dialogId)
     if (progressPainted) progressPainted(dialogId, window);
 }
 
-void QtWorkflowHost::SetProgressText(int dialogId, const KvString& text)
-{
+void QtWorkflowHost::SetProgressText(int dialogId, const KvString& text) {
     QDialog* window = ProgressWindow(dialogId);
     if (window == nullptr) return;
     const QString line = QString::fromLatin1(text.CStr());
@@ -148,8 +134,7 @@ void QtWorkflowHost::SetProgressText(int dialogId, const KvString& text)
     }
 }
 
-void QtWorkflowHost::DestroyProgress(int dialogId)
-{
+void QtWorkflowHost::DestroyProgress(int dialogId) {
     auto it = progress_.find(dialogId);
     if (it == progress_.end()) return;
     QPointer<QDialog> window = it->second;
@@ -160,38 +145,30 @@ void QtWorkflowHost::DestroyProgress(int dialogId)
     }
 }
 
-QDialog* QtWorkflowHost::ProgressWindow(int dialogId) const
-{
+QDialog* QtWorkflowHost::ProgressWindow(int dialogId) const {
     auto it = progress_.find(dialogId);
     return it == progress_.end() ? nullptr : it->second.data();
 }
 
-void QtWorkflowHost::BeginWaitCursor()
-{
+void QtWorkflowHost::BeginWaitCursor() {
     ++waitCursors_;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
-void QtWorkflowHost::EndWaitCursor()
-{
+void QtWorkflowHost::EndWaitCursor() {
     if (waitCursors_ == 0) return;
     --waitCursors_;
     QGuiApplication::restoreOverrideCursor();
 }
 
-void QtWorkflowHost::UpdateAllViews()
-{
+void QtWorkflowHost::UpdateAllViews() {
     const std::vector<CVelmoraView*> views = views_;
     for (CVelmoraView* view : views) view->RefreshFromDocument();
 }
 
-void QtWorkflowHost::Sleep(unsigned milliseconds)
-{
-    clock_.SleepFor(std::chrono::milliseconds(milliseconds));
-}
+void QtWorkflowHost::Sleep(unsigned milliseconds) { clock_.SleepFor(std::chrono::milliseconds(milliseconds)); }
 
-void ShowAndPaintNow(QWidget* window, int timeoutMs)
-{
+void ShowAndPaintNow(QWidget* window, int timeoutMs) {
     // Exposing a window paints it; only a window the window system has not
     // exposed (or not painted on exposing) in time is painted here.
     class PaintWatch final : public QObject {
@@ -199,8 +176,7 @@ void ShowAndPaintNow(QWidget* window, int timeoutMs)
         bool painted = false;
 
     protected:
-        bool eventFilter(QObject* watched, QEvent* event) override
-        {
+        bool eventFilter(QObject* watched, QEvent* event) override {
             if (event->type() == QEvent::Paint) painted = true;
             return QObject::eventFilter(watched, event);
         }
@@ -212,8 +188,7 @@ void ShowAndPaintNow(QWidget* window, int timeoutMs)
         explicit ExposeWatch(QEventLoop& loop) : loop_(loop) {}
 
     protected:
-        bool eventFilter(QObject* watched, QEvent* event) override
-        {
+        bool eventFilter(QObject* watched, QEvent* event) override {
             if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) loop_.quit();
             return QObject::eventFilter(watched, event);
         }
@@ -246,8 +221,7 @@ void ShowAndPaintNow(QWidget* window, int timeoutMs)
 
 namespace {
 
-bool IsUserInput(QEvent::Type type)
-{
+bool IsUserInput(QEvent::Type type) {
     switch (type) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
@@ -269,24 +243,33 @@ bool IsUserInput(QEvent::Type type)
     case QEvent::TouchCancel:
     case QEvent::TabletPress:
     case QEvent::TabletRelease:
-    case QEvent::TabletMove:
-        return true;
-    default:
-        return false;
+    case QEvent::TabletMove: return true;
+    default: return false;
     }
 }
 
 constexpr QEvent::Type kDiscardedPostedInput[] = {
-    QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick, QEvent::MouseMove,
-    QEvent::Wheel,            QEvent::KeyPress,           QEvent::KeyRelease,          QEvent::ShortcutOverride,
-    QEvent::Shortcut,         QEvent::ContextMenu,        QEvent::TouchBegin,          QEvent::TouchUpdate,
-    QEvent::TouchEnd,         QEvent::TabletPress,        QEvent::TabletRelease,       QEvent::TabletMove,
+    QEvent::MouseButtonPress,
+    QEvent::MouseButtonRelease,
+    QEvent::MouseButtonDblClick,
+    QEvent::MouseMove,
+    QEvent::Wheel,
+    QEvent::KeyPress,
+    QEvent::KeyRelease,
+    QEvent::ShortcutOverride,
+    QEvent::Shortcut,
+    QEvent::ContextMenu,
+    QEvent::TouchBegin,
+    QEvent::TouchUpdate,
+    QEvent::TouchEnd,
+    QEvent::TabletPress,
+    QEvent::TabletRelease,
+    QEvent::TabletMove,
 };
 
 // Does the event's receiver lie inside `top` (the modal dialog), pop-ups of its
 // lists included?
-bool BelongsTo(QObject* receiver, QWidget* top)
-{
+bool BelongsTo(QObject* receiver, QWidget* top) {
     QWidget* widget = qobject_cast<QWidget*>(receiver);
     if (widget == nullptr) {
         if (auto* window = qobject_cast<QWindow*>(receiver)) {
@@ -307,8 +290,7 @@ bool BelongsTo(QObject* receiver, QWidget* top)
 
 class InputSwallower final : public QObject {
 public:
-    bool eventFilter(QObject* receiver, QEvent* event) override
-    {
+    bool eventFilter(QObject* receiver, QEvent* event) override {
         if (!IsUserInput(event->type())) return false;
         if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && BelongsTo(receiver, modal))
             return false;
@@ -321,16 +303,14 @@ InputSwallower* g_swallower = nullptr;
 
 }  // namespace
 
-WorkflowInputBlocker::WorkflowInputBlocker()
-{
+WorkflowInputBlocker::WorkflowInputBlocker() {
     if (g_blockers++ == 0 && QCoreApplication::instance() != nullptr) {
         g_swallower = new InputSwallower;
         QCoreApplication::instance()->installEventFilter(g_swallower);
     }
 }
 
-WorkflowInputBlocker::~WorkflowInputBlocker()
-{
+WorkflowInputBlocker::~WorkflowInputBlocker() {
     if (--g_blockers > 0 || g_swallower == nullptr) return;
     // Throw away what was posted meanwhile, then let the window system's queue
     // drain through the filter, which swallows the input it still holds.
@@ -343,7 +323,4 @@ WorkflowInputBlocker::~WorkflowInputBlocker()
     g_swallower = nullptr;
 }
 
-bool WorkflowInputBlocker::Active()
-{
-    return g_blockers > 0;
-}
+bool WorkflowInputBlocker::Active() { return g_blockers > 0; }

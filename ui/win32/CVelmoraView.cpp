@@ -13,33 +13,27 @@
 #include "ResourceIds.h"
 #include "StepFailure.h"
 #include "Texts.h"
+#include "Wide.h"
 #include "Win32Dialogs.h"
 #include "Win32WorkflowHost.h"
-#include "Wide.h"
 
 namespace {
 
 const COLORREF kNoteColour = RGB(230, 0, 0);
 
-void ReportFailure(Win32WorkflowHost& host)
-{
-    host.RunDialog(IDD_COMM_ERROR);
-}
+void ReportFailure(Win32WorkflowHost& host) { host.RunDialog(IDD_COMM_ERROR); }
 
 // Runs a handler and reports a failure of the program's own families that
 // leaves it with the communication-error dialog: no such failure may cross a
 // window procedure.
 template <typename F>
-void RunGuarded(Win32WorkflowHost& host, F&& handler)
-{
+void RunGuarded(Win32WorkflowHost& host, F&& handler) {
     if (KvRunStep(handler)) ReportFailure(host);
 }
 
 }  // namespace
 
-CVelmoraView::CVelmoraView(CVelmoraDoc& document, Win32WorkflowHost& host)
-    : host_(host), form_(document, host, *this)
-{
+CVelmoraView::CVelmoraView(CVelmoraDoc& document, Win32WorkflowHost& host) : host_(host), form_(document, host, *this) {
     host_.AddView([this] {
         if (window_ != nullptr) form_.RefreshFromDocument();
     });
@@ -47,8 +41,7 @@ CVelmoraView::CVelmoraView(CVelmoraDoc& document, Win32WorkflowHost& host)
 
 CVelmoraView::~CVelmoraView() = default;
 
-bool CVelmoraView::Create(HWND frame)
-{
+bool CVelmoraView::Create(HWND frame) {
     frame_ = frame;
     // The controls the first refresh disables come disabled from the resource
     // (the text table marks them): disabling a drop-down list once it exists
@@ -71,8 +64,7 @@ bool CVelmoraView::Create(HWND frame)
     return true;
 }
 
-INT_PTR CALLBACK CVelmoraView::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
+INT_PTR CALLBACK CVelmoraView::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(window, DWLP_USER, lParam);
         reinterpret_cast<CVelmoraView*>(lParam)->window_ = window;
@@ -82,8 +74,7 @@ INT_PTR CALLBACK CVelmoraView::DialogProc(HWND window, UINT message, WPARAM wPar
     return view ? view->HandleMessage(message, wParam, lParam) : FALSE;
 }
 
-INT_PTR CVelmoraView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
-{
+INT_PTR CVelmoraView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
         if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_SCAN) {
@@ -123,15 +114,13 @@ INT_PTR CVelmoraView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             return TRUE;
         }
         return FALSE;
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }
 
-void CVelmoraView::BeforeInput(const MSG& message)
-{
-    const bool choosing = message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN ||
-                          message.message == WM_MOUSEWHEEL;
+void CVelmoraView::BeforeInput(const MSG& message) {
+    const bool choosing =
+        message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN || message.message == WM_MOUSEWHEEL;
     if (!portsStale_ || !choosing || message.hwnd != GetDlgItem(window_, IDC_COM_PORT)) return;
     // The ports present (COM21 and above among them) are in the closed list
     // before the key or the wheel moves the choice, so they can be chosen
@@ -142,8 +131,7 @@ void CVelmoraView::BeforeInput(const MSG& message)
     form_.UpdatePortNames(PortListNames(ports_));
 }
 
-void CVelmoraView::FillPortList()
-{
+void CVelmoraView::FillPortList() {
     ports_ = PortListEntries(KvDiscoverSerialPorts());
     form_.UpdatePortNames(PortListNames(ports_));
     ShowPortTexts(true);
@@ -165,8 +153,7 @@ void CVelmoraView::FillPortList()
     SendMessageW(list, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(widest + margin), 0);
 }
 
-void CVelmoraView::ShowPortTexts(bool described)
-{
+void CVelmoraView::ShowPortTexts(bool described) {
     // The form keeps the names by their places; only the lines' texts change.
     const int selected = GetListSelection(IDC_COM_PORT);
     std::vector<std::string> texts;
@@ -175,22 +162,19 @@ void CVelmoraView::ShowPortTexts(bool described)
     if (selected >= 0) SetListSelection(IDC_COM_PORT, selected);
 }
 
-void CVelmoraView::OnScan()
-{
+void CVelmoraView::OnScan() {
     if (WorkflowInputBlocker::Active()) return;
     WorkflowInputBlocker blocker;
     RunGuarded(host_, [this] { form_.OnScan(); });
 }
 
-void CVelmoraView::OnSet()
-{
+void CVelmoraView::OnSet() {
     if (WorkflowInputBlocker::Active()) return;
     WorkflowInputBlocker blocker;
     RunGuarded(host_, [this] { form_.OnSet(); });
 }
 
-void CVelmoraView::OnCommand(int commandId)
-{
+void CVelmoraView::OnCommand(int commandId) {
     if (WorkflowInputBlocker::Active()) return;
     if (commandId == ID_FILE_OPEN_ || commandId == ID_FILE_SAVE_ || commandId == ID_FILE_SAVE_AS_) {
         RunGuarded(host_, [this, commandId] {
@@ -220,8 +204,7 @@ namespace {
 
 // 開く... or 名前を付けて保存... (`save`) in the system's file dialog, starting
 // at `current` when given. The name comes back in full, however long.
-std::optional<std::string> AskFileName(HWND owner, bool save, const std::string& current)
-{
+std::optional<std::string> AskFileName(HWND owner, bool save, const std::string& current) {
     std::wstring filter = Widen("プロファイル (*.json)");
     filter += L'\0';
     filter += L"*.json";
@@ -253,29 +236,20 @@ std::optional<std::string> AskFileName(HWND owner, bool save, const std::string&
 
 }  // namespace
 
-std::optional<std::string> CVelmoraView::AskProfileToOpen()
-{
-    return AskFileName(frame_, false, {});
-}
+std::optional<std::string> CVelmoraView::AskProfileToOpen() { return AskFileName(frame_, false, {}); }
 
-std::optional<std::string> CVelmoraView::AskProfileToSave(const std::string& current)
-{
+std::optional<std::string> CVelmoraView::AskProfileToSave(const std::string& current) {
     return AskFileName(frame_, true, current);
 }
 
-void CVelmoraView::ShowProblem(const std::string& text)
-{
-    host_.ShowText(text);
-}
+void CVelmoraView::ShowProblem(const std::string& text) { host_.ShowText(text); }
 
-void CVelmoraView::SetControlText(int controlId, const std::string& text)
-{
+void CVelmoraView::SetControlText(int controlId, const std::string& text) {
     SetDlgItemTextW(window_, controlId, Widen(text).c_str());
     FitTextToControl(GetDlgItem(window_, controlId));
 }
 
-std::string CVelmoraView::GetControlText(int controlId) const
-{
+std::string CVelmoraView::GetControlText(int controlId) const {
     HWND control = GetDlgItem(window_, controlId);
     const int length = GetWindowTextLengthW(control);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
@@ -284,13 +258,11 @@ std::string CVelmoraView::GetControlText(int controlId) const
     return Narrow(text);
 }
 
-void CVelmoraView::EnableControl(int controlId, bool enable)
-{
+void CVelmoraView::EnableControl(int controlId, bool enable) {
     ::EnableWindow(GetDlgItem(window_, controlId), enable ? TRUE : FALSE);
 }
 
-void CVelmoraView::SetListItems(int controlId, const std::vector<std::string>& texts)
-{
+void CVelmoraView::SetListItems(int controlId, const std::vector<std::string>& texts) {
     HWND list = GetDlgItem(window_, controlId);
     std::vector<std::wstring> lines;
     lines.reserve(texts.size());
@@ -315,23 +287,19 @@ void CVelmoraView::SetListItems(int controlId, const std::vector<std::string>& t
     InvalidateRect(list, nullptr, TRUE);
 }
 
-int CVelmoraView::GetListSelection(int controlId) const
-{
+int CVelmoraView::GetListSelection(int controlId) const {
     return static_cast<int>(SendDlgItemMessageW(window_, controlId, CB_GETCURSEL, 0, 0));
 }
 
-void CVelmoraView::SetListSelection(int controlId, int index)
-{
+void CVelmoraView::SetListSelection(int controlId, int index) {
     SendDlgItemMessageW(window_, controlId, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
-void CVelmoraView::SetTextLimit(int controlId, int characters)
-{
+void CVelmoraView::SetTextLimit(int controlId, int characters) {
     SendDlgItemMessageW(window_, controlId, EM_LIMITTEXT, static_cast<WPARAM>(characters), 0);
 }
 
-void CVelmoraView::EnableWindow(bool enable)
-{
+void CVelmoraView::EnableWindow(bool enable) {
     // A disabled window loses the focus to nobody: taken back once the form
     // takes input again, while the main window is the active one.
     if (!enable) RememberFocus();
@@ -339,14 +307,12 @@ void CVelmoraView::EnableWindow(bool enable)
     if (enable && frame_ != nullptr && GetActiveWindow() == frame_) RestoreFocus();
 }
 
-void CVelmoraView::RememberFocus()
-{
+void CVelmoraView::RememberFocus() {
     HWND focus = GetFocus();
     if (focus != nullptr && IsChild(window_, focus)) focus_ = focus;
 }
 
-void CVelmoraView::RestoreFocus()
-{
+void CVelmoraView::RestoreFocus() {
     if (window_ == nullptr || !IsWindowEnabled(window_)) return;
     HWND target = focus_;
     if (target == nullptr || !IsChild(window_, target) || !IsWindowEnabled(target) || !IsWindowVisible(target)) {
@@ -357,14 +323,12 @@ void CVelmoraView::RestoreFocus()
     SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
 }
 
-void CVelmoraView::RepaintNow()
-{
+void CVelmoraView::RepaintNow() {
     RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     ShowPaintedNow();
 }
 
-void CVelmoraView::FitFrameToForm()
-{
+void CVelmoraView::FitFrameToForm() {
     if (frame_ == nullptr) return;
     RECT form{};
     GetWindowRect(window_, &form);
@@ -384,8 +348,7 @@ void CVelmoraView::FitFrameToForm()
     }
 }
 
-int CVelmoraView::RunEscapeDialog(SerialSettings& settings)
-{
+int CVelmoraView::RunEscapeDialog(SerialSettings& settings) {
     if (WorkflowInputBlocker::Active()) DropQueuedInput();
     return ::RunEscapeDialog(host_.MainWindow(), settings);
 }

@@ -6,8 +6,8 @@
 #include "DialogLayout.h"
 #include "PortFailureLine.h"
 #include "ResourceIds.h"
-#include "Win32Dialogs.h"
 #include "Wide.h"
+#include "Win32Dialogs.h"
 
 // Puts what was just painted on the screen. On Windows a paint is on the screen
 // when UpdateWindow returns; a window system that draws into a buffer of its own
@@ -16,49 +16,42 @@
 // idle for a millisecond, waiting for no kind of message: nothing is taken
 // from the queue. (Looking at the queue alone is not enough there: a buffer
 // is sent on at once only when the thread goes idle.)
-void ShowPaintedNow()
-{
+void ShowPaintedNow() {
     GdiFlush();
     MsgWaitForMultipleObjectsEx(0, nullptr, 1, 0, 0);
 }
 
 Win32WorkflowHost::Win32WorkflowHost(KvClock& clock) : clock_(clock) {}
 
-Win32WorkflowHost::~Win32WorkflowHost()
-{
+Win32WorkflowHost::~Win32WorkflowHost() {
     for (auto& [id, window] : progress_) {
         if (IsWindow(window)) DestroyWindow(window);
     }
 }
 
-int Win32WorkflowHost::RunDialog(int dialogId)
-{
+int Win32WorkflowHost::RunDialog(int dialogId) {
     if (WorkflowInputBlocker::Active()) DropQueuedInput();
     const std::string reason = HasReasonLine(dialogId) ? pendingOpenFailure_ : std::string();
     pendingOpenFailure_.clear();
     return RunModalDialog(dialogId, mainWindow_, reason);
 }
 
-void Win32WorkflowHost::ReportOpenFailure(const KvPortOpenFailure& failure)
-{
+void Win32WorkflowHost::ReportOpenFailure(const KvPortOpenFailure& failure) {
     pendingOpenFailure_ = KvPortFailureLine(failure);
 }
 
 void Win32WorkflowHost::ReportChanges(const std::string& line) { pendingOpenFailure_ = line; }
 
-void Win32WorkflowHost::ReportDeviceGone(const KvPortFailure& failure)
-{
+void Win32WorkflowHost::ReportDeviceGone(const KvPortFailure& failure) {
     pendingOpenFailure_ = KvPortFailureLine(failure);
 }
 
-void Win32WorkflowHost::ShowMessage(int stringId)
-{
+void Win32WorkflowHost::ShowMessage(int stringId) {
     if (WorkflowInputBlocker::Active()) DropQueuedInput();
     MessageBoxW(mainWindow_, TextW(stringId).c_str(), TextW(AFX_IDS_APP_TITLE).c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
-void Win32WorkflowHost::ShowText(const std::string& text)
-{
+void Win32WorkflowHost::ShowText(const std::string& text) {
     if (WorkflowInputBlocker::Active()) DropQueuedInput();
     // A message box breaks its lines at CR LF.
     std::string lines;
@@ -69,8 +62,7 @@ void Win32WorkflowHost::ShowText(const std::string& text)
     MessageBoxW(mainWindow_, Widen(lines).c_str(), TextW(AFX_IDS_APP_TITLE).c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
-void Win32WorkflowHost::CreateProgress(int dialogId)
-{
+void Win32WorkflowHost::CreateProgress(int dialogId) {
     DestroyProgress(dialogId);
     HWND window = CreateProgressWindow(dialogId, mainWindow_);
     if (window == nullptr) return;
@@ -82,8 +74,7 @@ void Win32WorkflowHost::CreateProgress(int dialogId)
     ShowPaintedNow();
 }
 
-void Win32WorkflowHost::SetProgressText(int dialogId, const KvString& text)
-{
+void Win32WorkflowHost::SetProgressText(int dialogId, const KvString& text) {
     HWND window = ProgressWindow(dialogId);
     if (window == nullptr) return;
     SetDlgItemTextW(window, IDC_SCAN_SETTINGS, Widen(text.CStr()).c_str());
@@ -91,8 +82,7 @@ void Win32WorkflowHost::SetProgressText(int dialogId, const KvString& text)
     ShowPaintedNow();
 }
 
-void Win32WorkflowHost::DestroyProgress(int dialogId)
-{
+void Win32WorkflowHost::DestroyProgress(int dialogId) {
     auto it = progress_.find(dialogId);
     if (it == progress_.end()) return;
     HWND window = it->second;
@@ -100,34 +90,27 @@ void Win32WorkflowHost::DestroyProgress(int dialogId)
     if (IsWindow(window)) DestroyWindow(window);
 }
 
-HWND Win32WorkflowHost::ProgressWindow(int dialogId) const
-{
+HWND Win32WorkflowHost::ProgressWindow(int dialogId) const {
     auto it = progress_.find(dialogId);
     return it == progress_.end() ? nullptr : it->second;
 }
 
-void Win32WorkflowHost::BeginWaitCursor()
-{
+void Win32WorkflowHost::BeginWaitCursor() {
     ++waitCursors_;
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
 }
 
-void Win32WorkflowHost::EndWaitCursor()
-{
+void Win32WorkflowHost::EndWaitCursor() {
     if (waitCursors_ == 0) return;
     if (--waitCursors_ == 0) SetCursor(LoadCursorW(nullptr, IDC_ARROW));
 }
 
-void Win32WorkflowHost::UpdateAllViews()
-{
+void Win32WorkflowHost::UpdateAllViews() {
     const auto views = views_;
     for (const auto& refresh : views) refresh();
 }
 
-void Win32WorkflowHost::Sleep(unsigned milliseconds)
-{
-    clock_.SleepFor(std::chrono::milliseconds(milliseconds));
-}
+void Win32WorkflowHost::Sleep(unsigned milliseconds) { clock_.SleepFor(std::chrono::milliseconds(milliseconds)); }
 
 // ---------------------------------------------------------------------------
 // Input while a workflow blocks
@@ -136,8 +119,7 @@ namespace {
 int g_blockers = 0;
 }
 
-void DropQueuedInput()
-{
+void DropQueuedInput() {
     MSG message;
     while (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
     }
@@ -152,8 +134,7 @@ void DropQueuedInput()
 
 WorkflowInputBlocker::WorkflowInputBlocker() { ++g_blockers; }
 
-WorkflowInputBlocker::~WorkflowInputBlocker()
-{
+WorkflowInputBlocker::~WorkflowInputBlocker() {
     if (--g_blockers == 0) DropQueuedInput();
 }
 

@@ -15,8 +15,7 @@ namespace {
 
 // Top-left of owner's client area in global coordinates: the central widget
 // of the main window, or owner itself.
-QPoint ClientOrigin(QWidget* owner)
-{
+QPoint ClientOrigin(QWidget* owner) {
     if (owner == nullptr) return QPoint(0, 0);
     QWidget* client = owner;
     if (auto* frame = qobject_cast<QMainWindow*>(owner->window())) {
@@ -27,15 +26,13 @@ QPoint ClientOrigin(QWidget* owner)
 
 }  // namespace
 
-QMessageBox* CreateMessageBox(int stringId, QWidget* owner)
-{
+QMessageBox* CreateMessageBox(int stringId, QWidget* owner) {
     QMessageBox* box = CreateMessageBox(LoadKvString(stringId), owner);
     box->setObjectName(QStringLiteral("IDS_%1").arg(stringId));
     return box;
 }
 
-QMessageBox* CreateMessageBox(const QString& text, QWidget* owner)
-{
+QMessageBox* CreateMessageBox(const QString& text, QWidget* owner) {
     const QString title = LoadKvString(AFX_IDS_APP_TITLE);
     auto* box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, owner);
     // A window manager sets the title in its own, often bold, font beside the
@@ -53,8 +50,7 @@ QMessageBox* CreateMessageBox(const QString& text, QWidget* owner)
     return box;
 }
 
-QDialog* CreateModalDialog(int dialogId, QWidget* owner, const QString& detail)
-{
+QDialog* CreateModalDialog(int dialogId, QWidget* owner, const QString& detail) {
     switch (dialogId) {
     case IDD_ABOUTBOX:
     case IDD_SET_DONE:
@@ -72,8 +68,7 @@ QDialog* CreateModalDialog(int dialogId, QWidget* owner, const QString& detail)
     }
 }
 
-int RunModalDialog(int dialogId, QWidget* owner, const QString& detail)
-{
+int RunModalDialog(int dialogId, QWidget* owner, const QString& detail) {
     // Guarded: should the owner go away during the run, it takes the dialog with it.
     QPointer<QDialog> dialog = CreateModalDialog(dialogId, owner, detail);
     if (dialog.isNull()) return IDCANCEL;
@@ -82,8 +77,7 @@ int RunModalDialog(int dialogId, QWidget* owner, const QString& detail)
     return result == IDOK ? IDOK : IDCANCEL;
 }
 
-QDialog* CreateProgressWindow(int dialogId, QWidget* owner)
-{
+QDialog* CreateProgressWindow(int dialogId, QWidget* owner) {
     CLayoutDlg* window = nullptr;
     switch (dialogId) {
     case IDD_SCAN: window = new CScanDlg(owner); break;
