@@ -2,9 +2,10 @@
 # Runs the Windows desktop program's driver tests under Wine on a private X
 # server: velmora_ui_test clicks through the real windows of velmora.exe in
 # demo mode, then against tarnik-sim behind a COM port that Wine maps to a
-# pseudo-terminal, and checks the texts and control values it finds.
-# Then once more in a prefix without "ＭＳ Ｐゴシック", where the program takes
-# "Yu Gothic UI" instead.
+# pseudo-terminal, then saves and opens profiles through the system's file
+# dialogs, and checks the texts, control values and files it finds. Then once
+# more in a prefix without "ＭＳ Ｐゴシック", where the program takes "Yu Gothic
+# UI" instead.
 #
 #   scripts/windows-ui-check.sh WIN_BUILD_DIR WINE_PREFIX TARNIK_SIM [--screenshots [DIR]]
 #
@@ -133,6 +134,7 @@ run() {
 
 run demo demo "${shot_args[@]}"
 run port port "$com_port"
+run profile profile "${shot_args[@]}"
 # The communication-error dialog comes from a read that fails, which the demo
 # module never does: it is opened through the program's test switch.
 run dialog-137 dialog 137 "${shot_args[@]}"

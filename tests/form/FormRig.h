@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,14 @@ public:
         escapeAnswers.pop_front();
         return answer(settings);
     }
+    std::optional<std::string> AskProfileToOpen() override { return NextFileName("open"); }
+    std::optional<std::string> AskProfileToSave(const std::string& current) override {
+        return NextFileName("save " + current);
+    }
+    void ShowProblem(const std::string& text) override {
+        host_.log.push_back("problem");
+        problems.push_back(text);
+    }
 
     // The text of the selected item of a list ("" when none).
     std::string Selected(int id) const {
@@ -65,8 +74,19 @@ public:
     // user's choice would, returns IDOK or IDCANCEL. IDCANCEL once they run out.
     std::deque<std::function<int(SerialSettings&)>> escapeAnswers;
     std::vector<SerialSettings> escapeShown;  // what the dialog showed at each run
+    // The file dialogs' answers in turn (nothing: cancelled); each run is
+    // logged as "file open" or "file save <current>". Cancelled once they run out.
+    std::deque<std::optional<std::string>> fileAnswers;
+    std::vector<std::string> problems;  // the texts of ShowProblem
 
 private:
+    std::optional<std::string> NextFileName(const std::string& what) {
+        host_.log.push_back("file " + what);
+        if (fileAnswers.empty()) return std::nullopt;
+        std::optional<std::string> answer = fileAnswers.front();
+        fileAnswers.pop_front();
+        return answer;
+    }
     const ControlState& At(int id) const {
         static const ControlState none;
         const auto it = controls.find(id);

@@ -5,17 +5,20 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
 
 #include "CVelmoraApp.h"
 #include "Dialogs.h"
+#include "ProfileFile.h"
 #include "StringTable.h"
 #include "UiRig.h"
 
@@ -107,6 +110,8 @@ private slots:
     void escapeDialogListsAsOnTheForm();
     void frequencyListDropsDownAShortList();
     void enterOnFocusedButtonPressesIt();
+    void ctrlOOpensAProfileIntoTheForm();
+    void ctrlSSavesTheFormAsAProfile();
     void commandLine_data();
     void commandLine();
 };
@@ -138,14 +143,17 @@ void MainWindowTest::frameTitleStyleAndMenus() {
     QCOMPARE(titles, QStringList({QStringLiteral("ファイル(&F)"), QStringLiteral("編集(&E)"),
                                   QStringLiteral("ツール(&T)"), QStringLiteral("ヘルプ(&H)")}));
 
-    // Framework commands: shortcut labels shown, the commands never available.
+    // Framework commands: shortcut labels shown, the commands never available;
+    // without a device the profile commands are grey too, their keys real.
     QCOMPARE(frame->CommandAction(ID_FILE_NEW_)->text(), QStringLiteral("新規作成(&N)\tCtrl+N"));
+    QCOMPARE(frame->CommandAction(ID_FILE_OPEN_)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    QCOMPARE(frame->CommandAction(ID_FILE_SAVE_)->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
     QCOMPARE(frame->CommandAction(ID_EDIT_PASTE)->text(), QStringLiteral("貼り付け(&P)\tCtrl+V"));
     QCOMPARE(frame->CommandAction(ID_FILE_PRINT_PREVIEW_)->text(), QStringLiteral("印刷ﾌﾟﾚﾋﾞｭｰ(&V)"));
     for (int id : {ID_FILE_NEW_, ID_FILE_OPEN_, ID_FILE_SAVE_, ID_FILE_SAVE_AS_, ID_FILE_PRINT_, ID_FILE_PRINT_PREVIEW_,
                    ID_FILE_PRINT_SETUP_, ID_FILE_MRU_FILE1, ID_EDIT_UNDO, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE}) {
         QVERIFY2(!frame->CommandAction(id)->isEnabled(), qPrintable(QString::number(id)));
-        QVERIFY(frame->CommandAction(id)->shortcut().isEmpty());
+        if (id != ID_FILE_OPEN_ && id != ID_FILE_SAVE_) QVERIFY(frame->CommandAction(id)->shortcut().isEmpty());
     }
     QCOMPARE(frame->CommandAction(ID_APP_EXIT)->text(), QStringLiteral("Tarnik設定ユーティリティの終了(&X)"));
 
@@ -438,6 +446,66 @@ void MainWindowTest::enterOnFocusedButtonPressesIt() {
         QTest::keyClick(set, key);
         QCOMPARE(rig.dialogs, std::vector<int>{IDD_SET_CONFIRM});
     }
+}
+
+// After a search, without opening any menu, Ctrl+O asks for a file and fills
+// the form from it; nothing is sent.
+void MainWindowTest::ctrlOOpensAProfileIntoTheForm() {
+    QTemporaryDir folder;
+    const QString name = folder.filePath(QStringLiteral("二号機.json"));
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(R"({"format": 1, "address": 25, "channelMHz": 2415, "baudRate": 19200, "parity": "E"})");
+    file.close();
+
+    Rig rig;
+    rig.ScanAndRead();
+    rig.Frame()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(rig.Frame()));
+    std::vector<bool> asked;
+    rig.Host().fileAnswerer = [&](bool save) {
+        asked.push_back(save);
+        return std::optional<QString>(name);
+    };
+    const std::size_t heard = rig.Module().Log().size();
+    QTest::keyClick(rig.Frame(), Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(asked, std::vector<bool>{false});
+    QCOMPARE(rig.Control<QLineEdit>("IDC_ADDRESS")->text(), QStringLiteral("25"));
+    QCOMPARE(rig.Control<QComboBox>("IDC_FREQUENCY")->currentText().trimmed(), QStringLiteral("2415"));
+    QCOMPARE(rig.Control<QComboBox>("IDC_BAUD_RATE")->currentText(), QStringLiteral("19200"));
+    QCOMPARE(rig.Control<QComboBox>("IDC_PARITY")->currentText(), QStringLiteral("偶数"));
+    QCOMPARE(rig.Control<QComboBox>("IDC_DATA_BITS")->currentText(), QStringLiteral("8"));  // left out: kept
+    QCOMPARE(rig.Guide(), LoadKvString(IDS_GUIDE_EDIT));
+    QCOMPARE(rig.Module().Log().size(), heard);
+}
+
+// Ctrl+S without a current file asks where, writes the form's values there,
+// and the next Ctrl+S writes there without asking.
+void MainWindowTest::ctrlSSavesTheFormAsAProfile() {
+    QTemporaryDir folder;
+    const QString name = folder.filePath(QStringLiteral("一号機.json"));
+    Rig rig;
+    rig.ScanAndRead();
+    rig.Frame()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(rig.Frame()));
+    int asked = 0;
+    rig.Host().fileAnswerer = [&](bool save) {
+        asked += save;
+        return std::optional<QString>(name);
+    };
+    rig.Control<QComboBox>("IDC_STOP_BITS")->setCurrentIndex(1);  // 2
+    QTest::keyClick(rig.Frame(), Qt::Key_S, Qt::ControlModifier);
+    rig.Control<QComboBox>("IDC_BAUD_RATE")->setCurrentIndex(6);  // 57600
+    QTest::keyClick(rig.Frame(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(asked, 1);
+
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    SettingValues saved;
+    QCOMPARE(QString::fromStdString(ParseProfile(file.readAll().toStdString(), saved)), QString());
+    QCOMPARE(saved.stopBits, std::optional<int>('2'));
+    QCOMPARE(saved.baudRate, std::optional<int>(57600));
+    QCOMPARE(saved.address, std::optional<int>(0));
 }
 
 void MainWindowTest::commandLine_data() {

@@ -9,6 +9,10 @@
 //   velmora_ui_test VELMORA.EXE port COMn
 //       a module at the far end of a real COM port (tarnik-sim, serial number
 //       246813579, version 2.04.017): scan, read, write, re-read
+//   velmora_ui_test VELMORA.EXE profile [--shots FOLDER]
+//       the demo module: Ctrl+S saves the form as a profile through the
+//       system's save dialog, Ctrl+O fills it from one that `tarnik read --json`
+//       would print, through the open dialog; the module is not written
 //   velmora_ui_test VELMORA.EXE dialog ID [--shots FOLDER]
 //       opens one dialog through the program's test switch and checks its texts
 //   velmora_ui_test VELMORA.EXE face FACE [--shots FOLDER]
@@ -33,6 +37,7 @@
 
 using namespace driver;
 using testing::HasSubstr;
+using testing::Not;
 using testing::StartsWith;
 
 namespace {
@@ -506,6 +511,95 @@ void PortRun(const std::wstring& exe, const std::wstring& port) {
     EXPECT_TRUE(app.Close()) << "closing ends the program with status 0";
 }
 
+// The file name box of the system's file dialog: the combo box of the
+// Explorer-style dialog (cmb13), or the edit of the older one (edt1).
+HWND FileNameBox(HWND dialog) {
+    HWND box = GetDlgItem(dialog, 0x47C);
+    return box != nullptr ? box : GetDlgItem(dialog, 0x480);
+}
+
+// Types `name` into the file dialog titled `title` and presses its OK button.
+void ChooseFile(App& app, const char* title, const std::wstring& name, const std::string& shot) {
+    HWND dialog = app.WaitDialog(title);
+    app.Settle();
+    if (!shot.empty()) Shot(dialog, shot);
+    HWND box = FileNameBox(dialog);
+    ASSERT_TRUE(box != nullptr) << title << ": a file name box";
+    SetEditText(box, name);
+    ClickDialogButton(dialog, IDOK);
+    EXPECT_TRUE(app.WaitDialogGone(dialog)) << title << ": the dialog closes with OK";
+    app.Settle();
+}
+
+std::string ReadFileText(const std::wstring& name) {
+    std::string text;
+    if (std::FILE* file = _wfopen(name.c_str(), L"rb")) {
+        char chunk[4096];
+        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, got);
+        std::fclose(file);
+    }
+    return text;
+}
+
+void ProfileRun(const std::wstring& exe) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"velmora-profile";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring saved = folder + L"\\" + Widen("一号機.json");
+    const std::wstring other = folder + L"\\" + Widen("二号機.json");
+    DeleteFileW(saved.c_str());
+    // What `tarnik read --json` prints for another module.
+    const std::string json = R"({"format": 1, "serialNumber": 987654321, "version": "1.02.000", "runningMode": 0,
+  "storedMode": 0, "address": 25, "addressLocked": false, "channel": 10, "channelMHz": 2415,
+  "baudRate": 38400, "dataBits": 7, "parity": "O", "stopBits": 2, "pins": "2000", "pinsFixed": false})";
+    if (std::FILE* file = _wfopen(other.c_str(), L"wb")) {
+        std::fwrite(json.data(), 1, json.size(), file);
+        std::fclose(file);
+    }
+
+    App app(exe, L"--demo");
+    EXPECT_FALSE(app.MenuCommandEnabled(ID_FILE_OPEN_)) << "start: 開く... grey without a module";
+    Click(app.Control(IDC_SCAN));
+    WaitGuide(app, IDS_GUIDE_EDIT, "after scan");
+    for (int id : {ID_FILE_OPEN_, ID_FILE_SAVE_, ID_FILE_SAVE_AS_})
+        EXPECT_TRUE(app.MenuCommandEnabled(id)) << "after scan: menu command " + std::to_string(id) + " enabled";
+    EXPECT_FALSE(app.MenuCommandEnabled(ID_FILE_NEW_)) << "after scan: 新規作成 stays grey";
+
+    // --- Ctrl+S without a current file: the save dialog, then the file.
+    SelectListItem(app.Control(IDC_BAUD_RATE), 6);  // 57600
+    app.ToFront();
+    PressKey('S', {VK_CONTROL});
+    ChooseFile(app, "名前を付けて保存", saved, "dialog-file-save");
+    const std::string text = ReadFileText(saved);
+    EXPECT_THAT(text, StartsWith("{\n  \"format\": 1,\n  \"address\": 0,")) << "saved profile:\n" + text;
+    EXPECT_THAT(text, HasSubstr("\"baudRate\": 57600,")) << "saved profile:\n" + text;
+    EXPECT_THAT(text, HasSubstr("\"parity\": \"E\",")) << "saved profile:\n" + text;
+
+    // --- Ctrl+O: the open dialog, the form shows the file's values, the
+    // guide asks for 設定; nothing is written.
+    app.ToFront();
+    PressKey('O', {VK_CONTROL});
+    ChooseFile(app, "開く", other, "dialog-file-open");
+    CheckValues(app, {"123456789", "1.00.003", "2415", "25", "38400", "7", "奇数", "2", "アナログ入力"},
+                "after opening a profile");
+    EXPECT_EQ(Narrow(Caption(app.Control(IDC_GUIDE))), Str(IDS_GUIDE_EDIT)) << "after opening: guide";
+    Shot(app.Frame(), "main-profile-opened");
+
+    // --- Ctrl+S now writes to the opened file without asking.
+    app.ToFront();
+    PressKey('S', {VK_CONTROL});
+    app.Settle();
+    EXPECT_TRUE(app.FindDialog("名前を付けて保存") == nullptr) << "Ctrl+S with a current file asks nothing";
+    EXPECT_THAT(ReadFileText(other), HasSubstr("\"pins\": \"2000\"")) << "the opened file saved again";
+    EXPECT_THAT(ReadFileText(other), Not(HasSubstr("serialNumber"))) << "the opened file saved again";
+
+    EXPECT_TRUE(app.Close()) << "closing ends the program with status 0";
+    DeleteFileW(saved.c_str());
+    DeleteFileW(other.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
 void DialogRun(const std::wstring& exe, int dialogId) {
     App app(exe, L"--show-dialog " + std::to_wstring(dialogId));
     Answer(app, dialogId, IDOK, "dialog-" + std::to_string(dialogId));
@@ -580,6 +674,7 @@ TEST(VelmoraExe, DemoModule) { DemoRun(g_args[0]); }
 TEST(VelmoraExe, ModuleOnAComPort) { PortRun(g_args[0], g_args[2]); }
 TEST(VelmoraExe, OneDialog) { DialogRun(g_args[0], std::stoi(g_args[2])); }
 TEST(VelmoraExe, FallbackFace) { FaceRun(g_args[0], g_args[2]); }
+TEST(VelmoraExe, Profiles) { ProfileRun(g_args[0]); }
 
 int wmain(int argc, wchar_t** argv) {
     testing::InitGoogleTest(&argc, argv);
@@ -592,12 +687,16 @@ int wmain(int argc, wchar_t** argv) {
         testing::GTEST_FLAG(filter) = "VelmoraExe.DemoModule";
     else if (mode == L"port" && g_args.size() > 2)
         testing::GTEST_FLAG(filter) = "VelmoraExe.ModuleOnAComPort";
+    else if (mode == L"profile")
+        testing::GTEST_FLAG(filter) = "VelmoraExe.Profiles";
     else if (mode == L"dialog" && g_args.size() > 2)
         testing::GTEST_FLAG(filter) = "VelmoraExe.OneDialog";
     else if (mode == L"face" && g_args.size() > 2)
         testing::GTEST_FLAG(filter) = "VelmoraExe.FallbackFace";
     else {
-        std::fputs("usage: velmora_ui_test VELMORA.EXE demo|port COMn|dialog ID|face FACE [--shots FOLDER]\n", stderr);
+        std::fputs("usage: velmora_ui_test VELMORA.EXE demo|port COMn|profile|dialog ID|face FACE [--shots FOLDER]
+",
+                   stderr);
         return 2;
     }
     return RUN_ALL_TESTS();

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,4 +45,13 @@ public:
     // Cancel alike, the choice is stored back into `settings`. Returns IDOK
     // ("透過モード脱出") or IDCANCEL (キャンセル, Escape key, close box).
     virtual int RunEscapeDialog(SerialSettings& settings) = 0;
+
+    // The file dialogs of 開く... and 名前を付けて保存..., offering "*.json":
+    // the chosen file's name (UTF-8), or nothing when the user cancels. The
+    // save dialog starts at `current` when it is not "".
+    virtual std::optional<std::string> AskProfileToOpen() = 0;
+    virtual std::optional<std::string> AskProfileToSave(const std::string& current) = 0;
+    // A message box with the application's title, the exclamation icon, `text`
+    // (lines separated by '\n') and OK.
+    virtual void ShowProblem(const std::string& text) = 0;
 };

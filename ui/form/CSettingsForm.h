@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "KvProfile.h"
 #include "SerialSettings.h"
 
 class CFormView;
@@ -108,11 +109,42 @@ public:
     // Cancel: end) and whose 閉じる ends.
     void OnEscapeTransparent();
 
+    // Profiles, the JSON file of `tarnik read --json` and `write --from`; the
+    // three commands do nothing without a device (their menu items are grey).
+    //
+    // 開く...: the chosen profile fills the controls the window lets the user
+    // change; the module is not touched until 設定. A field the profile leaves
+    // out keeps what the control shows, and so does a field whose control is
+    // disabled (the address while it is locked, the pin functions while they
+    // are fixed or locked by a transparent mode). The guide then asks for
+    // 設定. A file that cannot be read or fails the profile checks changes
+    // nothing in the form and is reported in a message box: a Japanese line,
+    // then the problem as the command line reports it.
+    void OnFileOpen();
+    // 上書き保存: the form's values into the current profile (the one last
+    // opened or saved in this run), as 名前を付けて保存... when there is none.
+    void OnFileSave();
+    // 名前を付けて保存...: the form's values (a list without a selection is
+    // left out) into the chosen file, which replaces a file of that name only
+    // once it is whole on the disk. An address that is not 0 to 9999 is
+    // refused as 設定 refuses it (message 41448), before any dialog.
+    void OnFileSaveAs();
+    // Opens the profile `path` as 開く... does with a chosen file.
+    void OpenProfile(const std::string& path);
+    // Writes the form's values as the profile `path`; true when written.
+    bool SaveProfile(const std::string& path);
+    // The form's values as a profile holds them.
+    SettingValues ProfileFromControls() const;
+    // The profile last opened or saved ("" none); the run keeps it in memory only.
+    const std::string& ProfilePath() const { return profilePath_; }
+
     // The escape dialog's remembered line settings (start 9600 8N1).
     const SerialSettings& EscapeSettings() const { return escapeSettings_; }
 
 private:
     void ShowGuide(int stringId);
+    // 上書き保存 and 名前を付けて保存...; `askForName`: the save dialog chooses the file.
+    void SaveCommand(bool askForName);
 
     CVelmoraDoc& doc_;
     WorkflowHost& host_;
@@ -123,4 +155,5 @@ private:
     std::vector<std::string> typedPorts_;
     bool offerTypedPort_ = false;
     SerialSettings escapeSettings_;  // starts at kEscapeStartSettings
+    std::string profilePath_;
 };

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeySequence>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -47,10 +48,13 @@ CMainFrame::~CMainFrame() = default;
 
 QAction* CMainFrame::AddCommand(QMenu* menu, const char* text, int commandId, const char* shortcutLabel) {
     QString label = Text(text);
-    // The framework's accelerators are shown as labels only: none of them has a
-    // command behind it in this program.
-    if (shortcutLabel != nullptr) label += QLatin1Char('\t') + QString::fromLatin1(shortcutLabel);
+    // The keys of the profile commands work; the framework's other accelerators
+    // are shown as labels only, as their commands are grey.
+    const bool working = commandId == ID_FILE_OPEN_ || commandId == ID_FILE_SAVE_;
+    if (shortcutLabel != nullptr && !working) label += QLatin1Char('\t') + QString::fromLatin1(shortcutLabel);
     QAction* action = menu->addAction(label);
+    if (shortcutLabel != nullptr && working)
+        action->setShortcut(QKeySequence(QString::fromLatin1(shortcutLabel), QKeySequence::PortableText));
     action->setObjectName(QStringLiteral("ID_%1").arg(commandId));
     action->setData(commandId);
     const QString description = LoadKvString(commandId);
@@ -70,6 +74,9 @@ void CMainFrame::CreateMenus() {
         {ID_MODE_TRANSPARENT_SLAVE, [this] { view_->OnTransparentSlave(); }},
         {ID_MODE_CANCEL_TRANSPARENT, [this] { view_->OnCancelTransparent(); }},
         {ID_MODE_ESCAPE_TRANSPARENT, [this] { view_->OnEscapeTransparent(); }},
+        {ID_FILE_OPEN_, [this] { view_->OnFileOpen(); }},
+        {ID_FILE_SAVE_, [this] { view_->OnFileSave(); }},
+        {ID_FILE_SAVE_AS_, [this] { view_->OnFileSaveAs(); }},
     };
     // Object names of the menus of the bar, left to right, and of the sub-menu.
     const char* const barNames[] = {"fileMenu", "editMenu", "toolsMenu", "helpMenu"};
@@ -97,6 +104,10 @@ void CMainFrame::CreateMenus() {
         }
     }
     connect(toolsMenu_, &QMenu::aboutToShow, this, &CMainFrame::OnUpdateDeviceCommand);
+    if (auto* fileMenu = findChild<QMenu*>(QStringLiteral("fileMenu")))
+        connect(fileMenu, &QMenu::aboutToShow, this, &CMainFrame::OnUpdateDeviceCommand);
+    // The keys Ctrl+O and Ctrl+S work only while their commands are enabled.
+    connect(view_, &CVelmoraView::refreshed, this, &CMainFrame::OnUpdateDeviceCommand);
     connect(modeMenu_, &QMenu::aboutToShow, this, &CMainFrame::OnUpdateDeviceCommand);
 }
 
@@ -106,8 +117,8 @@ QAction* CMainFrame::CommandAction(int commandId) const {
 }
 
 void CMainFrame::OnUpdateDeviceCommand() {
-    // Every command of the menu bar, by the form's rule: the framework's File and
-    // Edit commands never, the device commands with a device, the rest always.
+    // Every command of the menu bar, by the form's rule: the device and profile
+    // commands with a device, the framework's others never, the rest always.
     for (const auto& [id, action] : commands_) view_->OnUpdateDeviceCommand(action);
 }
 

@@ -12,7 +12,8 @@ class QMenu;
 
 // The main window: caption, system menu and minimise box, a fixed size that fits
 // the settings form, and the menu bar. It keeps no data of its own; the Tools
-// commands go to the settings window, which also decides their enabled state.
+// and profile commands go to the settings window, which also decides their
+// enabled state.
 class CMainFrame final : public QMainWindow {
     Q_OBJECT
 public:
@@ -25,7 +26,8 @@ public:
     QMenu* ToolsMenu() const { return toolsMenu_; }
 
     // Brings the enabled state of every menu command up to date; runs whenever
-    // the Tools menu (or its 動作モード sub-menu) is about to show.
+    // the File or the Tools menu (or its 動作モード sub-menu) is about to show and
+    // after every refresh of the settings window.
     void OnUpdateDeviceCommand();
     void OnAbout();
 

@@ -6,10 +6,12 @@
 #include <QDialog>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPixmap>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
 
@@ -176,6 +178,23 @@ void CScreenshotScript::Run() {
         CaptureNextModal(QStringLiteral("message_%1").arg(id));
         host.ShowMessage(id);
     }
+
+    // The profiles' file dialogs in a folder holding two profiles the form
+    // saved, and the message box of a profile that fails the checks.
+    QTemporaryDir profiles;
+    const QString first = profiles.filePath(QStringLiteral("一号機.json"));
+    view->Form().SaveProfile(first.toStdString());
+    view->Form().SaveProfile(profiles.filePath(QStringLiteral("二号機.json")).toStdString());
+    CaptureNextModal(QStringLiteral("dialog_file_open"));
+    host.AskProfileFile(false, first);
+    CaptureNextModal(QStringLiteral("dialog_file_save"));
+    host.AskProfileFile(true, first);
+    const QString bad = profiles.filePath(QStringLiteral("三号機.json"));
+    QFile badFile(bad);
+    if (badFile.open(QIODevice::WriteOnly)) badFile.write("{\"format\": 1, \"address\": 10000}\n");
+    badFile.close();
+    CaptureNextModal(QStringLiteral("message_profile"));
+    view->Form().OpenProfile(bad.toStdString());
 
     // The progress windows no workflow of this run shows.
     for (int id : {IDD_INITIALIZING, IDD_ESCAPING}) {

@@ -333,7 +333,10 @@ CEscapeDlg* CVelmoraView::EscapeDialog() {
     return escapeDlg_;
 }
 
-void CVelmoraView::RefreshFromDocument() { form_.RefreshFromDocument(); }
+void CVelmoraView::RefreshFromDocument() {
+    form_.RefreshFromDocument();
+    emit refreshed();
+}
 
 void CVelmoraView::EnableSettingControls(bool enable) { form_.EnableSettingControls(enable); }
 
@@ -399,6 +402,27 @@ int CVelmoraView::RunEscapeDialog(SerialSettings& settings) {
     settings = escape->settings;
     return result;
 }
+
+std::optional<std::string> CVelmoraView::AskProfileToOpen() {
+    const std::optional<QString> chosen = host_.AskProfileFile(false, QString::fromStdString(form_.ProfilePath()));
+    if (!chosen) return std::nullopt;
+    return chosen->toUtf8().toStdString();
+}
+
+std::optional<std::string> CVelmoraView::AskProfileToSave(const std::string& current) {
+    const std::optional<QString> chosen = host_.AskProfileFile(true, QString::fromStdString(current));
+    if (!chosen) return std::nullopt;
+    return chosen->toUtf8().toStdString();
+}
+
+void CVelmoraView::ShowProblem(const std::string& text) { host_.ShowText(QString::fromStdString(text)); }
+
+// The profile commands run no workflow: they touch the form and a file only.
+void CVelmoraView::OnFileOpen() { form_.OnFileOpen(); }
+
+void CVelmoraView::OnFileSave() { form_.OnFileSave(); }
+
+void CVelmoraView::OnFileSaveAs() { form_.OnFileSaveAs(); }
 
 // The handlers hold off user input while their workflow runs; what they do is the form's.
 

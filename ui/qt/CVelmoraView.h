@@ -2,6 +2,7 @@
 #include <QWidget>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -67,6 +68,14 @@ public:
     void RepaintNow() override;
     void FitFrameToForm() override;
     int RunEscapeDialog(SerialSettings& settings) override;
+    std::optional<std::string> AskProfileToOpen() override;
+    std::optional<std::string> AskProfileToSave(const std::string& current) override;
+    void ShowProblem(const std::string& text) override;
+
+signals:
+    // The window has refreshed itself from the document: the frame brings its
+    // menu commands (and so their shortcuts) up to date.
+    void refreshed();
 
 public slots:
     void OnScan();
@@ -76,6 +85,9 @@ public slots:
     void OnCancelTransparent();
     void OnInitializeDevice();
     void OnEscapeTransparent();
+    void OnFileOpen();
+    void OnFileSave();
+    void OnFileSaveAs();
 
 private:
     void CreateControls();

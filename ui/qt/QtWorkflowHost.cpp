@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
@@ -64,6 +66,34 @@ void QtWorkflowHost::ShowMessage(int stringId) {
     QPointer<QMessageBox> box = CreateMessageBox(stringId, mainWindow_);
     box->exec();
     delete box.data();
+}
+
+void QtWorkflowHost::ShowText(const QString& text) {
+    if (textAnswerer) {
+        textAnswerer(text);
+        return;
+    }
+    QPointer<QMessageBox> box = CreateMessageBox(text, mainWindow_);
+    box->exec();
+    delete box.data();
+}
+
+std::optional<QString> QtWorkflowHost::AskProfileFile(bool save, const QString& current) {
+    if (fileAnswerer) return fileAnswerer(save);
+    // The texts of the File menu's items, without their access keys and dots.
+    QFileDialog dialog(mainWindow_, QString::fromUtf8(save ? "名前を付けて保存" : "開く"));
+    dialog.setObjectName(QStringLiteral("profileFileDialog"));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilters({QString::fromUtf8("プロファイル (*.json)"), QString::fromUtf8("すべてのファイル (*)")});
+    dialog.setDefaultSuffix(QStringLiteral("json"));
+    // Both start in the current profile's folder; the save dialog with its name.
+    if (!current.isEmpty()) {
+        dialog.setDirectory(QFileInfo(current).absolutePath());
+        if (save) dialog.selectFile(current);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().constFirst();
 }
 
 void QtWorkflowHost::CreateProgress(int dialogId) {

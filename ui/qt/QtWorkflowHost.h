@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "KvClock.h"
@@ -42,6 +43,14 @@ public:
     void UpdateAllViews() override;
     void Sleep(unsigned milliseconds) override;
 
+    // A message box like ShowMessage's, with a text of the program's own (why a
+    // profile could not be opened or saved).
+    void ShowText(const QString& text);
+    // The file dialog of a profile (`save`: 名前を付けて保存..., else 開く...),
+    // offering "*.json", starting in the folder of `current` when not empty
+    // (the save dialog with its name): the chosen file, or nothing when cancelled.
+    std::optional<QString> AskProfileFile(bool save, const QString& current);
+
     // The extra line of the last port-error dialog: the port and the system's
     // reason; empty when none was told.
     QString lastOpenFailureLine;
@@ -54,6 +63,10 @@ public:
     // message box, and progressPainted sees every progress window right after it was painted.
     std::function<int(int dialogId)> dialogAnswerer;
     std::function<void(int stringId)> messageAnswerer;
+    // textAnswerer takes ShowText's text instead of a box; fileAnswerer answers a
+    // profile's file dialog (`save` as AskProfileFile's) instead of showing it.
+    std::function<void(const QString& text)> textAnswerer;
+    std::function<std::optional<QString>(bool save)> fileAnswerer;
     std::function<void(int dialogId, QDialog* window)> progressPainted;
 
 private:

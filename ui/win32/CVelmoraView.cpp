@@ -1,7 +1,10 @@
 #include "CVelmoraView.h"
 
+#include <commdlg.h>
+
 #include <algorithm>
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "CVelmoraDoc.h"
@@ -218,6 +221,17 @@ void CVelmoraView::OnSet() {
 
 void CVelmoraView::OnCommand(int commandId) {
     if (WorkflowInputBlocker::Active()) return;
+    if (commandId == ID_FILE_OPEN_ || commandId == ID_FILE_SAVE_ || commandId == ID_FILE_SAVE_AS_) {
+        RunGuarded(host_, [this, commandId] {
+            if (commandId == ID_FILE_OPEN_)
+                form_.OnFileOpen();
+            else if (commandId == ID_FILE_SAVE_)
+                form_.OnFileSave();
+            else
+                form_.OnFileSaveAs();
+        });
+        return;
+    }
     WorkflowInputBlocker blocker;
     RunGuarded(host_, [this, commandId] {
         switch (commandId) {
@@ -230,6 +244,50 @@ void CVelmoraView::OnCommand(int commandId) {
         }
     });
 }
+
+namespace {
+
+// 開く... or 名前を付けて保存... (`save`) in the system's file dialog, starting
+// at `current` when given. The name comes back in full, however long.
+std::optional<std::string> AskFileName(HWND owner, bool save, const std::string& current) {
+    std::wstring filter = Widen("プロファイル (*.json)");
+    filter += L'\0';
+    filter += L"*.json";
+    filter += L'\0';
+    filter += Widen("すべてのファイル (*.*)");
+    filter += L'\0';
+    filter += L"*.*";
+    filter += L'\0';
+    const std::wstring title = Widen(save ? "名前を付けて保存" : "開く");
+    std::wstring name = save ? Widen(current) : std::wstring();
+    name.resize(std::max<std::size_t>(name.size() + 1, 32768), L'\0');
+
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = name.data();
+    dialog.nMaxFile = static_cast<DWORD>(name.size());
+    dialog.lpstrTitle = title.c_str();
+    dialog.lpstrDefExt = L"json";
+    // The program keeps no list of recent files and leaves the working folder alone.
+    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_DONTADDTORECENT |
+                   (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+    const BOOL chosen = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+    if (!chosen) return std::nullopt;
+    return Narrow(name.c_str());
+}
+
+}  // namespace
+
+std::optional<std::string> CVelmoraView::AskProfileToOpen() { return AskFileName(frame_, false, {}); }
+
+std::optional<std::string> CVelmoraView::AskProfileToSave(const std::string& current) {
+    return AskFileName(frame_, true, current);
+}
+
+void CVelmoraView::ShowProblem(const std::string& text) { host_.ShowText(text); }
 
 void CVelmoraView::SetControlText(int controlId, const std::string& text) {
     SetDlgItemTextW(window_, controlId, Widen(text).c_str());

@@ -2,6 +2,8 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "CFormView.h"
@@ -37,7 +39,8 @@ public:
     void BeforeInput(const MSG& message);
 
     // Button and command handlers: each runs its workflow with the input of
-    // the meantime dropped; none starts while another workflow runs.
+    // the meantime dropped; none starts while another workflow runs. The
+    // profile commands run no workflow: a file dialog and the form only.
     void OnScan();
     void OnSet();
     void OnCommand(int commandId);
@@ -54,6 +57,10 @@ public:
     void RepaintNow() override;
     void FitFrameToForm() override;
     int RunEscapeDialog(SerialSettings& settings) override;
+    // The system's file dialogs (comdlg32), offering "*.json".
+    std::optional<std::string> AskProfileToOpen() override;
+    std::optional<std::string> AskProfileToSave(const std::string& current) override;
+    void ShowProblem(const std::string& text) override;
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

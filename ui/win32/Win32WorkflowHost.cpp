@@ -51,6 +51,17 @@ void Win32WorkflowHost::ShowMessage(int stringId) {
     MessageBoxW(mainWindow_, TextW(stringId).c_str(), TextW(AFX_IDS_APP_TITLE).c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
+void Win32WorkflowHost::ShowText(const std::string& text) {
+    if (WorkflowInputBlocker::Active()) DropQueuedInput();
+    // A message box breaks its lines at CR LF.
+    std::string lines;
+    for (const char c : text) {
+        if (c == '\n') lines += '\r';
+        lines += c;
+    }
+    MessageBoxW(mainWindow_, Widen(lines).c_str(), TextW(AFX_IDS_APP_TITLE).c_str(), MB_OK | MB_ICONEXCLAMATION);
+}
+
 void Win32WorkflowHost::CreateProgress(int dialogId) {
     DestroyProgress(dialogId);
     HWND window = CreateProgressWindow(dialogId, mainWindow_);

@@ -32,6 +32,8 @@ public:
     void ReportDeviceGone(const KvPortFailure& failure) override;
     void ReportChanges(const std::string& line) override;
     void ShowMessage(int stringId) override;
+    // The same message box with a text of the program's own (UTF-8, lines by '\n').
+    void ShowText(const std::string& text);
     void CreateProgress(int dialogId) override;
     void SetProgressText(int dialogId, const KvString& text) override;
     void DestroyProgress(int dialogId) override;

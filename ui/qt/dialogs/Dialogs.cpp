@@ -27,9 +27,14 @@ QPoint ClientOrigin(QWidget* owner) {
 }  // namespace
 
 QMessageBox* CreateMessageBox(int stringId, QWidget* owner) {
-    const QString title = LoadKvString(AFX_IDS_APP_TITLE);
-    auto* box = new QMessageBox(QMessageBox::Warning, title, LoadKvString(stringId), QMessageBox::Ok, owner);
+    QMessageBox* box = CreateMessageBox(LoadKvString(stringId), owner);
     box->setObjectName(QStringLiteral("IDS_%1").arg(stringId));
+    return box;
+}
+
+QMessageBox* CreateMessageBox(const QString& text, QWidget* owner) {
+    const QString title = LoadKvString(AFX_IDS_APP_TITLE);
+    auto* box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, owner);
     // A window manager sets the title in its own, often bold, font beside the
     // window's icon and three buttons, and cuts it short (in the middle) where
     // the window is narrower; a short message makes a narrow box. So the box is

@@ -19,6 +19,8 @@ class QWidget;
 // title as caption), owned by owner, not yet shown. The caller runs and
 // deletes it. It is wide enough for its title bar to show the whole title.
 QMessageBox* CreateMessageBox(int stringId, QWidget* owner);
+// The same box with a text of the program's own making.
+QMessageBox* CreateMessageBox(const QString& text, QWidget* owner);
 
 // A new, not yet shown modal dialog of that number (100, 136..144, 151, 152),
 // owned by owner; nullptr for any other number. The caller deletes it.
