@@ -694,8 +694,7 @@ int wmain(int argc, wchar_t** argv) {
     else if (mode == L"face" && g_args.size() > 2)
         testing::GTEST_FLAG(filter) = "VelmoraExe.FallbackFace";
     else {
-        std::fputs("usage: velmora_ui_test VELMORA.EXE demo|port COMn|profile|dialog ID|face FACE [--shots FOLDER]
-",
+        std::fputs("usage: velmora_ui_test VELMORA.EXE demo|port COMn|profile|dialog ID|face FACE [--shots FOLDER]\n",
                    stderr);
         return 2;
     }
