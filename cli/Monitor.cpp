@@ -7,17 +7,12 @@
 
 #include "Commands.h"
 #include "Interrupt.h"
+#include "Keys.h"
 #include "KvClock.h"
 #include "KvSerialPort.h"
 #include "LinkTest.h"
 #include "Output.h"
 #include "Utf8Text.h"
-
-#ifndef _WIN32
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
-#endif
 
 void MonitorCommand::Register(CLI::App& app) {
     command_ = app.add_subcommand("monitor",
@@ -27,29 +22,11 @@ void MonitorCommand::Register(CLI::App& app) {
     command_->add_flag("--timestamps", timestamps_, "put the time of arrival before each line shown");
 }
 
-#ifdef _WIN32
-
-int MonitorCommand::Run(const std::string&, const SerialSettings&) const {
-    PrintLine(stderr,
-              "tarnik: monitor is not available in the Windows build yet; a terminal program on the COM "
-              "port does the same");
-    return kExitUsage;
-}
-
-#else
-
 namespace {
 
 constexpr unsigned char kEnd = 0x1D;  // Ctrl-]
 // After the end of piped input, the time without a byte that ends the monitor.
 constexpr std::chrono::milliseconds kQuietAtEnd{500};
-
-termios savedTerminal;
-bool terminalSaved = false;
-
-void RestoreTerminal() {
-    if (terminalSaved) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
-}
 
 // "[13:04:05.123] ", local time.
 std::string Clock() {
@@ -57,7 +34,11 @@ std::string Clock() {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
     tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &seconds);
+#else
     localtime_r(&seconds, &local);
+#endif
     char text[32];
     const std::size_t n = std::strftime(text, sizeof text, "[%H:%M:%S", &local);
     std::snprintf(text + n, sizeof text - n, ".%03d] ", static_cast<int>(millis));
@@ -120,15 +101,7 @@ int MonitorCommand::Run(const std::string& port, const SerialSettings& line) con
         PrintLine(stderr, "tarnik: monitor: " + problem);
         return kExitPort;
     }
-    const bool terminal = isatty(STDIN_FILENO) != 0;
-    if (terminal && tcgetattr(STDIN_FILENO, &savedTerminal) == 0) {
-        terminalSaved = true;
-        Interrupt::SetBeforeExit(RestoreTerminal);
-        termios raw = savedTerminal;
-        cfmakeraw(&raw);
-        raw.c_oflag |= OPOST | ONLCR;  // line ends on the screen stay readable
-        tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-    }
+    Keys keys;
     PrintLine(stderr, "tarnik: monitor on " + port + " at " + std::string(FormatSerialSettings(line).CStr()) +
                           "; Ctrl-] ends it");
     Screen screen(hex_, timestamps_);
@@ -145,7 +118,7 @@ int MonitorCommand::Run(const std::string& port, const SerialSettings& line) con
             lastHeard = clock.Now();
         }
         if (serial.IoFailure().cause == KvPortFailure::Cause::Gone) {
-            RestoreTerminal();
+            keys.Restore();
             screen.EndLine();
             PrintLine(stderr, std::string("tarnik: monitor: ") + serial.IoFailure().Summary().CStr());
             exit = kExitLink;
@@ -157,22 +130,19 @@ int MonitorCommand::Run(const std::string& port, const SerialSettings& line) con
             clock.SleepFor(std::chrono::milliseconds(10));
             continue;
         }
-        pollfd keys{STDIN_FILENO, POLLIN, 0};
-        if (poll(&keys, 1, in.empty() ? 10 : 0) <= 0) continue;
         char typed[256];
-        const ssize_t n = read(STDIN_FILENO, typed, sizeof typed);
-        if (n <= 0) {
-            if (terminal) continue;
+        const int n = keys.Read(typed, sizeof typed, in.empty() ? 10 : 0);
+        if (n < 0) {
             inputOpen = false;
             lastHeard = clock.Now();
             continue;
         }
         bool end = false;
-        for (ssize_t k = 0; k < n && !end; ++k) {
+        for (int k = 0; k < n && !end; ++k) {
             if (static_cast<unsigned char>(typed[k]) == kEnd) {
                 end = true;
             } else if (!serial.WriteByte(static_cast<std::uint8_t>(typed[k]))) {
-                RestoreTerminal();
+                keys.Restore();
                 screen.EndLine();
                 PrintLine(stderr, "tarnik: monitor: cannot write to " + port);
                 return kExitLink;
@@ -180,12 +150,9 @@ int MonitorCommand::Run(const std::string& port, const SerialSettings& line) con
         }
         if (end) break;
     }
-    RestoreTerminal();
-    Interrupt::SetBeforeExit(nullptr);
+    keys.Restore();
     screen.EndLine();
     serial.Close();
     if (exit == kExitOk) PrintLine(stderr, "tarnik: monitor ended");
     return exit;
 }
-
-#endif

@@ -119,6 +119,16 @@ channel=$(json_field read channel)
 
 other=$((address == 4321 ? 1234 : 4321))
 
+# ---- monitor, its input from a file: the request in it goes out as typed and
+# the module's answer is shown (the module is in standard mode here).
+printf -- '-MAN\r\n' >"$work/monitor.in"
+"$wine" "$tarnik_exe" --port "$port" --line "$(json_field read baudRate),$(json_field read dataBits),$(json_field read parity),$(json_field read stopBits)" \
+  monitor <"$work/monitor.in" >"$work/monitor.raw" 2>"$work/monitor.err"
+rc=$?
+tr -d '\r' <"$work/monitor.raw" >"$work/monitor.out"
+expect_rc monitor 0
+expect_out monitor "*MAN: $serial"
+
 # ---- write from a profile with a Japanese file name, read back, restore
 profile=$work/設定プロファイル.json
 sed -E "s/^( *\"address\": )[0-9]+/\1$other/" "$work/read.out" >"$profile"
