@@ -201,6 +201,29 @@ int RunOnPort(const GlobalOptions& global, const ModuleCommands& module, BenchCo
     return rc;
 }
 
+// link-test and monitor drive the ports themselves and send no command: what
+// they return, or nothing when neither was asked for.
+std::optional<int> RunLinkCommands(const GlobalOptions& global, LinkTestCommand& linkTest, MonitorCommand& monitor,
+                                   const std::optional<SerialSettings>& knownLine, bool json) {
+    if (!linkTest.Parsed() && !monitor.Parsed()) return std::nullopt;
+    if (global.simulate) {
+        return Usage(
+            "link-test and monitor need ports with modules behind them (tarnik-sim --link A --peer-link B "
+            "serves a simulated pair); nothing was sent");
+    }
+    if (linkTest.Parsed()) {
+        const std::string problem = linkTest.Check(global.port, knownLine);
+        if (!problem.empty()) return Usage(problem + "; nothing was sent");
+        LinkTestOptions& options = linkTest.Options();
+        options.json = json;
+        options.quiet = global.quiet;
+        options.terminal = KV_ISATTY(2) != 0;
+        return RunLinkTest(options, SteadyClock(), stdout, stderr);
+    }
+    if (!knownLine) return Usage("monitor needs the module's line settings: --line B,D,P,S");
+    return monitor.Run(global.port, *knownLine);
+}
+
 int RunTarnik(int argc, char** argv) {
 #ifdef _WIN32
     WindowsConsole windowsConsole;
@@ -251,25 +274,7 @@ int RunTarnik(int argc, char** argv) {
     std::optional<SerialSettings> knownLine;
     std::string problem = global.Check(app, knownLine);
     if (!problem.empty()) return Usage(problem);
-    // link-test and monitor drive the ports themselves and send no command.
-    if ((linkTest.Parsed() || monitor.Parsed()) && global.simulate) {
-        return Usage(
-            "link-test and monitor need ports with modules behind them (tarnik-sim --link A --peer-link B "
-            "serves a simulated pair); nothing was sent");
-    }
-    if (linkTest.Parsed()) {
-        problem = linkTest.Check(port, knownLine);
-        if (!problem.empty()) return Usage(problem + "; nothing was sent");
-        LinkTestOptions& options = linkTest.Options();
-        options.json = json;
-        options.quiet = global.quiet;
-        options.terminal = KV_ISATTY(2) != 0;
-        return RunLinkTest(options, SteadyClock(), stdout, stderr);
-    }
-    if (monitor.Parsed()) {
-        if (!knownLine) return Usage("monitor needs the module's line settings: --line B,D,P,S");
-        return monitor.Run(port, *knownLine);
-    }
+    if (const std::optional<int> rc = RunLinkCommands(global, linkTest, monitor, knownLine, json)) return *rc;
     problem = module.Check();
     if (!problem.empty()) return Usage(problem + "; nothing was sent");
 

@@ -163,6 +163,34 @@ tarnik::sim::ModuleConfig PeerConfig(const tarnik::sim::ModuleConfig& first) {
     return peer;
 }
 
+// Signals reach the serving loop through signalPipe.
+bool CatchSignals() {
+    if (pipe(signalPipe) != 0) {
+        std::perror("tarnik-sim: pipe");
+        return false;
+    }
+    fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGUSR1, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+    return true;
+}
+
+// The module's terminal on standard output, what it is on standard error.
+void Announce(tarnik::sim::PtyServer& s, const std::string& linkName, const char* label) {
+    const tarnik::sim::ModuleConfig& c = s.module().Config();
+    std::printf("%s\n", s.SlavePath().c_str());
+    std::fprintf(stderr, "tarnik-sim: %smodule %09lu, version %s, %s, line %u %c%c%c on %s%s%s\n", label,
+                 static_cast<unsigned long>(c.serialNumber), c.version.c_str(),
+                 s.module().Transparent() ? "transparent mode" : "standard mode", c.line.baud, c.line.dataBits,
+                 c.line.parity, c.line.stopBits, s.SlavePath().c_str(), linkName.empty() ? "" : " linked as ",
+                 linkName.c_str());
+}
+
 int RunSim(int argc, char** argv) {
     using tarnik::sim::ModuleConfig;
     ModuleConfig config;
@@ -197,18 +225,7 @@ int RunSim(int argc, char** argv) {
         }
     }
 
-    if (pipe(signalPipe) != 0) {
-        std::perror("tarnik-sim: pipe");
-        return 1;
-    }
-    fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGUSR1, &action, nullptr);
-    signal(SIGPIPE, SIG_IGN);
+    if (!CatchSignals()) return 1;
 
     int status = 0;
     {
@@ -230,15 +247,7 @@ int RunSim(int argc, char** argv) {
             return 1;
         }
         for (std::size_t k = 0; k < servers.size(); ++k) {
-            tarnik::sim::PtyServer& s = *servers[k];
-            const std::string& linkName = k == 0 ? link : peerLink;
-            const ModuleConfig& c = s.module().Config();
-            std::printf("%s\n", s.SlavePath().c_str());
-            std::fprintf(stderr, "tarnik-sim: %smodule %09lu, version %s, %s, line %u %c%c%c on %s%s%s\n",
-                         pair ? (k == 0 ? "1: " : "2: ") : "", static_cast<unsigned long>(c.serialNumber),
-                         c.version.c_str(), s.module().Transparent() ? "transparent mode" : "standard mode",
-                         c.line.baud, c.line.dataBits, c.line.parity, c.line.stopBits, s.SlavePath().c_str(),
-                         linkName.empty() ? "" : " linked as ", linkName.c_str());
+            Announce(*servers[k], k == 0 ? link : peerLink, pair ? (k == 0 ? "1: " : "2: ") : "");
         }
         std::fflush(stdout);
         if (radio) {

@@ -124,6 +124,25 @@ void CScreenshotScript::SavePortBox(CMainFrame* frame, CVelmoraView* view) {
     Pause(200);
 }
 
+// The profiles' file dialogs in a folder holding two profiles the form saved,
+// and the message box of a profile that fails the checks.
+void CScreenshotScript::SaveProfileDialogs(CVelmoraView* view, QtWorkflowHost& host) {
+    QTemporaryDir profiles;
+    const QString first = profiles.filePath(QStringLiteral("一号機.json"));
+    view->Form().SaveProfile(first.toStdString());
+    view->Form().SaveProfile(profiles.filePath(QStringLiteral("二号機.json")).toStdString());
+    CaptureNextModal(QStringLiteral("dialog_file_open"));
+    host.AskProfileFile(false, first);
+    CaptureNextModal(QStringLiteral("dialog_file_save"));
+    host.AskProfileFile(true, first);
+    const QString bad = profiles.filePath(QStringLiteral("三号機.json"));
+    QFile badFile(bad);
+    if (badFile.open(QIODevice::WriteOnly)) badFile.write("{\"format\": 1, \"address\": 10000}\n");
+    badFile.close();
+    CaptureNextModal(QStringLiteral("message_profile"));
+    view->Form().OpenProfile(bad.toStdString());
+}
+
 void CScreenshotScript::Run() {
     QDir().mkpath(folder_);
     if (demo_ == nullptr) {
@@ -179,22 +198,7 @@ void CScreenshotScript::Run() {
         host.ShowMessage(id);
     }
 
-    // The profiles' file dialogs in a folder holding two profiles the form
-    // saved, and the message box of a profile that fails the checks.
-    QTemporaryDir profiles;
-    const QString first = profiles.filePath(QStringLiteral("一号機.json"));
-    view->Form().SaveProfile(first.toStdString());
-    view->Form().SaveProfile(profiles.filePath(QStringLiteral("二号機.json")).toStdString());
-    CaptureNextModal(QStringLiteral("dialog_file_open"));
-    host.AskProfileFile(false, first);
-    CaptureNextModal(QStringLiteral("dialog_file_save"));
-    host.AskProfileFile(true, first);
-    const QString bad = profiles.filePath(QStringLiteral("三号機.json"));
-    QFile badFile(bad);
-    if (badFile.open(QIODevice::WriteOnly)) badFile.write("{\"format\": 1, \"address\": 10000}\n");
-    badFile.close();
-    CaptureNextModal(QStringLiteral("message_profile"));
-    view->Form().OpenProfile(bad.toStdString());
+    SaveProfileDialogs(view, host);
 
     // The progress windows no workflow of this run shows.
     for (int id : {IDD_INITIALIZING, IDD_ESCAPING}) {

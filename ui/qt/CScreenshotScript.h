@@ -8,6 +8,7 @@ class CDemoModule;
 class CMainFrame;
 class CVelmoraView;
 class CVelmoraDocTemplate;
+class QtWorkflowHost;
 class QWidget;
 
 // Drives the running program through a scan, a read, a write and a mode change
@@ -31,6 +32,7 @@ private:
     // The port box open on the devices found and closed on the second adapter,
     // then その他... with its input dialog.
     void SavePortBox(CMainFrame* frame, CVelmoraView* view);
+    void SaveProfileDialogs(CVelmoraView* view, QtWorkflowHost& host);
 
     CVelmoraDocTemplate& template_;
     CDemoModule* demo_;
