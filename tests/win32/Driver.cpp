@@ -191,7 +191,10 @@ HWND App::Focus() const {
 }
 
 void App::ToFront() const {
+    // Keys typed before the frame is in front go to the window that just
+    // closed (a file dialog): wait for the switch, not a fixed while.
     SetForegroundWindow(frame_);
+    WaitUntil([this] { return GetForegroundWindow() == frame_; }, 5000);
     Settle();
 }
 
