@@ -44,7 +44,7 @@ std::string CheckRecord(const DeviceSettings& record, bool withPins) {
     // The parity check takes lower case; the module's token must be the letter itself.
     problem = ParseParity(TokenText(record.parity), number);
     if (problem.empty() && number != record.parity) {
-        problem = "'";
+        problem.assign(1, '\'');
         problem += TokenText(record.parity);
         problem += "' is not a parity (N none, E even, O odd)";
     }

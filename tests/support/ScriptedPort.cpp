@@ -32,7 +32,9 @@ bool ScriptedPort::WriteByte(std::uint8_t byte) {
             std::string answer = answers.front();
             // "*~" stands for the answer of the command just heard: "*SAD" for "+SAD:25".
             if (answer.rfind("*~", 0) == 0 && lines.back().size() >= 4) {
-                answer = "*" + lines.back().substr(1, 3) + answer.substr(2);
+                std::string expanded(1, '*');
+                expanded.append(lines.back(), 1, 3).append(answer, 2);
+                answer = expanded;
             }
             pendingInput += answer;
             answers.pop_front();
