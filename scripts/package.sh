@@ -1,18 +1,27 @@
 #!/usr/bin/env bash
 # Builds the Debian packages tarnik (command-line tool and simulator) and
-# velmora (desktop program) into build-package/, with Debian's hardening flags.
+# velmora (desktop program), with their debug symbol packages, through
+# debhelper (debian/) into build-package/. The hardening flags come from
+# debian/rules. A compiler launcher in CMAKE_CXX_COMPILER_LAUNCHER (ccache)
+# is used for the build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh dpkg-dev file
-# Fortify, stack protector, format checks, full RELRO with bindnow; PIE is the
-# compiler's default on Debian. CMake reads no CPPFLAGS: they go with the
-# compiler flags.
-eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
-cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCH=OFF \
-  -DVELMORA_BUILD_UI=ON -DVELMORA_BUILD_CLI=ON \
-  -DCMAKE_CXX_FLAGS="$CPPFLAGS $CXXFLAGS" -DCMAKE_C_FLAGS="$CPPFLAGS $CFLAGS" \
-  -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" -DCMAKE_SHARED_LINKER_FLAGS="$LDFLAGS"
-cmake --build build-package -j "$(nproc)"
-rm -f build-package/*.deb
-(cd build-package && cpack -G DEB)
+scripts/deps.sh dpkg-dev debhelper bash-completion file
+# dpkg-buildpackage puts the packages beside the source tree, so a copy of
+# the tree is built in build-package/: the packages land there and the tree
+# itself stays clean.
+version=$(dpkg-parsechangelog -S Version)
+src=build-package/velmora-$version
+rm -rf "$src"
+rm -f build-package/*.deb build-package/*.changes build-package/*.buildinfo
+mkdir -p "$src"
+tar -c --exclude='./build*' --exclude=./.git --exclude=./fuzz/out --exclude=./fuzz/corpus-work -f - . |
+  tar -x -C "$src" -f -
+# debhelper gives the build a HOME of its own; ccache keeps its cache where
+# it is outside the build.
+if [ -n "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ]; then
+  export CCACHE_DIR="${CCACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/ccache}"
+fi
+export DEB_BUILD_OPTIONS="${DEB_BUILD_OPTIONS:-parallel=$(nproc)}"
+(cd "$src" && dpkg-buildpackage -b -us -uc)
 ls -1 build-package/*.deb
