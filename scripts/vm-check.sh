@@ -9,7 +9,7 @@
 #
 #   scripts/vm-check.sh [--only CHECK,...]    CHECK: a group of scripts/vm/guest.sh
 #
-# Prints every check with its result and ends with "N passed, M failed, K open"; exits
+# Prints every check with its result and ends with "N passed, M failed"; exits
 # non-zero when one failed. Installs what is missing with apt-get (as root).
 # build-vm/ holds the kernel package unpacked, the initramfs, the share the
 # guest writes its results into (share/run) and its Wine prefix (share/wine),
@@ -140,13 +140,19 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
+# The emulated hardware keeps the module's time: the guest's clock runs on
+# while QEMU or a simulator waits for a CPU, and an answer that waited counts
+# as late against the program's 70 ms. Both run ahead of whatever else this
+# machine does (a build beside the check); as root only.
+ahead=()
+[ "$(id -u)" -eq 0 ] && ahead=(nice -n -10)
 declare -A sim_pid sim_fd
 start_sim() {  # NAME tarnik-sim options...
   local name=$1 fd
   shift
   mkfifo "$host/$name.in"
   exec {fd}<>"$host/$name.in"
-  build/sim/tarnik-sim --link "$host/$name.pty" "$@" <"$host/$name.in" >/dev/null 2>"$run/$name.log" &
+  "${ahead[@]}" build/sim/tarnik-sim --link "$host/$name.pty" "$@" <"$host/$name.in" >/dev/null 2>"$run/$name.log" &
   sim_pid[$name]=$!
   sim_fd[$name]=$fd
   sim_pids+=("$!")
@@ -186,7 +192,7 @@ EOF
 for pipe in control monitor; do mkfifo "$host/$pipe.in" "$host/$pipe.out"; done
 
 step "guest: boot and checks"
-timeout 480 qemu-system-x86_64 -accel tcg -cpu max,-smap -smp 2 -m 1536 -nodefaults -no-reboot -display none \
+timeout 480 "${ahead[@]}" qemu-system-x86_64 -accel tcg -cpu max,-smap -smp 2 -m 1536 -nodefaults -no-reboot -display none \
   -kernel "$kernel/vmlinux" -initrd "$vm/initramfs.cpio" \
   -append "console=ttyS0 quiet loglevel=1 panic=-1 vm.checks=$root/scripts/vm/guest.sh" \
   -serial stdio -serial chardev:uart \
@@ -372,8 +378,7 @@ fi
 # ---------------------------------------------------------------- results
 passed=$(grep -c '^pass' "$results" || true)
 failed=$(grep -c '^fail' "$results" || true)
-unsettled=$(grep -c '^open' "$results" || true)
 awk -F'\t' '{ printf "%-4s  %s%s\n", toupper($1), $2, ($3 == "" ? "" : "  [" $3 "]") }' "$results"
 step "done (logs: $run/logs, $host)"
-echo "$passed passed, $failed failed, $unsettled open (known to fail at times; not counted)"
+echo "$passed passed, $failed failed"
 [ "$failed" = 0 ] && [ "$passed" -gt 0 ]
