@@ -70,17 +70,17 @@ std::string LineOf(const DeviceSettings& record) {
         .Bytes();
 }
 
-// "address 25 -> 30" for every field a write changes.
+// "address: 25 -> 30" for every field a write changes, the field named in the tool's language.
 void NoteChanges(CommandContext& ctx, const DeviceSettings& before, const DeviceSettings& after) {
     auto note = [&](const char* name, const std::string& from, const std::string& to) {
-        if (from != to) ctx.host.Info(std::string("  ") + name + ": " + from + " -> " + to);
+        if (from != to) ctx.host.Info(std::string("  ") + Tr(name) + ": " + from + " -> " + to);
     };
-    note("address", std::to_string(before.address), std::to_string(after.address));
-    note("channel",
+    note(N_("address"), std::to_string(before.address), std::to_string(after.address));
+    note(N_("channel"),
          std::to_string(before.frequencyIndex) + " (" + std::to_string(ChannelMHz(before.frequencyIndex)) + " MHz)",
          std::to_string(after.frequencyIndex) + " (" + std::to_string(ChannelMHz(after.frequencyIndex)) + " MHz)");
-    note("line", LineOf(before), LineOf(after));
-    note("pins", PinsOf(before), PinsOf(after));
+    note(N_("line"), LineOf(before), LineOf(after));
+    note(N_("pins"), PinsOf(before), PinsOf(after));
 }
 
 // What a write sends passes the checks of typed values, also where a value
