@@ -1,8 +1,11 @@
 #include "Commands.h"
 
+#include "DialogTexts.h"
+#include "Failure.h"
 #include "Interrupt.h"
 #include "KnownLine.h"
 #include "KvExceptions.h"
+#include "Language.h"
 #include "Output.h"
 #include "ResourceIds.h"
 #include "SerialSettings.h"
@@ -35,7 +38,7 @@ void PrintReport(CommandContext& ctx, const ModuleReport& report) {
 // The module on the port: at --line first when given, else (or then) by the search.
 FoundModule Locate(CommandContext& ctx) {
     ctx.doc.SetPortName(ctx.port.c_str());
-    if (ctx.line) ctx.host.Info("trying " + std::string(FormatSerialSettings(*ctx.line).CStr()) + " (--line)");
+    if (ctx.line) ctx.host.Info(TrFormat("trying %s (--line)", FormatSerialSettings(*ctx.line).CStr()));
     const FoundModule found = FindModuleTryingLine(ctx.doc, ctx.host, ctx.line);
     return found;
 }
@@ -67,17 +70,17 @@ std::string LineOf(const DeviceSettings& record) {
         .Bytes();
 }
 
-// "address 25 -> 30" for every field a write changes.
+// "address: 25 -> 30" for every field a write changes, the field named in the tool's language.
 void NoteChanges(CommandContext& ctx, const DeviceSettings& before, const DeviceSettings& after) {
     auto note = [&](const char* name, const std::string& from, const std::string& to) {
-        if (from != to) ctx.host.Info(std::string("  ") + name + ": " + from + " -> " + to);
+        if (from != to) ctx.host.Info(std::string("  ") + Tr(name) + ": " + from + " -> " + to);
     };
-    note("address", std::to_string(before.address), std::to_string(after.address));
-    note("channel",
+    note(N_("address"), std::to_string(before.address), std::to_string(after.address));
+    note(N_("channel"),
          std::to_string(before.frequencyIndex) + " (" + std::to_string(ChannelMHz(before.frequencyIndex)) + " MHz)",
          std::to_string(after.frequencyIndex) + " (" + std::to_string(ChannelMHz(after.frequencyIndex)) + " MHz)");
-    note("line", LineOf(before), LineOf(after));
-    note("pins", PinsOf(before), PinsOf(after));
+    note(N_("line"), LineOf(before), LineOf(after));
+    note(N_("pins"), PinsOf(before), PinsOf(after));
 }
 
 // What a write sends passes the checks of typed values, also where a value
@@ -85,9 +88,10 @@ void NoteChanges(CommandContext& ctx, const DeviceSettings& before, const Device
 bool CheckSent(CommandContext& ctx, const DeviceSettings& record, bool withPins) {
     const std::string problem = CheckRecord(record, withPins);
     if (problem.empty()) return true;
-    ctx.host.Note("tarnik: " + problem +
-                  "; the value is the module's own unless given: give a valid one; "
-                  "nothing was written");
+    ctx.host.Note(
+        TrFormat("tarnik: %s; the value is the module's own unless given: give a valid one; nothing was "
+                 "written",
+                 problem.c_str()));
     return false;
 }
 
@@ -138,9 +142,11 @@ int FailureExit(CommandContext& ctx, int fallback) {
         // The same dialog reports a rejection and a link that failed; the
         // document knows which.
         if (ctx.doc.lastSettingRejected) {
-            ctx.host.Note("tarnik: the module rejected a request");
+            ctx.host.Note(Tr("tarnik: the module rejected a request"));
+            ctx.host.PrintHints(SetErrorHints(true));
             return kExitRejected;
         }
+        ctx.host.PrintHints(SetErrorHints(false));
         return kExitLink;
     default: return fallback;
     }
@@ -163,7 +169,7 @@ int RunScan(CommandContext& ctx) {
         PrintJson(ctx.out, j);
     } else {
         PrintLine(ctx.out, ctx.port + ": " + FormatSerialSettings(found).Bytes());
-        PrintLine(ctx.out, "製造番号：" + FormatSerialNumber(serial));
+        PrintLine(ctx.out, TrFormat("Serial number: %s", FormatSerialNumber(serial).c_str()));
     }
     return kExitOk;
 }
@@ -183,21 +189,23 @@ int RunWrite(CommandContext& ctx, const SettingValues& values) {
 
     // What the settings window would not let the user change.
     if (values.address && *values.address != report.address && report.addressLocked) {
-        ctx.host.Note(KvText(report.storedMode == 2 ? IDS_MODE_SLAVE : IDS_MODE_MASTER));
-        ctx.host.Note("tarnik: address: fixed at " + std::to_string(report.address) +
-                      " while the module is set for transparent mode; nothing was written");
+        ctx.host.Note(Tr(CliMessage(report.storedMode == 2 ? IDS_MODE_SLAVE : IDS_MODE_MASTER)));
+        ctx.host.Note(
+            TrFormat("tarnik: address: fixed at %d while the module is set for transparent mode; nothing "
+                     "was written",
+                     static_cast<int>(report.address)));
         return kExitUsage;
     }
     if (values.pins && *values.pins != report.PinText()) {
         if (report.pinsFixed) {
             // The module answered the pin-function probe with a rejection.
-            ctx.host.Note(KvText(IDS_PINS_FIXED_MODEL));
-            ctx.host.Note("tarnik: pins: the module rejects pin-function changes; nothing was written");
+            ctx.host.Note(Tr(CliMessage(IDS_PINS_FIXED_MODEL)));
+            ctx.host.Note(Tr("tarnik: pins: the module rejects pin-function changes; nothing was written"));
             return kExitRejected;
         }
         if (report.storedMode == 1 || report.storedMode == 2) {
-            ctx.host.Note(KvText(IDS_PINS_LOCKED_TRANSPARENT));
-            ctx.host.Note("tarnik: pins: locked while the module is set for transparent mode; nothing was written");
+            ctx.host.Note(Tr(CliMessage(IDS_PINS_LOCKED_TRANSPARENT)));
+            ctx.host.Note(Tr("tarnik: pins: locked while the module is set for transparent mode; nothing was written"));
             return kExitUsage;
         }
     }
@@ -225,17 +233,19 @@ int RunWrite(CommandContext& ctx, const SettingValues& values) {
     const ReadBack back = ReadBackAndCompare(ctx, wanted, report.serialNumber);
     if (back.outcome == ReadBack::Outcome::Failed) return FailureExit(ctx, kExitLink);
     if (back.outcome == ReadBack::Outcome::OtherModule) {
-        ctx.host.Note("tarnik: the module on " + ctx.port + " now answers as " + FormatSerialNumber(back.serialNumber) +
-                      ", not " + FormatSerialNumber(report.serialNumber) + ": was it changed during the write?");
+        ctx.host.Note(TrFormat("tarnik: the module on %s now answers as %s, not %s: was it changed during the write?",
+                               ctx.port.c_str(), FormatSerialNumber(back.serialNumber).c_str(),
+                               FormatSerialNumber(report.serialNumber).c_str()));
         return kExitLink;
     }
     if (reload) PrintReport(ctx, CachedReport(ctx.doc));
     if (!ctx.verify) return kExitOk;
     if (!back.notTaken.empty()) {
-        ctx.host.Note("tarnik: the module reads back other values than were written: " + JoinFieldNames(back.notTaken));
+        ctx.host.Note(TrFormat("tarnik: the module reads back other values than were written: %s",
+                               JoinFieldNames(back.notTaken).c_str()));
         return kExitLink;
     }
-    ctx.host.Info("verified: the module reads back what was written, in its running and its stored settings");
+    ctx.host.Info(Tr("verified: the module reads back what was written, in its running and its stored settings"));
     return kExitOk;
 }
 
@@ -276,8 +286,8 @@ int RunMode(CommandContext& ctx, int mode) {
     rc = ShowReadBack(ctx, report);
     if (rc != kExitOk) return rc;
     if (report.storedMode != mode) {
-        ctx.host.Note("tarnik: the module's stored mode reads back as " + std::to_string(report.storedMode) + ", not " +
-                      std::to_string(mode));
+        ctx.host.Note(TrFormat("tarnik: the module's stored mode reads back as %d, not %d",
+                               static_cast<int>(report.storedMode), static_cast<int>(mode)));
         return kExitLink;
     }
     return kExitOk;
@@ -287,7 +297,7 @@ int RunEscape(CommandContext& ctx, int baudRate, int dataBits, int parity, int s
     const KvString line = FormatSerialSettings(SerialSettings{baudRate, dataBits, parity, stopBits});
     while (true) {
         ctx.host.ClearEvents();
-        ctx.host.Note(std::string("シリアル通信設定：") + line.CStr());
+        ctx.host.Note(TrFormat("Serial line settings: %s", line.CStr()));
         if (ctx.host.RunDialog(IDD_ESCAPE) != IDOK) return kExitDeclined;
         ctx.doc.SetPortName(ctx.port.c_str());
         BeforeChange(ctx);

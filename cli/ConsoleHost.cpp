@@ -3,7 +3,9 @@
 #include <chrono>
 #include <cstring>
 
+#include "DialogTexts.h"
 #include "Failure.h"
+#include "Language.h"
 #include "Output.h"
 #include "ResourceIds.h"
 #include "SerialSettings.h"
@@ -12,17 +14,10 @@
 
 namespace {
 
-// The OK button of each confirmation: the question asked on the terminal.
-const char* ConfirmButton(int dialogId) {
-    switch (dialogId) {
-    case IDD_SET_CONFIRM: return "設定";
-    case IDD_INIT_CONFIRM: return "初期化";
-    case IDD_MASTER_MODE: return "マスター機として設定";
-    case IDD_SLAVE_MODE: return "スレーブ機として設定";
-    case IDD_STANDARD_MODE: return "標準モードに戻す";
-    case IDD_ESCAPE: return "透過モード脱出";
-    default: return nullptr;
-    }
+// The question a confirmation asks on the terminal; nullptr for no confirmation.
+const char* ConfirmQuestion(int dialogId) {
+    const CliDialogText* dialog = CliDialog(dialogId);
+    return dialog && dialog->question && dialogId != IDD_ESCAPE_FAILED ? dialog->question : nullptr;
 }
 
 bool IsFailureDialog(int dialogId) {
@@ -39,7 +34,7 @@ ConsoleHost::~ConsoleHost() { EndProgressLine(); }
 
 int ConsoleHost::RunDialog(int dialogId) {
     events.push_back({false, dialogId});
-    if (ConfirmButton(dialogId)) return Confirm(dialogId) ? IDOK : IDCANCEL;
+    if (ConfirmQuestion(dialogId)) return Confirm(dialogId) ? IDOK : IDCANCEL;
     switch (dialogId) {
     case IDD_SET_DONE:
         // The write went through; a re-read only when asked for.
@@ -50,8 +45,8 @@ int ConsoleHost::RunDialog(int dialogId) {
         return IDOK;
     case IDD_ESCAPE_FAILED:
         PrintDialog(dialogId, false);
-        // "再試行" only on a terminal and only when nobody answers for the user.
-        if (options_.interactive && !options_.yes) return Ask("再試行") ? IDOK : IDCANCEL;
+        // Another try only on a terminal and only when nobody answers for the user.
+        if (options_.interactive && !options_.yes) return Ask(Tr(CliDialog(dialogId)->question)) ? IDOK : IDCANCEL;
         return IDCANCEL;
     default: PrintDialog(dialogId, false); return IDOK;
     }
@@ -59,8 +54,8 @@ int ConsoleHost::RunDialog(int dialogId) {
 
 void ConsoleHost::ShowMessage(int stringId) {
     events.push_back({true, stringId});
-    const char* text = KvText(stringId);
-    Print(text ? text : ("message " + std::to_string(stringId)));
+    const char* text = CliMessage(stringId);
+    Print(text ? Tr(text) : TrFormat("message %d", stringId));
     if (stringId == IDS_DEVICE_NOT_FOUND) PrintHints(NotFoundHints());
 }
 
@@ -73,23 +68,24 @@ void ConsoleHost::ReportDeviceGone(const KvPortFailure& failure) { ReportOpenFai
 
 void ConsoleHost::PrintHints(const std::vector<std::string>& list) {
     hints = list;
-    for (const std::string& hint : list) Print("  hint: " + hint);
+    for (const std::string& hint : list) Print(TrFormat("  hint: %s", hint.c_str()));
 }
 
 void ConsoleHost::CreateProgress(int dialogId) {
     if (dialogId == IDD_SCAN) scanAttempts = 0;
     if (options_.quiet) return;
-    const std::vector<const char*> lines = KvDialogLines(dialogId);
-    if (lines.empty()) return;
+    const CliDialogText* dialog = CliDialog(dialogId);
+    if (!dialog || dialog->lines.empty()) return;
+    const char* line = Tr(dialog->lines.front());
     if (dialogId != IDD_SCAN && options_.terminal) {
         // A transient line, gone when the workflow ends.
         EndProgressLine();
-        std::fprintf(out_, "\r\033[K%s", DisplayText(lines.front()).c_str());
+        std::fprintf(out_, "\r\033[K%s", DisplayText(line).c_str());
         std::fflush(out_);
         progressLineOpen_ = true;
         return;
     }
-    Print(lines.front());
+    Print(line);
 }
 
 void ConsoleHost::SetProgressText(int dialogId, const KvString& text) {
@@ -97,7 +93,7 @@ void ConsoleHost::SetProgressText(int dialogId, const KvString& text) {
     ++scanAttempts;
     if (options_.quiet) return;
     const std::string line =
-        "candidate " + std::to_string(scanAttempts) + "/" + std::to_string(kScanCandidateCount) + ": " + text.Bytes();
+        TrFormat("candidate %d/%d: %s", scanAttempts, static_cast<int>(kScanCandidateCount), text.Bytes().c_str());
     if (options_.terminal) {
         std::fprintf(out_, "\r\033[K%s", DisplayText(line).c_str());
         std::fflush(out_);
@@ -180,32 +176,42 @@ bool ConsoleHost::Confirm(int dialogId) {
     }
     if (!options_.interactive) {
         // The command checks this before it sends anything; here only as a guard.
-        Print("tarnik: confirmation needed; standard input is not a terminal (use --yes)");
+        Print(Tr("tarnik: confirmation needed; standard input is not a terminal (use --yes)"));
         declined = true;
         return false;
     }
     PrintDialog(dialogId, false);
-    const bool ok = Ask(ConfirmButton(dialogId));
+    const bool ok = Ask(Tr(ConfirmQuestion(dialogId)));
     if (!ok) declined = true;
     return ok;
 }
 
 void ConsoleHost::PrintDialog(int dialogId, bool headlineOnly) {
-    const char* title = KvDialogTitle(dialogId);
-    const std::vector<const char*> lines = KvDialogLines(dialogId);
-    std::string first = title && *title ? std::string("[") + title + "] " : std::string();
-    first += lines.empty() ? ("dialog " + std::to_string(dialogId)) : std::string(lines.front());
+    const CliDialogText* dialog = CliDialog(dialogId);
+    if (!dialog) {
+        Print(TrFormat("dialog %d", dialogId));
+        return;
+    }
+    std::string first = *dialog->title ? std::string("[") + Tr(dialog->title) + "] " : std::string();
+    first += Tr(dialog->lines.front());
     Print(first);
     if (headlineOnly) return;
+    for (std::size_t i = 1; i < dialog->lines.size(); ++i) Print(std::string("  ") + Tr(dialog->lines[i]));
     const bool gone = openFailure && openFailure->cause == KvPortFailure::Cause::Gone;
     if ((dialogId == IDD_OPEN_ERROR || gone) && openFailurePending_ && openFailure) {
         // The system's reason and what fits it say more than the checklist.
         openFailurePending_ = false;
-        Print(std::string("  ") + openFailure->Summary().Bytes());
+        Print("  " + FailureSummary(*openFailure));
         PrintHints(OpenFailureHints(*openFailure, DeviceGroup(openFailure->path.Bytes())));
         return;
     }
-    for (std::size_t i = 1; i < lines.size(); ++i) Print(std::string("  ") + lines[i]);
+    if (IsFailureDialog(dialogId) && dialogId != IDD_SET_ERROR) {
+        std::vector<std::string> list;
+        for (const char* note : dialog->notes) list.emplace_back(Tr(note));
+        PrintHints(list);
+        return;
+    }
+    for (const char* note : dialog->notes) Print(std::string("  ") + Tr(note));
 }
 
 void ConsoleHost::EndProgressLine() {

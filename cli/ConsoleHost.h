@@ -66,13 +66,14 @@ public:
     int FirstFailure() const;
     // Forget what was shown (before the next workflow of the same command).
     void ClearEvents();
+    // Shows hints ("  hint: ...") and keeps them for the JSON error object.
+    void PrintHints(const std::vector<std::string>& list);
 
 private:
     bool Confirm(int dialogId);
     void PrintDialog(int dialogId, bool headlineOnly);
     void EndProgressLine();
     void Print(const std::string& line);
-    void PrintHints(const std::vector<std::string>& list);
 
     ConsoleOptions options_;
     KvClock& clock_;

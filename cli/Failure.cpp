@@ -6,6 +6,7 @@
 #endif
 
 #include "Commands.h"
+#include "Language.h"
 
 namespace {
 
@@ -37,49 +38,57 @@ std::vector<std::string> OpenFailureHints(const KvPortOpenFailure& failure, cons
     switch (failure.cause) {
     case Cause::AccessDenied:
         if (!group.empty() && group != "root") {
-            hints.push_back("the device belongs to the group '" + group + "': add yourself with 'sudo usermod -aG " +
-                            group + " $USER', then log out and in again");
-        } else {
             hints.push_back(
-                "this user may not open the device; on Debian serial ports belong to the group "
-                "'dialout' ('sudo usermod -aG dialout $USER', then log in again)");
+                TrFormat("the device belongs to the group '%s': add yourself with 'sudo usermod -aG %s "
+                         "$USER', then log out and in again",
+                         group.c_str(), group.c_str()));
+        } else {
+            hints.emplace_back(
+                Tr("this user may not open the device; on Debian serial ports belong to the group "
+                   "'dialout' ('sudo usermod -aG dialout $USER', then log in again)"));
         }
         break;
     case Cause::Busy:
         if (Contains(holder, "ModemManager")) {
-            hints.push_back(
-                "ModemManager probes new serial adapters for modems: stop it ('sudo systemctl stop "
-                "ModemManager') or tell it to leave the adapter alone");
+            hints.emplace_back(
+                Tr("ModemManager probes new serial adapters for modems: stop it ('sudo systemctl stop "
+                   "ModemManager') or tell it to leave the adapter alone"));
         } else if (Contains(holder, "brltty")) {
-            hints.push_back(
-                "brltty (braille displays) claims many USB serial adapters: remove it ('sudo apt "
-                "remove brltty') if no braille display is used");
+            hints.emplace_back(
+                Tr("brltty (braille displays) claims many USB serial adapters: remove it ('sudo apt "
+                   "remove brltty') if no braille display is used"));
         } else if (!holder.empty()) {
-            hints.push_back("close " + holder + " or let it release the port, then try again");
+            hints.push_back(TrFormat("close %s or let it release the port, then try again", holder.c_str()));
         } else {
-            hints.push_back(
-                "another program has the port open: close it (terminal programs, other "
-                "configuration tools) and try again");
+            hints.emplace_back(
+                Tr("another program has the port open: close it (terminal programs, other "
+                   "configuration tools) and try again"));
         }
         break;
     case Cause::NoSuchPort:
 #ifdef _WIN32
-        hints.push_back(
-            "'tarnik ports' lists the COM ports present; the Device Manager shows a USB "
-            "adapter's COM number under 'Ports (COM & LPT)'");
+        hints.emplace_back(
+            Tr("'tarnik ports' lists the COM ports present; the Device Manager shows a USB "
+               "adapter's COM number under 'Ports (COM & LPT)'"));
 #else
-        hints.push_back(
-            "'tarnik ports' lists the serial devices present; a USB adapter appears as "
-            "/dev/ttyUSB0 or /dev/ttyACM0 (stable names under /dev/serial/by-id)");
+        hints.emplace_back(
+            Tr("'tarnik ports' lists the serial devices present; a USB adapter appears as "
+               "/dev/ttyUSB0 or /dev/ttyACM0 (stable names under /dev/serial/by-id)"));
 #endif
         break;
     case Cause::Gone:
-        hints.push_back(
-            "the device went away during the exchange (a USB adapter unplugged or without "
-            "power): connect it again, then run the command again");
-        hints.push_back(
-            "'tarnik ports' lists the serial devices present: an adapter plugged in again may "
-            "come back under another name");
+        hints.emplace_back(
+            Tr("the device went away during the exchange (a USB adapter unplugged or without "
+               "power): connect it again, then run the command again"));
+#ifdef _WIN32
+        hints.emplace_back(
+            Tr("'tarnik ports' lists the COM ports present: an adapter plugged in again may come back under "
+               "another number"));
+#else
+        hints.emplace_back(
+            Tr("'tarnik ports' lists the serial devices present: an adapter plugged in again may "
+               "come back under another name"));
+#endif
         break;
     case Cause::Other:
     case Cause::Unknown: break;
@@ -89,11 +98,46 @@ std::vector<std::string> OpenFailureHints(const KvPortOpenFailure& failure, cons
 
 std::vector<std::string> NotFoundHints() {
     return {
-        "is the module powered, and the cable (a crossed one for the PX-300 and the evaluation kit) firmly in?",
-        "is this the module's port? 'tarnik ports' lists the serial devices",
-        "a module in transparent mode takes no commands: power it up again and run 'tarnik escape' within 30 s",
-        "known line settings skip the search: --line BAUD,DATA,PARITY,STOP (e.g. --line 9600,8,N,1)",
+        Tr("is the module powered, and the cable (a crossed one for the PX-300 and the evaluation kit) firmly in?"),
+#ifdef _WIN32
+        Tr("is this the module's COM port? 'tarnik ports' lists them; the Device Manager shows a USB adapter's COM "
+           "number under 'Ports (COM & LPT)'"),
+#else
+        Tr("is this the module's port? 'tarnik ports' lists the serial devices"),
+#endif
+        Tr("a module in transparent mode takes no commands: power it up again and run 'tarnik escape' within 30 s"),
+        Tr("known line settings skip the search: --line BAUD,DATA,PARITY,STOP (e.g. --line 9600,8,N,1)"),
     };
+}
+
+std::vector<std::string> SetErrorHints(bool rejected) {
+    if (rejected) {
+        // The module answered: the line works, the request was not to its liking.
+        return {
+            Tr("the module answered and refused the request (NAK): the line and the cable work; check that the "
+               "values suit this module"),
+            Tr("'tarnik read' shows what the module holds now"),
+        };
+    }
+    return {
+        Tr("is the module powered, and the cable (a crossed one for the PX-300 and the evaluation kit) firmly in?"),
+        Tr("'tarnik read' shows what the module holds now; write the settings again once it answers"),
+    };
+}
+
+std::string FailureSummary(const KvPortFailure& failure) {
+    std::string where = (failure.path.Length() > 0 ? failure.path : failure.port).Bytes();
+    if (failure.port.Length() > 0 && failure.path.Length() > 0 && failure.port.Bytes() != failure.path.Bytes()) {
+        where += " (" + failure.port.Bytes() + ")";
+    }
+    const std::string reason = failure.osReason.Bytes();
+    if (failure.cause == Cause::Gone) {
+        return reason.empty() ? TrFormat("%s: the device has gone", where.c_str())
+                              : TrFormat("%s: the device has gone (%s)", where.c_str(), reason.c_str());
+    }
+    std::string text = reason.empty() ? TrFormat("%s: cannot be opened", where.c_str()) : where + ": " + reason;
+    if (failure.heldBy.Length() > 0) text += TrFormat("; held by %s", failure.heldBy.Bytes().c_str());
+    return text;
 }
 
 nlohmann::ordered_json CauseName(Cause cause) {

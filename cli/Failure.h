@@ -20,6 +20,13 @@ std::string DeviceGroup(const std::string& path);
 // Hints for a search that found no module.
 std::vector<std::string> NotFoundHints();
 
+// Hints for a write that failed: refused by the module (a NAK) or lost on the line.
+std::vector<std::string> SetErrorHints(bool rejected);
+
+// The port, its device and the system's reason, in the tool's language:
+// "/dev/ttyUSB0: Permission denied; held by minicom (pid 4711)".
+std::string FailureSummary(const KvPortFailure& failure);
+
 // "access-denied", "busy", "no-such-port", "other", "gone"; null when unknown.
 nlohmann::ordered_json CauseName(KvPortOpenFailure::Cause cause);
 

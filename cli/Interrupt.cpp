@@ -13,7 +13,9 @@
 #include <unistd.h>
 #endif
 
+#include "DialogTexts.h"
 #include "KvOpenPorts.h"
+#include "Language.h"
 #include "ResourceIds.h"
 #include "Texts.h"
 
@@ -22,8 +24,10 @@ namespace {
 std::atomic<int> received{0};
 std::atomic<int> changing{0};
 std::atomic<bool> terminal{false};
-// "設定が不完全な状態になっている可能性があります。", looked up before any signal can come.
+// "The settings may be incomplete.", looked up before any signal can come.
 const char* incompleteText = nullptr;
+const char* interruptedText = "tarnik: interrupted";
+const char* interruptedChangingText = "tarnik: interrupted while the module was being changed";
 
 // Two note buffers: SetNote fills the one not shown, then switches, so the
 // handler never reads a line half-written.
@@ -66,13 +70,15 @@ extern "C" void OnSignal(int signalNumber) {
     if (record >= 0 && changing.load() > 0) PutTo(recordFds[record], records[record].c_str());
     if (terminal.load()) Put("\n");
     if (changing.load() > 0) {
-        Put("tarnik: interrupted while the module was being changed\n");
+        Put(interruptedChangingText);
+        Put("\n");
         if (incompleteText) {
             Put(incompleteText);
             Put("\n");
         }
     } else {
-        Put("tarnik: interrupted\n");
+        Put(interruptedText);
+        Put("\n");
     }
     const int note = shownNote.load();
     if (note >= 0 && notes[note][0] != '\0') {
@@ -83,13 +89,10 @@ extern "C" void OnSignal(int signalNumber) {
     _exit(Interrupt::ExitCodeFor(signalNumber));
 }
 
+// The note of the write's error report, in the tool's language.
 const char* FindIncompleteText() {
-    const KvDialogText* dialog = KvDialog(IDD_SET_ERROR);
-    if (!dialog) return nullptr;
-    for (const char* line : dialog->trailingLines) {
-        if (std::strstr(line, "不完全")) return line;
-    }
-    return nullptr;
+    const CliDialogText* dialog = CliDialog(IDD_SET_ERROR);
+    return dialog && !dialog->notes.empty() ? Tr(dialog->notes.front()) : nullptr;
 }
 
 }  // namespace
@@ -98,6 +101,8 @@ namespace Interrupt {
 
 void Install() {
     incompleteText = FindIncompleteText();
+    interruptedText = Tr("tarnik: interrupted");
+    interruptedChangingText = Tr("tarnik: interrupted while the module was being changed");
 #ifdef _WIN32
     terminal.store(_isatty(2) != 0);
     std::signal(SIGINT, OnSignal);

@@ -9,7 +9,7 @@
 //      flock and lock file; see KvOpenPorts), so the next program can open it;
 //   2. writes on standard error "tarnik: interrupted" or, while a ChangeScope
 //      lives, that the module was being changed followed by the text that its
-//      settings may be incomplete ("設定が不完全な状態になっている可能性があります。"),
+//      settings may be incomplete (the note of the write's error report),
 //      then the note of SetNote, if any;
 //   3. calls the action of SetBeforeExit, if any (a Windows console's code
 //      page put back);

@@ -1,24 +1,25 @@
 #include "Values.h"
 
+#include "DialogTexts.h"
+#include "Language.h"
 #include "ResourceIds.h"
-#include "Texts.h"
 
 namespace {
 
 const char* ParityText(int parity) {
     switch (parity) {
-    case 'N': return "なし";
-    case 'E': return "偶数";
-    case 'O': return "奇数";
+    case 'N': return Tr("none");
+    case 'E': return Tr("even");
+    case 'O': return Tr("odd");
     default: return "?";
     }
 }
 
 const char* PinFunctionText(int function) {
     switch (function) {
-    case '0': return "デジタル入力";
-    case '1': return "デジタル出力";
-    case '2': return "アナログ入力";
+    case '0': return Tr("digital input");
+    case '1': return Tr("digital output");
+    case '2': return Tr("analog input");
     default: return "?";
     }
 }
@@ -88,25 +89,27 @@ nlohmann::ordered_json ReportJson(const ModuleReport& report) {
 }
 
 std::string ReportText(const ModuleReport& report) {
+    // One "label: value" a line, in plain ASCII punctuation for grep and cut.
     std::string text;
-    text += "製造番号：" + FormatSerialNumber(report.serialNumber) + "\n";
-    text += "バージョン：" + report.version + "\n";
-    text += "周波数：" + std::to_string(ChannelMHz(report.channel)) + " MHｚ (channel " +
-            std::to_string(report.channel) + ")\n";
-    text += "アドレス：" + std::to_string(report.address) + "\n";
-    text += "通信速度：" + std::to_string(report.baudRate) + " bps\n";
-    text += "データ長：" + std::string(1, static_cast<char>(report.dataBits)) + " ビット\n";
-    text += std::string("パリティ：") + ParityText(report.parity) + "\n";
-    text += "ストップビット：" + std::string(1, static_cast<char>(report.stopBits)) + " ビット\n";
-    static const char* const kPairs[] = {"I/O 1-2", "I/O 3-4", "I/O 5-6", "I/O 7-8"};
-    for (int i = 0; i < 4; ++i) text += std::string(kPairs[i]) + "：" + PinFunctionText(report.pins[i]) + "\n";
+    text += TrFormat("Serial number: %s", FormatSerialNumber(report.serialNumber).c_str()) + "\n";
+    text += TrFormat("Version: %s", report.version.c_str()) + "\n";
+    text += TrFormat("Frequency: %d MHz (channel %d)", static_cast<int>(ChannelMHz(report.channel)),
+                     static_cast<int>(report.channel)) +
+            "\n";
+    text += TrFormat("Address: %d", static_cast<int>(report.address)) + "\n";
+    text += TrFormat("Baud rate: %d bps", static_cast<int>(report.baudRate)) + "\n";
+    text += TrFormat("Data bits: %c", static_cast<char>(report.dataBits)) + "\n";
+    text += TrFormat("Parity: %s", ParityText(report.parity)) + "\n";
+    text += TrFormat("Stop bits: %c", static_cast<char>(report.stopBits)) + "\n";
+    static const char* const kPairs[] = {"1-2", "3-4", "5-6", "7-8"};
+    for (int i = 0; i < 4; ++i) text += TrFormat("I/O %s: %s", kPairs[i], PinFunctionText(report.pins[i])) + "\n";
     // The two notes of the settings window.
-    if (report.storedMode == 1) text += std::string(KvText(IDS_MODE_MASTER)) + "\n";
-    if (report.storedMode == 2) text += std::string(KvText(IDS_MODE_SLAVE)) + "\n";
+    if (report.storedMode == 1) text += std::string(Tr(CliMessage(IDS_MODE_MASTER))) + "\n";
+    if (report.storedMode == 2) text += std::string(Tr(CliMessage(IDS_MODE_SLAVE))) + "\n";
     if (report.pinsFixed) {
-        text += std::string(KvText(IDS_PINS_FIXED_MODEL)) + "\n";
+        text += std::string(Tr(CliMessage(IDS_PINS_FIXED_MODEL))) + "\n";
     } else if (report.storedMode == 1 || report.storedMode == 2) {
-        text += std::string(KvText(IDS_PINS_LOCKED_TRANSPARENT)) + "\n";
+        text += std::string(Tr(CliMessage(IDS_PINS_LOCKED_TRANSPARENT))) + "\n";
     }
     return text;
 }

@@ -27,6 +27,7 @@
 #include "KvClock.h"
 #include "KvPortName.h"
 #include "KvPortReservation.h"
+#include "Language.h"
 #include "LinkTest.h"
 #include "ModuleCommands.h"
 #include "Monitor.h"
@@ -299,6 +300,7 @@ int RunTarnik(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    SetUpLanguage(argc > 0 ? argv[0] : nullptr);
     Interrupt::Install();
     // The last guard: whatever the layers below let through ends the program
     // with a message and an exit code of its own, never with an abort.

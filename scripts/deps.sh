@@ -8,7 +8,7 @@ if [ "${1:-}" = "--only" ]; then
   packages=("$@")
 else
   packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev qt6-base-dev libgl-dev
-            libcli11-dev nlohmann-json3-dev libudev-dev fonts-ipafont-gothic qt6-translations-l10n "$@")
+            libcli11-dev nlohmann-json3-dev libudev-dev gettext locales fonts-ipafont-gothic qt6-translations-l10n "$@")
 fi
 missing=()
 for p in "${packages[@]}"; do

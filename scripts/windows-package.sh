@@ -65,6 +65,11 @@ velmora_exe=$(find_exe velmora.exe)
 nsis_defs=(-DVERSION="$version" -DTARNIK_EXE="$tarnik_exe" -DVELMORA_EXE="$velmora_exe"
            -DICON="$root/ui/win32/res/velmora.ico")
 exes=("$velmora_exe" "$tarnik_exe")
+# tarnik's Japanese catalog, built beside tarnik.exe, goes beside it again.
+catalog=share/locale/ja/LC_MESSAGES/tarnik.mo
+tarnik_mo=$(dirname "$tarnik_exe")/$catalog
+[ -f "$tarnik_mo" ] || { echo "no $tarnik_mo beside tarnik.exe" >&2; exit 1; }
+nsis_defs+=(-DTARNIK_MO="$tarnik_mo")
 
 out=$build_dir/package
 name=velmora-$version-win64
@@ -75,6 +80,8 @@ makensis -V2 -INPUTCHARSET UTF8 "${nsis_defs[@]}" -DOUTFILE="$out/$name-setup.ex
   packaging/windows/velmora.nsi
 echo "== portable zip $out/$name.zip"
 cp "${exes[@]}" "$out/$name/"
+mkdir -p "$out/$name/$(dirname "$catalog")"
+cp "$tarnik_mo" "$out/$name/$catalog"
 (cd "$out" && zip -q -r -X "$name.zip" "$name")
 rm -rf "${out:?}/$name"
 ls -l "${exes[@]}" "$out"/*

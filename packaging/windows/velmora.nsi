@@ -81,6 +81,12 @@ Section "Install"
   SetShellVarContext all
   SetOutPath "$INSTDIR"
   File "/oname=tarnik.exe" "${TARNIK_EXE}"
+!ifdef TARNIK_MO
+  ; tarnik's Japanese messages, found relative to tarnik.exe.
+  SetOutPath "$INSTDIR\share\locale\ja\LC_MESSAGES"
+  File "/oname=tarnik.mo" "${TARNIK_MO}"
+  SetOutPath "$INSTDIR"
+!endif
 !ifdef VELMORA_EXE
   File "/oname=velmora.exe" "${VELMORA_EXE}"
 !endif
@@ -116,6 +122,11 @@ Section "Uninstall"
   ; Only what the installer put there: a folder the user added files to stays.
   Delete "$INSTDIR\velmora.exe"
   Delete "$INSTDIR\tarnik.exe"
+  Delete "$INSTDIR\share\locale\ja\LC_MESSAGES\tarnik.mo"
+  RMDir "$INSTDIR\share\locale\ja\LC_MESSAGES"
+  RMDir "$INSTDIR\share\locale\ja"
+  RMDir "$INSTDIR\share\locale"
+  RMDir "$INSTDIR\share"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   ${If} "$INSTDIR" == "$PROGRAMFILES64\Tarnik\Velmora"

@@ -244,7 +244,7 @@ TEST(BenchPty, CtrlCEndsARunAndAUnitCutShortIsLoggedAsFailed) {
     RunResult r =
         Provision(sim, dir, options, {}, [&] { return testing::Value(sim.Log(), HasSubstr(Heard("+SAD:7"))); });
     EXPECT_EQ(r.code, 130) << r.err;
-    EXPECT_THAT(r.err, HasSubstr("設定が不完全な状態になっている可能性があります。"));
+    EXPECT_THAT(r.err, HasSubstr("The settings may be incomplete."));
     EXPECT_THAT(r.err, HasSubstr("provision: done 0, failed 0, skipped 0"));
     std::vector<nlohmann::json> records = Results(Records(log));
     ASSERT_EQ(records.size(), 1u) << ReadFile(log);

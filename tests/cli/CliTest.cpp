@@ -114,8 +114,8 @@ TEST(CliSimulated, ReadAndScanReportTheModule) {
     // The human form carries the settings window's notes.
     r = RunTarnik(With(kFast, {"--sim-fixed-pins", "read"}));
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_THAT(r.out, HasSubstr("このTarnik装置はI／Oピン機能が固定されているモデルです。"));
-    EXPECT_THAT(r.out, HasSubstr("通信速度：57600 bps"));
+    EXPECT_THAT(r.out, HasSubstr("This Tarnik module is a model whose I/O pin functions are fixed."));
+    EXPECT_THAT(r.out, HasSubstr("Baud rate: 57600 bps"));
 
     r = RunTarnik({"--simulate", "--sim-line", "38400,7,O,2", "scan", "--json"});
     ASSERT_EQ(r.code, 0) << r.err;
@@ -151,7 +151,7 @@ TEST(CliSimulated, WriteSendsTheRecordAndReadsItBack) {
 
     r = RunTarnik(With(kFast, {"--sim-fixed-pins", "--sim-log", "--yes", "write", "--address", "7", "--pins", "1000"}));
     EXPECT_EQ(r.code, 6) << r.err;
-    EXPECT_THAT(r.err, HasSubstr("このTarnik装置はI／Oピン機能が固定されているモデルです。"));
+    EXPECT_THAT(r.err, HasSubstr("This Tarnik module is a model whose I/O pin functions are fixed."));
     EXPECT_FALSE(AnyStartsWith(Heard(r), "+")) << r.err;
     EXPECT_FALSE(AnyStartsWith(Heard(r), "@")) << r.err;
 }
@@ -352,14 +352,15 @@ TEST(CliUsage, ThePortComesFromTarnikPortUnlessGiven) {
 
 TEST(CliSimulated, EachFailureHasItsExitCode) {
     const std::string missing = "/nonexistent-tarnik-dir/tty";
-    const std::string readFailed = "Tarnik装置との通信でエラーが発生しました。";
-    const std::string setFailed = "設定中にTarnik装置との通信でエラーが発生しました。";
+    const std::string readFailed = "An error occurred in the communication with the Tarnik module.";
+    const std::string setFailed =
+        "An error occurred in the communication with the Tarnik module while writing the settings.";
     const struct {
         Args args;
         int code;
         std::string message;  // on standard error; nothing goes to standard output
     } cases[] = {
-        {{"--port", missing, "read"}, 3, "シリアルポートを開けません。"},
+        {{"--port", missing, "read"}, 3, "Cannot open the serial port."},
         {With(kFast, {"--sim-fault", "silence:VER", "read", "--json"}), 5, readFailed},  // silent during the read
         {With(kFast, {"--sim-change-fault", "vanish:FRQ", "--yes", "write", "--address", "3"}), 5, setFailed},
         {With(kFast, {"--sim-change-fault", "nak:INI", "--yes", "init"}), 6, setFailed},
@@ -367,8 +368,8 @@ TEST(CliSimulated, EachFailureHasItsExitCode) {
         // The escape gets no answer (wrong line settings), or its port is missing.
         {{"--simulate", "--sim-line", "19200,8,N,1", "--sim-stored-mode", "1", "--yes", "escape"},
          5,
-         "透過モードからの脱出に失敗しました。"},
-        {{"--port", missing, "--yes", "escape"}, 3, "シリアルポートを開けません。"},
+         "Escaping transparent mode failed."},
+        {{"--port", missing, "--yes", "escape"}, 3, "Cannot open the serial port."},
     };
     for (const auto& c : cases) {
         const RunResult r = RunTarnik(c.args);
@@ -420,7 +421,7 @@ TEST(CliSimulated, ModeInitialisationAndEscape) {
                    "19200", "--json"});
     ASSERT_EQ(r.code, 0) << r.err;
     ExpectFields(r.out, {{"storedMode", 0}, {"runningMode", 0}, {"baudRate", 19200}});
-    EXPECT_THAT(r.err, HasSubstr("透過モードから脱出しました。"));
+    EXPECT_THAT(r.err, HasSubstr("The module has left transparent mode."));
 }
 
 TEST(CliTerminal, ConfirmationIsAskedOnATerminal) {
@@ -429,8 +430,8 @@ TEST(CliTerminal, ConfirmationIsAskedOnATerminal) {
         ASSERT_TRUE(keyboard.Ok());
         ASSERT_EQ(write(keyboard.master(), answer.data(), answer.size()), static_cast<ssize_t>(answer.size()));
         const RunResult r = RunTarnik(With(kFast, {"--sim-log", "write", "--address", "5"}), keyboard.slave());
-        EXPECT_THAT(r.err, HasSubstr("Tarnik装置の設定を変更します。"));
-        EXPECT_THAT(r.err, HasSubstr("設定 [y/N]"));
+        EXPECT_THAT(r.err, HasSubstr("The Tarnik module's settings will be changed."));
+        EXPECT_THAT(r.err, HasSubstr("Write [y/N]"));
         if (answer == "n\n") {
             EXPECT_EQ(r.code, 1) << r.err;
             EXPECT_FALSE(AnyStartsWith(Heard(r), "+SAD")) << r.err;
@@ -548,7 +549,7 @@ TEST(CliPty, SilentAndFailingTerminals) {
     ASSERT_TRUE(half.Ok());
     RunResult r = RunTarnik({"--port", half.path(), "read"});
     EXPECT_EQ(r.code, 5) << r.err;
-    EXPECT_THAT(r.err, HasSubstr("Tarnik装置との通信でエラーが発生しました。"));
+    EXPECT_THAT(r.err, HasSubstr("An error occurred in the communication with the Tarnik module."));
     const std::vector<std::string> lines = half.Lines();
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[0], "-MAN\r\n");
@@ -560,7 +561,7 @@ TEST(CliPty, SilentAndFailingTerminals) {
     ASSERT_TRUE(silent.Ok());
     r = RunTarnik({"--port", silent.path(), "scan"});
     EXPECT_EQ(r.code, 4) << r.err;
-    EXPECT_THAT(r.err, HasSubstr("Tarnik装置が見つかりません。"));
+    EXPECT_THAT(r.err, HasSubstr("No Tarnik module found."));
     EXPECT_THAT(r.err, HasSubstr("candidate 84/84: 1200bps, 8bits, odd, stop2\n"));
     EXPECT_THAT(r.err, HasSubstr("hint: a module in transparent mode takes no commands"));
 }
@@ -593,7 +594,7 @@ TEST(CliPty, OpenFailuresSayWhichPortAndWhy) {
     const RunResult r = RunProgram("/usr/bin/setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups",
                                                         TARNIK_BINARY, "--port", path, "scan"});
     EXPECT_EQ(r.code, 3) << r.err;
-    EXPECT_THAT(r.err, HasSubstr("シリアルポートを開けません。"));
+    EXPECT_THAT(r.err, HasSubstr("Cannot open the serial port."));
     EXPECT_THAT(r.err, HasSubstr(path + ": Permission denied"));
     EXPECT_THAT(r.err, HasSubstr("the group 'dialout'"));
 }
@@ -627,10 +628,10 @@ TEST(CliPty, TransparentModeLocksTheAddressAndPinsUntilTheEscape) {
     // Pending transparent mode: address and pins are what the mode made them.
     r = RunTarnik({"--port", sim.link(), "--yes", "write", "--address", "5"});
     EXPECT_EQ(r.code, 2) << r.err;
-    EXPECT_THAT(r.err, HasSubstr("透過モード（マスター）に設定されています。"));
+    EXPECT_THAT(r.err, HasSubstr("Set for transparent mode (master)."));
     r = RunTarnik({"--port", sim.link(), "--yes", "write", "--pins", "1000"});
     EXPECT_EQ(r.code, 2) << r.err;
-    EXPECT_THAT(r.err, HasSubstr("透過モードに設定されたTarnik装置のピン機能は変更できません。"));
+    EXPECT_THAT(r.err, HasSubstr("The pin functions of a module set for transparent mode cannot be changed."));
     EXPECT_EQ(sim.Log().find("SAD:5"), std::string::npos) << sim.Log();
     EXPECT_EQ(sim.Log().find("PFC:1000"), std::string::npos) << sim.Log();
     // The channel is not locked.
@@ -689,11 +690,11 @@ TEST(CliPty, WhatTheModuleSaysIsCheckedBeforeItIsShownOrSentBack) {
     const std::vector<Case> cases = {
         // Not UTF-8, and a terminal escape: shown escaped, never raw.
         {"VER", "*VER: 1.0\xB4\x1B[2J\r\n", {"read", "--json"}, 0, R"("version": "1.0\\xB4\\x1B[2J")"},
-        {"VER", "*VER: 1.0\xB4\x1B[2J\r\n", {"read"}, 0, "バージョン：1.0\\xB4\\x1B[2J\n"},
+        {"VER", "*VER: 1.0\xB4\x1B[2J\r\n", {"read"}, 0, "Version: 1.0\\xB4\\x1B[2J\n"},
         {"SCI", "*SCI: 57600,7,\xB4,1/57600,7,N,1\r\n", {"read", "--json"}, 0, R"("parity": "\\xB4")"},
         // Valid UTF-8 reaches JSON as it came: a reader gets the backslash back.
         {"VER", "*VER: 1.0\\2\r\n", {"read", "--json"}, 0, R"("version": "1.0\\2")"},
-        {"SCI", "*SCI: 57600,7,N,\x1B/57600,7,N,1\r\n", {"read"}, 0, "ストップビット：\\x1B ビット"},
+        {"SCI", "*SCI: 57600,7,N,\x1B/57600,7,N,1\r\n", {"read"}, 0, "Stop bits: \\x1B"},
         // Values the user could not type are not written back.
         {"SAD", "*SAD: 65535/65535\r\n", {"--yes", "write", "--pins", "1000"}, 2, "--address: 65535"},
         {"FRQ", "*FRQ: 200/200\r\n", {"--yes", "write", "--pins", "1000"}, 2, "--channel: 200"},
@@ -701,7 +702,7 @@ TEST(CliPty, WhatTheModuleSaysIsCheckedBeforeItIsShownOrSentBack) {
         {"SCI", "*SCI: 57600,9,N,1/57600,9,N,1\r\n", {"--yes", "write", "--address", "6"}, 2, "--data-bits"},
         {"SAD", "*SAD: 65535/65535\r\n", {"--yes", "mode", "master"}, 2, "--address"},
         // A pin code that is not four functions is not written back by the probe.
-        {"PFC", "*PFC: 11/2100\r\n", {"read"}, 5, "Tarnik装置との通信でエラーが発生しました。"},
+        {"PFC", "*PFC: 11/2100\r\n", {"read"}, 5, "An error occurred in the communication with the Tarnik module."},
     };
     for (const Case& c : cases) {
         TestTerminal module(Hostile(c.mnemonic, c.answer));
@@ -725,7 +726,7 @@ TEST(CliPty, AnInterruptReleasesThePort) {
     const std::vector<Case> cases = {
         {SIGTERM, "-MAN\r\n", 143, "tarnik: interrupted\n"},
         {SIGHUP, "-VER\r\n", 129, "tarnik: interrupted\n"},
-        {SIGINT, "+FRQ:3\r\n", 130, "設定が不完全な状態になっている可能性があります。"},
+        {SIGINT, "+FRQ:3\r\n", 130, "The settings may be incomplete."},
     };
     for (const Case& c : cases) {
         std::atomic<pid_t> tarnik{-1};

@@ -29,6 +29,10 @@ trap "" PIPE
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
+# tarnik.exe speaks the user's language: Japanese here, from the catalog
+# beside it (share\locale\ja\LC_MESSAGES\tarnik.mo), as velmora.exe's test runs.
+export LC_ALL=ja_JP.UTF-8
+
 # run NAME ARGS...: tarnik.exe with its output in $work/NAME.out and .err
 # (carriage returns dropped), its exit code in $rc.
 run() {
@@ -100,7 +104,7 @@ done
 run scan --port "$port" scan
 expect_rc scan 0
 expect_out scan "$port: $line"
-expect_out scan "製造番号：$serial"
+expect_out scan "製造番号: $serial"
 
 # Declined on the console, where the question is asked in Japanese: nothing
 # may reach the module (the read below checks).
