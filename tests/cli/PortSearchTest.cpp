@@ -1,0 +1,138 @@
+// Several ports searched at once, one thread each, against simulated modules
+// on virtual ports (each with a virtual clock of its own, so the searches take
+// no time, but each wait lets the other threads run).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "KvClock.h"
+#include "PortSearch.h"
+#include "Simulation.h"
+
+namespace {
+
+// Virtual time that hands the processor on at every wait, as a real wait
+// would: the searches on the other threads run in between.
+class YieldingClock final : public KvClock {
+public:
+    Duration Now() override { return now_; }
+    void SleepFor(Duration d) override {
+        if (d.count() > 0) now_ += d;
+        std::this_thread::yield();
+    }
+
+private:
+    Duration now_{0};
+};
+
+KvPortInfo Port(const std::string& name) {
+    KvPortInfo p;
+    p.name = name;
+    return p;
+}
+
+}  // namespace
+
+TEST(PortSearch, EveryPortSearchedAtOnceEachFromItsFirstCandidate) {
+    struct Module {
+        const char* port;
+        const char* line;
+        std::vector<std::string> faults;
+        bool found;
+        int candidate;  // where a search of this port alone ends
+        std::int32_t baud, dataBits, parity, stopBits;
+    };
+    const std::vector<Module> modules = {
+        {"COM41", "9600,8,N,1", {}, true, 43, 9600, '8', 'N', '1'},
+        {"COM42", "1200,8,O,2", {}, true, 84, 1200, '8', 'O', '2'},
+        {"COM43", "57600,7,N,1", {}, true, 1, 57600, '7', 'N', '1'},
+        {"COM44", "9600,8,N,1", {"silence:*:-1"}, false, 84, 0, 0, 0, 0},
+    };
+    std::vector<std::unique_ptr<YieldingClock>> clocks;
+    std::vector<std::unique_ptr<Simulation>> simulations;
+    std::vector<KvPortInfo> ports;
+    for (const Module& m : modules) {
+        SimulationOptions options;
+        options.line = m.line;
+        options.serial = std::to_string(500 + ports.size());
+        options.faults = m.faults;
+        clocks.push_back(std::make_unique<YieldingClock>());
+        simulations.push_back(std::make_unique<Simulation>(m.port, options, *clocks.back()));
+        ports.push_back(Port(m.port));
+    }
+    ports.push_back(Port("COM45"));  // nothing there: the port cannot be opened
+
+    PortSearchOptions options;
+    options.quiet = true;
+    const std::vector<PortSearchResult> results = SearchPorts(ports, options, SteadyClock(), stderr);
+    ASSERT_EQ(results.size(), ports.size());
+    for (std::size_t k = 0; k < modules.size(); ++k) {
+        const Module& m = modules[k];
+        const PortSearchResult& r = results[k];
+        EXPECT_EQ(r.port.name, m.port);
+        EXPECT_EQ(r.found, m.found) << m.port;
+        EXPECT_EQ(r.candidate, m.candidate) << m.port;
+        EXPECT_TRUE(r.problem.empty()) << m.port << ": " << r.problem;
+        if (!m.found) continue;
+        EXPECT_EQ(r.serialNumber, 500 + k) << m.port;
+        EXPECT_EQ(r.line.baudRate, m.baud) << m.port;
+        EXPECT_EQ(r.line.dataBits, m.dataBits) << m.port;
+        EXPECT_EQ(r.line.parity, m.parity) << m.port;
+        EXPECT_EQ(r.line.stopBits, m.stopBits) << m.port;
+    }
+    EXPECT_FALSE(results.back().found);
+    EXPECT_NE(results.back().problem, "");
+}
+
+TEST(PortSearch, AutoTakesTheOnePortWhereAModuleAnswered) {
+    const auto result = [](const char* name, bool found, std::uint32_t serial = 0) {
+        PortSearchResult r;
+        r.port.name = name;
+        r.port.serialNumber = std::string("A") + name[std::string(name).size() - 1];
+        r.found = found;
+        r.serialNumber = serial;
+        r.line = SerialSettings{9600, '8', 'N', '1'};
+        return r;
+    };
+    const struct {
+        const char* what;
+        std::vector<PortSearchResult> results;
+        const char* chosen;  // nullptr: none
+        int exitCode;
+        std::vector<std::string> lines;  // lines of the explanation that must be there
+    } cases[] = {
+        {"no ports", {}, nullptr, 4, {"no serial devices found"}},
+        {"nobody answered",
+         {result("/dev/ttyUSB0", false), result("/dev/ttyUSB1", false)},
+         nullptr,
+         4,
+         {"/dev/ttyUSB0 (serial number A0): no module answered",
+          "/dev/ttyUSB1 (serial number A1): no module answered"}},
+        {"one of three",
+         {result("/dev/ttyUSB0", false), result("/dev/ttyUSB1", true, 7), result("/dev/ttyUSB2", false)},
+         "/dev/ttyUSB1",
+         0,
+         {}},
+        {"two answered",
+         {result("/dev/ttyUSB0", true, 7), result("/dev/ttyUSB1", false), result("/dev/ttyUSB2", true, 8)},
+         nullptr,
+         2,
+         {"modules answered on 2 ports", "/dev/ttyUSB0 (serial number A0): module 000000007 at 9600 8N1",
+          "/dev/ttyUSB2 (serial number A2): module 000000008 at 9600 8N1"}},
+    };
+    for (const auto& c : cases) {
+        const AutoPortChoice choice = ChooseAutoPort(c.results);
+        EXPECT_EQ(choice.chosen.has_value(), c.chosen != nullptr) << c.what;
+        if (choice.chosen && c.chosen) {
+            EXPECT_EQ(choice.chosen->port.name, c.chosen) << c.what;
+        }
+        EXPECT_EQ(choice.exitCode, c.exitCode) << c.what;
+        std::string text;
+        for (const std::string& line : choice.why) text += line + "\n";
+        for (const std::string& line : c.lines) EXPECT_NE(text.find(line), std::string::npos) << c.what << "\n" << text;
+    }
+}
