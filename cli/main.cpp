@@ -7,6 +7,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -73,6 +74,7 @@ int Usage(const std::string& problem) {
 // The options every command takes, before or after its name.
 struct GlobalOptions {
     std::string port = "COM1";
+    std::vector<std::string> ports;  // every --port, in order; `port` is the last
     CLI::Option* portOption = nullptr;
     std::string lineText;
     bool yes = false;
@@ -87,11 +89,12 @@ struct GlobalOptions {
 };
 
 void GlobalOptions::Register(CLI::App& app) {
-    portOption = app.add_option("-p,--port", port,
+    portOption = app.add_option("-p,--port", ports,
                                 "serial port: COMn, a device path such as /dev/ttyUSB0, or auto: every serial device "
                                 "searched at once, the one where a module answers used (default $TARNIK_PORT, else "
                                 "COM1)")
                      ->type_name("PORT")
+                     ->allow_extra_args(false)
                      ->envname("TARNIK_PORT");
     app.add_option("--line", lineText,
                    "try the module at these line settings first, e.g. 9600,8,N,1; the search follows only "
@@ -135,7 +138,16 @@ std::string GlobalOptions::Check(const CLI::App& app, std::optional<SerialSettin
     if (portOption->count() == 0 && portVariable != nullptr && *portVariable == '\0') {
         return "TARNIK_PORT is set but empty; name the port there or with --port";
     }
-    if (port == kAutoPort) {
+    if (ports.size() > 1) {
+        for (std::size_t k = 0; k < ports.size(); ++k) {
+            if (!KvIsPortName(ports[k])) return "--port: '" + ports[k] + "' is neither COMn nor a device path";
+            if (std::find(ports.begin(), ports.begin() + static_cast<std::ptrdiff_t>(k), ports[k]) !=
+                ports.begin() + static_cast<std::ptrdiff_t>(k)) {
+                return "--port: '" + ports[k] + "' given twice";
+            }
+        }
+        if (simulate) return "--simulate serves one port: give --port once";
+    } else if (port == kAutoPort) {
         if (simulate) return "--port auto searches the serial devices present; --simulate needs a port name";
     } else if (!KvIsPortName(port)) {
         return "--port: '" + port + "' is neither COMn, a device path nor auto";
@@ -171,7 +183,8 @@ int RunOnPort(const GlobalOptions& global, const ModuleCommands& module, BenchCo
         if (simulation && !bench.PeerPort().empty()) {
             peerSimulation = std::make_unique<Simulation>(bench.PeerPort(), NextModuleOptions(global.sim), clock);
         }
-        const std::string problem = bench.Check(port, simulation.get());
+        const std::string problem =
+            bench.Check(global.ports.size() > 1 ? global.ports : std::vector<std::string>{port}, simulation.get());
         if (!problem.empty()) return Usage(problem + "; nothing was sent");
     }
 
@@ -319,6 +332,7 @@ int RunTarnik(int argc, char** argv) {
     }
 
     if (ports->parsed()) return RunPorts(json, stdout);
+    if (!global.ports.empty()) global.port = global.ports.back();
     const std::string& port = global.port;
     jsonErrors = json;
     errorPort = port;
@@ -327,6 +341,9 @@ int RunTarnik(int argc, char** argv) {
     std::optional<SerialSettings> knownLine;
     std::string problem = global.Check(app, knownLine);
     if (!problem.empty()) return Usage(problem);
+    if (global.ports.size() > 1 && !bench.ProvisionParsed()) {
+        return Usage("--port more than once: only provision takes several ports (one station each)");
+    }
     if (const std::optional<int> rc = RunLinkCommands(global, linkTest, monitor, knownLine, json)) return *rc;
     problem = module.Check();
     if (!problem.empty()) return Usage(problem + "; nothing was sent");

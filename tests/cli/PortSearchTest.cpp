@@ -1,16 +1,23 @@
-// Several ports searched at once, one thread each, against simulated modules
+// Work on several threads at once. Several ports searched at once, one thread
+// each, against simulated modules
 // on virtual ports (each with a virtual clock of its own, so the searches take
-// no time, but each wait lets the other threads run).
+// no time, but each wait lets the other threads run); stations of a bench
+// sharing one log.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "KvClock.h"
 #include "PortSearch.h"
+#include "Processes.h"
+#include "ProvisionLog.h"
 #include "Simulation.h"
 
 namespace {
@@ -135,4 +142,41 @@ TEST(PortSearch, AutoTakesTheOnePortWhereAModuleAnswered) {
         for (const std::string& line : choice.why) text += line + "\n";
         for (const std::string& line : c.lines) EXPECT_NE(text.find(line), std::string::npos) << c.what << "\n" << text;
     }
+}
+
+TEST(ProvisionLogThreads, AnAddressChosenIsNobodyElsesUntilItsRecordIsIn) {
+    // A station holds the log from its choice of an address to its started
+    // record; another station choosing meanwhile waits and gets the next.
+    TempDir dir;
+    ProvisionLog log;
+    ASSERT_EQ(log.Open(dir.File("units.jsonl")), "");
+    auto claim = log.Hold();
+    int first = 0;
+    ASSERT_EQ(log.AddressFor(1001, std::nullopt, 1, {}, first), "");
+    std::mutex lock;
+    std::condition_variable changed;
+    bool chosen = false;
+    int second = 0;
+    std::thread other([&] {
+        int address = 0;
+        const std::string problem = log.AddressFor(2001, std::nullopt, 1, {}, address);
+        const std::lock_guard<std::mutex> guard(lock);
+        second = problem.empty() ? address : -1;
+        chosen = true;
+        changed.notify_all();
+    });
+    {
+        // The other station's turn, if it can have one before the record.
+        std::unique_lock<std::mutex> guard(lock);
+        changed.wait_for(guard, std::chrono::milliseconds(200), [&] { return chosen; });
+    }
+    nlohmann::ordered_json record;
+    record["serialNumber"] = 1001;
+    record["address"] = first;
+    record["result"] = "started";
+    ASSERT_EQ(log.Append(record, &claim), "");
+    EXPECT_FALSE(claim.owns_lock());
+    other.join();
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 2);
 }
