@@ -90,6 +90,7 @@ std::string ProgressLine(const std::vector<PortSearchResult>& results, const std
 std::vector<PortSearchResult> SearchPorts(const std::vector<KvPortInfo>& ports, const PortSearchOptions& options,
                                           KvClock& clock, std::FILE* progress) {
     std::vector<PortSearchResult> results(ports.size());
+    if (ports.empty()) return results;
     std::vector<std::atomic<int>> positions(ports.size());
     std::vector<std::atomic<bool>> done(ports.size());
     Shared shared;

@@ -266,6 +266,40 @@ std::optional<int> SearchEveryPort(GlobalOptions& global, const ModuleCommands& 
     return choice.exitCode;
 }
 
+// Every --port: usb:SERIAL resolved to its adapter's port, the last one the
+// command's port; more than one only for provision.
+std::optional<int> TakePorts(GlobalOptions& global, const BenchCommands& bench) {
+    if (global.ports.size() > 1 && !bench.ProvisionParsed()) {
+        return Usage("--port more than once: only provision takes several ports (one station each)");
+    }
+    for (std::string& port : global.ports) {
+        if (port.rfind("usb:", 0) != 0) continue;
+#ifdef _WIN32
+        return Usage("--port " + port + ": adapters by serial number are found on Linux only; name the COM port");
+#else
+        std::string problem;
+        bool several = false;
+        const std::string found = KvFindUsbPort(port, KvDiscoverSerialPorts(), problem, several);
+        if (several) return Usage("--port " + problem);
+        if (found.empty()) {
+            PrintLine(stderr, "tarnik: --port " + problem);
+            if (jsonErrors) {
+                FailureReport report;
+                report.exitCode = kExitPort;
+                report.port = port;
+                report.detail = problem;
+                PrintFailureJson(report);
+            }
+            return kExitPort;
+        }
+        port = found;
+#endif
+    }
+    if (!global.ports.empty()) global.port = global.ports.back();
+    errorPort = global.port;
+    return std::nullopt;
+}
+
 // link-test and monitor drive the ports themselves and send no command: what
 // they return, or nothing when neither was asked for.
 std::optional<int> RunLinkCommands(const GlobalOptions& global, LinkTestCommand& linkTest, MonitorCommand& monitor,
@@ -332,18 +366,13 @@ int RunTarnik(int argc, char** argv) {
     }
 
     if (ports->parsed()) return RunPorts(json, stdout);
-    if (!global.ports.empty()) global.port = global.ports.back();
-    const std::string& port = global.port;
     jsonErrors = json;
-    errorPort = port;
+    if (const std::optional<int> rc = TakePorts(global, bench)) return *rc;
 
     // Everything is checked before the port is touched.
     std::optional<SerialSettings> knownLine;
     std::string problem = global.Check(app, knownLine);
     if (!problem.empty()) return Usage(problem);
-    if (global.ports.size() > 1 && !bench.ProvisionParsed()) {
-        return Usage("--port more than once: only provision takes several ports (one station each)");
-    }
     if (const std::optional<int> rc = RunLinkCommands(global, linkTest, monitor, knownLine, json)) return *rc;
     problem = module.Check();
     if (!problem.empty()) return Usage(problem + "; nothing was sent");

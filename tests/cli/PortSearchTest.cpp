@@ -10,13 +10,19 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "CVelmoraDoc.h"
+#include "ConsoleHost.h"
 #include "KvClock.h"
+#include "NextModule.h"
 #include "PortSearch.h"
 #include "Processes.h"
+#include "Provision.h"
 #include "ProvisionLog.h"
 #include "Simulation.h"
 
@@ -179,4 +185,51 @@ TEST(ProvisionLogThreads, AnAddressChosenIsNobodyElsesUntilItsRecordIsIn) {
     other.join();
     EXPECT_EQ(first, 1);
     EXPECT_EQ(second, 2);
+}
+
+TEST(ProvisionStations, FourStationsAtOnceShareOneLogAndItsAddresses) {
+    // Four stations, each with a simulated module on its port and two more to
+    // swap in: every unit done, each with an address of its own.
+    TempDir dir;
+    constexpr int kStations = 4, kUnits = 3;
+    std::vector<std::unique_ptr<YieldingClock>> clocks;
+    std::vector<std::unique_ptr<Simulation>> simulations;
+    std::vector<std::unique_ptr<NextModule>> nexts;
+    std::vector<ProvisionStation> stations;
+    for (int k = 0; k < kStations; ++k) {
+        const std::string port = "COM" + std::to_string(51 + k);
+        SimulationOptions sim;
+        sim.serial = std::to_string(1000 * (k + 1));
+        for (int u = 1; u < kUnits; ++u) sim.swaps.push_back("");
+        clocks.push_back(std::make_unique<YieldingClock>());
+        simulations.push_back(std::make_unique<Simulation>(port, sim, *clocks.back()));
+        nexts.push_back(MakeSimulatedNext(port, *simulations.back()));
+        stations.push_back({port, nexts.back().get()});
+    }
+    ProvisionOptions options;
+    options.profile.channel = 12;
+    options.addressFrom = 1;
+    options.logPath = dir.File("units.jsonl");
+    ConsoleOptions console;
+    console.yes = true;
+    console.quiet = true;
+    std::FILE* sink = std::tmpfile();
+    ConsoleHost host(console, SteadyClock(), sink);
+    CVelmoraDoc doc(host);
+    CommandContext ctx{doc, host, "COM51", false, sink, {}, SerialSettings{9600, '8', 'N', '1'}, true};
+    EXPECT_EQ(RunProvision(ctx, options, stations), kExitOk);
+    std::fclose(sink);
+
+    std::set<int> addresses;
+    std::set<std::uint32_t> serials;
+    std::istringstream lines(ReadFile(options.logPath));
+    for (std::string line; std::getline(lines, line);) {
+        const nlohmann::json record = nlohmann::json::parse(line);
+        if (record["result"] != "done") continue;
+        addresses.insert(record["address"].get<int>());
+        serials.insert(record["serialNumber"].get<std::uint32_t>());
+    }
+    EXPECT_EQ(serials.size(), static_cast<std::size_t>(kStations * kUnits));
+    EXPECT_EQ(addresses.size(), static_cast<std::size_t>(kStations * kUnits));
+    EXPECT_EQ(*addresses.rbegin(), kStations * kUnits);
 }
