@@ -54,7 +54,8 @@ void BenchCommands::Register(CLI::App& app) {
         ->check(CLI::IsMember({"enter", "usb"}));
 }
 
-std::string BenchCommands::Check(const std::string& port, Simulation* simulation) {
+std::string BenchCommands::Check(const std::vector<std::string>& ports, Simulation* simulation) {
+    const std::string& port = ports.back();
     if (pair_->parsed()) {
         SettingValues& v = pairOptions_.shared;
         if (!from_.empty()) {
@@ -112,18 +113,25 @@ std::string BenchCommands::Check(const std::string& port, Simulation* simulation
     }
     o.profile.address.reset();  // each unit's own
     o.logPath = provisionLog_;
+    ports_ = ports;
     if (simulation) {
-        next_module_ = MakeSimulatedNext(port, *simulation);
+        stations_.push_back(MakeSimulatedNext(port, *simulation));
     } else if (next_ == "usb") {
-        next_module_ = MakeUsbReplugNext(port, problem);
-        if (!next_module_) return problem;
+        for (const std::string& p : ports) {
+            stations_.push_back(MakeUsbReplugNext(p, problem));
+            if (!stations_.back()) return problem;
+        }
+    } else if (ports.size() > 1) {
+        stations_ = MakeStationPrompts(ports);
     } else {
-        next_module_ = MakeEnterKeyNext(port);
+        stations_.push_back(MakeEnterKeyNext(port));
     }
     return "";
 }
 
 int BenchCommands::Run(CommandContext& ctx) {
     if (pair_->parsed()) return RunPair(ctx, pairOptions_, next_module_.get());
-    return RunProvision(ctx, provisionOptions_, *next_module_);
+    std::vector<ProvisionStation> stations;
+    for (std::size_t k = 0; k < ports_.size(); ++k) stations.push_back({ports_[k], stations_[k].get()});
+    return RunProvision(ctx, provisionOptions_, stations);
 }

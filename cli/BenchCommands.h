@@ -3,6 +3,7 @@
 // registered on the command line, checked before anything is sent, and run.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -18,8 +19,10 @@ public:
     void Register(CLI::App& app);
     // One of the two commands was given.
     bool Parsed() const { return pair_->parsed() || provision_->parsed(); }
+    bool ProvisionParsed() const { return provision_->parsed(); }
     // After parsing: "" or what is wrong (nothing has been sent).
-    std::string Check(const std::string& port, Simulation* simulation);
+    // `ports`: every --port (several for provision's stations, else one).
+    std::string Check(const std::vector<std::string>& ports, Simulation* simulation);
     int Run(CommandContext& ctx);
     // pair's --peer-port as given ("" when none).
     const std::string& PeerPort() const { return peerPort_; }
@@ -34,4 +37,7 @@ private:
     PairOptions pairOptions_;
     ProvisionOptions provisionOptions_;
     std::unique_ptr<NextModule> next_module_;
+    // provision's stations: one port and next-module source each.
+    std::vector<std::string> ports_;
+    std::vector<std::unique_ptr<NextModule>> stations_;
 };

@@ -223,5 +223,5 @@ void ConsoleHost::EndProgressLine() {
 
 void ConsoleHost::Print(const std::string& line) {
     EndProgressLine();
-    PrintLine(out_, line);
+    PrintLine(out_, options_.prefix + line);
 }

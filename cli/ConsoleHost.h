@@ -18,6 +18,7 @@ struct ConsoleOptions {
     bool quiet = false;        // no progress lines and no result messages; errors still shown
     bool interactive = false;  // standard input is a terminal: confirmations may be asked
     bool terminal = false;     // standard error is a terminal: progress lines overwrite themselves
+    std::string prefix;        // put before every line ("/dev/ttyUSB0: " for one of several stations)
 };
 
 class ConsoleHost : public WorkflowHost {
@@ -43,6 +44,9 @@ public:
     void Info(const std::string& text);
     // Asks a yes/no question of the tool's own; false without a terminal.
     bool Ask(const std::string& question);
+
+    const ConsoleOptions& Options() const { return options_; }
+    KvClock& Clock() const { return clock_; }
 
     // What was shown, in order: modal dialogs and message boxes.
     struct Event {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #ifdef _WIN32
@@ -35,12 +36,17 @@ constexpr std::size_t kNoteMax = 512;
 char notes[2][kNoteMax] = {};
 std::atomic<int> shownNote{-1};
 
-// The same for the pending record and the descriptor it goes to. A record is
-// as long as it needs to be: the buffer not shown is filled outside the
-// handler, which only reads the one shown.
-std::string records[2];
-int recordFds[2] = {-1, -1};
-std::atomic<int> pendingRecord{-1};
+// The same for the pending records and the descriptors they go to, one slot
+// per station. A record is as long as it needs to be: the buffer not shown is
+// filled outside the handler, which only reads the one shown.
+struct PendingSlot {
+    std::string records[2];
+    int fds[2] = {-1, -1};
+    std::atomic<int> shown{-1};
+};
+PendingSlot pending[Interrupt::kPendingSlots];
+// Writers of the note take turns; the handler takes no lock.
+std::mutex noteLock;
 
 std::atomic<void (*)()> beforeExit{nullptr};
 
@@ -66,8 +72,10 @@ extern "C" void OnSignal(int signalNumber) {
     // A second signal while the first is handled waits for the first's exit.
     if (!received.compare_exchange_strong(expected, signalNumber)) return;
     KvOpenPorts::ReleaseAllForExit();
-    const int record = pendingRecord.load();
-    if (record >= 0 && changing.load() > 0) PutTo(recordFds[record], records[record].c_str());
+    for (PendingSlot& slot : pending) {
+        const int record = slot.shown.load();
+        if (record >= 0 && changing.load() > 0) PutTo(slot.fds[record], slot.records[record].c_str());
+    }
     if (terminal.load()) Put("\n");
     if (changing.load() > 0) {
         Put(interruptedChangingText);
@@ -138,6 +146,7 @@ ChangeScope::~ChangeScope() { changing.fetch_sub(1); }
 void SetBeforeExit(void (*action)()) { beforeExit.store(action); }
 
 void SetNote(const char* line) {
+    const std::lock_guard<std::mutex> guard(noteLock);
     if (!line || !*line) {
         shownNote.store(-1);
         return;
@@ -149,15 +158,17 @@ void SetNote(const char* line) {
     shownNote.store(next);
 }
 
-void SetPendingRecord(int fd, const char* line) {
+void SetPendingRecord(int fd, const char* line, int slot) {
+    if (slot < 0 || slot >= kPendingSlots) return;
+    PendingSlot& s = pending[slot];
     if (fd < 0 || !line || !*line) {
-        pendingRecord.store(-1);
+        s.shown.store(-1);
         return;
     }
-    const int next = pendingRecord.load() == 0 ? 1 : 0;
-    records[next].assign(line);
-    recordFds[next] = fd;
-    pendingRecord.store(next);
+    const int next = s.shown.load() == 0 ? 1 : 0;
+    s.records[next].assign(line);
+    s.fds[next] = fd;
+    s.shown.store(next);
 }
 
 }  // namespace Interrupt

@@ -20,6 +20,9 @@
 // changes to a module in an Interrupt::ChangeScope. A long-running loop (one
 // module after another) may keep a one-line summary up to date with SetNote;
 // the handler prints it after its message.
+//
+// Safe for threads: SetNote and SetPendingRecord may be called from several
+// threads (stations of a bench), each station with its own record slot.
 namespace Interrupt {
 
 void Install();
@@ -52,7 +55,10 @@ void SetNote(const char* line);
 // A record the handler appends to the file open as `fd` when it stops the
 // program now (a log's line for the unit being changed: a unit cut short still
 // has its record). nullptr or fd -1: none. Copied, whatever its length.
-// Not to be called from a signal handler.
-void SetPendingRecord(int fd, const char* line);
+// Stations working side by side each use a slot of their own (0 to
+// kPendingSlots - 1), and the handler appends every record set. Not to be
+// called from a signal handler.
+inline constexpr int kPendingSlots = 32;
+void SetPendingRecord(int fd, const char* line, int slot = 0);
 
 }  // namespace Interrupt

@@ -19,6 +19,9 @@ void ModuleCommands::AddLineOptions(CLI::App* command, Typed& typed, bool withDe
 void ModuleCommands::Register(CLI::App& app, bool& json) {
     scan_ = app.add_subcommand("scan", "search the port for a module and show the line settings it answered at");
     scan_->add_flag("--json", json, "print the result as JSON");
+    scan_->add_flag("--all", scanAll_,
+                    "search every serial device present at the same time (not --port) and show every module "
+                    "found with its port and line settings");
 
     read_ = app.add_subcommand("read", "search, then read and show every setting of the module");
     read_->add_flag("--json", json, "print the settings as JSON (a profile that write --from takes)");

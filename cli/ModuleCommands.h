@@ -20,6 +20,8 @@ public:
     // write's --reload and --no-verify, for the console and the context.
     bool Reload() const { return reload_; }
     bool Verify() const { return !noVerify_; }
+    // scan --all: every port searched, every module shown.
+    bool ScanAll() const { return scan_->parsed() && scanAll_; }
     // After parsing: "" or what is wrong with a value (nothing has been sent).
     std::string Check();
     int Run(CommandContext& ctx) const;
@@ -42,6 +44,7 @@ private:
     Typed write_typed_, escape_typed_;
     bool reload_ = false;
     bool noVerify_ = false;
+    bool scanAll_ = false;
     std::string modeName_;
 
     // Checked values.

@@ -1,6 +1,10 @@
 #include "NextModule.h"
 
+#include <condition_variable>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 #include "DeviceSettings.h"
 #include "Simulation.h"
@@ -44,7 +48,90 @@ private:
     Simulation& simulation_;
 };
 
+// The operator of several stations answers every prompt on one terminal:
+// the station's number and Enter says its next module is in place (Enter
+// alone, when one station waits); q and Enter, or the end of the input, ends
+// every station once its unit in hand is done. Whichever waiting station
+// finds nobody reading the input reads the next line, for all of them.
+class StationPrompts {
+public:
+    StationPrompts(std::size_t stations, std::FILE* in) : waiting_(stations, false), go_(stations, false), in_(in) {}
+
+    bool Wait(std::size_t k, ConsoleHost& host, const std::string& what, const std::string& port) {
+        std::unique_lock<std::mutex> guard(lock_);
+        host.Note("station " + std::to_string(k + 1) + ": connect " + what + " to " + port + ", then type " +
+                  std::to_string(k + 1) + " and Enter (q and Enter ends every station)");
+        waiting_[k] = true;
+        while (!ended_ && !go_[k]) {
+            if (reading_) {
+                changed_.wait(guard);
+                continue;
+            }
+            reading_ = true;
+            guard.unlock();
+            char line[64] = {};
+            const bool got = std::fgets(line, sizeof line, in_) != nullptr;
+            guard.lock();
+            reading_ = false;
+            Take(got ? line : nullptr, host);
+            changed_.notify_all();
+        }
+        waiting_[k] = false;
+        const bool go = go_[k];
+        go_[k] = false;
+        return go;
+    }
+
+private:
+    void Take(const char* line, ConsoleHost& host) {
+        if (!line || line[0] == 'q' || line[0] == 'Q') {
+            ended_ = true;
+            return;
+        }
+        const unsigned long n = std::strtoul(line, nullptr, 10);
+        std::size_t waiting = 0, which = 0;
+        for (std::size_t k = 0; k < waiting_.size(); ++k) {
+            if (waiting_[k]) ++waiting, which = k;
+        }
+        if (n == 0 && waiting == 1) {
+            go_[which] = true;
+        } else if (n >= 1 && n <= waiting_.size() && waiting_[n - 1]) {
+            go_[n - 1] = true;
+        } else {
+            host.Note("type the number of a station that waits for its next module, then Enter");
+        }
+    }
+
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::vector<bool> waiting_, go_;
+    bool reading_ = false;
+    bool ended_ = false;
+    std::FILE* in_;
+};
+
+class StationPrompt : public NextModule {
+public:
+    StationPrompt(std::shared_ptr<StationPrompts> prompts, std::size_t k, std::string port)
+        : prompts_(std::move(prompts)), k_(k), port_(std::move(port)) {}
+    bool Wait(ConsoleHost& host, const std::string& what) override { return prompts_->Wait(k_, host, what, port_); }
+    std::string Port() const override { return port_; }
+
+private:
+    std::shared_ptr<StationPrompts> prompts_;
+    std::size_t k_;
+    std::string port_;
+};
+
 }  // namespace
+
+std::vector<std::unique_ptr<NextModule>> MakeStationPrompts(const std::vector<std::string>& ports, std::FILE* in) {
+    auto prompts = std::make_shared<StationPrompts>(ports.size(), in);
+    std::vector<std::unique_ptr<NextModule>> stations;
+    for (std::size_t k = 0; k < ports.size(); ++k)
+        stations.push_back(std::make_unique<StationPrompt>(prompts, k, ports[k]));
+    return stations;
+}
 
 std::unique_ptr<NextModule> MakeEnterKeyNext(const std::string& port, std::FILE* in) {
     return std::make_unique<EnterKeyNext>(port, in);

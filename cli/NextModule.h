@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ConsoleHost.h"
 
@@ -25,6 +26,10 @@ public:
 // The operator changes the module and presses Enter; "q" or the end of
 // standard input ends the run.
 std::unique_ptr<NextModule> MakeEnterKeyNext(const std::string& port, std::FILE* in = stdin);
+// The same for several stations on one terminal: one for each port, in order;
+// the operator types the station's number and Enter (see NextModule.cpp).
+std::vector<std::unique_ptr<NextModule>> MakeStationPrompts(const std::vector<std::string>& ports,
+                                                            std::FILE* in = stdin);
 // The simulation's next scripted module.
 std::unique_ptr<NextModule> MakeSimulatedNext(const std::string& port, Simulation& simulation);
 // A USB adapter leaving and a new one arriving. Null, with `problem` set, where

@@ -1,7 +1,11 @@
 #include "Provision.h"
 
+#include <atomic>
 #include <cstdio>
+#include <memory>
+#include <mutex>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "Interrupt.h"
@@ -79,11 +83,40 @@ std::optional<SerialSettings> ProfileLine(const SettingValues& values) {
 
 namespace {
 
-// One run of the bench: the log, the tally and what happened to each unit.
+// What the stations of one run share: the options, the log (and with it the
+// addresses handed out), the serial numbers met, the tally of all. The log
+// keeps itself safe for threads; the rest is behind `lock`.
+struct ProvisionShared {
+    explicit ProvisionShared(const ProvisionOptions& o) : options(o) {}
+    const ProvisionOptions& options;
+    ProvisionLog log;
+    std::vector<SerialSettings> lines;
+    std::mutex lock;
+    std::set<std::uint32_t> seen;  // serial numbers met in this run, on any station
+    Tally total;
+    std::atomic<bool> stop{false};  // a record could not be written: every station stops
+
+    // A serial number met for the first time in this run.
+    bool FirstTime(std::uint32_t serial) {
+        const std::lock_guard<std::mutex> guard(lock);
+        return seen.insert(serial).second;
+    }
+    void Count(int Tally::*field) {
+        const std::lock_guard<std::mutex> guard(lock);
+        ++(total.*field);
+        Interrupt::SetNote(("provision: " + total.Text() + " (log " + options.logPath + ")").c_str());
+    }
+};
+
+// One station of the bench: its port, what happened to each of its units.
 class ProvisionRun {
 public:
-    ProvisionRun(CommandContext& ctx, const ProvisionOptions& options) : ctx_(ctx), options_(options) {}
-    int Run(NextModule& next);
+    ProvisionRun(CommandContext& ctx, ProvisionShared& shared, int station)
+        : ctx_(ctx), shared_(shared), options_(shared.options), log_(shared.log), station_(station) {}
+    // Units one after another until the next does not come or the run stops.
+    void Loop(NextModule& next);
+    const Tally& Counted() const { return tally_; }
+    bool Sent() const { return sent_; }
 
 private:
     enum class Next { Unit, Stop };
@@ -92,81 +125,86 @@ private:
     // The values for the unit, in ctx_.doc.settings; why not, when it cannot
     // take them. Skipped units (not in the plan) set `skipped`.
     std::string PlanUnit(Unit& unit, const ModuleReport& before, bool& skipped);
-    // The write, its read-back and the unit's record.
-    Next WriteUnit(Unit& unit, const DeviceSettings& wanted);
+    // The write, its read-back and the unit's record. `claim` holds the log
+    // from the choice of the address to the started record.
+    Next WriteUnit(Unit& unit, const DeviceSettings& wanted, std::unique_lock<std::recursive_mutex>& claim);
     // Logs the unit as done or failed; false when the record could not be
     // written (the run stops).
     bool Finish(const Unit& unit, bool done, const std::string& reason);
     // The read-back found another module: it gets a failed record of its own.
     void LogOtherModule(const Unit& unit, std::uint32_t other);
     void LogFailed(const std::string& appended);
+    void Count(int Tally::*field) {
+        ++(tally_.*field);
+        shared_.Count(field);
+    }
 
     CommandContext& ctx_;
+    ProvisionShared& shared_;
     const ProvisionOptions& options_;
-    ProvisionLog log_;
-    std::vector<SerialSettings> lines_;
+    ProvisionLog& log_;
+    int station_;
     Tally tally_;
-    bool sent_ = false;             // something went to a module in this run
-    bool logFailed_ = false;        // a record could not be written: the run stops
-    std::set<std::uint32_t> seen_;  // serial numbers met in this run
+    bool sent_ = false;  // something went to a module on this station
 };
 
-int ProvisionRun::Run(NextModule& next) {
-    const std::string problem = log_.Open(options_.logPath);
+// Opens the log, tells what an earlier run cut short, asks once for all stations.
+int PrepareRun(CommandContext& ctx, ProvisionShared& shared) {
+    const std::string problem = shared.log.Open(shared.options.logPath);
     if (!problem.empty()) {
-        ctx_.host.Note("tarnik: --log: " + problem + "; nothing was sent");
+        ctx.host.Note("tarnik: --log: " + problem + "; nothing was sent");
         return kExitUsage;
     }
-    for (const auto& [serial, time] : log_.CutShort()) {
-        ctx_.host.Note("tarnik: " + FormatSerialNumber(serial) + " was cut short while being written (" + time +
-                       "); it keeps address " + std::to_string(log_.AddressOf(serial).value_or(-1)) +
-                       " and is written again when it comes");
+    for (const auto& [serial, time] : shared.log.CutShort()) {
+        ctx.host.Note("tarnik: " + FormatSerialNumber(serial) + " was cut short while being written (" + time +
+                      "); it keeps address " + std::to_string(shared.log.AddressOf(serial).value_or(-1)) +
+                      " and is written again when it comes");
     }
     // A provisioned module talks at the profile's line settings, a new one
     // perhaps at --line: both are tried before the search.
-    if (const std::optional<SerialSettings> line = ProfileLine(options_.profile)) lines_.push_back(*line);
-    if (ctx_.line && (lines_.empty() || !(lines_.front() == *ctx_.line))) lines_.push_back(*ctx_.line);
+    if (const std::optional<SerialSettings> line = ProfileLine(shared.options.profile)) shared.lines.push_back(*line);
+    if (ctx.line && (shared.lines.empty() || !(shared.lines.front() == *ctx.line))) shared.lines.push_back(*ctx.line);
 
-    ctx_.host.ClearEvents();
-    if (ctx_.host.RunDialog(IDD_SET_CONFIRM) != IDOK) return kExitDeclined;
+    ctx.host.ClearEvents();
+    if (ctx.host.RunDialog(IDD_SET_CONFIRM) != IDOK) return kExitDeclined;
+    Interrupt::SetNote(("provision: " + shared.total.Text() + " (log " + shared.options.logPath + ")").c_str());
+    return kExitOk;
+}
 
+void ProvisionRun::Loop(NextModule& next) {
     // A unit's port is ours from its search to its record; it is let go while
     // the operator changes the module (an unplugged adapter must leave its
     // device name free for the next).
     KvPortReservation reservation;
-    for (bool first = true;; first = false) {
-        Interrupt::SetNote(("provision: " + tally_.Text() + " (log " + options_.logPath + ")").c_str());
+    for (bool first = true; !shared_.stop.load(); first = false) {
         reservation.Release();
         if (!first && !next.Wait(ctx_.host, "the next module")) break;
+        if (shared_.stop.load()) break;
         ctx_.port = next.Port();
         reservation.MoveTo(ctx_.port.c_str());
         ctx_.doc.SetPortName(ctx_.port.c_str());
         ctx_.host.ClearEvents();
         if (TakeUnit() == Next::Stop) break;
     }
-    Interrupt::SetNote(nullptr);
-    PrintLine(ctx_.out, "provision: " + tally_.Text());
-    if (logFailed_) return sent_ ? kExitLink : kExitUsage;
-    return tally_.failed == 0 ? kExitOk : kExitLink;
 }
 
 ProvisionRun::Next ProvisionRun::TakeUnit() {
-    if (!FindModuleTryingLines(ctx_.doc, ctx_.host, lines_).found) {
+    if (!FindModuleTryingLines(ctx_.doc, ctx_.host, shared_.lines).found) {
         ctx_.host.Note("tarnik: no module answers on " + ctx_.port);
         return Next::Unit;
     }
     Unit unit;
     unit.serial = ctx_.doc.device->serialNumber;
     const std::string serial = FormatSerialNumber(unit.serial);
-    if (!seen_.insert(unit.serial).second) {
-        ++tally_.failed;
+    if (!shared_.FirstTime(unit.serial)) {
+        Count(&Tally::failed);
         ctx_.host.Note(serial +
                        ": refused: a module with this serial number was already on the bench in this "
                        "run (the same module again, or two modules with one serial number?)");
         return Next::Unit;
     }
     if (log_.Done(unit.serial)) {
-        ++tally_.skipped;
+        Count(&Tally::skipped);
         ctx_.host.Note(serial + ": skipped, done at " + log_.DoneAt(unit.serial) + " (" + options_.logPath + ")");
         return Next::Unit;
     }
@@ -179,15 +217,21 @@ ProvisionRun::Next ProvisionRun::TakeUnit() {
     unit.before = ReportJson(before);
 
     bool skipped = false;
+    // No other station is given an address between its choice and the started record.
+    std::unique_lock<std::recursive_mutex> claim = log_.Hold();
     const std::string refusal = PlanUnit(unit, before, skipped);
     if (skipped) {
-        ++tally_.skipped;
+        claim.unlock();
+        Count(&Tally::skipped);
         ctx_.host.Note(serial + ": skipped, not in the plan");
         return Next::Unit;
     }
     // Nothing was sent: the address (if any) stays this unit's for a retry.
-    if (!refusal.empty()) return Finish(unit, false, refusal) ? Next::Unit : Next::Stop;
-    return WriteUnit(unit, ctx_.doc.settings);
+    if (!refusal.empty()) {
+        claim.unlock();
+        return Finish(unit, false, refusal) ? Next::Unit : Next::Stop;
+    }
+    return WriteUnit(unit, ctx_.doc.settings, claim);
 }
 
 std::string ProvisionRun::PlanUnit(Unit& unit, const ModuleReport& before, bool& skipped) {
@@ -209,14 +253,15 @@ std::string ProvisionRun::PlanUnit(Unit& unit, const ModuleReport& before, bool&
     return Refusal(before, values, ctx_.doc.settings);
 }
 
-ProvisionRun::Next ProvisionRun::WriteUnit(Unit& unit, const DeviceSettings& settings) {
+ProvisionRun::Next ProvisionRun::WriteUnit(Unit& unit, const DeviceSettings& settings,
+                                           std::unique_lock<std::recursive_mutex>& claim) {
     const DeviceSettings wanted = settings;
     const std::string serial = FormatSerialNumber(unit.serial);
     // The address is this unit's in the log before the module hears of it.
-    const std::string started = log_.Append(Record(ctx_, unit, "started", ""));
+    const std::string started = log_.Append(Record(ctx_, unit, "started", ""), &claim);
     if (!started.empty()) {
         ctx_.host.Note("tarnik: " + started + "; " + serial + " was not changed and the run stops");
-        logFailed_ = true;
+        shared_.stop.store(true);
         return Next::Stop;
     }
     if (ctx_.beforeChange) ctx_.beforeChange();
@@ -227,7 +272,7 @@ ProvisionRun::Next ProvisionRun::WriteUnit(Unit& unit, const DeviceSettings& set
     Interrupt::ChangeScope changing;
     const std::string pending =
         JsonText(Record(ctx_, unit, "failed", "interrupted while being written; settings may be incomplete")) + "\n";
-    Interrupt::SetPendingRecord(log_.Descriptor(), pending.c_str());
+    Interrupt::SetPendingRecord(log_.Descriptor(), pending.c_str(), station_);
 
     bool written = false;
     std::string reason;
@@ -236,7 +281,7 @@ ProvisionRun::Next ProvisionRun::WriteUnit(Unit& unit, const DeviceSettings& set
     if (!written) reason = WriteFailure(ctx_);
     // Read back even after a failed write: the record shows what the unit holds.
     const ReadBack back = ReadBackAndCompare(ctx_, wanted, unit.serial);
-    Interrupt::SetPendingRecord(-1, nullptr);
+    Interrupt::SetPendingRecord(-1, nullptr, station_);
     bool done = false;
     if (back.outcome == ReadBack::Outcome::OtherModule) {
         // The module was changed during the write: neither is known to be set.
@@ -250,7 +295,7 @@ ProvisionRun::Next ProvisionRun::WriteUnit(Unit& unit, const DeviceSettings& set
     } else if (written) {
         reason = "the settings could not be read back";
     }
-    return Finish(unit, done, reason) && !logFailed_ ? Next::Unit : Next::Stop;
+    return Finish(unit, done, reason) && !shared_.stop.load() ? Next::Unit : Next::Stop;
 }
 
 void ProvisionRun::LogOtherModule(const Unit& unit, std::uint32_t serialNumber) {
@@ -260,7 +305,7 @@ void ProvisionRun::LogOtherModule(const Unit& unit, std::uint32_t serialNumber) 
     other.after = ReportJson(CachedReport(ctx_.doc));
     const std::string appended = log_.Append(Record(
         ctx_, other, "failed", "came onto the port while " + serial + " was being written; it may be partly written"));
-    ++tally_.failed;
+    Count(&Tally::failed);
     ctx_.host.Note(FormatSerialNumber(other.serial) + ": failed: came onto the port during the write of " + serial +
                    "; check both");
     if (!appended.empty()) LogFailed(appended);
@@ -269,10 +314,10 @@ void ProvisionRun::LogOtherModule(const Unit& unit, std::uint32_t serialNumber) 
 bool ProvisionRun::Finish(const Unit& unit, bool done, const std::string& reason) {
     const std::string appended = log_.Append(Record(ctx_, unit, done ? "done" : "failed", reason));
     if (done) {
-        ++tally_.done;
+        Count(&Tally::done);
         ctx_.host.Note(FormatSerialNumber(unit.serial) + ": done, address " + std::to_string(*unit.address));
     } else {
-        ++tally_.failed;
+        Count(&Tally::failed);
         ctx_.host.Note(FormatSerialNumber(unit.serial) + ": failed: " + reason);
     }
     if (!appended.empty()) LogFailed(appended);
@@ -281,11 +326,70 @@ bool ProvisionRun::Finish(const Unit& unit, bool done, const std::string& reason
 
 void ProvisionRun::LogFailed(const std::string& appended) {
     ctx_.host.Note("tarnik: " + appended + "; the run stops");
-    logFailed_ = true;
+    shared_.stop.store(true);
 }
 
 }  // namespace
 
 int RunProvision(CommandContext& ctx, const ProvisionOptions& options, NextModule& next) {
-    return ProvisionRun(ctx, options).Run(next);
+    ProvisionStation station{ctx.port, &next};
+    return RunProvision(ctx, options, {station});
+}
+
+namespace {
+
+// A station of several: a host whose lines carry the port, a document of its own.
+struct StationParts {
+    StationParts(CommandContext& main, const std::string& port, KvClock& clock)
+        : host(Options(main.host, port), clock), doc(host), ctx{doc,       host,       port,
+                                                                main.json, main.out,   main.beforeChange,
+                                                                main.line, main.verify} {}
+    static ConsoleOptions Options(const ConsoleHost& main, const std::string& port) {
+        ConsoleOptions o = main.Options();
+        o.prefix = port + ": ";
+        o.terminal = false;  // lines of several stations cannot overwrite each other
+        return o;
+    }
+    ConsoleHost host;
+    CVelmoraDoc doc;
+    CommandContext ctx;
+};
+
+int ExitFor(const ProvisionShared& shared, bool sent, const Tally& tally) {
+    if (shared.stop.load()) return sent ? kExitLink : kExitUsage;
+    return tally.failed == 0 ? kExitOk : kExitLink;
+}
+
+}  // namespace
+
+int RunProvision(CommandContext& ctx, const ProvisionOptions& options, const std::vector<ProvisionStation>& stations) {
+    ProvisionShared shared(options);
+    const int prepared = PrepareRun(ctx, shared);
+    if (prepared != kExitOk) return prepared;
+    if (stations.size() == 1) {
+        ProvisionRun run(ctx, shared, 0);
+        run.Loop(*stations.front().next);
+        Interrupt::SetNote(nullptr);
+        PrintLine(ctx.out, "provision: " + run.Counted().Text());
+        return ExitFor(shared, run.Sent(), run.Counted());
+    }
+    std::vector<std::unique_ptr<StationParts>> parts;
+    std::vector<std::unique_ptr<ProvisionRun>> runs;
+    for (std::size_t k = 0; k < stations.size(); ++k) {
+        parts.push_back(std::make_unique<StationParts>(ctx, stations[k].port, ctx.host.Clock()));
+        runs.push_back(std::make_unique<ProvisionRun>(parts.back()->ctx, shared, static_cast<int>(k)));
+    }
+    std::vector<std::thread> threads;
+    for (std::size_t k = 0; k < stations.size(); ++k) {
+        threads.emplace_back([&, k] { runs[k]->Loop(*stations[k].next); });
+    }
+    for (std::thread& t : threads) t.join();
+    Interrupt::SetNote(nullptr);
+    bool sent = false;
+    for (std::size_t k = 0; k < stations.size(); ++k) {
+        PrintLine(ctx.out, "provision: " + stations[k].port + ": " + runs[k]->Counted().Text());
+        sent = sent || runs[k]->Sent();
+    }
+    PrintLine(ctx.out, "provision: " + std::to_string(stations.size()) + " stations: " + shared.total.Text());
+    return ExitFor(shared, sent, shared.total);
 }

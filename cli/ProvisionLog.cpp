@@ -200,7 +200,7 @@ std::string RecordFile::Open(const std::string& path, std::string& text) {
     return "";
 }
 
-std::string RecordFile::AppendLine(const std::string& line) {
+std::string RecordFile::WriteLine(const std::string& line) {
     std::size_t done = 0;
     while (done < line.size()) {
         const auto put = KV_WRITE(fd_, line.data() + done, static_cast<unsigned>(line.size() - done));
@@ -208,8 +208,17 @@ std::string RecordFile::AppendLine(const std::string& line) {
         if (put <= 0) return path_ + ": cannot write: " + std::strerror(errno);
         done += static_cast<std::size_t>(put);
     }
+    return "";
+}
+
+std::string RecordFile::Sync() {
     if (KV_SYNC(fd_) != 0) return path_ + ": cannot write through to the disk: " + std::strerror(errno);
     return "";
+}
+
+std::string RecordFile::AppendLine(const std::string& line) {
+    const std::string problem = WriteLine(line);
+    return problem.empty() ? Sync() : problem;
 }
 
 std::string RecordFile::Append(const nlohmann::ordered_json& record) { return AppendLine(JsonText(record) + "\n"); }
@@ -217,6 +226,7 @@ std::string RecordFile::Append(const nlohmann::ordered_json& record) { return Ap
 // ---------------------------------------------------------------- log
 
 std::string ProvisionLog::Open(const std::string& path) {
+    const std::lock_guard<std::recursive_mutex> guard(lock_);
     std::string text;
     std::string problem = file_.Open(path, text);
     if (!problem.empty()) return problem;
@@ -277,25 +287,39 @@ std::string ProvisionLog::Take(const nlohmann::json& record) {
     return "";
 }
 
-std::string ProvisionLog::Append(const nlohmann::ordered_json& record) {
+std::string ProvisionLog::Append(const nlohmann::ordered_json& record, std::unique_lock<std::recursive_mutex>* claim) {
+    std::unique_lock<std::recursive_mutex> guard(lock_);
     // Checked as a later run will read it, before it goes in.
     const std::string problem = Take(nlohmann::json::parse(JsonText(record)));
     if (!problem.empty()) return file_.Path() + ": record not written: " + problem;
-    return file_.Append(record);
+    const std::string written = file_.WriteLine(JsonText(record) + "\n");
+    // The record is in the file and its address known to every station: the
+    // others go on while this one waits for the disk.
+    guard.unlock();
+    if (claim && claim->owns_lock()) claim->unlock();
+    return written.empty() ? file_.Sync() : written;
+}
+
+bool ProvisionLog::Done(std::uint32_t serial) const {
+    const std::lock_guard<std::recursive_mutex> guard(lock_);
+    return done_.count(serial) != 0;
 }
 
 std::string ProvisionLog::DoneAt(std::uint32_t serial) const {
+    const std::lock_guard<std::recursive_mutex> guard(lock_);
     const auto it = doneAt_.find(serial);
     return it == doneAt_.end() ? std::string() : it->second;
 }
 
 std::optional<int> ProvisionLog::AddressOf(std::uint32_t serial) const {
+    const std::lock_guard<std::recursive_mutex> guard(lock_);
     const auto it = addressOf_.find(serial);
     if (it == addressOf_.end()) return std::nullopt;
     return it->second;
 }
 
 std::optional<std::uint32_t> ProvisionLog::HolderOf(int address) const {
+    const std::lock_guard<std::recursive_mutex> guard(lock_);
     const auto it = holderOf_.find(address);
     if (it == holderOf_.end()) return std::nullopt;
     return it->second;
@@ -303,6 +327,7 @@ std::optional<std::uint32_t> ProvisionLog::HolderOf(int address) const {
 
 std::string ProvisionLog::AddressFor(std::uint32_t serial, std::optional<int> planned, std::optional<int> from,
                                      const std::set<int>& reserved, int& address) const {
+    const std::lock_guard<std::recursive_mutex> guard(lock_);
     if (const std::optional<int> earlier = AddressOf(serial)) {
         if (planned && *planned != *earlier) {
             return "an earlier run gave it address " + std::to_string(*earlier) + ", the plan says " +

@@ -15,6 +15,7 @@
 // started record).
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -46,6 +47,9 @@ public:
     // One record (strings shown as Output.h's JsonText makes them), then a line end.
     std::string Append(const nlohmann::ordered_json& record);
     std::string AppendLine(const std::string& line);
+    // The two halves of AppendLine: the line into the file, then through to the disk.
+    std::string WriteLine(const std::string& line);
+    std::string Sync();
     bool IsOpen() const { return fd_ >= 0; }
     int Descriptor() const { return fd_; }
     const std::string& Path() const { return path_; }
@@ -55,6 +59,10 @@ private:
     std::string path_;
 };
 
+// Safe for threads: stations working side by side share one log. Each call
+// is whole by itself; a station that chooses an address and writes the
+// unit's started record holds the log (Hold) from the choice to the record,
+// so no other station is given that address meanwhile.
 class ProvisionLog {
 public:
     // Reads the records already in `path` (a missing file is an empty log) and
@@ -62,20 +70,26 @@ public:
     // read completely is not used at all, since its addresses would be unknown.
     std::string Open(const std::string& path);
     // Appends one record and writes it through to the disk. "" or the problem.
-    std::string Append(const nlohmann::ordered_json& record);
+    // `claim` (a Hold of this thread), when given, ends once the record is in
+    // the file, before the wait for the disk.
+    std::string Append(const nlohmann::ordered_json& record, std::unique_lock<std::recursive_mutex>* claim = nullptr);
     // The descriptor records are appended to (-1 before Open).
     int Descriptor() const { return file_.Descriptor(); }
 
-    bool Done(std::uint32_t serial) const { return done_.count(serial) != 0; }
+    bool Done(std::uint32_t serial) const;
     // Time of the record that says so.
     std::string DoneAt(std::uint32_t serial) const;
     // The address an earlier record gave this serial number.
     std::optional<int> AddressOf(std::uint32_t serial) const;
     // The serial number an earlier record gave this address.
     std::optional<std::uint32_t> HolderOf(int address) const;
-    // Units whose last record is "started": a run ended while they were being
-    // written. Serial number -> the record's time.
+    // Units whose last record is "started" when the log was opened: a run
+    // ended while they were being written. Serial number -> the record's time.
+    // Read before the stations start.
     const std::map<std::uint32_t, std::string>& CutShort() const { return cutShort_; }
+    // The log this thread's alone until the lock ends (calls of the same
+    // thread go on meanwhile).
+    std::unique_lock<std::recursive_mutex> Hold() { return std::unique_lock<std::recursive_mutex>(lock_); }
 
     // The address this unit gets: the one an earlier record gave it (a retry),
     // else `planned`, else the lowest address from `from` on that no record
@@ -88,6 +102,7 @@ private:
     // Takes what a record says about done units and addresses.
     std::string Take(const nlohmann::json& record);
 
+    mutable std::recursive_mutex lock_;
     RecordFile file_;
     std::set<std::uint32_t> done_;
     std::map<std::uint32_t, std::string> doneAt_;

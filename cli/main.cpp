@@ -1,4 +1,5 @@
 // tarnik: the Tarnik configuration utility on the command line.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -6,6 +7,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -32,6 +34,7 @@
 #include "ModuleCommands.h"
 #include "Monitor.h"
 #include "Output.h"
+#include "PortSearch.h"
 #include "Ports.h"
 #include "ResourceIds.h"
 #include "Simulation.h"
@@ -47,6 +50,9 @@ const char kFooter[] =
     "5 communication error; 6 the module rejected a request.\n"
     "Global options (--port, --yes, --quiet, --simulate, ...) may stand before or after\n"
     "the command: see tarnik --help and tarnik(1).";
+
+// --port auto: the port where a module answers, of all present.
+const char kAutoPort[] = "auto";
 
 // With --json, failures are told on standard output as well.
 bool jsonErrors = false;
@@ -69,6 +75,7 @@ int Usage(const std::string& problem) {
 // The options every command takes, before or after its name.
 struct GlobalOptions {
     std::string port = "COM1";
+    std::vector<std::string> ports;  // every --port, in order; `port` is the last
     CLI::Option* portOption = nullptr;
     std::string lineText;
     bool yes = false;
@@ -83,10 +90,12 @@ struct GlobalOptions {
 };
 
 void GlobalOptions::Register(CLI::App& app) {
-    portOption = app.add_option("-p,--port", port,
-                                "serial port: COMn or a device path such as /dev/ttyUSB0 (default $TARNIK_PORT, else "
+    portOption = app.add_option("-p,--port", ports,
+                                "serial port: COMn, a device path such as /dev/ttyUSB0, or auto: every serial device "
+                                "searched at once, the one where a module answers used (default $TARNIK_PORT, else "
                                 "COM1)")
                      ->type_name("PORT")
+                     ->allow_extra_args(false)
                      ->envname("TARNIK_PORT");
     app.add_option("--line", lineText,
                    "try the module at these line settings first, e.g. 9600,8,N,1; the search follows only "
@@ -130,7 +139,20 @@ std::string GlobalOptions::Check(const CLI::App& app, std::optional<SerialSettin
     if (portOption->count() == 0 && portVariable != nullptr && *portVariable == '\0') {
         return "TARNIK_PORT is set but empty; name the port there or with --port";
     }
-    if (!KvIsPortName(port)) return "--port: '" + port + "' is neither COMn nor a device path";
+    if (ports.size() > 1) {
+        for (std::size_t k = 0; k < ports.size(); ++k) {
+            if (!KvIsPortName(ports[k])) return "--port: '" + ports[k] + "' is neither COMn nor a device path";
+            if (std::find(ports.begin(), ports.begin() + static_cast<std::ptrdiff_t>(k), ports[k]) !=
+                ports.begin() + static_cast<std::ptrdiff_t>(k)) {
+                return "--port: '" + ports[k] + "' given twice";
+            }
+        }
+        if (simulate) return "--simulate serves one port: give --port once";
+    } else if (port == kAutoPort) {
+        if (simulate) return "--port auto searches the serial devices present; --simulate needs a port name";
+    } else if (!KvIsPortName(port)) {
+        return "--port: '" + port + "' is neither COMn, a device path nor auto";
+    }
     if (simulate) {
         const std::string problem = Simulation::Check(sim);
         if (!problem.empty()) return problem;
@@ -162,7 +184,8 @@ int RunOnPort(const GlobalOptions& global, const ModuleCommands& module, BenchCo
         if (simulation && !bench.PeerPort().empty()) {
             peerSimulation = std::make_unique<Simulation>(bench.PeerPort(), NextModuleOptions(global.sim), clock);
         }
-        const std::string problem = bench.Check(port, simulation.get());
+        const std::string problem =
+            bench.Check(global.ports.size() > 1 ? global.ports : std::vector<std::string>{port}, simulation.get());
         if (!problem.empty()) return Usage(problem + "; nothing was sent");
     }
 
@@ -202,11 +225,88 @@ int RunOnPort(const GlobalOptions& global, const ModuleCommands& module, BenchCo
     return rc;
 }
 
+// --port auto and scan --all: every serial device searched at once. scan
+// --all ends here; for --port auto, the port where the one module answered
+// becomes the command's port, its settings the ones tried first.
+std::optional<int> SearchEveryPort(GlobalOptions& global, const ModuleCommands& module, bool json,
+                                   const ConsoleOptions& console, std::optional<SerialSettings>& knownLine) {
+    PortSearchOptions options;
+    options.line = knownLine;
+    options.quiet = console.quiet;
+    options.terminal = console.terminal;
+    const std::vector<PortSearchResult> results = SearchPorts(KvDiscoverSerialPorts(), options, SteadyClock(), stderr);
+    const bool anyFound = std::any_of(results.begin(), results.end(), [](const auto& r) { return r.found; });
+    if (module.ScanAll() && anyFound) {
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        for (const PortSearchResult& r : results) {
+            if (r.found && json) list.push_back(SearchResultJson(r));
+            if (r.found && !json) PrintLine(stdout, SearchResultLine(r));
+        }
+        if (json) PrintJson(stdout, list);
+        return kExitOk;
+    }
+    const AutoPortChoice choice = ChooseAutoPort(results);
+    if (choice.chosen && !module.ScanAll()) {
+        global.port = choice.chosen->port.name;
+        errorPort = global.port;
+        knownLine = choice.chosen->line;
+        if (!console.quiet) PrintLine(stderr, "tarnik: --port auto: " + SearchResultLine(*choice.chosen));
+        return std::nullopt;
+    }
+    std::vector<std::string> why = choice.why;
+    if (module.ScanAll()) why.front() = "tarnik: scan --all: no module answered on any serial device:";
+    for (const std::string& line : why) PrintLine(stderr, line);
+    if (json) {
+        FailureReport report;
+        report.exitCode = choice.exitCode;
+        report.port = kAutoPort;
+        for (std::size_t k = 0; k < why.size(); ++k) report.detail += (k ? "\n" : "") + why[k];
+        if (choice.exitCode == kExitNotFound) report.hints = NotFoundHints();
+        PrintFailureJson(report);
+    }
+    return choice.exitCode;
+}
+
+// Every --port: usb:SERIAL resolved to its adapter's port, the last one the
+// command's port; more than one only for provision.
+std::optional<int> TakePorts(GlobalOptions& global, const BenchCommands& bench) {
+    if (global.ports.size() > 1 && !bench.ProvisionParsed()) {
+        return Usage("--port more than once: only provision takes several ports (one station each)");
+    }
+    for (std::string& port : global.ports) {
+        if (port.rfind("usb:", 0) != 0) continue;
+#ifdef _WIN32
+        return Usage("--port " + port + ": adapters by serial number are found on Linux only; name the COM port");
+#else
+        std::string problem;
+        bool several = false;
+        const std::string found = KvFindUsbPort(port, KvDiscoverSerialPorts(), problem, several);
+        if (several) return Usage("--port " + problem);
+        if (found.empty()) {
+            PrintLine(stderr, "tarnik: --port " + problem);
+            if (jsonErrors) {
+                FailureReport report;
+                report.exitCode = kExitPort;
+                report.port = port;
+                report.detail = problem;
+                PrintFailureJson(report);
+            }
+            return kExitPort;
+        }
+        port = found;
+#endif
+    }
+    if (!global.ports.empty()) global.port = global.ports.back();
+    errorPort = global.port;
+    return std::nullopt;
+}
+
 // link-test and monitor drive the ports themselves and send no command: what
 // they return, or nothing when neither was asked for.
 std::optional<int> RunLinkCommands(const GlobalOptions& global, LinkTestCommand& linkTest, MonitorCommand& monitor,
                                    const std::optional<SerialSettings>& knownLine, bool json) {
     if (!linkTest.Parsed() && !monitor.Parsed()) return std::nullopt;
+    if (global.port == kAutoPort) return Usage("link-test and monitor need their port named: not --port auto");
     if (global.simulate) {
         return Usage(
             "link-test and monitor need ports with modules behind them (tarnik-sim --link A --peer-link B "
@@ -267,9 +367,8 @@ int RunTarnik(int argc, char** argv) {
     }
 
     if (ports->parsed()) return RunPorts(json, stdout);
-    const std::string& port = global.port;
     jsonErrors = json;
-    errorPort = port;
+    if (const std::optional<int> rc = TakePorts(global, bench)) return *rc;
 
     // Everything is checked before the port is touched.
     std::optional<SerialSettings> knownLine;
@@ -294,6 +393,11 @@ int RunTarnik(int argc, char** argv) {
             "terminal: add --yes; nothing was sent");
     }
 
+    if (module.ScanAll() || global.port == kAutoPort) {
+        if (bench.Parsed())
+            return Usage("pair and provision need their ports named: not --port auto; nothing was sent");
+        if (const std::optional<int> rc = SearchEveryPort(global, module, json, console, knownLine)) return *rc;
+    }
     return RunOnPort(global, module, bench, json, console, knownLine);
 }
 

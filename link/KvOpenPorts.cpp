@@ -13,13 +13,17 @@
 
 namespace {
 
-// A program holds one port at a time; a few slots spare.
-constexpr int kSlots = 4;
+// A search of every port at once holds one port per thread, a bench of
+// stations one per station: room for all of them.
+constexpr int kSlots = 64;
 constexpr std::size_t kPathMax = 256;
+// A slot being filled in by one thread: no other thread takes it, and the
+// signal handler passes it by.
+constexpr int kClaiming = -2;
 
 struct Slot {
     std::atomic<int> descriptor{-1};
-    char lockFile[kPathMax] = {};  // written only while the slot is being claimed
+    char lockFile[kPathMax] = {};  // written only by the thread that claimed the slot
 };
 
 Slot slots[kSlots];
@@ -47,9 +51,11 @@ namespace KvOpenPorts {
 void Add(int descriptor, const char* lockFile) {
     if (descriptor < 0) return;
     for (Slot& slot : slots) {
-        if (slot.descriptor.load() != -1) continue;
-        // The path is written before the descriptor is published, so the
-        // handler never sees a half-written path for a listed port.
+        // The slot is claimed before its path is written, so two threads
+        // never write one path, and the descriptor is published after the
+        // path, so the handler never sees a half-written path for a listed port.
+        int expected = -1;
+        if (!slot.descriptor.compare_exchange_strong(expected, kClaiming)) continue;
         const std::size_t length = lockFile ? std::strlen(lockFile) : 0;
         if (length < kPathMax) {
             if (length > 0) std::memcpy(slot.lockFile, lockFile, length);
@@ -57,8 +63,8 @@ void Add(int descriptor, const char* lockFile) {
         } else {
             slot.lockFile[0] = '\0';
         }
-        int expected = -1;
-        if (slot.descriptor.compare_exchange_strong(expected, descriptor)) return;
+        slot.descriptor.store(descriptor);
+        return;
     }
 }
 
@@ -81,8 +87,8 @@ void Release(int descriptor) {
 void ReleaseAllForExit() {
 #ifndef _WIN32
     for (Slot& slot : slots) {
-        const int descriptor = slot.descriptor.exchange(-1);
-        if (descriptor < 0) continue;
+        int descriptor = slot.descriptor.load();
+        if (descriptor < 0 || !slot.descriptor.compare_exchange_strong(descriptor, -1)) continue;
         LetGo(descriptor);
         if (slot.lockFile[0] != '\0') (void)unlink(slot.lockFile);
     }

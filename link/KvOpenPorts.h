@@ -5,12 +5,16 @@
 // it leaves the port unusable for ordinary users while anybody else (a
 // pseudo-terminal's master, a getty) still has it open. A program that ends
 // on a signal therefore releases what is listed here first.
+//
+// Safe for threads: ports opened and closed on several threads at once (a
+// search of every port, stations working side by side) are listed and taken
+// off without a lock, and the handler may run meanwhile.
 namespace KvOpenPorts {
 
 // Called by the port right after it has taken a descriptor for itself (lock
 // held, before the exclusive flag is set) and right before it closes it.
 // `lockFile` names a lock file the port created for this descriptor, or is
-// nullptr; it is removed on release. Ports beyond the table's few slots are
+// nullptr; it is removed on release. Ports beyond the table's 64 slots are
 // simply not listed.
 void Add(int descriptor, const char* lockFile = nullptr);
 void Remove(int descriptor);

@@ -15,3 +15,55 @@ std::string KvDescribePort(const KvPortInfo& port) {
     if (!port.driver.empty()) text += (text.empty() ? "(" : " (") + port.driver + ")";
     return text;
 }
+
+namespace {
+
+// The by-id name without its folder: "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0".
+std::string ByIdName(const KvPortInfo& port) {
+    const std::size_t slash = port.byIdPath.rfind('/');
+    return slash == std::string::npos ? port.byIdPath : port.byIdPath.substr(slash + 1);
+}
+
+std::string Listed(const std::vector<const KvPortInfo*>& ports) {
+    std::string text;
+    for (const KvPortInfo* p : ports) {
+        const std::string description = KvDescribePort(*p);
+        text += "\n  " + p->name + (description.empty() ? "" : "  " + description);
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string KvFindUsbPort(const std::string& selector, const std::vector<KvPortInfo>& ports, std::string& problem,
+                          bool& several) {
+    several = false;
+    const std::string wanted = selector.rfind("usb:", 0) == 0 ? selector.substr(4) : selector;
+    if (wanted.empty()) {
+        problem = "usb: names no adapter: give its serial number or a part of its /dev/serial/by-id name";
+        return "";
+    }
+    // A serial number given in full wins over names that merely contain it
+    // ("A5028" is part of "A50285BI" and of "A50285BJ").
+    std::vector<const KvPortInfo*> exact, partial, adapters;
+    for (const KvPortInfo& p : ports) {
+        if (p.serialNumber.empty() && p.byIdPath.empty()) continue;
+        adapters.push_back(&p);
+        if (p.serialNumber == wanted) exact.push_back(&p);
+        if (p.serialNumber.find(wanted) != std::string::npos || ByIdName(p).find(wanted) != std::string::npos) {
+            partial.push_back(&p);
+        }
+    }
+    const std::vector<const KvPortInfo*>& found = exact.empty() ? partial : exact;
+    if (found.size() == 1) return found.front()->byIdPath.empty() ? found.front()->name : found.front()->byIdPath;
+    if (found.empty()) {
+        problem =
+            "usb:" + wanted + " matches no adapter's serial number or by-id name" +
+            (adapters.empty() ? std::string("; no USB adapter is present") : "; adapters present:" + Listed(adapters));
+    } else {
+        several = true;
+        problem = "usb:" + wanted + " matches " + std::to_string(found.size()) +
+                  " adapters; give more of it:" + Listed(found);
+    }
+    return "";
+}

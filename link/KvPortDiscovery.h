@@ -25,3 +25,11 @@ bool KvIsBuiltInPort(const KvPortInfo& port);
 // One line describing the device for a list: "FTDI FT232R USB UART (ftdi_sio)".
 // Empty when nothing beyond the name is known.
 std::string KvDescribePort(const KvPortInfo& port);
+
+// The port of the one USB adapter that `selector` ("usb:A50285BI", or without
+// "usb:") names: by its serial number in full, else by a part of its serial
+// number or of its /dev/serial/by-id name. Its by-id path when it has one
+// (stable whatever else is plugged in), else its name. "" with `problem` set
+// when no adapter or several match (`several` then true).
+std::string KvFindUsbPort(const std::string& selector, const std::vector<KvPortInfo>& ports, std::string& problem,
+                          bool& several);

@@ -111,10 +111,12 @@ bool DiscoverWithUdev(std::vector<KvPortInfo>& ports) {
 std::vector<KvPortInfo> KvDiscoverSerialPorts() {
     std::vector<KvPortInfo> ports;
     // TARNIK_SYSFS_ROOT names a folder laid out as /sys (class/tty, devices)
-    // that stands in for this machine's devices, the nodes still named under
-    // /dev: for pictures and checks of the port lists without the adapters.
+    // that stands in for this machine's devices, the nodes named under /dev or,
+    // with TARNIK_DEV_ROOT, under that folder (links to pseudo-terminals, say):
+    // for pictures and checks of the port lists and searches without adapters.
     if (const char* root = getenv("TARNIK_SYSFS_ROOT"); root != nullptr && *root != '\0') {
-        ports = KvDiscoverSerialPortsInSysfs(root, "/dev");
+        const char* dev = getenv("TARNIK_DEV_ROOT");
+        ports = KvDiscoverSerialPortsInSysfs(root, dev != nullptr && *dev != '\0' ? dev : "/dev");
     } else if (!DiscoverWithUdev(ports)) {
         ports = KvDiscoverSerialPortsInSysfs("/sys", "/dev");
     }

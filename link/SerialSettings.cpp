@@ -7,7 +7,9 @@ struct ScanPosition {
     std::int32_t parity = 0;
     std::int32_t stopBits = 0;
 };
-ScanPosition position;
+// Each thread searches with a position of its own (tarnik searches several
+// ports at once, one thread each).
+thread_local ScanPosition position;
 }  // namespace
 
 void ResetScanPosition() { position = ScanPosition{}; }

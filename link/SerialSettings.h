@@ -28,7 +28,8 @@ inline constexpr std::int32_t kScanParities[] = {'N', 'E', 'O'};
 inline constexpr std::int32_t kScanStopBits[] = {'1', '2'};
 inline constexpr int kScanCandidateCount = 7 * 2 * 3 * 2;
 
-// The scan position is process-wide; one search at a time uses it.
+// The scan position belongs to the thread: one search at a time in each thread
+// uses it, and searches on other threads do not disturb it.
 void ResetScanPosition();
 SerialSettings CurrentScanSettings();
 // Steps to the next candidate; true when every candidate has now been tried

@@ -9,6 +9,7 @@
 
 #include <signal.h>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -313,7 +314,8 @@ int PtyServer::Run(int signalFd, bool exitOnEof) { return Serve({this}, nullptr,
 
 namespace {
 
-// Lines on standard input: "power", "status", "swap [OPTIONS]". False when
+// Lines on standard input: "power", "status", "swap [OPTIONS]", each after a
+// module's number for that module alone. False when
 // standard input ended and that ends the simulator.
 bool HandleStdin(const std::vector<PtyServer*>& servers, std::string& pending, bool exitOnEof, bool& stdinOpen) {
     char buffer[256];
@@ -333,14 +335,29 @@ bool HandleStdin(const std::vector<PtyServer*>& servers, std::string& pending, b
         std::string command = pending.substr(0, end);
         pending.erase(0, end + 1);
         while (!command.empty() && (command.back() == '\r' || command.back() == ' ')) command.pop_back();
+        // "K COMMAND": module K alone.
+        std::vector<PtyServer*> chosen = servers;
+        std::size_t digits = 0;
+        while (digits < command.size() && std::isdigit(static_cast<unsigned char>(command[digits]))) ++digits;
+        if (digits > 0 && (digits == command.size() || command[digits] == ' ')) {
+            const unsigned long k = std::strtoul(command.substr(0, digits).c_str(), nullptr, 10);
+            if (k < 1 || k > servers.size()) {
+                Log("no module " + command.substr(0, digits) + " (modules 1 to " + std::to_string(servers.size()) +
+                    ")");
+                continue;
+            }
+            chosen = {servers[k - 1]};
+            command.erase(0, std::min(command.size(), digits + 1));
+        }
         if (command == "power") {
-            for (PtyServer* server : servers) server->PowerCycle("standard input");
+            for (PtyServer* server : chosen) server->PowerCycle("standard input");
         } else if (command == "status") {
-            for (PtyServer* server : servers) server->Status();
+            for (PtyServer* server : chosen) server->Status();
         } else if (command == "swap" || command.rfind("swap ", 0) == 0) {
-            servers.front()->Swap(command.substr(4));
+            chosen.front()->Swap(command.substr(4));
         } else if (!command.empty()) {
-            Log("unknown command " + Quoted(command) + " (commands: power, status, swap)");
+            Log("unknown command " + Quoted(command) +
+                " (commands: power, status, swap, each after a module's number)");
         }
     }
     return true;

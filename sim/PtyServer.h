@@ -93,7 +93,7 @@ private:
 
 // Serves the modules on their pseudo-terminals, and the radio between them
 // when one is given, as PtyServer::Run does for one: "power", "status" and
-// SIGUSR1 reach every module, "swap" the first.
+// SIGUSR1 reach every module, "swap" the first; "K COMMAND" module K alone.
 int Serve(const std::vector<PtyServer*>& servers, Radio* radio, int signalFd, bool exitOnEof);
 
 }  // namespace tarnik::sim

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -27,7 +28,11 @@ const char kHelp[] =
     "Every request heard and every answer is logged to standard error with a time.\n"
     "\n"
     "options:\n"
-    "  --link PATH            make PATH a symbolic link to the terminal\n"
+    "  --link PATH            make PATH a symbolic link to the terminal; repeated, one\n"
+    "                         more module on a terminal of its own each time (see\n"
+    "                         several modules below)\n"
+    "  --links N              serve N modules, 1 to 32, each on a terminal of its own\n"
+    "                         (default: one, or one per --link)\n"
     "  --baud N               line speed: 1200, 2400, 4800, 9600, 19200, 38400, 57600\n"
     "                         (default 9600)\n"
     "  --frame DPS            data bits 7/8, parity N/E/O, stop bits 1/2 (default 8N1)\n"
@@ -74,6 +79,16 @@ const char kHelp[] =
     "  --seed N               seed of the radio's losses and bit errors (default 1)\n"
     "  Every lost or corrupted frame is logged: \"radio: frame K from module M, ...,\n"
     "  dropped\" or \"... corrupted (B bit(s) flipped)\".\n"
+    "\n"
+    "several modules (--links N, or --link given more than once):\n"
+    "  module options before the first --link hold for every module; those after a\n"
+    "  --link, up to the next one, for that link's module alone. Module K (from 1)\n"
+    "  has the serial number of the first plus K-1 unless its own --serial says\n"
+    "  otherwise. The terminals are printed one a line, in order; modules without a\n"
+    "  --link of their own come after those with one. \"K COMMAND\" on standard input\n"
+    "  reaches module K alone (\"2 swap\", \"3 power\"); without K, power and status\n"
+    "  reach every module and swap the first.\n"
+    "\n"
     "  --help                 this text\n"
     "\n"
     "control:\n"
@@ -191,74 +206,141 @@ void Announce(tarnik::sim::PtyServer& s, const std::string& linkName, const char
                  linkName.c_str());
 }
 
-int RunSim(int argc, char** argv) {
-    using tarnik::sim::ModuleConfig;
-    ModuleConfig config;
-    tarnik::sim::RadioConfig radioConfig;
-    std::string link;
+// What the command line asks for. Module options before the first --link
+// are in `base`; those after the K-th --link are kept as words, applied to
+// module K over `base` (with one link, that is the same module).
+struct SimOptions {
+    tarnik::sim::ModuleConfig base;
+    std::vector<tarnik::sim::Fault> baseFaults;
+    tarnik::sim::RadioConfig radio;
+    std::vector<std::string> links;
+    std::vector<std::vector<std::string>> linkWords;
+    long long modules = 0;  // --links; 0: one, or one per --link
     std::string peerLink;
     bool paced = true;
     bool exitOnEof = false;
+};
 
-    std::vector<tarnik::sim::Fault> faults;
-    const std::vector<std::string> words(argv + 1, argv + argc);
+// Parses the command line; an exit status when the program ends here (--help, a mistake).
+std::optional<int> ParseSimOptions(const std::vector<std::string>& words, SimOptions& o) {
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& option = words[i];
         const bool hasValue = i + 1 < words.size();
         std::string problem;
-        if (tarnik::sim::TakeModuleOption(words, i, config, faults, problem) ||
-            TakeRadioOption(words, i, radioConfig, problem)) {
+        const std::size_t first = i;
+        tarnik::sim::ModuleConfig scratch = o.base;
+        std::vector<tarnik::sim::Fault> scratchFaults;
+        const bool own = !o.links.empty();
+        if (tarnik::sim::TakeModuleOption(words, i, own ? scratch : o.base, own ? scratchFaults : o.baseFaults,
+                                          problem)) {
+            if (!problem.empty()) return Usage(problem);
+            if (own) o.linkWords.back().insert(o.linkWords.back().end(), words.begin() + first, words.begin() + i + 1);
+        } else if (TakeRadioOption(words, i, o.radio, problem)) {
             if (!problem.empty()) return Usage(problem);
         } else if (option == "--peer-link" && hasValue) {
-            peerLink = words[++i];
+            o.peerLink = words[++i];
         } else if (option == "--help" || option == "-h") {
             std::fputs(kHelp, stdout);
             return 0;
         } else if (option == "--link" && hasValue) {
-            link = words[++i];
+            o.links.push_back(words[++i]);
+            o.linkWords.emplace_back();
+        } else if (option == "--links") {
+            if (!ReadNumber(hasValue ? words[++i] : std::string(), 1LL, 32LL, o.modules)) {
+                return Usage("--links: '" + words[i] + "' is no number from 1 to 32");
+            }
         } else if (option == "--no-pace") {
-            paced = false;
+            o.paced = false;
         } else if (option == "--exit-on-eof") {
-            exitOnEof = true;
+            o.exitOnEof = true;
         } else {
             return Usage("unknown option or missing value: " + option);
         }
     }
+    if (o.modules == 0) o.modules = std::max<long long>(1, static_cast<long long>(o.links.size()));
+    if (static_cast<std::size_t>(o.modules) < o.links.size()) {
+        return Usage("--links " + std::to_string(o.modules) + " but " + std::to_string(o.links.size()) + " --link");
+    }
+    if (!o.peerLink.empty() && o.modules > 1) return Usage("--peer-link serves a pair: not with several modules");
+    return std::nullopt;
+}
 
+// The common settings with the K-th link's own words over them.
+void ApplyLinkWords(const SimOptions& o, std::size_t k, tarnik::sim::ModuleConfig& config,
+                    std::vector<tarnik::sim::Fault>& faults) {
+    if (k >= o.linkWords.size()) return;
+    std::string problem;
+    for (std::size_t i = 0; i < o.linkWords[k].size(); ++i) {
+        tarnik::sim::TakeModuleOption(o.linkWords[k], i, config, faults, problem);
+    }
+}
+
+// Module k's settings: the common ones, the first module's serial number
+// counted on, its own words.
+void ModuleFor(const SimOptions& o, std::size_t k, tarnik::sim::ModuleConfig& config,
+               std::vector<tarnik::sim::Fault>& faults) {
+    tarnik::sim::ModuleConfig first = o.base;
+    std::vector<tarnik::sim::Fault> ignored;
+    ApplyLinkWords(o, 0, first, ignored);
+    config = o.base;
+    config.serialNumber = static_cast<std::uint32_t>((first.serialNumber + k) % 1000000000u);
+    faults = o.baseFaults;
+    ApplyLinkWords(o, k, config, faults);
+}
+
+void AnnounceRadio(const tarnik::sim::RadioConfig& radioConfig) {
+    std::fprintf(stderr,
+                 "tarnik-sim: radio: %u bps on the air, frames of up to %zu bytes, latency %lld ms, "
+                 "loss %g %%, bit-error rate %g, seed %llu\n",
+                 radioConfig.airBps, radioConfig.frameBytes, static_cast<long long>(radioConfig.latency.count() / 1000),
+                 radioConfig.lossRate * 100, radioConfig.bitErrorRate,
+                 static_cast<unsigned long long>(radioConfig.seed));
+}
+
+int RunSim(int argc, char** argv) {
+    using tarnik::sim::PtyServer;
+    SimOptions o;
+    if (const std::optional<int> status = ParseSimOptions({argv + 1, argv + argc}, o)) return *status;
     if (!CatchSignals()) return 1;
 
     int status = 0;
     {
-        const bool pair = !peerLink.empty();
-        tarnik::sim::PtyServer server(config, paced, pair ? "module 1" : "");
-        for (const tarnik::sim::Fault& fault : faults) server.module().InjectFault(fault);
-        std::optional<tarnik::sim::PtyServer> peer;
-        std::unique_ptr<tarnik::sim::Radio> radio;
-        std::vector<tarnik::sim::PtyServer*> servers{&server};
-        if (pair) {
-            peer.emplace(PeerConfig(config), paced, "module 2");
-            radio = std::make_unique<tarnik::sim::Radio>(radioConfig, server.module(), peer->module());
-            servers.push_back(&*peer);
+        const bool pair = !o.peerLink.empty();
+        const bool labelled = pair || o.modules > 1;
+        std::vector<std::unique_ptr<PtyServer>> owned;
+        std::vector<std::string> linkNames = o.links;
+        for (std::size_t k = 0; k < static_cast<std::size_t>(o.modules); ++k) {
+            tarnik::sim::ModuleConfig config;
+            std::vector<tarnik::sim::Fault> faults;
+            ModuleFor(o, k, config, faults);
+            owned.push_back(
+                std::make_unique<PtyServer>(config, o.paced, labelled ? "module " + std::to_string(k + 1) : ""));
+            for (const tarnik::sim::Fault& fault : faults) owned.back()->module().InjectFault(fault);
         }
-        std::string error;
-        if (!server.Open(error) || (!link.empty() && !server.MakeLink(link, error)) ||
-            (peer && (!peer->Open(error) || !peer->MakeLink(peerLink, error)))) {
-            std::fprintf(stderr, "tarnik-sim: %s\n", error.c_str());
-            return 1;
+        std::unique_ptr<tarnik::sim::Radio> radio;
+        if (pair) {
+            owned.push_back(
+                std::make_unique<PtyServer>(PeerConfig(owned.front()->module().Config()), o.paced, "module 2"));
+            radio = std::make_unique<tarnik::sim::Radio>(o.radio, owned.front()->module(), owned.back()->module());
+            if (linkNames.empty()) linkNames.emplace_back();
+            linkNames.push_back(o.peerLink);
+        }
+        linkNames.resize(owned.size());
+        std::vector<PtyServer*> servers;
+        for (std::size_t k = 0; k < owned.size(); ++k) {
+            std::string error;
+            if (!owned[k]->Open(error) || (!linkNames[k].empty() && !owned[k]->MakeLink(linkNames[k], error))) {
+                std::fprintf(stderr, "tarnik-sim: %s\n", error.c_str());
+                return 1;
+            }
+            servers.push_back(owned[k].get());
         }
         for (std::size_t k = 0; k < servers.size(); ++k) {
-            Announce(*servers[k], k == 0 ? link : peerLink, pair ? (k == 0 ? "1: " : "2: ") : "");
+            Announce(*servers[k], linkNames[k], labelled ? (std::to_string(k + 1) + ": ").c_str() : "");
         }
         std::fflush(stdout);
-        if (radio) {
-            std::fprintf(stderr,
-                         "tarnik-sim: radio: %u bps on the air, frames of up to %zu bytes, latency %lld ms, "
-                         "loss %g %%, bit-error rate %g, seed %llu\n",
-                         radioConfig.airBps, radioConfig.frameBytes,
-                         static_cast<long long>(radioConfig.latency.count() / 1000), radioConfig.lossRate * 100,
-                         radioConfig.bitErrorRate, static_cast<unsigned long long>(radioConfig.seed));
-        }
-        status = tarnik::sim::Serve(servers, radio.get(), signalPipe[0], exitOnEof);
+        if (radio) AnnounceRadio(o.radio);
+        status = tarnik::sim::Serve(servers, radio.get(), signalPipe[0], o.exitOnEof);
     }
     close(signalPipe[0]);
     close(signalPipe[1]);

@@ -9,10 +9,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -348,4 +350,47 @@ TEST(BenchSimulated, AKillAtAnyRequestOfAUnitNeverGivesItsAddressToAnother) {
     EXPECT_EQ(Results(Records(log)).back()["result"], "done");
     EXPECT_EQ(Results(Records(log)).back()["serialNumber"], 1001);
     EXPECT_EQ(Results(Records(log)).back()["address"], addressOf[1001]);
+}
+
+// Two stations at once: one log, addresses handed out once, every line with its
+// station's port; Ctrl-C in the middle of both writes logs both units.
+TEST(BenchPty, CtrlCDuringTwoStationsLogsBothUnitsCutShort) {
+    TempDir dir;
+    const std::string profile = dir.File("profile.json");
+    WriteFile(profile, R"({"channel": 3})");
+    const std::string log = dir.File("units.jsonl");
+    SimProcess sim(TARNIK_SIM_BINARY, dir, "a", {"--serial", "3001", "--link", dir.File("b")});
+    ASSERT_TRUE(sim.Ready()) << sim.Log();
+    int keys[2];
+    ASSERT_EQ(pipe2(keys, O_CLOEXEC), 0);
+    std::atomic<pid_t> pid{-1};
+    RunResult r;
+    std::thread tarnik([&] {
+        r = RunProgram(TARNIK_BINARY,
+                       {"--port", sim.link(), "--port", dir.File("b"), "--yes", "--line", "9600,8,N,1", "provision",
+                        "--from", profile, "--address-from", "7", "--log", log},
+                       keys[0], std::chrono::seconds(60), [&](pid_t started) { pid = started; });
+    });
+    const bool both = WaitUntil([&] {
+        const std::string heard = sim.Log();
+        return heard.find("module 1: heard \"+SAD:") != std::string::npos &&
+               heard.find("module 2: heard \"+SAD:") != std::string::npos;
+    });
+    if (pid > 0) kill(pid, SIGINT);
+    close(keys[1]);
+    tarnik.join();
+    close(keys[0]);
+    ASSERT_TRUE(both) << sim.Log();
+    EXPECT_EQ(r.code, 130) << r.err;
+    EXPECT_THAT(r.err, HasSubstr(sim.link() + ": "));
+    EXPECT_THAT(r.err, HasSubstr(dir.File("b") + ": "));
+    const std::vector<nlohmann::json> records = Results(Records(log));
+    ASSERT_EQ(records.size(), 2u) << ReadFile(log);
+    std::set<int> addresses;
+    for (const nlohmann::json& record : records) {
+        EXPECT_EQ(record["result"], "failed");
+        EXPECT_THAT(record["reason"].get<std::string>(), HasSubstr("interrupted"));
+        addresses.insert(record["address"].get<int>());
+    }
+    EXPECT_EQ(addresses, (std::set<int>{7, 8}));
 }

@@ -202,3 +202,44 @@ TEST(PortNames, OneDeviceByEveryNameItHas) {
         EXPECT_EQ(KvPortDevicePath(notAPort), "") << notAPort;
     EXPECT_EQ(KvComNumber("COM999999999"), 999999999u);
 }
+
+TEST(PortDiscovery, UsbAdapterChosenBySerialNumberOrByIdFragment) {
+    const auto adapter = [](const char* name, const char* serial, const char* byId) {
+        KvPortInfo p;
+        p.name = p.path = name;
+        p.serialNumber = serial;
+        p.byIdPath = byId;
+        return p;
+    };
+    const std::vector<KvPortInfo> ports = {
+        adapter("/dev/ttyS0", "", ""),
+        adapter("/dev/ttyUSB0", "A50285BI", "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"),
+        adapter("/dev/ttyUSB1", "A50285BIX", "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BIX-if00-port0"),
+        adapter("/dev/ttyACM0", "0001", ""),
+    };
+    const struct {
+        const char* selector;
+        const char* port;  // "" when refused
+        bool several;
+        const char* problem;  // part of the refusal
+    } cases[] = {
+        {"usb:A50285BI", "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", false, ""},
+        {"usb:A50285BIX", "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BIX-if00-port0", false, ""},
+        {"usb:A50285", "", true, "matches 2 adapters"},
+        {"usb:FT232R", "", true, "/dev/ttyUSB1"},
+        {"usb:0001", "/dev/ttyACM0", false, ""},
+        {"usb:ZZZ", "", false, "adapters present:\n  /dev/ttyUSB0"},
+        {"usb:", "", false, "names no adapter"},
+    };
+    for (const auto& c : cases) {
+        std::string problem;
+        bool several = false;
+        EXPECT_EQ(KvFindUsbPort(c.selector, ports, problem, several), c.port) << c.selector;
+        EXPECT_EQ(several, c.several) << c.selector;
+        EXPECT_NE(problem.find(c.problem), std::string::npos) << c.selector << ": " << problem;
+    }
+    std::string problem;
+    bool several = false;
+    EXPECT_EQ(KvFindUsbPort("usb:A50285BI", {ports.front()}, problem, several), "");
+    EXPECT_NE(problem.find("no USB adapter is present"), std::string::npos) << problem;
+}

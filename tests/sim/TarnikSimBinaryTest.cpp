@@ -76,3 +76,36 @@ TEST(TarnikSimBinary, AnswersManOnThePseudoTerminalOnlyAtItsBaudRate) {
     struct stat st {};
     EXPECT_NE(lstat(sim.link().c_str(), &st), 0);  // the link went with it
 }
+
+TEST(TarnikSimBinary, SeveralLinksEachWithTheirOwnModuleOptions) {
+    // Options after a --link are that module's alone; the serial number counts
+    // on from the first module's unless a module names its own; "K swap" on
+    // standard input reaches module K alone.
+    TempDir dir;
+    SimProcess sim(
+        TARNIK_SIM_BINARY, dir, "a",
+        {"--serial", "100", "--baud", "19200", "--link", dir.File("b"), "--link", dir.File("c"), "--serial", "900"});
+    ASSERT_TRUE(sim.Ready()) << sim.Log();
+    const auto ask = [](const std::string& path, speed_t speed) {
+        const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0 || !SetLine(fd, speed) || write(fd, "-MAN\r\n", 6) != 6) return std::string("no port");
+        const std::string answer = ReadUntil(fd, Clock::now() + std::chrono::seconds(5),
+                                             [](const std::string& t) { return t.find("\r\n") != std::string::npos; });
+        close(fd);
+        return answer;
+    };
+    const struct {
+        std::string path;
+        speed_t speed;
+        const char* answer;
+    } before[] = {{sim.link(), B19200, "*MAN: 000000100\r\n"},
+                  {dir.File("b"), B9600, "*MAN: 000000101\r\n"},
+                  {dir.File("c"), B9600, "*MAN: 000000900\r\n"}};
+    for (const auto& c : before) EXPECT_EQ(ask(c.path, c.speed), c.answer) << c.path << "\n" << sim.Log();
+
+    sim.Say("2 swap --serial 7");
+    ASSERT_TRUE(sim.WaitForLog("module 2: swap: module")) << sim.Log();
+    EXPECT_EQ(ask(dir.File("b"), B9600), "*MAN: 000000007\r\n") << sim.Log();
+    EXPECT_EQ(ask(sim.link(), B19200), "*MAN: 000000100\r\n") << sim.Log();
+    EXPECT_EQ(sim.Stop(), 0);
+}

@@ -231,6 +231,12 @@ void SimProcess::Swap(const std::string& options) {
     (void)written;
 }
 
+void SimProcess::Say(const std::string& line) {
+    const std::string text = line + "\n";
+    const ssize_t written = write(input_, text.data(), text.size());
+    (void)written;
+}
+
 bool SimProcess::WaitForLog(const std::string& text, std::chrono::seconds limit) const {
     const Clock::time_point deadline = Clock::now() + limit;
     while (Log().find(text) == std::string::npos) {

@@ -61,6 +61,8 @@ public:
     void PowerCycle();
     // Puts a new module in place of the old one ("swap" and module options).
     void Swap(const std::string& options = "");
+    // Any line of control on its standard input ("2 swap", say).
+    void Say(const std::string& line);
     // Waits until the log holds `text`, at most `limit`.
     bool WaitForLog(const std::string& text, std::chrono::seconds limit = std::chrono::seconds(10)) const;
     // Ends it with SIGTERM; its exit code, or -1.
