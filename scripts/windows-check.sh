@@ -152,11 +152,12 @@ shortcuts=("tarnik コマンドプロンプト.lnk" "アンインストール.ln
 for link in "${shortcuts[@]}"; do check test -f "$start_menu/$link"; done
 check test "$(reg_value "$uninstall_key" DisplayName)" = "Tarnik設定ユーティリティ"
 check test "$(reg_value "$uninstall_key" DisplayVersion)" = "$version"
-# The installed tarnik.exe finds the module.
+# The installed tarnik.exe finds the module, and speaks Japanese from the
+# catalog the installer put beside it when the locale asks for it.
 installed_tarnik='C:\Program Files\Tarnik\Velmora\tarnik.exe'
-"$wine_bin" "$installed_tarnik" --port "$com_port" --quiet scan </dev/null \
+LC_ALL=ja_JP.UTF-8 "$wine_bin" "$installed_tarnik" --port "$com_port" --quiet scan </dev/null \
   >"$win_dir/installed-scan.out" 2>>"$wine_log" || { echo "installed tarnik.exe: scan failed" >&2; exit 1; }
-check grep -q "製造番号：$TARNIK_SIM_SERIAL" "$win_dir/installed-scan.out"
+check grep -q "製造番号: $TARNIK_SIM_SERIAL" "$win_dir/installed-scan.out"
 # The installed desktop program starts on the display and paints its window.
 timeout 120 "$wine_bin" 'C:\Program Files\Tarnik\Velmora\velmora.exe' --demo --exit-after-first-paint \
   </dev/null >>"$wine_log" 2>&1 || { echo "installed velmora.exe did not start and paint (status $?)" >&2; exit 1; }

@@ -86,7 +86,7 @@ tr -d ' \n' <"$work/ports-json.out" | grep -qE "\{\"name\":\"$port\",\"path\":\"
 #   name        expected code  arguments                                            message
 usage_cases=(
   "bad-address 2 --port $port --yes write --address 10000|--address"
-  "bad-port    2 --port LPT1 scan|neither COMn nor a device path"
+  "bad-port    2 --port LPT1 scan|is neither COMn, a device path nor auto"
   "no-yes      2 --port $port write --address 5|add --yes"
   "missing     3 --port COM250 scan|"
 )
