@@ -181,31 +181,55 @@ settings_text() {
 }
 
 # Two units through Enter at the prompt; the host swaps the module in between.
+# The emulated lines are at the mercy of this machine's scheduler: an answer
+# held up on the host past the module's 70 ms fails a unit now and then
+# (two units, some forty exchanges in a row). So a failed run is tried once
+# more with two new units, and the check says so; a driver that fails
+# provisioning fails both.
 provision_checks() {
-  local tty=$1 sim=$2 first=$3 feed=/tmp/provision-$1 log=$logs/units-$1.jsonl
-  local profile=$logs/profile.json pid input
+  local tty=$1 sim=$2 first=$3 detail
+  local profile=$logs/profile.json
   echo '{"channel": 12, "baudRate": 19200, "dataBits": 8, "parity": "N", "stopBits": 1, "pins": "1000"}' >"$profile"
+  if provision_run "$tty" "$sim" "$first" "$logs/units-$tty.jsonl" "$logs/provision-$tty"; then
+    pass "$tty: provision of two units" "$provision_detail"
+    return
+  fi
+  detail=$provision_detail
+  provision_run "$tty" "$sim" $((first + 5)) "$logs/units-$tty-again.jsonl" "$logs/provision-$tty-again"
+  expect "$tty: provision of two units" "at the second try: $provision_detail; the first: $detail" \
+    test "$provision_ok" = yes
+}
+
+# feed_line FD TEXT: a line to a program's input that may have ended already
+# (a write to a fifo nobody reads would end this script with SIGPIPE).
+feed_line() { (trap '' PIPE; echo "$2" >&"$1") 2>/dev/null; }
+
+# provision_run TTY SIM FIRST LOG OUTPUT: two units, FIRST and FIRST + 1;
+# sets provision_detail and provision_ok, succeeds when both were done.
+provision_run() {
+  local tty=$1 sim=$2 first=$3 log=$4 output=$5 feed=/tmp/provision-$1 pid input
   host swap "$sim" --serial "$first" >/dev/null
   rm -f "$feed" "$log"
   mkfifo "$feed"
   # --trace: when a unit fails, what came when is in the .err file.
-  timeout -k 2 60 "$tarnik" --trace --port "/dev/$tty" --line 9600,8,N,1 --yes provision --from "$profile" \
-    --address-from 100 --log "$log" <"$feed" >"$logs/provision-$tty.out" 2>"$logs/provision-$tty.err" &
+  timeout -k 2 60 "$tarnik" --trace --port "/dev/$tty" --line 9600,8,N,1 --yes provision --from "$logs/profile.json" \
+    --address-from 100 --log "$log" <"$feed" >"$output.out" 2>"$output.err" &
   pid=$!
   exec {input}>"$feed"
   if await 30 units_in 1 "$log"; then
     host swap "$sim" --serial $((first + 1)) >/dev/null
-    echo >&"$input"
+    feed_line "$input" ""
     await 30 units_in 2 "$log"
   fi
-  echo q >&"$input"
+  feed_line "$input" q
   exec {input}>&-
   wait "$pid"
   rc=$?
-  expect "$tty: provision of two units" \
-    "exit $rc: $(ended 'map("\(.serialNumber) \(.result) \(.address)") | join(", ")' "$log")" \
-    test "$rc" = 0 -a "$(ended 'map("\(.serialNumber),\(.result),\(.address),\(.after.channel),\(.after.baudRate)") | join(" ")' "$log")" = \
-    "$first,done,100,12,19200 $((first + 1)),done,101,12,19200"
+  provision_detail="exit $rc: $(ended 'map("\(.serialNumber) \(.result) \(.address)") | join(", ")' "$log")"
+  provision_ok=no
+  [ "$rc" = 0 ] && [ "$(ended 'map("\(.serialNumber),\(.result),\(.address),\(.after.channel),\(.after.baudRate)") | join(" ")' "$log")" = \
+    "$first,done,100,12,19200 $((first + 1)),done,101,12,19200" ] && provision_ok=yes
+  [ "$provision_ok" = yes ]
 }
 
 # ---------------------------------------------------------------- both drivers
