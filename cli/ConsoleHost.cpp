@@ -55,11 +55,14 @@ int ConsoleHost::RunDialog(int dialogId) {
 void ConsoleHost::ShowMessage(int stringId) {
     events.push_back({true, stringId});
     const char* text = CliMessage(stringId);
-    Print(text ? Tr(text) : TrFormat("message %d", stringId));
+    const std::string shown = text ? Tr(text) : TrFormat("message %d", stringId);
+    Print(stringId == IDS_DEVICE_NOT_FOUND ? "tarnik: " + shown : shown);
     if (stringId == IDS_DEVICE_NOT_FOUND) PrintHints(NotFoundHints());
 }
 
 void ConsoleHost::ReportOpenFailure(const KvPortOpenFailure& failure) {
+    heldScanTitle_.clear();
+    heldCandidate_.clear();
     openFailure = failure;
     openFailurePending_ = true;
 }
@@ -77,7 +80,11 @@ void ConsoleHost::CreateProgress(int dialogId) {
     const CliDialogText* dialog = CliDialog(dialogId);
     if (!dialog || dialog->lines.empty()) return;
     const char* line = Tr(dialog->lines.front());
-    if (dialogId != IDD_SCAN && options_.terminal) {
+    if (dialogId == IDD_SCAN) {
+        heldScanTitle_ = line;
+        return;
+    }
+    if (options_.terminal) {
         // A transient line, gone when the workflow ends.
         EndProgressLine();
         std::fprintf(out_, "\r\033[K%s", DisplayText(line).c_str());
@@ -94,6 +101,15 @@ void ConsoleHost::SetProgressText(int dialogId, const KvString& text) {
     if (options_.quiet) return;
     const std::string line =
         TrFormat("candidate %d/%d: %s", scanAttempts, static_cast<int>(kScanCandidateCount), text.Bytes().c_str());
+    if (!heldScanTitle_.empty() && scanAttempts == 1) {
+        heldCandidate_ = line;
+        return;
+    }
+    ReleaseScanLines();
+    ShowCandidate(line);
+}
+
+void ConsoleHost::ShowCandidate(const std::string& line) {
     if (options_.terminal) {
         std::fprintf(out_, "\r\033[K%s", DisplayText(line).c_str());
         std::fflush(out_);
@@ -103,7 +119,18 @@ void ConsoleHost::SetProgressText(int dialogId, const KvString& text) {
     }
 }
 
+void ConsoleHost::ReleaseScanLines() {
+    if (heldScanTitle_.empty()) return;
+    const std::string title = std::move(heldScanTitle_);
+    const std::string candidate = std::move(heldCandidate_);
+    heldScanTitle_.clear();
+    heldCandidate_.clear();
+    Print(title);
+    if (!candidate.empty()) ShowCandidate(candidate);
+}
+
 void ConsoleHost::DestroyProgress(int dialogId) {
+    if (dialogId == IDD_SCAN) ReleaseScanLines();
     if (!progressLineOpen_ || !options_.terminal) return;
     if (dialogId == IDD_SCAN) {
         // The last candidate stays on screen: it is the one that answered.
@@ -192,7 +219,9 @@ void ConsoleHost::PrintDialog(int dialogId, bool headlineOnly) {
         Print(TrFormat("dialog %d", dialogId));
         return;
     }
-    std::string first = *dialog->title ? std::string("[") + Tr(dialog->title) + "] " : std::string();
+    // An error is said as the program's own, like every other of tarnik's.
+    std::string first = IsFailureDialog(dialogId) ? "tarnik: " : "";
+    if (*dialog->title) first += std::string("[") + Tr(dialog->title) + "] ";
     first += Tr(dialog->lines.front());
     Print(first);
     if (headlineOnly) return;
@@ -222,6 +251,7 @@ void ConsoleHost::EndProgressLine() {
 }
 
 void ConsoleHost::Print(const std::string& line) {
+    ReleaseScanLines();
     EndProgressLine();
     PrintLine(out_, options_.prefix + line);
 }

@@ -78,6 +78,8 @@ private:
     void PrintDialog(int dialogId, bool headlineOnly);
     void EndProgressLine();
     void Print(const std::string& line);
+    void ShowCandidate(const std::string& line);
+    void ReleaseScanLines();
 
     ConsoleOptions options_;
     KvClock& clock_;
@@ -85,4 +87,8 @@ private:
     std::FILE* in_;
     bool progressLineOpen_ = false;    // a terminal progress line waits to be overwritten
     bool openFailurePending_ = false;  // the next port-error dialog (any failure dialog when gone) carries openFailure
+    // The search's first lines wait until the port has opened: a port that
+    // cannot be opened was never searched, and its error comes alone.
+    std::string heldScanTitle_;
+    std::string heldCandidate_;
 };

@@ -89,6 +89,9 @@ void SetUpLanguage(const char* argv0) {
     const std::string directory = LocaleDirectory(ProgramPath(argv0)).string();
     bindtextdomain(kDomain, directory.c_str());
     bind_textdomain_codeset(kDomain, "UTF-8");
+    // The system's own reasons (strerror) in the same language; with the C
+    // library's character set left as "C" they would come as question marks.
+    bind_textdomain_codeset("libc", "UTF-8");
 }
 
 const char* Tr(const char* msgid) { return msgid && *msgid ? dgettext(kDomain, msgid) : msgid; }

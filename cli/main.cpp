@@ -60,16 +60,28 @@ std::string errorPort;
 
 void PrintFailureJson(const FailureReport& report) { PrintJson(stdout, FailureJson(report)); }
 
-int Usage(const std::string& problem) {
+// Writes a failure that no module was asked about: "tarnik: " and the problem
+// on standard error, and with --json the error object on standard output.
+int Refuse(int exitCode, const std::string& port, const std::string& problem) {
     PrintLine(stderr, "tarnik: " + problem);
     if (jsonErrors) {
         FailureReport report;
-        report.exitCode = kExitUsage;
-        report.port = errorPort;
+        report.exitCode = exitCode;
+        report.port = port;
         report.detail = problem;
         PrintFailureJson(report);
     }
-    return kExitUsage;
+    return exitCode;
+}
+
+int Usage(const std::string& problem) { return Refuse(kExitUsage, errorPort, problem); }
+
+// Progress lines are redrawn in place only on a terminal that understands
+// the escapes: TERM=dumb (an editor's shell buffer, a CI log) gets whole lines.
+bool RedrawsInPlace() {
+    const char* term = std::getenv("TERM");
+    if (term != nullptr && std::string(term) == "dumb") return false;
+    return KV_ISATTY(2) != 0;
 }
 
 // The options every command takes, before or after its name.
@@ -282,17 +294,7 @@ std::optional<int> TakePorts(GlobalOptions& global, const BenchCommands& bench) 
         bool several = false;
         const std::string found = KvFindUsbPort(port, KvDiscoverSerialPorts(), problem, several);
         if (several) return Usage("--port " + problem);
-        if (found.empty()) {
-            PrintLine(stderr, "tarnik: --port " + problem);
-            if (jsonErrors) {
-                FailureReport report;
-                report.exitCode = kExitPort;
-                report.port = port;
-                report.detail = problem;
-                PrintFailureJson(report);
-            }
-            return kExitPort;
-        }
+        if (found.empty()) return Refuse(kExitPort, port, "--port " + problem);
         port = found;
 #endif
     }
@@ -318,11 +320,26 @@ std::optional<int> RunLinkCommands(const GlobalOptions& global, LinkTestCommand&
         LinkTestOptions& options = linkTest.Options();
         options.json = json;
         options.quiet = global.quiet;
-        options.terminal = KV_ISATTY(2) != 0;
+        options.terminal = RedrawsInPlace();
         return RunLinkTest(options, SteadyClock(), stdout, stderr);
     }
     if (!knownLine) return Usage("monitor needs the module's line settings: --line B,D,P,S");
     return monitor.Run(global.port, *knownLine);
+}
+
+// What was typed but belongs to no command, or the missing command: "" when
+// the command line names one command and nothing else.
+std::string UnknownWords(const CLI::App& app) {
+    const std::vector<std::string> extras = app.remaining();
+    const bool noCommand = app.get_subcommands().empty();
+    if (!extras.empty()) {
+        const std::string& word = extras.front();
+        if (word.size() > 1 && word[0] == '-') return TrFormat("unknown option '%s'; see tarnik --help", word.c_str());
+        if (noCommand) return TrFormat("unknown command '%s'; see tarnik --help", word.c_str());
+        return TrFormat("unexpected argument '%s'; see tarnik --help", word.c_str());
+    }
+    if (noCommand) return Tr("no command given; see tarnik --help for the commands");
+    return "";
 }
 
 int RunTarnik(int argc, char** argv) {
@@ -338,12 +355,12 @@ int RunTarnik(int argc, char** argv) {
         "tarnik"};
     app.footer(kFooter);
     app.fallthrough();
-    app.require_subcommand(1);
     app.set_version_flag("--version", std::string("tarnik (") + KvDialogLines(IDD_ABOUTBOX).front() + ")");
 
     GlobalOptions global;
     global.Register(app);
     bool json = false;
+    app.add_flag("--json", json, "the result, and any error, as JSON on standard output");
     ModuleCommands module;
     module.Register(app, json);
     BenchCommands bench;
@@ -354,20 +371,28 @@ int RunTarnik(int argc, char** argv) {
     monitor.Register(app);
     CLI::App* ports = app.add_subcommand("ports", "list the serial devices of this machine with what is known of them");
     ports->add_flag("--json", json, "print the list as JSON");
+    // What no command takes is collected and named below, not refused with
+    // CLI11's "A subcommand is required".
+    app.allow_extras();
+    app.require_subcommand(0, 1);
 
+    // A mistake on the command line is told as JSON too when --json was typed.
+    jsonErrors = std::any_of(argv + 1, argv + argc, [](const char* a) { return std::string(a) == "--json"; });
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        // CLI11's messages repeat what was typed: shown like every other text.
+        // CLI11's own words, English whatever the language, inside ours.
+        if (error.get_exit_code() != 0) return Usage(TrFormat("%s; see tarnik --help", error.what()));
+        // --help and --version.
         std::ostringstream out, err;
-        const int code = app.exit(error, out, err);
+        app.exit(error, out, err);
         PrintText(stdout, out.str());
         PrintText(stderr, err.str());
-        return code == 0 ? kExitOk : kExitUsage;
+        return kExitOk;
     }
+    if (const std::string problem = UnknownWords(app); !problem.empty()) return Usage(problem);
 
     if (ports->parsed()) return RunPorts(json, stdout);
-    jsonErrors = json;
     if (const std::optional<int> rc = TakePorts(global, bench)) return *rc;
 
     // Everything is checked before the port is touched.
@@ -383,7 +408,7 @@ int RunTarnik(int argc, char** argv) {
     console.reload = module.Reload();
     console.quiet = global.quiet;
     console.interactive = KV_ISATTY(0) != 0;
-    console.terminal = KV_ISATTY(2) != 0;
+    console.terminal = RedrawsInPlace();
 #ifdef _WIN32
     console.terminal = console.terminal && windowsConsole.EscapesWork();
 #endif

@@ -27,6 +27,7 @@ namespace {
 using Args = std::vector<std::string>;
 using testing::HasSubstr;
 using testing::Not;
+using testing::StartsWith;
 
 // A module found at the first candidate: the search costs one attempt.
 const Args kFast = {"--simulate", "--sim-line", "57600,7,N,1"};
@@ -205,8 +206,10 @@ TEST(CliUsage, BadValuesAreRefusedBeforeAnythingIsSent) {
         {{"--yes", "escape", "--baud", "300"}, "--baud"},
         {{"--port", "LPT1", "read"}, "--port"},
         {{"--sim-line", "9600,9,N,1", "read"}, "--sim-line"},
-        {{"frobnicate"}, "subcommand"},
-        {{}, "subcommand"},
+        {{"frobnicate"}, "unknown command 'frobnicate'"},
+        {{"--bogus", "read"}, "unknown option '--bogus'"},
+        {{"read", "scan"}, "unexpected argument 'scan'"},
+        {{}, "no command given"},
         // stdin is not a terminal: the confirmation cannot be asked.
         {{"write", "--address", "5"}, "--yes"},
         {{"init"}, "--yes"},
@@ -215,6 +218,7 @@ TEST(CliUsage, BadValuesAreRefusedBeforeAnythingIsSent) {
         const RunResult r = RunTarnik(With({"--simulate", "--sim-log"}, c.args));
         const std::string shown = c.args.empty() ? "(none)" : c.args.back();
         EXPECT_EQ(r.code, 2) << shown << "\n" << r.err;
+        EXPECT_THAT(r.err, StartsWith("tarnik: "));
         EXPECT_THAT(r.err, HasSubstr(c.named));
         EXPECT_TRUE(Heard(r).empty()) << shown << "\n" << r.err;
     }
@@ -342,7 +346,7 @@ TEST(CliUsage, ThePortComesFromTarnikPortUnlessGiven) {
     setenv("TARNIK_PORT", "/dev/no-such-tarnik-port", 1);
     RunResult r = RunTarnik({"read", "--json"});
     ExpectFields(r.out, {{"port", "/dev/no-such-tarnik-port"}, {"exitCode", 3}});
-    r = RunTarnik({"--port", "/dev/no-such-other-port", "read", "--json"});
+    r = RunTarnik({"--json", "--port", "/dev/no-such-other-port", "read"});
     ExpectFields(r.out, {{"port", "/dev/no-such-other-port"}});
     setenv("TARNIK_PORT", "", 1);  // an empty variable names no port: not COM1
     r = RunTarnik({"read", "--json"});
@@ -375,6 +379,10 @@ TEST(CliSimulated, EachFailureHasItsExitCode) {
         const RunResult r = RunTarnik(c.args);
         EXPECT_EQ(r.code, c.code) << r.err;
         EXPECT_THAT(r.err, HasSubstr(c.message));
+        // A port that cannot be opened was never searched: its error comes first.
+        if (c.code == 3 && c.args.back() == "read") {
+            EXPECT_THAT(r.err, StartsWith("tarnik: [")) << r.err;
+        }
         // Standard output stays empty, except for the error object of --json.
         if (std::find(c.args.begin(), c.args.end(), "--json") != c.args.end()) {
             ExpectFields(r.out, {{"exitCode", c.code}});
