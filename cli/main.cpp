@@ -339,7 +339,7 @@ int RunTarnik(int argc, char** argv) {
     app.footer(kFooter);
     app.fallthrough();
     app.require_subcommand(1);
-    app.set_version_flag("--version", std::string("tarnik (") + KvDialogLines(IDD_ABOUTBOX).front() + ")");
+    app.set_version_flag("--version", "tarnik " VELMORA_VERSION);
 
     GlobalOptions global;
     global.Register(app);
