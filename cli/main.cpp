@@ -36,9 +36,7 @@
 #include "Output.h"
 #include "PortSearch.h"
 #include "Ports.h"
-#include "ResourceIds.h"
 #include "Simulation.h"
-#include "Texts.h"
 #include "Trace.h"
 #include "Values.h"
 
@@ -355,7 +353,7 @@ int RunTarnik(int argc, char** argv) {
         "tarnik"};
     app.footer(kFooter);
     app.fallthrough();
-    app.set_version_flag("--version", std::string("tarnik (") + KvDialogLines(IDD_ABOUTBOX).front() + ")");
+    app.set_version_flag("--version", "tarnik " VELMORA_VERSION);
 
     GlobalOptions global;
     global.Register(app);

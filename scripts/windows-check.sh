@@ -106,7 +106,7 @@ step "tarnik-sim on a pseudo-terminal, linked as $com_link"
 # tarnik.exe test is told them.
 export TARNIK_SIM_SERIAL=246813579 TARNIK_SIM_VERSION=2.04.017 TARNIK_SIM_LINE="38400bps, 7bits, odd, stop2"
 sim_on_pty "$com_link" "$win_dir/tarnik-sim.log" --baud 38400 --frame 7O2 --serial "$TARNIK_SIM_SERIAL" \
-  --version "$TARNIK_SIM_VERSION" --latency-ms 20
+  --firmware "$TARNIK_SIM_VERSION" --latency-ms 20
 # Two more modules for tarnik.exe's search, read and write at their own line
 # settings (found without --line): PORT:BAUD:FRAME:SERIAL each.
 export TARNIK_EXTRA_MODULES="COM21:4800:8N2:300000021 COM22:57600:8N1:300000022"

@@ -69,7 +69,7 @@ step() { wine_env_step "$@"; }
 
 step "tarnik-sim on a pseudo-terminal, linked as $com_link"
 rm -f "$com_link"
-"$sim" --link "$com_link" --baud 38400 --frame 8N1 --serial 246813579 --version 2.04.017 \
+"$sim" --link "$com_link" --baud 38400 --frame 8N1 --serial 246813579 --firmware 2.04.017 \
   </dev/null >"$work/tarnik-sim.out" 2>"$work/tarnik-sim.log" &
 WINE_ENV_PIDS+=("$!")
 wine_env_await_link "$com_link" "$!" "$work/tarnik-sim.log" || exit 1

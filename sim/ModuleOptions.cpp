@@ -132,9 +132,9 @@ bool TakeModuleOption(const std::vector<std::string>& words, std::size_t& i, Mod
         ++i;
     } else if (option == "--serial") {
         if (numeric(0, 999999999, "0 to 999999999")) config.serialNumber = static_cast<std::uint32_t>(number);
-    } else if (option == "--version") {
+    } else if (option == "--firmware") {
         if (!hasValue) {
-            problem = "--version needs a text";
+            problem = "--firmware needs the firmware's version text";
             return true;
         }
         config.version = value;

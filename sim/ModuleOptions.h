@@ -3,7 +3,7 @@
 // on its command line and after "swap" on its standard input, tarnik --simulate
 // in --sim-swap. One grammar for all three:
 //
-//   --baud N  --frame DPS  --serial N  --version TEXT  --fixed-pins
+//   --baud N  --frame DPS  --serial N  --firmware TEXT  --fixed-pins
 //   --stored-mode N  --restart-ms N  --escape-window-ms N  --latency-ms N
 //   --neighbours  --fault KIND[:MNEMONIC[:COUNT]]
 #include <cstddef>

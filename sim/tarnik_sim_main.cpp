@@ -37,7 +37,7 @@ const char kHelp[] =
     "                         (default 9600)\n"
     "  --frame DPS            data bits 7/8, parity N/E/O, stop bits 1/2 (default 8N1)\n"
     "  --serial N             serial number, 0 to 999999999 (default 123456789)\n"
-    "  --version TEXT         firmware version text (default 1.00.003)\n"
+    "  --firmware TEXT        the module's firmware version text (default 1.00.003)\n"
     "  --fixed-pins           a model whose pin functions cannot be changed\n"
     "  --stored-mode N        mode at power-up: 0 standard, 1 transparent master,\n"
     "                         2 transparent slave (default 0)\n"
@@ -90,6 +90,7 @@ const char kHelp[] =
     "  reach every module and swap the first.\n"
     "\n"
     "  --help                 this text\n"
+    "  --version              the version of tarnik-sim\n"
     "\n"
     "control:\n"
     "  a line \"power\" on standard input, or SIGUSR1, power-cycles the module\n"
@@ -241,6 +242,13 @@ std::optional<int> ParseSimOptions(const std::vector<std::string>& words, SimOpt
             o.peerLink = words[++i];
         } else if (option == "--help" || option == "-h") {
             std::fputs(kHelp, stdout);
+            return 0;
+        } else if (option == "--version") {
+            // Earlier versions took the firmware's text here: a script that still gives one is told so, not started.
+            if (hasValue && words[i + 1].rfind('-', 0) != 0) {
+                return Usage("--version takes no value; the firmware's version text is --firmware TEXT");
+            }
+            std::fputs("tarnik-sim " VELMORA_VERSION "\n", stdout);
             return 0;
         } else if (option == "--link" && hasValue) {
             o.links.push_back(words[++i]);

@@ -504,7 +504,7 @@ TEST(CliHelp, TheManPageDocumentsEveryJsonField) {
 TEST(CliPty, ProfileCopiesFromOneModuleToAnother) {
     TempDir dir;
     SimProcess a(TARNIK_SIM_BINARY, dir, "a", {"--baud", "57600", "--serial", "111"});
-    SimProcess b(TARNIK_SIM_BINARY, dir, "b", {"--baud", "38400", "--serial", "222", "--version", "2.00.000"});
+    SimProcess b(TARNIK_SIM_BINARY, dir, "b", {"--baud", "38400", "--serial", "222", "--firmware", "2.00.000"});
     ASSERT_TRUE(a.Ready()) << a.Log();
     ASSERT_TRUE(b.Ready()) << b.Log();
 

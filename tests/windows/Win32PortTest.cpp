@@ -3,7 +3,7 @@
 // under Wine, with the module on a pseudo-terminal that Wine maps to a COM port,
 // and names that port in TARNIK_COM_PORT. The module is started as
 //
-//   tarnik-sim --baud 38400 --frame 7O2 --serial 246813579 --version 2.04.017 --latency-ms 20
+//   tarnik-sim --baud 38400 --frame 7O2 --serial 246813579 --firmware 2.04.017 --latency-ms 20
 //
 // and every test leaves it at those settings. The tests share one module, so
 // CTest runs them one at a time.

@@ -37,6 +37,7 @@ const char kUsage[] =
     "\n"
     "  --demo      start with a simulated module on COM1\n"
     "  -h, --help  show this help and exit\n"
+    "  --version   show the version and exit\n"
     "\n"
     "The window system's options (-platform, -display, -style, ...) are passed\n"
     "to the toolkit. See velmora(1).\n";
@@ -132,6 +133,10 @@ CommandLine CVelmoraApp::ParseCommandLine(int argc, const char* const* argv) {
         };
         if (arg == "-h" || arg == "--help" || arg == "-help") {
             result.action = CommandLine::Action::Help;
+            return result;
+        }
+        if (arg == "--version") {
+            result.action = CommandLine::Action::Version;
             return result;
         }
         if (arg == "--demo") {

@@ -22,7 +22,7 @@ class CVelmoraDocTemplate;
 // and quits (the scan benchmark); --print-ports prints the COM port list as it
 // shows when opened and quits (scripts/vm-check.sh).
 struct CommandLine {
-    enum class Action { Start, Help, Fail };
+    enum class Action { Start, Help, Version, Fail };
     Action action = Action::Start;
     std::string error;  // for Fail: what was wrong, in one line
     bool demo = false;
@@ -39,9 +39,9 @@ public:
     ~CVelmoraApp() override;
 
     // Reads the command line before anything needs the window system, so that
-    // --help and a mistyped option are answered without a display. The window
-    // system's own options (-platform, -display, -style, ...) are accepted and
-    // left to the toolkit.
+    // --help, --version and a mistyped option are answered without a display.
+    // The window system's own options (-platform, -display, -style, ...) are
+    // accepted and left to the toolkit.
     static CommandLine ParseCommandLine(int argc, const char* const* argv);
     static const char* Usage();
 

@@ -4,10 +4,14 @@
 #include "CVelmoraApp.h"
 
 int main(int argc, char** argv) {
-    // The command line first: --help and mistakes are answered without a display.
+    // The command line first: --help, --version and mistakes are answered without a display.
     const CommandLine options = CVelmoraApp::ParseCommandLine(argc, argv);
     if (options.action == CommandLine::Action::Help) {
         std::fputs(CVelmoraApp::Usage(), stdout);
+        return 0;
+    }
+    if (options.action == CommandLine::Action::Version) {
+        std::fputs("velmora " VELMORA_VERSION "\n", stdout);
         return 0;
     }
     if (options.action == CommandLine::Action::Fail) {
