@@ -18,6 +18,37 @@ std::string KvDescribePort(const KvPortInfo& port) {
 
 namespace {
 
+// Windows spells the parts of an id as it likes ("USB\Vid_0403&Pid_6010").
+// ASCII only, whatever the locale, so that positions stay those of the id.
+std::string Upper(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string KvUsbSerialNumber(const std::vector<std::string>& instanceIds) {
+    for (const std::string& id : instanceIds) {
+        const std::string upper = Upper(id);
+        if (upper.rfind("USB\\", 0) != 0) continue;  // the port's own driver ("FTDIBUS\...")
+        const std::size_t last = upper.find('\\', 4);
+        if (last == std::string::npos) return "";
+        const std::string hardware = upper.substr(4, last - 4);
+        // One interface of a composite device: the device is its parent.
+        if (hardware.find("&MI_") != std::string::npos) continue;
+        // The USB device itself: its serial number or none, never a hub's above it.
+        const std::string serial = id.substr(last + 1);
+        const bool product = hardware.rfind("VID_", 0) == 0 && hardware.find("&PID_") != std::string::npos;
+        if (!product || serial.empty() || serial.find_first_of("&\\") != std::string::npos) return "";
+        return serial;
+    }
+    return "";
+}
+
+namespace {
+
 // The by-id name without its folder: "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0".
 std::string ByIdName(const KvPortInfo& port) {
     const std::size_t slash = port.byIdPath.rfind('/');
