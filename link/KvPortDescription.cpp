@@ -18,6 +18,49 @@ std::string KvDescribePort(const KvPortInfo& port) {
 
 namespace {
 
+// Windows spells the parts of an id as it likes ("USB\Vid_0403&Pid_6010").
+// ASCII only, whatever the locale, so that positions stay those of the id.
+std::string Upper(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string KvUsbSerialNumber(const std::vector<std::string>& instanceIds) {
+    for (const std::string& id : instanceIds) {
+        const std::string upper = Upper(id);
+        if (upper.rfind("USB\\", 0) != 0) continue;  // the port's own driver ("FTDIBUS\...")
+        const std::size_t last = upper.find('\\', 4);
+        if (last == std::string::npos) return "";
+        const std::string hardware = upper.substr(4, last - 4);
+        // One interface of a composite device: the device is its parent.
+        if (hardware.find("&MI_") != std::string::npos) continue;
+        // The USB device itself: its serial number or none, never a hub's above it.
+        const std::string serial = id.substr(last + 1);
+        const bool product = hardware.rfind("VID_", 0) == 0 && hardware.find("&PID_") != std::string::npos;
+        if (!product || serial.empty() || serial.find_first_of("&\\") != std::string::npos) return "";
+        return serial;
+    }
+    return "";
+}
+
+namespace {
+
+#ifdef _WIN32
+// Windows names an adapter by its COM number and serial number only, and the
+// two ports of a dual adapter share the serial number.
+const char* const kWhatToGive = "its serial number or a part of it";
+const char* const kMatchedBy = "serial number";
+const char* const kSeveralHint = "give more of it, or name the COM port";
+#else
+const char* const kWhatToGive = "its serial number or a part of its /dev/serial/by-id name";
+const char* const kMatchedBy = "serial number or by-id name";
+const char* const kSeveralHint = "give more of it";
+#endif
+
 // The by-id name without its folder: "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0".
 std::string ByIdName(const KvPortInfo& port) {
     const std::size_t slash = port.byIdPath.rfind('/');
@@ -40,7 +83,7 @@ std::string KvFindUsbPort(const std::string& selector, const std::vector<KvPortI
     several = false;
     const std::string wanted = selector.rfind("usb:", 0) == 0 ? selector.substr(4) : selector;
     if (wanted.empty()) {
-        problem = "usb: names no adapter: give its serial number or a part of its /dev/serial/by-id name";
+        problem = std::string("usb: names no adapter: give ") + kWhatToGive;
         return "";
     }
     // A serial number given in full wins over names that merely contain it
@@ -58,12 +101,12 @@ std::string KvFindUsbPort(const std::string& selector, const std::vector<KvPortI
     if (found.size() == 1) return found.front()->byIdPath.empty() ? found.front()->name : found.front()->byIdPath;
     if (found.empty()) {
         problem =
-            "usb:" + wanted + " matches no adapter's serial number or by-id name" +
+            "usb:" + wanted + " matches no adapter's " + kMatchedBy +
             (adapters.empty() ? std::string("; no USB adapter is present") : "; adapters present:" + Listed(adapters));
     } else {
         several = true;
-        problem = "usb:" + wanted + " matches " + std::to_string(found.size()) +
-                  " adapters; give more of it:" + Listed(found);
+        problem = "usb:" + wanted + " matches " + std::to_string(found.size()) + " adapters; " + kSeveralHint + ":" +
+                  Listed(found);
     }
     return "";
 }

@@ -26,10 +26,20 @@ bool KvIsBuiltInPort(const KvPortInfo& port);
 // Empty when nothing beyond the name is known.
 std::string KvDescribePort(const KvPortInfo& port);
 
+// The USB serial number of a Windows port from the device instance ids of the
+// port and its parents, nearest first: the last part of the first USB device's
+// id ("FTDIBUS\VID_0403+PID_6001+A50285BIA\0000",
+// "USB\VID_0403&PID_6001\A50285BI" -> "A50285BI"), an interface of a
+// composite device ("USB\VID_2E8A&PID_000A&MI_00\...") handing on to its
+// parent. "" when no USB device is among them or its last part holds '&' (Windows
+// made that up for a device without a serial number); ids further up (a hub's)
+// are never taken for the adapter's.
+std::string KvUsbSerialNumber(const std::vector<std::string>& instanceIds);
+
 // The port of the one USB adapter that `selector` ("usb:A50285BI", or without
 // "usb:") names: by its serial number in full, else by a part of its serial
-// number or of its /dev/serial/by-id name. Its by-id path when it has one
-// (stable whatever else is plugged in), else its name. "" with `problem` set
-// when no adapter or several match (`several` then true).
+// number or (on Linux) of its /dev/serial/by-id name. Its by-id path when it has
+// one (stable whatever else is plugged in), else its name (COM3). "" with
+// `problem` set when no adapter or several match (`several` then true).
 std::string KvFindUsbPort(const std::string& selector, const std::vector<KvPortInfo>& ports, std::string& problem,
                           bool& several);

@@ -3,14 +3,17 @@
 // started, "\Device\Serial0" -> "COM1"; the DOS device names add ports whose
 // driver registered only a COMn link (some virtual port drivers do, and so do
 // the ports Wine maps). Plug-and-play ports then get their friendly name,
-// manufacturer and service from SetupAPI, which is loaded when the ports are
-// first looked for: a program that never lists them (velmora.exe until its port
-// list is opened) starts without it and the libraries it pulls in.
+// manufacturer and service from SetupAPI, and a USB adapter its serial number
+// from the device instance ids of the port and its parents (the configuration
+// manager, cfgmgr32.dll). Both are loaded when the ports are first looked for: a
+// program that never lists them (velmora.exe until its port list is opened)
+// starts without them and the libraries they pull in.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
 
+#include <cfgmgr32.h>
 #include <devguid.h>
 #include <setupapi.h>
 
@@ -94,6 +97,10 @@ struct SetupApi {
     decltype(&SetupDiGetDeviceRegistryPropertyW) getDeviceRegistryProperty = nullptr;
     decltype(&SetupDiDestroyDeviceInfoList) destroyDeviceInfoList = nullptr;
     bool loaded = false;
+    // For the serial number only; a port lacking them is listed without it.
+    decltype(&SetupDiGetDeviceInstanceIdW) getDeviceInstanceId = nullptr;
+    decltype(&CM_Get_Parent) getParent = nullptr;  // from cfgmgr32.dll
+    decltype(&CM_Get_Device_IDW) getDeviceId = nullptr;
 };
 
 template <typename F>
@@ -116,6 +123,12 @@ const SetupApi& LoadSetupApi() {
         Resolve(module, "SetupDiDestroyDeviceInfoList", a.destroyDeviceInfoList);
         a.loaded = a.getClassDevs && a.enumDeviceInfo && a.openDevRegKey && a.getDeviceRegistryProperty &&
                    a.destroyDeviceInfoList;
+        Resolve(module, "SetupDiGetDeviceInstanceIdW", a.getDeviceInstanceId);
+        HMODULE manager = LoadLibraryExW(L"cfgmgr32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        if (manager != nullptr) {
+            Resolve(manager, "CM_Get_Parent", a.getParent);
+            Resolve(manager, "CM_Get_Device_IDW", a.getDeviceId);
+        }
         return a;
     }();
     return api;
@@ -130,8 +143,35 @@ std::string DeviceProperty(const SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& d
     return Utf8(buffer);
 }
 
-// Friendly name, manufacturer and service of the plug-and-play ports; only for
-// ports found above, so a removed adapter's stale entry never shows.
+// The instance ids of the port's device and of up to three devices above it,
+// nearest first. A USB adapter's own device is the port's device, its parent
+// (when the port is an interface of a composite device, or a port of FTDI's bus
+// driver) or two levels up when both stand between; KvUsbSerialNumber stops at it.
+std::vector<std::string> InstanceIds(const SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& device) {
+    std::vector<std::string> ids;
+    wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
+    if (!api.getDeviceInstanceId || !api.getDeviceInstanceId(set, &device, id, MAX_DEVICE_ID_LEN, nullptr)) {
+        return ids;
+    }
+    ids.push_back(Utf8(id));
+    if (!api.getParent || !api.getDeviceId) return ids;
+    DEVINST node = device.DevInst;
+    for (int level = 0; level < 3; ++level) {
+        DEVINST parent = 0;
+        wchar_t parentId[MAX_DEVICE_ID_LEN + 1] = {};
+        if (api.getParent(&parent, node, 0) != CR_SUCCESS ||
+            api.getDeviceId(parent, parentId, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) {
+            break;
+        }
+        ids.push_back(Utf8(parentId));
+        node = parent;
+    }
+    return ids;
+}
+
+// Friendly name, manufacturer, service and USB serial number of the
+// plug-and-play ports; only for ports found above, so a removed adapter's stale
+// entry never shows.
 void FromSetupApi(PortMap& ports) {
     const SetupApi& api = LoadSetupApi();
     if (!api.loaded) return;
@@ -164,6 +204,7 @@ void FromSetupApi(PortMap& ports) {
         }
         if (port.vendor.empty()) port.vendor = DeviceProperty(api, set, device, SPDRP_MFG);
         if (port.driver.empty()) port.driver = DeviceProperty(api, set, device, SPDRP_SERVICE);
+        if (port.serialNumber.empty()) port.serialNumber = KvUsbSerialNumber(InstanceIds(api, set, device));
     }
     api.destroyDeviceInfoList(set);
 }

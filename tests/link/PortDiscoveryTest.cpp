@@ -243,3 +243,25 @@ TEST(PortDiscovery, UsbAdapterChosenBySerialNumberOrByIdFragment) {
     EXPECT_EQ(KvFindUsbPort("usb:A50285BI", {ports.front()}, problem, several), "");
     EXPECT_NE(problem.find("no USB adapter is present"), std::string::npos) << problem;
 }
+
+TEST(PortDiscovery, UsbSerialNumberFromWindowsInstanceIds) {
+    const struct {
+        std::vector<std::string> ids;  // the port's device first, then its parents
+        const char* serial;
+    } cases[] = {
+        {{"USB\\VID_10C4&PID_EA60\\0001", "USB\\ROOT_HUB30\\4&2F1B3A&0&0"}, "0001"},
+        {{"FTDIBUS\\VID_0403+PID_6001+A50285BIA\\0000", "USB\\VID_0403&PID_6001\\A50285BI"}, "A50285BI"},
+        {{"USB\\VID_2E8A&PID_000A&MI_00\\6&1A2B3C4D&0&0000", "USB\\VID_2E8A&PID_000A\\E6614103E7"}, "E6614103E7"},
+        {{"FTDIBUS\\VID_0403+PID_6010+FT4ABCDEA\\0000", "USB\\VID_0403&PID_6010&MI_00\\7&3A&0&0000",
+          "USB\\VID_0403&PID_6010\\FT4ABCDE"},
+         "FT4ABCDE"},
+        {{"usb\\Vid_0403&Pid_6010\\FTs3IQH4"}, "FTs3IQH4"},
+        // No serial number of its own: Windows made one up, and the hub's above is not the adapter's.
+        {{"USB\\VID_1A86&PID_7523\\5&2A3B4C5D&0&2", "USB\\VID_05E3&PID_0608\\HUB0001"}, ""},
+        {{"ACPI\\PNP0501\\1", "ACPI\\PNP0A08\\0"}, ""},  // the board's UART
+        {{""}, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(KvUsbSerialNumber(c.ids), c.serial) << c.ids.front();
+    }
+}
