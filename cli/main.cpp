@@ -285,16 +285,12 @@ std::optional<int> TakePorts(GlobalOptions& global, const BenchCommands& bench) 
     }
     for (std::string& port : global.ports) {
         if (port.rfind("usb:", 0) != 0) continue;
-#ifdef _WIN32
-        return Usage("--port " + port + ": adapters by serial number are found on Linux only; name the COM port");
-#else
         std::string problem;
         bool several = false;
         const std::string found = KvFindUsbPort(port, KvDiscoverSerialPorts(), problem, several);
         if (several) return Usage("--port " + problem);
         if (found.empty()) return Refuse(kExitPort, port, "--port " + problem);
         port = found;
-#endif
     }
     if (!global.ports.empty()) global.port = global.ports.back();
     errorPort = global.port;
