@@ -11,13 +11,15 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
-# The catalog's text for an English message, up to its first conversion.
+# The longest stretch of a message between its conversions.
+literal() {
+  printf '%s' "$1" | sed -E 's/%(%|[-0-9.]*l*[a-z])/\n/g' |
+    awk '{ if (length($0) > length(best)) best = $0 } END { printf "%s", best }'
+}
+
+# The catalog's text for an English message, its longest stretch without a conversion.
 ja() {
-  local text
-  text=$(LANGUAGE= LC_ALL=ja_JP.UTF-8 TEXTDOMAINDIR=$localedir gettext -d tarnik "$1")
-  text=${text%%%*}
-  [ "$text" != "${1%%%*}" ] || fail "the catalog has no Japanese for '$1'"
-  printf '%s' "$text"
+  literal "$(LANGUAGE= LC_ALL=ja_JP.UTF-8 TEXTDOMAINDIR=$localedir gettext -d tarnik -- "$1")"
 }
 
 fast=(--simulate --sim-line 57600,7,N,1)
@@ -48,11 +50,16 @@ for entry in "${cases[@]}"; do
 done
 
 # What each command shows: the English under C, the catalog's Japanese under ja_JP.UTF-8.
-expect() {  # NAME MSGID: the English message (up to its first conversion) and its translation
-  local name=$1 msgid=$2
-  grep -qF -- "${msgid%%%*}" "$work/$name.C" || fail "$name under LANG=C lacks '${msgid%%%*}': $(cat "$work/$name.C")"
+expect() {  # NAME MSGID: the English message (its longest stretch without a conversion) and its translation
+  local name=$1 msgid=$2 english
+  english=$(literal "$msgid")
+  grep -qF -- "$english" "$work/$name.C" || fail "$name under LANG=C lacks '$english': $(cat "$work/$name.C")"
   local japanese
   japanese=$(ja "$msgid")
+  if [ -z "$japanese" ] || [ "$japanese" = "$english" ]; then
+    fail "the catalog has no Japanese for '$msgid'"
+    return
+  fi
   grep -qF -- "$japanese" "$work/$name.ja_JP.UTF-8" ||
     fail "$name under LANG=ja_JP.UTF-8 lacks '$japanese': $(cat "$work/$name.ja_JP.UTF-8")"
 }
