@@ -28,6 +28,9 @@ cases=(
   "open|3|--port /nonexistent-tarnik-dir/tty read"
   "link|5|${fast[*]} --sim-fault silence:VER read"
   "nak|6|${fast[*]} --sim-change-fault nak:SAD --yes write --address 3"
+  "usage|2|--port /nonexistent-tarnik-dir/tty link-test --peer-port /nonexistent-tarnik-dir/tty"
+  "monitor|3|--port /nonexistent-tarnik-dir/tty monitor --line 9600,8,N,1"
+  "help|0|--help"
 )
 
 run() {  # NAME LANG ARGS...: stdout and stderr together in $work/NAME.LANG
@@ -73,6 +76,12 @@ expect link "An error occurred in the communication with the Tarnik module."
 expect link "is the module powered, and the cable (a crossed one for the PX-300 and the evaluation kit) firmly in?"
 expect nak "tarnik: the module rejected a request"
 expect nak "the module answered and refused the request (NAK): the line and the cable work; check that the values suit this module"
+expect usage "--peer-port: the same port as --port; the test needs both modules of the pair"
+expect usage "%s; nothing was sent"
+expect monitor "cannot open %s: %s"
+expect help "Env"
+expect help "Print this help message and exit"
+expect help "list the serial devices of this machine with what is known of them"
 
 # read is for people and for grep: ASCII colons and "MHz" in both languages.
 for lang in C ja_JP.UTF-8; do
