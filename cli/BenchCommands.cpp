@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "Language.h"
 #include "Profile.h"
 #include "Simulation.h"
 #include "TakeOption.h"
@@ -9,47 +10,48 @@
 void BenchCommands::Register(CLI::App& app) {
     pair_ = app.add_subcommand(
         "pair",
-        "make two modules a matched transparent pair: the same channel and line settings, one master, one slave, "
-        "each read back and checked; they switch at their next power-up");
-    pair_->add_option("--from", from_, "profile with the shared channel and line settings (as read --json prints)")
+        Tr("make two modules a matched transparent pair: the same channel and line settings, one master, one slave, "
+           "each read back and checked; they switch at their next power-up"));
+    pair_->add_option("--from", from_, Tr("profile with the shared channel and line settings (as read --json prints)"))
         ->type_name("FILE");
-    pair_->add_option("--channel", channel_, "radio channel both get: 0 to 75 (default: the master's)")->type_name("N");
-    pair_->add_option("--baud", baud_, "baud rate both get (default: the master's)")->type_name("N");
-    pair_->add_option("--data-bits", dataBits_, "data bits both get: 7 or 8")->type_name("N");
-    pair_->add_option("--parity", parity_, "parity both get: N, E or O")->type_name("P");
-    pair_->add_option("--stop-bits", stopBits_, "stop bits both get: 1 or 2")->type_name("N");
-    pair_->add_option("--pins", pins_, "pin functions both get, four digits as for write")->type_name("DDDD");
+    pair_->add_option("--channel", channel_, Tr("radio channel both get: 0 to 75 (default: the master's)"))
+        ->type_name("N");
+    pair_->add_option("--baud", baud_, Tr("baud rate both get (default: the master's)"))->type_name("N");
+    pair_->add_option("--data-bits", dataBits_, Tr("data bits both get: 7 or 8"))->type_name("N");
+    pair_->add_option("--parity", parity_, Tr("parity both get: N, E or O"))->type_name("P");
+    pair_->add_option("--stop-bits", stopBits_, Tr("stop bits both get: 1 or 2"))->type_name("N");
+    pair_->add_option("--pins", pins_, Tr("pin functions both get, four digits as for write"))->type_name("DDDD");
     pair_
         ->add_option("--peer-port", peerPort_,
-                     "the slave's port; without it the slave follows on --port after a module change")
+                     Tr("the slave's port; without it the slave follows on --port after a module change"))
         ->type_name("PORT");
-    pair_->add_option("--log", pairLog_, "append the pair's record (one JSON line) to FILE")->type_name("FILE");
+    pair_->add_option("--log", pairLog_, Tr("append the pair's record (one JSON line) to FILE"))->type_name("FILE");
 
     provision_ = app.add_subcommand(
         "provision",
-        "one module after another on one port: write the profile and each unit's own address, read back, "
-        "compare and log every unit");
-    provision_->add_option("--from", provisionFrom_, "profile every unit gets (as read --json prints)")
+        Tr("one module after another on one port: write the profile and each unit's own address, read back, "
+           "compare and log every unit"));
+    provision_->add_option("--from", provisionFrom_, Tr("profile every unit gets (as read --json prints)"))
         ->type_name("FILE")
         ->required();
     provision_
         ->add_option("--address-from", addressFrom_,
-                     "addresses counting up from N, never one an earlier record of the log gave out")
+                     Tr("addresses counting up from N, never one an earlier record of the log gave out"))
         ->type_name("N");
     provision_
         ->add_option("--plan", plan_,
-                     "CSV of each unit's values by serial number: a header line serialNumber,address,... "
-                     "then one line a unit")
+                     Tr("CSV of each unit's values by serial number: a header line serialNumber,address,... "
+                        "then one line a unit"))
         ->type_name("FILE");
     provision_
         ->add_option("--log", provisionLog_,
-                     "JSON Lines record of every unit; run again with the same log to skip units done")
+                     Tr("JSON Lines record of every unit; run again with the same log to skip units done"))
         ->type_name("FILE")
         ->required();
     provision_
         ->add_option("--next", next_,
-                     "how the next module comes: enter (change it, press Enter) or usb (unplug the adapter, "
-                     "plug in the next; Linux)")
+                     Tr("how the next module comes: enter (change it, press Enter) or usb (unplug the adapter, "
+                        "plug in the next; Linux)"))
         ->type_name("HOW")
         ->check(CLI::IsMember({"enter", "usb"}));
 }
@@ -74,7 +76,7 @@ std::string BenchCommands::Check(const std::vector<std::string>& ports, Simulati
         v.Overlay(options);
         pairOptions_.peerPort = peerPort_;
         if (peerPort_ == port)
-            return "--peer-port: the same port as --port; leave it out to change modules on one port";
+            return Tr("--peer-port: the same port as --port; leave it out to change modules on one port");
         if (!pairLog_.empty()) {
             auto log = std::make_shared<RecordFile>();
             std::string earlier;
@@ -102,14 +104,15 @@ std::string BenchCommands::Check(const std::vector<std::string>& ports, Simulati
         if (!o.addressFrom) {
             for (const auto& [serial, values] : plan.units) {
                 if (!values.address) {
-                    return "--plan: " + plan_ + " leaves some addresses open; give --address-from for them";
+                    return TrFormat("--plan: %s leaves some addresses open; give --address-from for them",
+                                    plan_.c_str());
                 }
             }
         }
         o.plan = std::move(plan);
     }
     if (!o.addressFrom && !o.plan) {
-        return "provision: every unit needs its own address: give --address-from N or --plan FILE";
+        return Tr("provision: every unit needs its own address: give --address-from N or --plan FILE");
     }
     o.profile.address.reset();  // each unit's own
     o.logPath = provisionLog_;

@@ -16,16 +16,39 @@ void SetUpLanguage(const char* argv0);
 // The text in the chosen language; `msgid` itself when there is no translation.
 const char* Tr(const char* msgid);
 
+// `format` filled in like printf, as it stands.
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+    const int size = std::snprintf(nullptr, 0, format, args...);
+    if (size <= 0) return size == 0 ? std::string() : std::string(format);
+    std::string text(static_cast<std::size_t>(size) + 1, '\0');
+    std::snprintf(text.data(), text.size(), format, args...);
+    text.resize(static_cast<std::size_t>(size));
+    return text;
+}
+
 // Tr(format) filled in like printf; the catalog keeps the conversions in order.
 template <typename... Args>
 std::string TrFormat(const char* format, Args... args) {
-    const char* translated = Tr(format);
-    const int size = std::snprintf(nullptr, 0, translated, args...);
-    if (size <= 0) return size == 0 ? std::string() : std::string(translated);
-    std::string text(static_cast<std::size_t>(size) + 1, '\0');
-    std::snprintf(text.data(), text.size(), translated, args...);
-    text.resize(static_cast<std::size_t>(size));
-    return text;
+    return Format(Tr(format), args...);
+}
+
+// A message that is both recorded (a log record, JSON: English) and shown (in
+// the chosen language). Its format is marked with N_ where it is written.
+struct Said {
+    std::string english;
+    std::string shown;
+    bool empty() const { return english.empty(); }
+    Said& operator+=(const Said& more) {
+        english += more.english;
+        shown += more.shown;
+        return *this;
+    }
+};
+
+template <typename... Args>
+Said Say(const char* format, Args... args) {
+    return {Format(format, args...), TrFormat(format, args...)};
 }
 
 // Whether the locale variables ask for Japanese: the first of LC_ALL,

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "Commands.h"
+#include "Failure.h"
+#include "Language.h"
 #include "Output.h"
 #include "Values.h"
 
@@ -131,7 +133,7 @@ struct End {
 
 // The port failed under the test.
 struct PortFailure {
-    std::string text;
+    Said text;
 };
 
 // One direction's count.
@@ -182,26 +184,26 @@ public:
         pingWait_ = 200ms + 8 * packetTime_;
     }
 
-    // "" or why the test cannot start; `exit` the code.
-    std::string Open(int& exit) {
+    // Empty or why the test cannot start; `exit` the code.
+    Said Open(int& exit) {
         for (End* end : {&a_, &b_}) {
-            const std::string problem = OpenRawPort(end->port, end->name, o_.line);
+            Said problem = OpenRawPort(end->port, end->name, o_.line);
             if (!problem.empty()) {
                 exit = kExitPort;
                 return problem;
             }
         }
-        return "";
+        return {};
     }
 
-    // The two streams and the ping-pong; "" when they ran, else why they stopped.
-    std::string Run() {
+    // The two streams and the ping-pong; empty when they ran, else why they stopped.
+    Said Run() {
         const std::optional<Micros> total =
             o_.seconds ? std::optional<Micros>(Micros{static_cast<long long>(*o_.seconds * 1e6)}) : std::nullopt;
         const auto share = [&](double part) {
             return total ? std::optional<Micros>(Micros{static_cast<long long>(total->count() * part)}) : std::nullopt;
         };
-        std::string problem = StreamPhase(a_, b_, 'A', ab_, share(0.4));
+        Said problem = StreamPhase(a_, b_, 'A', ab_, share(0.4));
         if (problem.empty()) problem = StreamPhase(b_, a_, 'B', ba_, share(0.4));
         if (problem.empty()) PingPhase(share(0.2));
         EndProgress();
@@ -273,9 +275,10 @@ private:
         for (const char c : packet) {
             if (!end.port.WriteByte(static_cast<std::uint8_t>(c))) {
                 const KvPortFailure& why = end.port.IoFailure();
-                throw PortFailure{"cannot write to " + end.name +
-                                  (why.cause == KvPortFailure::Cause::Gone ? std::string(": ") + why.Summary().CStr()
-                                                                           : std::string())};
+                if (why.cause != KvPortFailure::Cause::Gone)
+                    throw PortFailure{Say(N_("cannot write to %s"), end.name.c_str())};
+                throw PortFailure{{Format("cannot write to %s: %s", end.name.c_str(), why.Summary().CStr()),
+                                   TrFormat("cannot write to %s: %s", end.name.c_str(), FailureSummary(why).c_str())}};
             }
         }
     }
@@ -287,33 +290,32 @@ private:
             if (std::optional<Slot> slot = end.reader.Feed(static_cast<char>(byte), Now())) take(*slot);
         }
         const KvPortFailure& why = end.port.IoFailure();
-        if (why.cause == KvPortFailure::Cause::Gone) throw PortFailure{std::string(why.Summary().CStr())};
+        if (why.cause == KvPortFailure::Cause::Gone) throw PortFailure{{why.Summary().CStr(), FailureSummary(why)}};
     }
 
     void Idle() { clock_.SleepFor(1ms); }
 
-    std::string NothingCame(const End& from, const End& to) const {
-        std::string text = "nothing came through from " + from.name + " to " + to.name + " in " +
-                           std::to_string(kProbes) + " tries of " +
-                           std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(probeWait_).count()) +
-                           " ms";
+    Said NothingCame(const End& from, const End& to) const {
+        const long long waited = std::chrono::duration_cast<std::chrono::milliseconds>(probeWait_).count();
+        Said text = Say(N_("nothing came through from %s to %s in %d tries of %lld ms"), from.name.c_str(),
+                        to.name.c_str(), kProbes, waited);
         if (!from.reader.Stray().empty() || !to.reader.Stray().empty()) {
             const End& talker = from.reader.Stray().empty() ? to : from;
-            text += "; " + talker.name + " sent \"" + talker.reader.Stray() + "\" instead";
+            text += Say(N_("; %s sent \"%s\" instead"), talker.name.c_str(), talker.reader.Stray().c_str());
         }
         text +=
-            ". Both modules must run in transparent mode as a pair: after tarnik pair they switch at their next "
-            "power-up (switch both off and on); a module in standard mode passes nothing on. Nothing was sent "
-            "that a module in standard mode takes as a command.";
+            Say(N_(". Both modules must run in transparent mode as a pair: after tarnik pair they switch at their next "
+                   "power-up (switch both off and on); a module in standard mode passes nothing on. Nothing was sent "
+                   "that a module in standard mode takes as a command."));
         return text;
     }
 
-    std::string StreamPhase(End& from, End& to, char kind, Stream& s, std::optional<Micros> duration) {
+    Said StreamPhase(End& from, End& to, char kind, Stream& s, std::optional<Micros> duration) {
         const auto take = [&](bool timing) {
             return [&s, kind, timing](const Slot& slot) { s.Take(slot, kind, timing); };
         };
         const auto ignore = [](const Slot&) {};
-        phase_ = kind == 'A' ? "A to B" : "B to A";
+        phase_ = kind == 'A' ? N_("A to B") : N_("B to A");
         // The probe: one packet at a time until something comes through.
         bool through = false;
         for (int probe = 0; probe < kProbes && !through; ++probe) {
@@ -357,7 +359,7 @@ private:
             Progress(s);
             Idle();
         }
-        return "";
+        return {};
     }
 
     // Waits for a good packet of `kind` and `seq` on `end`.
@@ -373,7 +375,7 @@ private:
     }
 
     void PingPhase(std::optional<Micros> duration) {
-        phase_ = "round trip";
+        phase_ = N_("round trip");
         const Micros start = Now();
         const std::uint64_t count =
             o_.packets ? std::max<std::uint64_t>(10, static_cast<std::uint64_t>(*o_.packets) / 4) : 0;
@@ -395,12 +397,13 @@ private:
         const Micros now = Now();
         if (now - lastProgress_ < 250ms) return;
         lastProgress_ = now;
-        std::string text = "\r" + phase_ + ": ";
+        std::string text = "\r" + std::string(Tr(phase_.c_str())) + ": ";
         if (phase_ == "round trip") {
-            text += std::to_string(pings_) + " pings, " + std::to_string(rtt_.size()) + " answered";
+            text +=
+                TrFormat("%s pings, %s answered", std::to_string(pings_).c_str(), std::to_string(rtt_.size()).c_str());
         } else {
-            text += std::to_string(s.sent) + " sent, " + std::to_string(s.delivered) + " delivered, " +
-                    std::to_string(s.corrupted) + " corrupted";
+            text += TrFormat("%s sent, %s delivered, %s corrupted", std::to_string(s.sent).c_str(),
+                             std::to_string(s.delivered).c_str(), std::to_string(s.corrupted).c_str());
         }
         std::fputs((text + "\x1b[K").c_str(), err_);
         std::fflush(err_);
@@ -434,29 +437,33 @@ std::string Number(const nlohmann::ordered_json& value, const char* unit) {
 }
 
 void PrintSummary(std::FILE* out, const nlohmann::ordered_json& r) {
-    const auto direction = [&](const char* name, const nlohmann::ordered_json& d) {
-        PrintLine(out, std::string(name) + ": " + d["sent"].dump() + " sent, " + d["delivered"].dump() +
-                           " delivered, " + d["lost"].dump() + " lost, " + d["corrupted"].dump() + " corrupted, " +
-                           d["duplicated"].dump() + " duplicated, " + d["outOfOrder"].dump() + " out of order; " +
-                           Number(d["bytesPerSecond"], " B/s") + " of " + Number(r["lineBytesPerSecond"], " B/s") +
-                           " on the line (" + Number(d["lineShare"], " %") + ")");
+    const auto direction = [&](const std::string& name, const nlohmann::ordered_json& d) {
+        PrintLine(out, TrFormat("%s: %s sent, %s delivered, %s lost, %s corrupted, %s duplicated, %s out of order; "
+                                "%s of %s on the line (%s)",
+                                name.c_str(), d["sent"].dump().c_str(), d["delivered"].dump().c_str(),
+                                d["lost"].dump().c_str(), d["corrupted"].dump().c_str(), d["duplicated"].dump().c_str(),
+                                d["outOfOrder"].dump().c_str(), Number(d["bytesPerSecond"], " B/s").c_str(),
+                                Number(r["lineBytesPerSecond"], " B/s").c_str(), Number(d["lineShare"], " %").c_str()));
     };
-    direction(("A to B (" + r["port"].get<std::string>() + " to " + r["peerPort"].get<std::string>() + ")").c_str(),
-              r["aToB"]);
-    direction("B to A", r["bToA"]);
+    direction(
+        TrFormat("A to B (%s to %s)", r["port"].get<std::string>().c_str(), r["peerPort"].get<std::string>().c_str()),
+        r["aToB"]);
+    direction(Tr("B to A"), r["bToA"]);
     const auto& rt = r["roundTrip"];
-    PrintLine(out, "round trip: " + rt["sent"].dump() + " pings, " + rt["answered"].dump() + " answered; median " +
-                       Number(rt["medianMs"], " ms") + ", 95 % " + Number(rt["p95Ms"], " ms") + ", max " +
-                       Number(rt["maxMs"], " ms"));
-    PrintLine(out, "delivery: " + Number(r["deliveryPercent"], " %"));
+    PrintLine(out, TrFormat("round trip: %s pings, %s answered; median %s, 95 %% %s, max %s", rt["sent"].dump().c_str(),
+                            rt["answered"].dump().c_str(), Number(rt["medianMs"], " ms").c_str(),
+                            Number(rt["p95Ms"], " ms").c_str(), Number(rt["maxMs"], " ms").c_str()));
+    PrintLine(out, TrFormat("delivery: %s", Number(r["deliveryPercent"], " %").c_str()));
 }
 
 }  // namespace
 
-std::string OpenRawPort(KvSerialPort& port, const std::string& name, const SerialSettings& line) {
+Said OpenRawPort(KvSerialPort& port, const std::string& name, const SerialSettings& line) {
     if (!port.Open(KvString(name.c_str()))) {
         const KvPortFailure& why = port.OpenFailure();
-        return "cannot open " + name + (why.osReason.Bytes().empty() ? "" : std::string(": ") + why.Summary().CStr());
+        if (why.osReason.Bytes().empty()) return Say(N_("cannot open %s"), name.c_str());
+        return {Format("cannot open %s: %s", name.c_str(), why.Summary().CStr()),
+                TrFormat("cannot open %s: %s", name.c_str(), FailureSummary(why).c_str())};
     }
     const std::uint8_t parity = line.parity == 'O' ? 1 : line.parity == 'E' ? 2 : 0;
     if (!port.SetLine(static_cast<std::uint32_t>(line.baudRate), static_cast<std::uint8_t>(line.dataBits - '0'),
@@ -465,9 +472,9 @@ std::string OpenRawPort(KvSerialPort& port, const std::string& name, const Seria
         // "no wait" for Windows (all zero would wait for ever there); POSIX
         // goes by the total, 0.
         !port.SetTimeouts(0xFFFFFFFFu, 0, 0, 0, 1000)) {
-        return "cannot set " + name + " to " + std::string(FormatSerialSettings(line).CStr());
+        return Say(N_("cannot set %s to %s"), name.c_str(), FormatSerialSettings(line).CStr());
     }
-    return "";
+    return {};
 }
 
 bool LineFromPairRecord(const nlohmann::json& record, SerialSettings& line) {
@@ -485,9 +492,9 @@ bool LineFromPairRecord(const nlohmann::json& record, SerialSettings& line) {
 int RunLinkTest(const LinkTestOptions& options, KvClock& clock, std::FILE* out, std::FILE* err) {
     Test test(options, clock, err);
     int exit = kExitOk;
-    std::string problem = test.Open(exit);
+    Said problem = test.Open(exit);
     if (!problem.empty()) {
-        PrintLine(err, "tarnik: link-test: " + problem);
+        PrintLine(err, "tarnik: link-test: " + problem.shown);
         return exit;
     }
     try {
@@ -498,15 +505,17 @@ int RunLinkTest(const LinkTestOptions& options, KvClock& clock, std::FILE* out, 
     nlohmann::ordered_json report = test.Report();
     exit = problem.empty() ? kExitOk : kExitLink;
     if (exit == kExitOk && options.minDelivery && test.DeliveryPercent() < *options.minDelivery) {
-        std::ostringstream text;
-        text << "delivery " << test.DeliveryPercent() << " % is below --min-delivery " << *options.minDelivery << " %";
-        problem = text.str();
+        std::ostringstream delivered, wanted;
+        delivered << test.DeliveryPercent();
+        wanted << *options.minDelivery;
+        problem =
+            Say(N_("delivery %s %% is below --min-delivery %s %%"), delivered.str().c_str(), wanted.str().c_str());
         exit = kExitLink;
     }
     nlohmann::ordered_json record;
     record["time"] = report["time"];
     record["result"] = exit == kExitOk ? "link-test done" : "link-test failed";
-    record["reason"] = problem;
+    record["reason"] = problem.english;
     for (auto it = report.begin(); it != report.end(); ++it) {
         if (it.key() != "time") record[it.key()] = it.value();
     }
@@ -515,7 +524,7 @@ int RunLinkTest(const LinkTestOptions& options, KvClock& clock, std::FILE* out, 
     } else if (problem.empty() || report["aToB"]["delivered"].get<std::uint64_t>() > 0) {
         PrintSummary(out, report);
     }
-    if (!problem.empty()) PrintLine(err, "tarnik: link-test: " + problem);
+    if (!problem.empty()) PrintLine(err, "tarnik: link-test: " + problem.shown);
     if (options.log) {
         const std::string logged = options.log->Append(record);
         if (!logged.empty()) {
@@ -526,27 +535,39 @@ int RunLinkTest(const LinkTestOptions& options, KvClock& clock, std::FILE* out, 
     return exit;
 }
 
+namespace {
+
+// Its per cents are text, not conversions.
+// xgettext:no-c-format
+const char* const kSecondsHelp = N_("how long the whole test runs (default 10): 40 % each way, 20 % ping-pong");
+
+}  // namespace
+
 void LinkTestCommand::Register(CLI::App& app, bool& json) {
     command_ = app.add_subcommand(
         "link-test",
-        "prove that two modules in transparent mode carry data: framed packets from --port to --peer-port and "
-        "back, then a ping-pong; no command is ever sent (line settings from --line or the pair's record in --log)");
-    command_->add_option("--peer-port", options_.peerPort, "the other module's port")->type_name("PORT")->required();
+        Tr("prove that two modules in transparent mode carry data: framed packets from --port to --peer-port and "
+           "back, then a ping-pong; no command is ever sent (line settings from --line or the pair's record in "
+           "--log)"));
+    command_->add_option("--peer-port", options_.peerPort, Tr("the other module's port"))
+        ->type_name("PORT")
+        ->required();
+    command_->add_option("--seconds", seconds_, Tr(kSecondsHelp))->type_name("N");
     command_
-        ->add_option("--seconds", seconds_, "how long the whole test runs (default 10): 40 % each way, 20 % ping-pong")
+        ->add_option("--packets", packets_,
+                     Tr("packets each way instead of a time; a quarter as many pings (at least 10)"))
         ->type_name("N");
     command_
-        ->add_option("--packets", packets_, "packets each way instead of a time; a quarter as many pings (at least 10)")
+        ->add_option("--size", size_, Tr("bytes of one packet on the line, framing included: 24 to 1024 (default 64)"))
         ->type_name("N");
-    command_->add_option("--size", size_, "bytes of one packet on the line, framing included: 24 to 1024 (default 64)")
-        ->type_name("N");
-    command_->add_option("--min-delivery", minDelivery_, "exit 5 when fewer than P percent of the packets came through")
+    command_
+        ->add_option("--min-delivery", minDelivery_, Tr("exit 5 when fewer than P percent of the packets came through"))
         ->type_name("P");
-    command_->add_flag("--json", json, "print the result as JSON");
+    command_->add_flag("--json", json, Tr("print the result as JSON"));
     command_
         ->add_option("--log", logPath_,
-                     "append the result (one JSON line) to FILE; without --line the line settings come from the "
-                     "last pair record there")
+                     Tr("append the result (one JSON line) to FILE; without --line the line settings come from the "
+                        "last pair record there"))
         ->type_name("FILE");
 }
 
@@ -556,9 +577,11 @@ std::string ReadNumber(const std::string& option, const std::string& text, doubl
     std::istringstream in(text);
     in >> value;
     if (!in || !in.eof() || !(value >= low && value <= high)) {
-        std::ostringstream range;
-        range << option << ": '" << text << "' is not a number from " << low << " to " << high;
-        return range.str();
+        std::ostringstream from, to;
+        from << low;
+        to << high;
+        return TrFormat("%s: '%s' is not a number from %s to %s", option.c_str(), text.c_str(), from.str().c_str(),
+                        to.str().c_str());
     }
     return "";
 }
@@ -568,9 +591,9 @@ std::string ReadNumber(const std::string& option, const std::string& text, doubl
 std::string LinkTestCommand::Check(const std::string& port, const std::optional<SerialSettings>& line) {
     LinkTestOptions& o = options_;
     o.port = port;
-    if (o.peerPort == port) return "--peer-port: the same port as --port; the test needs both modules of the pair";
+    if (o.peerPort == port) return Tr("--peer-port: the same port as --port; the test needs both modules of the pair");
     double value = 0;
-    if (!seconds_.empty() && !packets_.empty()) return "give --seconds or --packets, not both";
+    if (!seconds_.empty() && !packets_.empty()) return Tr("give --seconds or --packets, not both");
     if (!seconds_.empty()) {
         std::string problem = ReadNumber("--seconds", seconds_, 1, 86400, value);
         if (!problem.empty()) return problem;
@@ -579,14 +602,14 @@ std::string LinkTestCommand::Check(const std::string& port, const std::optional<
     if (!packets_.empty()) {
         std::string problem = ReadNumber("--packets", packets_, 1, 10000000, value);
         if (!problem.empty()) return problem;
-        if (value != std::floor(value)) return "--packets: '" + packets_ + "' is not a whole number";
+        if (value != std::floor(value)) return TrFormat("--packets: '%s' is not a whole number", packets_.c_str());
         o.packets = static_cast<long>(value);
     }
     if (!o.seconds && !o.packets) o.seconds = 10;
     if (!size_.empty()) {
         std::string problem = ReadNumber("--size", size_, kMinSize, kMaxSize, value);
         if (!problem.empty()) return problem;
-        if (value != std::floor(value)) return "--size: '" + size_ + "' is not a whole number";
+        if (value != std::floor(value)) return TrFormat("--size: '%s' is not a whole number", size_.c_str());
         o.size = static_cast<std::size_t>(value);
     }
     if (!minDelivery_.empty()) {
@@ -615,8 +638,9 @@ std::string LinkTestCommand::Check(const std::string& port, const std::optional<
         o.log = std::move(log);
     }
     if (!known) {
-        return "link-test needs the modules' line settings: give --line B,D,P,S, or --log with the file that tarnik "
-               "pair --log wrote";
+        return Tr(
+            "link-test needs the modules' line settings: give --line B,D,P,S, or --log with the file that "
+            "tarnik pair --log wrote");
     }
     o.line = *known;
     return "";

@@ -31,8 +31,8 @@
 #include "SerialSettings.h"
 
 // Opens `port` at `line` for raw byte traffic: reads return at once when
-// nothing is there. "" or what went wrong.
-std::string OpenRawPort(KvSerialPort& port, const std::string& name, const SerialSettings& line);
+// nothing is there. Empty or what went wrong.
+Said OpenRawPort(KvSerialPort& port, const std::string& name, const SerialSettings& line);
 
 // "9600,8,N,1" from a record that pair wrote (baudRate, dataBits, parity,
 // stopBits); false when the record has none.

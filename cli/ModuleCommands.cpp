@@ -2,60 +2,66 @@
 
 #include <optional>
 
+#include "Language.h"
 #include "Profile.h"
 #include "TakeOption.h"
 
 void ModuleCommands::AddLineOptions(CLI::App* command, Typed& typed, bool withDefaults) {
     auto help = [&](const char* text, const char* def) {
-        return std::string(text) + (withDefaults ? std::string(" (default ") + def + ")" : std::string());
+        return withDefaults ? TrFormat("%s (default %s)", Tr(text), def) : std::string(Tr(text));
     };
-    command->add_option("--baud", typed.baud, help("baud rate: 1200, 2400, 4800, 9600, 19200, 38400, 57600", "9600"))
+    command
+        ->add_option("--baud", typed.baud, help(N_("baud rate: 1200, 2400, 4800, 9600, 19200, 38400, 57600"), "9600"))
         ->type_name("N");
-    command->add_option("--data-bits", typed.dataBits, help("data bits: 7 or 8", "8"))->type_name("N");
-    command->add_option("--parity", typed.parity, help("parity: N none, E even, O odd", "N"))->type_name("P");
-    command->add_option("--stop-bits", typed.stopBits, help("stop bits: 1 or 2", "1"))->type_name("N");
+    command->add_option("--data-bits", typed.dataBits, help(N_("data bits: 7 or 8"), "8"))->type_name("N");
+    command->add_option("--parity", typed.parity, help(N_("parity: N none, E even, O odd"), "N"))->type_name("P");
+    command->add_option("--stop-bits", typed.stopBits, help(N_("stop bits: 1 or 2"), "1"))->type_name("N");
 }
 
 void ModuleCommands::Register(CLI::App& app, bool& json) {
-    scan_ = app.add_subcommand("scan", "search the port for a module and show the line settings it answered at");
-    scan_->add_flag("--json", json, "print the result as JSON");
+    scan_ = app.add_subcommand("scan", Tr("search the port for a module and show the line settings it answered at"));
+    scan_->add_flag("--json", json, Tr("print the result as JSON"));
     scan_->add_flag("--all", scanAll_,
-                    "search every serial device present at the same time (not --port) and show every module "
-                    "found with its port and line settings");
+                    Tr("search every serial device present at the same time (not --port) and show every module "
+                       "found with its port and line settings"));
 
-    read_ = app.add_subcommand("read", "search, then read and show every setting of the module");
-    read_->add_flag("--json", json, "print the settings as JSON (a profile that write --from takes)");
+    read_ = app.add_subcommand("read", Tr("search, then read and show every setting of the module"));
+    read_->add_flag("--json", json, Tr("print the settings as JSON (a profile that write --from takes)"));
 
     Typed& w = write_typed_;
-    write_ = app.add_subcommand("write", "search, read, then write the given values (the rest as read) to the module");
-    write_->add_option("--from", w.from, "profile: a JSON file as printed by read --json ('-' reads standard input)")
+    write_ =
+        app.add_subcommand("write", Tr("search, read, then write the given values (the rest as read) to the module"));
+    write_
+        ->add_option("--from", w.from, Tr("profile: a JSON file as printed by read --json ('-' reads standard input)"))
         ->type_name("FILE");
-    write_->add_option("--address", w.address, "address: 0 to 9999")->type_name("N");
-    write_->add_option("--channel", w.channel, "radio channel: 0 to 75 (2405 to 2480 MHz)")->type_name("N");
+    write_->add_option("--address", w.address, Tr("address: 0 to 9999"))->type_name("N");
+    write_->add_option("--channel", w.channel, Tr("radio channel: 0 to 75 (2405 to 2480 MHz)"))->type_name("N");
     AddLineOptions(write_, w, false);
     write_
         ->add_option("--pins", w.pins,
-                     "pin functions of I/O 1-2, 3-4, 5-6, 7-8 as four digits: 0 digital input, 1 digital "
-                     "output, 2 analog input (1-2 and 3-4 only), e.g. 2100")
+                     Tr("pin functions of I/O 1-2, 3-4, 5-6, 7-8 as four digits: 0 digital input, 1 digital "
+                        "output, 2 analog input (1-2 and 3-4 only), e.g. 2100"))
         ->type_name("DDDD");
-    write_->add_flag("--reload", reload_, "show the settings read back after the write");
-    write_->add_flag("--json", json, "with --reload: show the settings as JSON");
-    write_->add_flag("--no-verify", noVerify_, "do not read the settings back and compare them with what was written");
+    write_->add_flag("--reload", reload_, Tr("show the settings read back after the write"));
+    write_->add_flag("--json", json, Tr("with --reload: show the settings as JSON"));
+    write_->add_flag("--no-verify", noVerify_,
+                     Tr("do not read the settings back and compare them with what was written"));
 
-    init_ = app.add_subcommand("init", "restore the module's factory settings, then read them");
-    init_->add_flag("--json", json, "show the settings read afterwards as JSON");
+    init_ = app.add_subcommand("init", Tr("restore the module's factory settings, then read them"));
+    init_->add_flag("--json", json, Tr("show the settings read afterwards as JSON"));
 
     mode_ = app.add_subcommand(
-        "mode", "master/slave: set the module for transparent mode at its next power-up; standard: cancel that");
-    mode_->add_option("MODE", modeName_, "master, slave or standard")
+        "mode", Tr("master/slave: set the module for transparent mode at its next power-up; standard: cancel that"));
+    mode_->add_option("MODE", modeName_, Tr("master, slave or standard"))
         ->required()
         ->check(CLI::IsMember({"master", "slave", "standard"}));
-    mode_->add_flag("--json", json, "show the settings read afterwards as JSON");
+    mode_->add_flag("--json", json, Tr("show the settings read afterwards as JSON"));
 
     escape_ = app.add_subcommand(
-        "escape", "send the escape string to a module running in transparent mode (power it up at most 30 s before)");
+        "escape",
+        Tr("send the escape string to a module running in transparent mode (power it up at most 30 s before)"));
     AddLineOptions(escape_, escape_typed_, true);
-    escape_->add_flag("--json", json, "show the settings read afterwards as JSON");
+    escape_->add_flag("--json", json, Tr("show the settings read afterwards as JSON"));
 }
 
 bool ModuleCommands::Parsed() const { return scan_->parsed() || read_->parsed() || ChangesModule(); }
@@ -81,7 +87,8 @@ std::string ModuleCommands::GatherWriteValues() {
     if (problem.empty()) problem = TakeOption(write_, "--pins", w.pins, options.pins, ParsePins);
     if (!problem.empty()) return problem;
     values_.Overlay(options);
-    if (values_.Empty()) return "write: nothing to write; give --from FILE or a value option (see tarnik write --help)";
+    if (values_.Empty())
+        return Tr("write: nothing to write; give --from FILE or a value option (see tarnik write --help)");
     return "";
 }
 

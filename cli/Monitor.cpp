@@ -6,20 +6,22 @@
 #include <string>
 
 #include "Commands.h"
+#include "Failure.h"
 #include "Interrupt.h"
 #include "Keys.h"
 #include "KvClock.h"
 #include "KvSerialPort.h"
+#include "Language.h"
 #include "LinkTest.h"
 #include "Output.h"
 #include "Utf8Text.h"
 
 void MonitorCommand::Register(CLI::App& app) {
-    command_ = app.add_subcommand("monitor",
-                                  "a plain terminal to a module in transparent mode (--line gives the line settings): "
-                                  "typed bytes go out, received bytes are shown escaped; Ctrl-] ends it");
-    command_->add_flag("--hex", hex_, "show received bytes as hex, 16 a line");
-    command_->add_flag("--timestamps", timestamps_, "put the time of arrival before each line shown");
+    command_ = app.add_subcommand(
+        "monitor", Tr("a plain terminal to a module in transparent mode (--line gives the line settings): "
+                      "typed bytes go out, received bytes are shown escaped; Ctrl-] ends it"));
+    command_->add_flag("--hex", hex_, Tr("show received bytes as hex, 16 a line"));
+    command_->add_flag("--timestamps", timestamps_, Tr("put the time of arrival before each line shown"));
 }
 
 namespace {
@@ -96,14 +98,14 @@ private:
 
 int MonitorCommand::Run(const std::string& port, const SerialSettings& line) const {
     KvSerialPort serial;
-    const std::string problem = OpenRawPort(serial, port, line);
+    const Said problem = OpenRawPort(serial, port, line);
     if (!problem.empty()) {
-        PrintLine(stderr, "tarnik: monitor: " + problem);
+        PrintLine(stderr, "tarnik: monitor: " + problem.shown);
         return kExitPort;
     }
     Keys keys;
-    PrintLine(stderr, "tarnik: monitor on " + port + " at " + std::string(FormatSerialSettings(line).CStr()) +
-                          "; Ctrl-] ends it");
+    PrintLine(stderr,
+              TrFormat("tarnik: monitor on %s at %s; Ctrl-] ends it", port.c_str(), FormatSerialSettings(line).CStr()));
     Screen screen(hex_, timestamps_);
     KvClock& clock = SteadyClock();
     int exit = kExitOk;
@@ -120,7 +122,7 @@ int MonitorCommand::Run(const std::string& port, const SerialSettings& line) con
         if (serial.IoFailure().cause == KvPortFailure::Cause::Gone) {
             keys.Restore();
             screen.EndLine();
-            PrintLine(stderr, std::string("tarnik: monitor: ") + serial.IoFailure().Summary().CStr());
+            PrintLine(stderr, "tarnik: monitor: " + FailureSummary(serial.IoFailure()));
             exit = kExitLink;
             break;
         }
@@ -144,7 +146,7 @@ int MonitorCommand::Run(const std::string& port, const SerialSettings& line) con
             } else if (!serial.WriteByte(static_cast<std::uint8_t>(typed[k]))) {
                 keys.Restore();
                 screen.EndLine();
-                PrintLine(stderr, "tarnik: monitor: cannot write to " + port);
+                PrintLine(stderr, TrFormat("tarnik: monitor: cannot write to %s", port.c_str()));
                 return kExitLink;
             }
         }
@@ -153,6 +155,6 @@ int MonitorCommand::Run(const std::string& port, const SerialSettings& line) con
     keys.Restore();
     screen.EndLine();
     serial.Close();
-    if (exit == kExitOk) PrintLine(stderr, "tarnik: monitor ended");
+    if (exit == kExitOk) PrintLine(stderr, Tr("tarnik: monitor ended"));
     return exit;
 }

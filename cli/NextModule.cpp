@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "DeviceSettings.h"
+#include "Language.h"
 #include "Simulation.h"
 
 namespace {
@@ -16,7 +17,7 @@ public:
     EnterKeyNext(std::string port, std::FILE* in) : port_(std::move(port)), in_(in) {}
 
     bool Wait(ConsoleHost& host, const std::string& what) override {
-        host.Note("connect " + what + " to " + port_ + ", then press Enter (q and Enter ends)");
+        host.Note(TrFormat("connect %s to %s, then press Enter (q and Enter ends)", what.c_str(), port_.c_str()));
         char line[64] = {};
         if (!std::fgets(line, sizeof line, in_)) return false;
         return line[0] != 'q' && line[0] != 'Q';
@@ -34,11 +35,11 @@ public:
 
     bool Wait(ConsoleHost& host, const std::string& what) override {
         if (!simulation_.Swap()) {
-            host.Info("simulated bench: no module left to swap in");
+            host.Info(Tr("simulated bench: no module left to swap in"));
             return false;
         }
-        host.Info("simulated bench: " + what + " (" + FormatSerialNumber(simulation_.SerialNumber()) +
-                  ") is connected to " + port_);
+        host.Info(TrFormat("simulated bench: %s (%s) is connected to %s", what.c_str(),
+                           FormatSerialNumber(simulation_.SerialNumber()).c_str(), port_.c_str()));
         return true;
     }
     std::string Port() const override { return port_; }
@@ -59,8 +60,9 @@ public:
 
     bool Wait(std::size_t k, ConsoleHost& host, const std::string& what, const std::string& port) {
         std::unique_lock<std::mutex> guard(lock_);
-        host.Note("station " + std::to_string(k + 1) + ": connect " + what + " to " + port + ", then type " +
-                  std::to_string(k + 1) + " and Enter (q and Enter ends every station)");
+        const int station = static_cast<int>(k + 1);
+        host.Note(TrFormat("station %d: connect %s to %s, then type %d and Enter (q and Enter ends every station)",
+                           station, what.c_str(), port.c_str(), station));
         waiting_[k] = true;
         while (!ended_ && !go_[k]) {
             if (reading_) {
@@ -98,7 +100,7 @@ private:
         } else if (n >= 1 && n <= waiting_.size() && waiting_[n - 1]) {
             go_[n - 1] = true;
         } else {
-            host.Note("type the number of a station that waits for its next module, then Enter");
+            host.Note(Tr("type the number of a station that waits for its next module, then Enter"));
         }
     }
 
@@ -143,7 +145,7 @@ std::unique_ptr<NextModule> MakeSimulatedNext(const std::string& port, Simulatio
 
 #ifndef KV_HAVE_LIBUDEV
 std::unique_ptr<NextModule> MakeUsbReplugNext(const std::string&, std::string& problem) {
-    problem = "--next usb: this build has no device events (udev); use --next enter";
+    problem = Tr("--next usb: this build has no device events (udev); use --next enter");
     return nullptr;
 }
 #endif

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "Language.h"
 #include "NextModule.h"
 
 namespace {
@@ -37,7 +38,7 @@ public:
         // The device node behind the port now; gone already when the adapter
         // was pulled before we got here.
         std::string node = RealPath(port_);
-        if (!node.empty()) host.Note("unplug the adapter of the module on " + port_ + " (Ctrl-C ends)");
+        if (!node.empty()) host.Note(TrFormat("unplug the adapter of the module on %s (Ctrl-C ends)", port_.c_str()));
         while (!node.empty()) {
             udev_device* device = NextEvent();
             if (!device) continue;
@@ -48,7 +49,7 @@ public:
             struct stat st {};
             if (!node.empty() && stat(node.c_str(), &st) != 0) node.clear();
         }
-        host.Note("plug in the adapter with " + what + " (Ctrl-C ends)");
+        host.Note(TrFormat("plug in the adapter with %s (Ctrl-C ends)", what.c_str()));
         for (;;) {
             udev_device* device = NextEvent();
             if (!device) continue;
@@ -59,7 +60,7 @@ public:
                 const std::string devnode = udev_device_get_devnode(device);
                 udev_device_unref(device);
                 if (RealPath(port_) != devnode) port_ = devnode;
-                host.Info("adapter arrived: " + port_);
+                host.Info(TrFormat("adapter arrived: %s", port_.c_str()));
                 return true;
             }
             udev_device_unref(device);
@@ -85,7 +86,7 @@ private:
 std::unique_ptr<NextModule> MakeUsbReplugNext(const std::string& port, std::string& problem) {
     udev* context = udev_new();
     if (!context) {
-        problem = "--next usb: udev cannot be reached";
+        problem = Tr("--next usb: udev cannot be reached");
         return nullptr;
     }
     udev_monitor* monitor = udev_monitor_new_from_netlink(context, "udev");
@@ -93,7 +94,7 @@ std::unique_ptr<NextModule> MakeUsbReplugNext(const std::string& port, std::stri
         udev_monitor_enable_receiving(monitor) < 0) {
         if (monitor) udev_monitor_unref(monitor);
         udev_unref(context);
-        problem = "--next usb: device events cannot be received (is udev running?)";
+        problem = Tr("--next usb: device events cannot be received (is udev running?)");
         return nullptr;
     }
     return std::make_unique<UsbReplugNext>(port, context, monitor);

@@ -7,6 +7,7 @@
 #include "Interrupt.h"
 #include "KnownLine.h"
 #include "KvPortReservation.h"
+#include "Language.h"
 #include "Output.h"
 #include "Provision.h"
 #include "ResourceIds.h"
@@ -25,8 +26,14 @@ struct Role {
     int partnerAddress;  // likewise
     const char* name;
 };
-const Role kMaster{1, 0, 1, "master"};
-const Role kSlave{2, 1, 0, "slave"};
+const Role kMaster{1, 0, 1, N_("master")};
+const Role kSlave{2, 1, 0, N_("slave")};
+
+// A message naming the role: in English for the record, translated when shown.
+template <typename... Args>
+Said SayRole(const char* format, const Role& role, Args... args) {
+    return {Format(format, role.name, args...), TrFormat(format, Tr(role.name), args...)};
+}
 
 // One module of the pair, found and read, and what it is to get.
 struct Side {
@@ -40,7 +47,7 @@ struct Side {
 // master does not get from options or the profile it keeps, and the slave gets
 // the same. Returns kExitOk or the exit code; `problem` says why.
 int Prepare(CommandContext& ctx, const Role& role, SettingValues& shared, std::optional<std::uint32_t> notThis,
-            Side& side, std::string& problem) {
+            Side& side, Said& problem) {
     ctx.doc.SetPortName(ctx.port.c_str());
     ctx.host.ClearEvents();
     if (!FindModuleTryingLine(ctx.doc, ctx.host, ProfileLine(shared) ? ProfileLine(shared) : ctx.line).found) {
@@ -49,14 +56,15 @@ int Prepare(CommandContext& ctx, const Role& role, SettingValues& shared, std::o
     side.serial = ctx.doc.device->serialNumber;
     side.port = ctx.port;
     if (notThis && side.serial == *notThis) {
-        problem = "the module on " + ctx.port + " is the master itself (" + FormatSerialNumber(side.serial) + ")";
+        problem = Say(N_("the module on %s is the master itself (%s)"), ctx.port.c_str(),
+                      FormatSerialNumber(side.serial).c_str());
         return kExitUsage;
     }
     ctx.doc.ReadSettings();
     if (!ctx.doc.HasDevice() || ctx.host.FirstFailure() != 0) return FailureExit(ctx, kExitLink);
     const ModuleReport before = CachedReport(ctx.doc);
     if (shared.pins && *shared.pins != before.PinText() && before.pinsFixed) {
-        problem = "the " + std::string(role.name) + "'s pin functions are fixed; " + *shared.pins + " cannot be set";
+        problem = SayRole(N_("the %s's pin functions are fixed; %s cannot be set"), role, shared.pins->c_str());
         return kExitRejected;
     }
     if (!shared.channel) shared.channel = before.channel;
@@ -71,7 +79,7 @@ int Prepare(CommandContext& ctx, const Role& role, SettingValues& shared, std::o
     // The write before the mode sends every field, the module's own included.
     const std::string invalid = CheckRecord(ctx.doc.settings, !before.pinsFixed);
     if (!invalid.empty()) {
-        problem = "the " + std::string(role.name) + ": " + invalid + " (its own value unless given)";
+        problem = SayRole(N_("the %s: %s (its own value unless given)"), role, invalid.c_str());
         return kExitUsage;
     }
     side.wanted = ctx.doc.settings;
@@ -80,10 +88,9 @@ int Prepare(CommandContext& ctx, const Role& role, SettingValues& shared, std::o
 }
 
 // Sets the prepared module for its role, reads it back and checks both banks.
-int Apply(CommandContext& ctx, const Role& role, const Side& side, nlohmann::ordered_json& entry,
-          std::string& problem) {
-    ctx.host.Info(std::string("setting ") + FormatSerialNumber(side.serial) + " on " + ctx.port + " as the " +
-                  role.name);
+int Apply(CommandContext& ctx, const Role& role, const Side& side, nlohmann::ordered_json& entry, Said& problem) {
+    ctx.host.Info(TrFormat("setting %s on %s as the %s", FormatSerialNumber(side.serial).c_str(), ctx.port.c_str(),
+                           Tr(role.name)));
     if (ctx.beforeChange) ctx.beforeChange();
     ctx.host.ClearEvents();
     {
@@ -102,8 +109,10 @@ int Apply(CommandContext& ctx, const Role& role, const Side& side, nlohmann::ord
     const ReadBack back = ReadBackAndCompare(ctx, side.wanted, side.serial);
     if (back.outcome == ReadBack::Outcome::Failed) return FailureExit(ctx, kExitLink);
     if (back.outcome == ReadBack::Outcome::OtherModule) {
-        problem = "another module (" + FormatSerialNumber(back.serialNumber) + ") answers on " + ctx.port +
-                  " now; the " + role.name + " may be partly set";
+        problem = {Format("another module (%s) answers on %s now; the %s may be partly set",
+                          FormatSerialNumber(back.serialNumber).c_str(), ctx.port.c_str(), role.name),
+                   TrFormat("another module (%s) answers on %s now; the %s may be partly set",
+                            FormatSerialNumber(back.serialNumber).c_str(), ctx.port.c_str(), Tr(role.name))};
         return kExitLink;
     }
     std::vector<std::string> notTaken = back.notTaken;
@@ -118,10 +127,10 @@ int Apply(CommandContext& ctx, const Role& role, const Side& side, nlohmann::ord
     entry["partnerAddress"] = ctx.doc.device->stored.partnerAddress;
     entry["storedMode"] = after.storedMode;
     if (!notTaken.empty()) {
-        problem = "the " + std::string(role.name) + " reads back other values: " + JoinFieldNames(notTaken);
+        problem = SayRole(N_("the %s reads back other values: %s"), role, JoinFieldNames(notTaken).c_str());
         return failure != 0 ? FailureExit(ctx, kExitLink) : kExitLink;
     }
-    ctx.host.Info(std::string("checked: ") + FormatSerialNumber(side.serial) + " reads back as the " + role.name);
+    ctx.host.Info(TrFormat("checked: %s reads back as the %s", FormatSerialNumber(side.serial).c_str(), Tr(role.name)));
     return kExitOk;
 }
 
@@ -139,13 +148,13 @@ nlohmann::ordered_json Started(const Side& master, const std::optional<Side>& sl
 // master is still on the port when the operator has not changed it yet.
 int SlaveOnOnePort(CommandContext& ctx, KvPortReservation& reservation, NextModule* next, SettingValues& shared,
                    const Side& masterSide, std::optional<Side>& slaveSide, nlohmann::ordered_json& slave,
-                   std::string& problem) {
+                   Said& problem) {
     for (;;) {
         // Let go while the operator changes the module (an adapter that is
         // unplugged must leave its device name free).
         reservation.Release();
-        if (!next || !next->Wait(ctx.host, "the slave module")) {
-            problem = "no slave module came";
+        if (!next || !next->Wait(ctx.host, Tr("the slave module"))) {
+            problem = Say(N_("no slave module came"));
             return kExitDeclined;
         }
         ctx.port = next->Port();
@@ -153,8 +162,8 @@ int SlaveOnOnePort(CommandContext& ctx, KvPortReservation& reservation, NextModu
         slaveSide.emplace();
         const int rc = Prepare(ctx, kSlave, shared, masterSide.serial, *slaveSide, problem);
         if (rc == kExitUsage && slaveSide->serial == masterSide.serial) {
-            ctx.host.Note("tarnik: " + problem);
-            problem.clear();
+            ctx.host.Note("tarnik: " + problem.shown);
+            problem = {};
             continue;
         }
         return rc == kExitOk ? Apply(ctx, kSlave, *slaveSide, slave, problem) : rc;
@@ -188,17 +197,25 @@ nlohmann::ordered_json PairRecord(int rc, const std::string& problem, const nloh
 void NotePaired(CommandContext& ctx, const SettingValues& shared, const Side& masterSide, const Side& slaveSide,
                 const std::string& masterPort, const std::string& slavePort) {
     const std::string line = LineText(shared);
-    ctx.host.Note("pair: master " + FormatSerialNumber(masterSide.serial) + " (address 0, partner 1) and slave " +
-                  FormatSerialNumber(slaveSide.serial) + " (address 1, partner 0), channel " +
-                  std::to_string(*shared.channel) + " (" + std::to_string(ChannelMHz(*shared.channel)) +
-                  " MHz), line " + line);
-    ctx.host.Note("Both modules take transparent mode at their next power-up; until then they still take commands.");
-    ctx.host.Note("To undo before that: tarnik --port " + masterPort + " --yes mode standard" +
-                  (slavePort == masterPort ? " for each module in turn." : ", and the same on " + slavePort + "."));
-    ctx.host.Note("After it: switch the module on and, within 30 s, tarnik --port PORT escape --baud " +
-                  std::to_string(*shared.baudRate) + " --data-bits " + static_cast<char>(*shared.dataBits) +
-                  " --parity " + static_cast<char>(*shared.parity) + " --stop-bits " +
-                  static_cast<char>(*shared.stopBits) + " brings it back to standard mode.");
+    ctx.host.Note(
+        TrFormat("pair: master %s (address 0, partner 1) and slave %s (address 1, partner 0), channel %d "
+                 "(%d MHz), line %s",
+                 FormatSerialNumber(masterSide.serial).c_str(), FormatSerialNumber(slaveSide.serial).c_str(),
+                 *shared.channel, static_cast<int>(ChannelMHz(*shared.channel)), line.c_str()));
+    ctx.host.Note(
+        Tr("Both modules take transparent mode at their next power-up; until then they still take commands."));
+    if (slavePort == masterPort) {
+        ctx.host.Note(TrFormat("To undo before that: tarnik --port %s --yes mode standard for each module in turn.",
+                               masterPort.c_str()));
+    } else {
+        ctx.host.Note(TrFormat("To undo before that: tarnik --port %s --yes mode standard, and the same on %s.",
+                               masterPort.c_str(), slavePort.c_str()));
+    }
+    ctx.host.Note(
+        TrFormat("After it: switch the module on and, within 30 s, tarnik --port PORT escape --baud %d "
+                 "--data-bits %c --parity %c --stop-bits %c brings it back to standard mode.",
+                 *shared.baudRate, static_cast<char>(*shared.dataBits), static_cast<char>(*shared.parity),
+                 static_cast<char>(*shared.stopBits)));
 }
 
 }  // namespace
@@ -208,7 +225,7 @@ int RunPair(CommandContext& ctx, const PairOptions& options, NextModule* next) {
     nlohmann::ordered_json master, slave;
     Side masterSide;
     std::optional<Side> slaveSide;
-    std::string problem;
+    Said problem;
     const std::string masterPort = ctx.port;
     // Both ports are ours from their first opening to the end of the pair.
     KvPortReservation reservation(masterPort.c_str());
@@ -230,23 +247,23 @@ int RunPair(CommandContext& ctx, const PairOptions& options, NextModule* next) {
     if (rc == kExitOk && options.log) {
         const std::string logged = options.log->Append(Started(masterSide, slaveSide));
         if (!logged.empty()) {
-            problem = "--log: " + logged + "; nothing was changed";
+            problem = Say(N_("--log: %s; nothing was changed"), logged.c_str());
             rc = kExitUsage;
         }
     }
     if (rc == kExitOk) rc = Apply(ctx, kMaster, masterSide, master, problem);
     if (rc == kExitOk) {
-        Interrupt::SetNote(("pair: the master " + FormatSerialNumber(masterSide.serial) + " on " + masterPort +
-                            " is set; the slave is not")
+        Interrupt::SetNote(TrFormat("pair: the master %s on %s is set; the slave is not",
+                                    FormatSerialNumber(masterSide.serial).c_str(), masterPort.c_str())
                                .c_str());
         rc = peer ? Apply(*peer, kSlave, *slaveSide, slave, problem)
                   : SlaveOnOnePort(ctx, reservation, next, shared, masterSide, slaveSide, slave, problem);
         Interrupt::SetNote(nullptr);
     }
 
-    if (!problem.empty()) ctx.host.Note("tarnik: " + problem);
+    if (!problem.empty()) ctx.host.Note("tarnik: " + problem.shown);
     if (!master.empty()) {
-        const nlohmann::ordered_json record = PairRecord(rc, problem, master, slave, shared);
+        const nlohmann::ordered_json record = PairRecord(rc, problem.english, master, slave, shared);
         PrintJson(ctx.out, record);
         if (options.log) {
             const std::string logged = options.log->Append(record);
@@ -258,9 +275,10 @@ int RunPair(CommandContext& ctx, const PairOptions& options, NextModule* next) {
     }
     if (rc != kExitOk) {
         if (!master.empty()) {
-            ctx.host.Note("tarnik: the master " + FormatSerialNumber(masterSide.serial) + " on " + masterPort +
-                          " is already set for transparent mode; before its next power-up, tarnik --port " +
-                          masterPort + " mode standard undoes it");
+            ctx.host.Note(
+                TrFormat("tarnik: the master %s on %s is already set for transparent mode; before its next "
+                         "power-up, tarnik --port %s mode standard undoes it",
+                         FormatSerialNumber(masterSide.serial).c_str(), masterPort.c_str(), masterPort.c_str()));
         }
         return rc;
     }

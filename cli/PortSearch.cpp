@@ -10,8 +10,11 @@
 #include "CVelmoraDoc.h"
 #include "ConsoleHost.h"
 #include "DeviceSettings.h"
+#include "Failure.h"
 #include "KnownLine.h"
+#include "Language.h"
 #include "Output.h"
+#include "Ports.h"
 #include "ResourceIds.h"
 
 namespace {
@@ -63,9 +66,9 @@ void SearchOne(PortSearchResult& result, const PortSearchOptions& options, KvClo
             result.line = found.line;
             result.serialNumber = doc.device->serialNumber;
         } else if (host.openFailure) {
-            result.problem = host.openFailure->Summary().Bytes();
+            result.problem = FailureSummary(*host.openFailure);
         } else if (host.FirstFailure() == IDD_OPEN_ERROR) {
-            result.problem = result.port.name + ": the port cannot be opened";
+            result.problem = TrFormat("%s: the port cannot be opened", result.port.name.c_str());
         }
     }
     if (sink) std::fclose(sink);
@@ -73,11 +76,11 @@ void SearchOne(PortSearchResult& result, const PortSearchOptions& options, KvClo
 
 std::string ProgressLine(const std::vector<PortSearchResult>& results, const std::vector<std::atomic<int>>& positions,
                          const std::vector<std::atomic<bool>>& done) {
-    std::string line = "search:";
+    std::string line = Tr("search:");
     for (std::size_t k = 0; k < results.size(); ++k) {
         line += (k == 0 ? " " : ", ") + ShortName(results[k].port.name) + " ";
         if (done[k].load()) {
-            line += results[k].found ? "found" : (results[k].problem.empty() ? "none" : "failed");
+            line += Tr(results[k].found ? N_("found") : (results[k].problem.empty() ? N_("none") : N_("failed")));
         } else {
             line += std::to_string(positions[k].load()) + "/" + std::to_string(kScanCandidateCount);
         }
@@ -132,14 +135,14 @@ std::vector<PortSearchResult> SearchPorts(const std::vector<KvPortInfo>& ports, 
 
 std::string SearchResultLine(const PortSearchResult& r) {
     std::string line = r.port.name;
-    const std::string adapter = KvDescribePort(r.port);
+    const std::string adapter = PortDescriptionText(r.port);
     if (!adapter.empty()) line += " (" + adapter + ")";
     if (r.found) {
-        line += ": module " + FormatSerialNumber(r.serialNumber) + " at " + LineText(r.line);
+        line += TrFormat(": module %s at %s", FormatSerialNumber(r.serialNumber).c_str(), LineText(r.line).c_str());
     } else if (!r.problem.empty()) {
         line += ": " + r.problem;
     } else {
-        line += ": no module answered";
+        line += Tr(": no module answered");
     }
     return line;
 }
@@ -169,13 +172,14 @@ AutoPortChoice ChooseAutoPort(const std::vector<PortSearchResult>& results) {
     }
     if (results.empty()) {
         choice.exitCode = 4;
-        choice.why.push_back("tarnik: --port auto: no serial devices found (see tarnik ports)");
+        choice.why.push_back(Tr("tarnik: --port auto: no serial devices found (see tarnik ports)"));
         return choice;
     }
     choice.exitCode = found.empty() ? 4 : 2;
-    choice.why.push_back(found.empty() ? "tarnik: --port auto: no module answered on any serial device:"
-                                       : "tarnik: --port auto: modules answered on " + std::to_string(found.size()) +
-                                             " ports; name one with --port:");
+    choice.why.push_back(found.empty()
+                             ? std::string(Tr("tarnik: --port auto: no module answered on any serial device:"))
+                             : TrFormat("tarnik: --port auto: modules answered on %d ports; name one with --port:",
+                                        static_cast<int>(found.size())));
     for (const PortSearchResult& r : results) choice.why.push_back("  " + SearchResultLine(r));
     return choice;
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Commands.h"
+#include "Language.h"
 #include "Output.h"
 
 namespace {
@@ -13,6 +14,24 @@ nlohmann::ordered_json OrNull(const std::string& text) {
 }
 
 }  // namespace
+
+std::string PortDescriptionText(const KvPortInfo& port) {
+    std::string text = port.vendor;
+    if (!port.product.empty()) {
+        if (text.empty() || port.product.rfind(text, 0) == 0) {
+            text = port.product;
+        } else {
+            text += " " + port.product;
+        }
+    }
+    if (!port.serialNumber.empty()) {
+        text += text.empty() ? TrFormat("serial number %s", port.serialNumber.c_str())
+                             : TrFormat(", serial number %s", port.serialNumber.c_str());
+    }
+    if (text.empty() && KvIsBuiltInPort(port)) text = Tr("built-in serial port");
+    if (!port.driver.empty()) text += (text.empty() ? "(" : " (") + port.driver + ")";
+    return text;
+}
 
 nlohmann::ordered_json PortsJson(const std::vector<KvPortInfo>& ports) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
@@ -32,12 +51,12 @@ nlohmann::ordered_json PortsJson(const std::vector<KvPortInfo>& ports) {
 }
 
 std::string PortsText(const std::vector<KvPortInfo>& ports) {
-    if (ports.empty()) return "no serial devices found\n";
+    if (ports.empty()) return std::string(Tr("no serial devices found")) + "\n";
     std::size_t width = 0;
     for (const KvPortInfo& p : ports) width = std::max(width, p.name.size());
     std::string text;
     for (const KvPortInfo& p : ports) {
-        const std::string description = KvDescribePort(p);
+        const std::string description = PortDescriptionText(p);
         text += p.name;
         if (!description.empty()) text += std::string(width - p.name.size() + 2, ' ') + description;
         text += "\n";

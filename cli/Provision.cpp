@@ -11,6 +11,7 @@
 #include "Interrupt.h"
 #include "KnownLine.h"
 #include "KvPortReservation.h"
+#include "Language.h"
 #include "Output.h"
 #include "ResourceIds.h"
 #include "Verify.h"
@@ -22,10 +23,7 @@ struct Tally {
     int failed = 0;
     int skipped = 0;
 
-    std::string Text() const {
-        return "done " + std::to_string(done) + ", failed " + std::to_string(failed) + ", skipped " +
-               std::to_string(skipped);
-    }
+    std::string Text() const { return TrFormat("done %d, failed %d, skipped %d", done, failed, skipped); }
 };
 
 // The unit in hand, as its record will say.
@@ -53,25 +51,30 @@ nlohmann::ordered_json Record(const CommandContext& ctx, const Unit& unit, const
 }
 
 // Why a write went wrong, from what the document reported.
-std::string WriteFailure(CommandContext& ctx) {
-    if (ctx.host.FirstFailure() == IDD_OPEN_ERROR) return "the port could not be opened for the write";
-    if (ctx.doc.lastSettingRejected) return "the module rejected a request of the write; settings may be incomplete";
-    return "communication failed during the write; settings may be incomplete";
+Said WriteFailure(CommandContext& ctx) {
+    if (ctx.host.FirstFailure() == IDD_OPEN_ERROR) return Say(N_("the port could not be opened for the write"));
+    if (ctx.doc.lastSettingRejected) {
+        return Say(N_("the module rejected a request of the write; settings may be incomplete"));
+    }
+    return Say(N_("communication failed during the write; settings may be incomplete"));
 }
 
 // What keeps this unit from taking the values, before anything is sent.
-std::string Refusal(const ModuleReport& before, const SettingValues& values, const DeviceSettings& wanted) {
+Said Refusal(const ModuleReport& before, const SettingValues& values, const DeviceSettings& wanted) {
     if (before.addressLocked) {
-        return "the module is set for transparent mode (stored mode " + std::to_string(before.storedMode) +
-               "); cancel it with tarnik mode standard first";
+        return Say(N_("the module is set for transparent mode (stored mode %d); cancel it with tarnik mode standard "
+                      "first"),
+                   static_cast<int>(before.storedMode));
     }
     if (values.pins && *values.pins != before.PinText() && before.pinsFixed) {
-        return "the module's pin functions are fixed; the profile asks for " + *values.pins;
+        return Say(N_("the module's pin functions are fixed; the profile asks for %s"), values.pins->c_str());
     }
     // Every field goes out, the module's own included: it must pass the checks of typed values.
     const std::string problem = CheckRecord(wanted, !before.pinsFixed);
-    if (!problem.empty()) return problem + " (the module's own value unless the profile or plan gives it)";
-    return "";
+    if (!problem.empty()) {
+        return Say(N_("%s (the module's own value unless the profile or plan gives it)"), problem.c_str());
+    }
+    return {};
 }
 
 }  // namespace
@@ -104,7 +107,7 @@ struct ProvisionShared {
     void Count(int Tally::*field) {
         const std::lock_guard<std::mutex> guard(lock);
         ++(total.*field);
-        Interrupt::SetNote(("provision: " + total.Text() + " (log " + options.logPath + ")").c_str());
+        Interrupt::SetNote(TrFormat("provision: %s (log %s)", total.Text().c_str(), options.logPath.c_str()).c_str());
     }
 };
 
@@ -124,13 +127,13 @@ private:
     Next TakeUnit();
     // The values for the unit, in ctx_.doc.settings; why not, when it cannot
     // take them. Skipped units (not in the plan) set `skipped`.
-    std::string PlanUnit(Unit& unit, const ModuleReport& before, bool& skipped);
+    Said PlanUnit(Unit& unit, const ModuleReport& before, bool& skipped);
     // The write, its read-back and the unit's record. `claim` holds the log
     // from the choice of the address to the started record.
     Next WriteUnit(Unit& unit, const DeviceSettings& wanted, std::unique_lock<std::recursive_mutex>& claim);
     // Logs the unit as done or failed; false when the record could not be
     // written (the run stops).
-    bool Finish(const Unit& unit, bool done, const std::string& reason);
+    bool Finish(const Unit& unit, bool done, const Said& reason);
     // The read-back found another module: it gets a failed record of its own.
     void LogOtherModule(const Unit& unit, std::uint32_t other);
     void LogFailed(const std::string& appended);
@@ -152,13 +155,14 @@ private:
 int PrepareRun(CommandContext& ctx, ProvisionShared& shared) {
     const std::string problem = shared.log.Open(shared.options.logPath);
     if (!problem.empty()) {
-        ctx.host.Note("tarnik: --log: " + problem + "; nothing was sent");
+        ctx.host.Note(TrFormat("tarnik: --log: %s; nothing was sent", problem.c_str()));
         return kExitUsage;
     }
     for (const auto& [serial, time] : shared.log.CutShort()) {
-        ctx.host.Note("tarnik: " + FormatSerialNumber(serial) + " was cut short while being written (" + time +
-                      "); it keeps address " + std::to_string(shared.log.AddressOf(serial).value_or(-1)) +
-                      " and is written again when it comes");
+        ctx.host.Note(
+            TrFormat("tarnik: %s was cut short while being written (%s); it keeps address %d and is "
+                     "written again when it comes",
+                     FormatSerialNumber(serial).c_str(), time.c_str(), shared.log.AddressOf(serial).value_or(-1)));
     }
     // A provisioned module talks at the profile's line settings, a new one
     // perhaps at --line: both are tried before the search.
@@ -167,7 +171,8 @@ int PrepareRun(CommandContext& ctx, ProvisionShared& shared) {
 
     ctx.host.ClearEvents();
     if (ctx.host.RunDialog(IDD_SET_CONFIRM) != IDOK) return kExitDeclined;
-    Interrupt::SetNote(("provision: " + shared.total.Text() + " (log " + shared.options.logPath + ")").c_str());
+    Interrupt::SetNote(
+        TrFormat("provision: %s (log %s)", shared.total.Text().c_str(), shared.options.logPath.c_str()).c_str());
     return kExitOk;
 }
 
@@ -178,7 +183,7 @@ void ProvisionRun::Loop(NextModule& next) {
     KvPortReservation reservation;
     for (bool first = true; !shared_.stop.load(); first = false) {
         reservation.Release();
-        if (!first && !next.Wait(ctx_.host, "the next module")) break;
+        if (!first && !next.Wait(ctx_.host, Tr("the next module"))) break;
         if (shared_.stop.load()) break;
         ctx_.port = next.Port();
         reservation.MoveTo(ctx_.port.c_str());
@@ -190,7 +195,7 @@ void ProvisionRun::Loop(NextModule& next) {
 
 ProvisionRun::Next ProvisionRun::TakeUnit() {
     if (!FindModuleTryingLines(ctx_.doc, ctx_.host, shared_.lines).found) {
-        ctx_.host.Note("tarnik: no module answers on " + ctx_.port);
+        ctx_.host.Note(TrFormat("tarnik: no module answers on %s", ctx_.port.c_str()));
         return Next::Unit;
     }
     Unit unit;
@@ -198,20 +203,24 @@ ProvisionRun::Next ProvisionRun::TakeUnit() {
     const std::string serial = FormatSerialNumber(unit.serial);
     if (!shared_.FirstTime(unit.serial)) {
         Count(&Tally::failed);
-        ctx_.host.Note(serial +
-                       ": refused: a module with this serial number was already on the bench in this "
-                       "run (the same module again, or two modules with one serial number?)");
+        ctx_.host.Note(
+            TrFormat("%s: refused: a module with this serial number was already on the bench in this "
+                     "run (the same module again, or two modules with one serial number?)",
+                     serial.c_str()));
         return Next::Unit;
     }
     if (log_.Done(unit.serial)) {
         Count(&Tally::skipped);
-        ctx_.host.Note(serial + ": skipped, done at " + log_.DoneAt(unit.serial) + " (" + options_.logPath + ")");
+        ctx_.host.Note(TrFormat("%s: skipped, done at %s (%s)", serial.c_str(), log_.DoneAt(unit.serial).c_str(),
+                                options_.logPath.c_str()));
         return Next::Unit;
     }
 
     // From here on the unit has a record, whatever happens.
     ctx_.doc.ReadSettings();
-    if (!ctx_.doc.HasDevice()) return Finish(unit, false, "its settings could not be read") ? Next::Unit : Next::Stop;
+    if (!ctx_.doc.HasDevice()) {
+        return Finish(unit, false, Say(N_("its settings could not be read"))) ? Next::Unit : Next::Stop;
+    }
     const ModuleReport before = CachedReport(ctx_.doc);
     unit.version = before.version;
     unit.before = ReportJson(before);
@@ -219,11 +228,11 @@ ProvisionRun::Next ProvisionRun::TakeUnit() {
     bool skipped = false;
     // No other station is given an address between its choice and the started record.
     std::unique_lock<std::recursive_mutex> claim = log_.Hold();
-    const std::string refusal = PlanUnit(unit, before, skipped);
+    const Said refusal = PlanUnit(unit, before, skipped);
     if (skipped) {
         claim.unlock();
         Count(&Tally::skipped);
-        ctx_.host.Note(serial + ": skipped, not in the plan");
+        ctx_.host.Note(TrFormat("%s: skipped, not in the plan", serial.c_str()));
         return Next::Unit;
     }
     // Nothing was sent: the address (if any) stays this unit's for a retry.
@@ -234,18 +243,18 @@ ProvisionRun::Next ProvisionRun::TakeUnit() {
     return WriteUnit(unit, ctx_.doc.settings, claim);
 }
 
-std::string ProvisionRun::PlanUnit(Unit& unit, const ModuleReport& before, bool& skipped) {
+Said ProvisionRun::PlanUnit(Unit& unit, const ModuleReport& before, bool& skipped) {
     const SettingValues* planned = options_.plan ? options_.plan->Find(unit.serial) : nullptr;
     if (options_.plan && !planned && !options_.addressFrom) {
         skipped = true;
-        return "";
+        return {};
     }
     SettingValues values = options_.profile;
     if (planned) values.Overlay(*planned);
     int address = 0;
     const std::set<int> reserved = options_.plan ? options_.plan->AddressesBesides(unit.serial) : std::set<int>();
-    const std::string refusal = log_.AddressFor(unit.serial, planned ? planned->address : std::nullopt,
-                                                options_.addressFrom, reserved, address);
+    const Said refusal = log_.AddressFor(unit.serial, planned ? planned->address : std::nullopt, options_.addressFrom,
+                                         reserved, address);
     if (!refusal.empty()) return refusal;
     unit.address = address;
     values.address = address;
@@ -260,7 +269,7 @@ ProvisionRun::Next ProvisionRun::WriteUnit(Unit& unit, const DeviceSettings& set
     // The address is this unit's in the log before the module hears of it.
     const std::string started = log_.Append(Record(ctx_, unit, "started", ""), &claim);
     if (!started.empty()) {
-        ctx_.host.Note("tarnik: " + started + "; " + serial + " was not changed and the run stops");
+        ctx_.host.Note(TrFormat("tarnik: %s; %s was not changed and the run stops", started.c_str(), serial.c_str()));
         shared_.stop.store(true);
         return Next::Stop;
     }
@@ -275,7 +284,7 @@ ProvisionRun::Next ProvisionRun::WriteUnit(Unit& unit, const DeviceSettings& set
     Interrupt::SetPendingRecord(log_.Descriptor(), pending.c_str(), station_);
 
     bool written = false;
-    std::string reason;
+    Said reason;
     ctx_.host.ClearEvents();
     ctx_.doc.WriteSettings(false, &written);
     if (!written) reason = WriteFailure(ctx_);
@@ -285,15 +294,17 @@ ProvisionRun::Next ProvisionRun::WriteUnit(Unit& unit, const DeviceSettings& set
     bool done = false;
     if (back.outcome == ReadBack::Outcome::OtherModule) {
         // The module was changed during the write: neither is known to be set.
-        reason = "another module (" + FormatSerialNumber(back.serialNumber) +
-                 ") answered the read-back; this one may be partly written";
+        reason = Say(N_("another module (%s) answered the read-back; this one may be partly written"),
+                     FormatSerialNumber(back.serialNumber).c_str());
         LogOtherModule(unit, back.serialNumber);
     } else if (back.outcome == ReadBack::Outcome::Compared) {
         unit.after = ReportJson(CachedReport(ctx_.doc));
-        if (written && !back.notTaken.empty()) reason = "read back other values: " + JoinFieldNames(back.notTaken);
+        if (written && !back.notTaken.empty()) {
+            reason = Say(N_("read back other values: %s"), JoinFieldNames(back.notTaken).c_str());
+        }
         done = written && back.notTaken.empty();
     } else if (written) {
-        reason = "the settings could not be read back";
+        reason = Say(N_("the settings could not be read back"));
     }
     return Finish(unit, done, reason) && !shared_.stop.load() ? Next::Unit : Next::Stop;
 }
@@ -306,26 +317,26 @@ void ProvisionRun::LogOtherModule(const Unit& unit, std::uint32_t serialNumber) 
     const std::string appended = log_.Append(Record(
         ctx_, other, "failed", "came onto the port while " + serial + " was being written; it may be partly written"));
     Count(&Tally::failed);
-    ctx_.host.Note(FormatSerialNumber(other.serial) + ": failed: came onto the port during the write of " + serial +
-                   "; check both");
+    ctx_.host.Note(TrFormat("%s: failed: came onto the port during the write of %s; check both",
+                            FormatSerialNumber(other.serial).c_str(), serial.c_str()));
     if (!appended.empty()) LogFailed(appended);
 }
 
-bool ProvisionRun::Finish(const Unit& unit, bool done, const std::string& reason) {
-    const std::string appended = log_.Append(Record(ctx_, unit, done ? "done" : "failed", reason));
+bool ProvisionRun::Finish(const Unit& unit, bool done, const Said& reason) {
+    const std::string appended = log_.Append(Record(ctx_, unit, done ? "done" : "failed", reason.english));
     if (done) {
         Count(&Tally::done);
-        ctx_.host.Note(FormatSerialNumber(unit.serial) + ": done, address " + std::to_string(*unit.address));
+        ctx_.host.Note(TrFormat("%s: done, address %d", FormatSerialNumber(unit.serial).c_str(), *unit.address));
     } else {
         Count(&Tally::failed);
-        ctx_.host.Note(FormatSerialNumber(unit.serial) + ": failed: " + reason);
+        ctx_.host.Note(TrFormat("%s: failed: %s", FormatSerialNumber(unit.serial).c_str(), reason.shown.c_str()));
     }
     if (!appended.empty()) LogFailed(appended);
     return appended.empty();
 }
 
 void ProvisionRun::LogFailed(const std::string& appended) {
-    ctx_.host.Note("tarnik: " + appended + "; the run stops");
+    ctx_.host.Note(TrFormat("tarnik: %s; the run stops", appended.c_str()));
     shared_.stop.store(true);
 }
 
@@ -390,6 +401,7 @@ int RunProvision(CommandContext& ctx, const ProvisionOptions& options, const std
         PrintLine(ctx.out, "provision: " + stations[k].port + ": " + runs[k]->Counted().Text());
         sent = sent || runs[k]->Sent();
     }
-    PrintLine(ctx.out, "provision: " + std::to_string(stations.size()) + " stations: " + shared.total.Text());
+    PrintLine(ctx.out,
+              TrFormat("provision: %d stations: %s", static_cast<int>(stations.size()), shared.total.Text().c_str()));
     return ExitFor(shared, sent, shared.total);
 }

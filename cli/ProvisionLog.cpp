@@ -38,7 +38,7 @@
 namespace {
 
 constexpr int kLastAddress = KvDevice::kLastAddress;
-const std::string kSerialRange = "0 to " + std::to_string(KvDevice::kLastSerialNumber);
+const std::string kLastSerial = std::to_string(KvDevice::kLastSerialNumber);
 // A plan of a few thousand units is some hundred KiB.
 constexpr std::size_t kPlanMaxBytes = 4 * 1024 * 1024;
 
@@ -98,7 +98,7 @@ std::string ParseCsv(std::string_view text, std::vector<CsvRow>& rows) {
                 const int opened = line;
                 ++i;
                 for (;;) {
-                    if (i >= text.size()) return std::to_string(opened) + ": a quoted cell is not closed";
+                    if (i >= text.size()) return TrFormat("%d: a quoted cell is not closed", opened);
                     if (text[i] == '"') {
                         if (i + 1 < text.size() && text[i + 1] == '"') {
                             cell += '"';
@@ -113,7 +113,7 @@ std::string ParseCsv(std::string_view text, std::vector<CsvRow>& rows) {
                 }
                 while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
                 if (i < text.size() && text[i] != ',' && !atLineEnd()) {
-                    return std::to_string(line) + ": text after a quoted cell's closing quote";
+                    return TrFormat("%d: text after a quoted cell's closing quote", line);
                 }
             } else {
                 while (i < text.size() && text[i] != ',' && !atLineEnd()) cell += text[i++];
@@ -175,25 +175,25 @@ std::string RecordFile::Open(const std::string& path, std::string& text) {
 #ifdef _WIN32
     // Denying other writers is Windows' lock: a second run cannot open the file at all.
     fd_ = _sopen(path.c_str(), _O_RDWR | _O_APPEND | _O_CREAT | _O_BINARY, _SH_DENYWR, _S_IREAD | _S_IWRITE);
-    if (fd_ < 0 && errno == EACCES) return path + ": in use by another run (or not writable)";
+    if (fd_ < 0 && errno == EACCES) return TrFormat("%s: in use by another run (or not writable)", path.c_str());
 #else
     fd_ = KV_OPEN(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
 #endif
-    if (fd_ < 0) return path + ": cannot be opened for appending: " + std::strerror(errno);
+    if (fd_ < 0) return TrFormat("%s: cannot be opened for appending: %s", path.c_str(), std::strerror(errno));
 #ifndef _WIN32
     // The lock comes before the reading: what a second run read before the
     // first had finished would be out of date, and could give an address twice.
     if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         KV_CLOSE(fd_);
         fd_ = -1;
-        return path + ": in use by another run";
+        return TrFormat("%s: in use by another run", path.c_str());
     }
 #endif
     char chunk[65536];
     for (;;) {
         const auto got = KV_READ(fd_, chunk, sizeof chunk);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return path + ": cannot be read: " + std::strerror(errno);
+        if (got < 0) return TrFormat("%s: cannot be read: %s", path.c_str(), std::strerror(errno));
         if (got == 0) break;
         text.append(chunk, static_cast<std::size_t>(got));
     }
@@ -205,14 +205,16 @@ std::string RecordFile::WriteLine(const std::string& line) {
     while (done < line.size()) {
         const auto put = KV_WRITE(fd_, line.data() + done, static_cast<unsigned>(line.size() - done));
         if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return path_ + ": cannot write: " + std::strerror(errno);
+        if (put <= 0) return TrFormat("%s: cannot write: %s", path_.c_str(), std::strerror(errno));
         done += static_cast<std::size_t>(put);
     }
     return "";
 }
 
 std::string RecordFile::Sync() {
-    if (KV_SYNC(fd_) != 0) return path_ + ": cannot write through to the disk: " + std::strerror(errno);
+    if (KV_SYNC(fd_) != 0) {
+        return TrFormat("%s: cannot write through to the disk: %s", path_.c_str(), std::strerror(errno));
+    }
     return "";
 }
 
@@ -238,11 +240,11 @@ std::string ProvisionLog::Open(const std::string& path) {
         ++number;
         if (Trim(line).empty()) continue;
         const nlohmann::json record = nlohmann::json::parse(line, nullptr, false);
-        problem = record.is_discarded() ? "not a JSON object" : Take(record);
+        problem = record.is_discarded() ? std::string(Tr("not a JSON object")) : Take(record);
         if (!problem.empty()) {
             file_ = RecordFile();
-            return path + ":" + std::to_string(number) + ": " + problem +
-                   "; the log is left as it is (mend or move it, then run again)";
+            return TrFormat("%s:%d: %s; the log is left as it is (mend or move it, then run again)", path.c_str(),
+                            number, problem.c_str());
         }
     }
     // A last line without its line end (edited by hand) must not run into the next record.
@@ -251,24 +253,24 @@ std::string ProvisionLog::Open(const std::string& path) {
 }
 
 std::string ProvisionLog::Take(const nlohmann::json& record) {
-    if (!record.is_object()) return "not a JSON object";
+    if (!record.is_object()) return Tr("not a JSON object");
     std::uint32_t serial = 0;
     if (!record.contains("serialNumber") || !SerialOf(record["serialNumber"], serial)) {
-        return "serialNumber: missing or not " + kSerialRange;
+        return TrFormat("serialNumber: missing or not 0 to %s", kLastSerial.c_str());
     }
     const nlohmann::json& result = record.contains("result") ? record["result"] : nlohmann::json();
     if (!result.is_string() || (result != "done" && result != "failed" && result != "started")) {
-        return "result: not \"started\", \"done\" or \"failed\"";
+        return Tr("result: not \"started\", \"done\" or \"failed\"");
     }
     if (record.contains("address") && !record["address"].is_null()) {
         const nlohmann::json& value = record["address"];
         if (!value.is_number_integer() || value.get<long long>() < 0 || value.get<long long>() > kLastAddress) {
-            return "address: not 0 to " + std::to_string(kLastAddress) + " or null";
+            return TrFormat("address: not 0 to %d or null", kLastAddress);
         }
         const int address = value.get<int>();
         const auto holder = holderOf_.find(address);
         if (holder != holderOf_.end() && holder->second != serial) {
-            return "address " + std::to_string(address) + " is given to two units";
+            return TrFormat("address %d is given to two units", address);
         }
         addressOf_[serial] = address;
         holderOf_[address] = serial;
@@ -291,7 +293,7 @@ std::string ProvisionLog::Append(const nlohmann::ordered_json& record, std::uniq
     std::unique_lock<std::recursive_mutex> guard(lock_);
     // Checked as a later run will read it, before it goes in.
     const std::string problem = Take(nlohmann::json::parse(JsonText(record)));
-    if (!problem.empty()) return file_.Path() + ": record not written: " + problem;
+    if (!problem.empty()) return TrFormat("%s: record not written: %s", file_.Path().c_str(), problem.c_str());
     const std::string written = file_.WriteLine(JsonText(record) + "\n");
     // The record is in the file and its address known to every station: the
     // others go on while this one waits for the disk.
@@ -325,34 +327,32 @@ std::optional<std::uint32_t> ProvisionLog::HolderOf(int address) const {
     return it->second;
 }
 
-std::string ProvisionLog::AddressFor(std::uint32_t serial, std::optional<int> planned, std::optional<int> from,
-                                     const std::set<int>& reserved, int& address) const {
+Said ProvisionLog::AddressFor(std::uint32_t serial, std::optional<int> planned, std::optional<int> from,
+                              const std::set<int>& reserved, int& address) const {
     const std::lock_guard<std::recursive_mutex> guard(lock_);
     if (const std::optional<int> earlier = AddressOf(serial)) {
         if (planned && *planned != *earlier) {
-            return "an earlier run gave it address " + std::to_string(*earlier) + ", the plan says " +
-                   std::to_string(*planned);
+            return Say(N_("an earlier run gave it address %d, the plan says %d"), *earlier, *planned);
         }
         address = *earlier;
-        return "";
+        return {};
     }
     if (planned) {
         if (const std::optional<std::uint32_t> holder = HolderOf(*planned)) {
-            return "its planned address " + std::to_string(*planned) + " was already given to " +
-                   FormatSerialNumber(*holder);
+            return Say(N_("its planned address %d was already given to %s"), *planned,
+                       FormatSerialNumber(*holder).c_str());
         }
         address = *planned;
-        return "";
+        return {};
     }
-    if (!from) return "it is not in the plan and no --address-from was given";
+    if (!from) return Say(N_("it is not in the plan and no --address-from was given"));
     for (int candidate = *from; candidate <= kLastAddress; ++candidate) {
         if (holderOf_.count(candidate) == 0 && reserved.count(candidate) == 0) {
             address = candidate;
-            return "";
+            return {};
         }
     }
-    return "every address from " + std::to_string(*from) + " to " + std::to_string(kLastAddress) +
-           " has been given out";
+    return Say(N_("every address from %d to %d has been given out"), *from, kLastAddress);
 }
 
 // ---------------------------------------------------------------- plan
@@ -364,13 +364,13 @@ std::string ProvisionPlan::Load(const std::string& path) {
     // A spreadsheet's "CSV UTF-8" starts with a byte-order mark.
     if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
     if (!IsValidUtf8(text)) {
-        return path + ":" + std::to_string(FirstBadLine(text)) +
-               ": not UTF-8 (saved as Shift_JIS?); save the plan as CSV UTF-8";
+        return TrFormat("%s:%d: not UTF-8 (saved as Shift_JIS?); save the plan as CSV UTF-8", path.c_str(),
+                        static_cast<int>(FirstBadLine(text)));
     }
     std::vector<CsvRow> rows;
     const std::string malformed = ParseCsv(text, rows);
     if (!malformed.empty()) return path + ":" + malformed;
-    if (rows.empty()) return path + ": empty plan";
+    if (rows.empty()) return TrFormat("%s: empty plan", path.c_str());
 
     int number = 0;
     auto at = [&](const std::string& what) { return path + ":" + std::to_string(number) + ": " + what; };
@@ -379,16 +379,17 @@ std::string ProvisionPlan::Load(const std::string& path) {
     std::set<std::string> named;
     for (std::string& column : columns) {
         if (column == "serial") column = "serialNumber";
-        if (!named.insert(column).second) return at("the column " + column + " is named twice");
+        if (!named.insert(column).second) return at(TrFormat("the column %s is named twice", column.c_str()));
     }
-    if (named.count("serialNumber") == 0) return at("the first line names the columns and needs serialNumber");
+    if (named.count("serialNumber") == 0) return at(Tr("the first line names the columns and needs serialNumber"));
 
     std::map<int, std::uint32_t> holders;
     for (std::size_t r = 1; r < rows.size(); ++r) {
         const std::vector<std::string>& cells = rows[r].cells;
         number = rows[r].line;
         if (cells.size() != columns.size()) {
-            return at(std::to_string(cells.size()) + " cells, the first line names " + std::to_string(columns.size()));
+            return at(TrFormat("%d cells, the first line names %d", static_cast<int>(cells.size()),
+                               static_cast<int>(columns.size())));
         }
         // The row as a profile, checked like one.
         nlohmann::json profile = nlohmann::json::object();
@@ -397,7 +398,8 @@ std::string ProvisionPlan::Load(const std::string& path) {
         for (std::size_t i = 0; i < cells.size(); ++i) {
             const std::string& cell = cells[i];
             if (columns[i] == "serialNumber") {
-                if (!SerialOf(cell, serial)) return at("serialNumber: '" + cell + "' is not " + kSerialRange);
+                if (!SerialOf(cell, serial))
+                    return at(TrFormat("serialNumber: '%s' is not 0 to %s", cell.c_str(), kLastSerial.c_str()));
                 serialCell = cell;
             } else if (cell.empty()) {
                 continue;
@@ -410,11 +412,11 @@ std::string ProvisionPlan::Load(const std::string& path) {
         SettingValues values;
         const std::string invalid = ProfileValues(profile, values);
         if (!invalid.empty()) return at(invalid);
-        if (units.count(serial) != 0) return at("serial number " + serialCell + " is planned twice");
+        if (units.count(serial) != 0) return at(TrFormat("serial number %s is planned twice", serialCell.c_str()));
         if (values.address) {
             const auto holder = holders.find(*values.address);
             if (holder != holders.end()) {
-                return at("address " + std::to_string(*values.address) + " is planned for two units");
+                return at(TrFormat("address %d is planned for two units", *values.address));
             }
             holders[*values.address] = serial;
         }

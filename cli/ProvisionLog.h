@@ -23,6 +23,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Language.h"
 #include "Values.h"
 
 // A file of JSON Lines that one run appends to alone: opened (created when
@@ -95,8 +96,8 @@ public:
     // else `planned`, else the lowest address from `from` on that no record
     // gave to another unit and that is not in `reserved` (addresses a plan
     // holds for other units). "" or why the unit gets none.
-    std::string AddressFor(std::uint32_t serial, std::optional<int> planned, std::optional<int> from,
-                           const std::set<int>& reserved, int& address) const;
+    Said AddressFor(std::uint32_t serial, std::optional<int> planned, std::optional<int> from,
+                    const std::set<int>& reserved, int& address) const;
 
 private:
     // Takes what a record says about done units and addresses.

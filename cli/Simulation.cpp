@@ -7,6 +7,7 @@
 
 #include "DeviceSettings.h"
 #include "KvDevice.h"
+#include "Language.h"
 #include "TarnikSim.h"
 #include "Values.h"
 
@@ -58,11 +59,11 @@ std::string Simulation::Check(const SimulationOptions& options) {
     if (!problem.empty()) return "--sim-line: " + problem;
     long long number = 0;
     if (!options.serial.empty() && !ReadInt(options.serial, 0, KvDevice::kLastSerialNumber, number)) {
-        return "--sim-serial: '" + options.serial + "' is out of range (0-" +
-               std::to_string(KvDevice::kLastSerialNumber) + ")";
+        return TrFormat("--sim-serial: '%s' is out of range (0-%s)", options.serial.c_str(),
+                        std::to_string(KvDevice::kLastSerialNumber).c_str());
     }
     if (!options.storedMode.empty() && !ReadInt(options.storedMode, 0, 2, number)) {
-        return "--sim-stored-mode: '" + options.storedMode + "' is not 0, 1 or 2";
+        return TrFormat("--sim-stored-mode: '%s' is not 0, 1 or 2", options.storedMode.c_str());
     }
     for (const std::string& text : options.faults) {
         Fault fault;

@@ -42,12 +42,17 @@
 
 namespace {
 
-const char kFooter[] =
-    "Exit codes: 0 success; 1 a confirmation was answered with no; 2 bad usage or a bad\n"
-    "value (nothing is sent); 3 the port cannot be opened; 4 no module found;\n"
-    "5 communication error; 6 the module rejected a request.\n"
-    "Global options (--port, --yes, --quiet, --simulate, ...) may stand before or after\n"
-    "the command: see tarnik --help and tarnik(1).";
+const char* const kAbout =
+    N_("tarnik - configure Tarnik radio modules over a serial line.\n"
+       "Every command that works on a module first searches the port for it at the 84\n"
+       "line settings a module can use, then reads its settings.");
+
+const char* const kFooter =
+    N_("Exit codes: 0 success; 1 a confirmation was answered with no; 2 bad usage or a bad\n"
+       "value (nothing is sent); 3 the port cannot be opened; 4 no module found;\n"
+       "5 communication error; 6 the module rejected a request.\n"
+       "Global options (--port, --yes, --quiet, --simulate, ...) may stand before or after\n"
+       "the command: see tarnik --help and tarnik(1).");
 
 // --port auto: the port where a module answers, of all present.
 const char kAutoPort[] = "auto";
@@ -100,68 +105,72 @@ struct GlobalOptions {
 };
 
 void GlobalOptions::Register(CLI::App& app) {
-    portOption = app.add_option("-p,--port", ports,
-                                "serial port: COMn, a device path such as /dev/ttyUSB0, or auto: every serial device "
-                                "searched at once, the one where a module answers used (default $TARNIK_PORT, else "
-                                "COM1)")
-                     ->type_name("PORT")
-                     ->allow_extra_args(false)
-                     ->envname("TARNIK_PORT");
+    portOption =
+        app.add_option("-p,--port", ports,
+                       Tr("serial port: COMn, a device path such as /dev/ttyUSB0, or auto: every serial device "
+                          "searched at once, the one where a module answers used (default $TARNIK_PORT, else "
+                          "COM1)"))
+            ->type_name("PORT")
+            ->allow_extra_args(false)
+            ->envname("TARNIK_PORT");
     app.add_option("--line", lineText,
-                   "try the module at these line settings first, e.g. 9600,8,N,1; the search follows only "
-                   "when nothing answers there")
+                   Tr("try the module at these line settings first, e.g. 9600,8,N,1; the search follows only "
+                      "when nothing answers there"))
         ->type_name("B,D,P,S");
-    app.add_flag("-y,--yes", yes, "answer every confirmation with yes (needed when standard input is not a terminal)");
-    app.add_flag("-q,--quiet", quiet, "no progress lines and no result messages; errors are still shown");
-    app.add_flag("--trace", trace, "write every request and answer on the line, with time stamps, to standard error");
-    app.add_flag("--simulate", simulate, "talk to a simulated module inside the program, registered on --port");
+    app.add_flag("-y,--yes", yes,
+                 Tr("answer every confirmation with yes (needed when standard input is not a terminal)"));
+    app.add_flag("-q,--quiet", quiet, Tr("no progress lines and no result messages; errors are still shown"));
+    app.add_flag("--trace", trace,
+                 Tr("write every request and answer on the line, with time stamps, to standard error"));
+    app.add_flag("--simulate", simulate, Tr("talk to a simulated module inside the program, registered on --port"));
     app.add_option("--sim-line", sim.line,
-                   "simulated module's line settings BAUD,DATABITS,PARITY,STOPBITS (default 9600,8,N,1)")
+                   Tr("simulated module's line settings BAUD,DATABITS,PARITY,STOPBITS (default 9600,8,N,1)"))
         ->type_name("B,D,P,S");
-    app.add_option("--sim-serial", sim.serial, "simulated module's serial number")->type_name("N");
-    app.add_option("--sim-version", sim.version, "simulated module's firmware version text")->type_name("TEXT");
-    app.add_flag("--sim-fixed-pins", sim.fixedPins, "simulate a model whose pin functions cannot be changed");
+    app.add_option("--sim-serial", sim.serial, Tr("simulated module's serial number"))->type_name("N");
+    app.add_option("--sim-version", sim.version, Tr("simulated module's firmware version text"))->type_name("TEXT");
+    app.add_flag("--sim-fixed-pins", sim.fixedPins, Tr("simulate a model whose pin functions cannot be changed"));
     app.add_option("--sim-stored-mode", sim.storedMode,
-                   "mode the simulated module powered up with: 0, 1 or 2 (1 and 2 start it in transparent mode)")
+                   Tr("mode the simulated module powered up with: 0, 1 or 2 (1 and 2 start it in transparent mode)"))
         ->type_name("M");
     app.add_option("--sim-fault", sim.faults,
-                   "disturb the simulated module: KIND[:MNEMONIC[:COUNT]], KIND one of silence, late, cut, "
-                   "garbage, nul, overlong, nak[=CODE], bad-man, vanish, stored-ignored, stored-off, swap, kill[=N] "
-                   "(ends tarnik at once at the N-th request, as kill -9 does); MNEMONIC * for every request; "
-                   "COUNT -1 for ever (default 1); repeatable")
+                   Tr("disturb the simulated module: KIND[:MNEMONIC[:COUNT]], KIND one of silence, late, cut, "
+                      "garbage, nul, overlong, nak[=CODE], bad-man, vanish, stored-ignored, stored-off, swap, kill[=N] "
+                      "(ends tarnik at once at the N-th request, as kill -9 does); MNEMONIC * for every request; "
+                      "COUNT -1 for ever (default 1); repeatable"))
         ->type_name("LINE");
     app.add_option("--sim-change-fault", sim.changeFaults,
-                   "like --sim-fault, but armed only when the command, past its search and read, starts "
-                   "changing the module; repeatable")
+                   Tr("like --sim-fault, but armed only when the command, past its search and read, starts "
+                      "changing the module; repeatable"))
         ->type_name("LINE");
     app.add_option("--sim-swap", sim.swaps,
-                   "the module that takes the place of the present one when the next module is asked for "
-                   "(pair, provision): \"\" the next serial number with factory settings, or tarnik-sim's "
-                   "module options, e.g. \"--serial 7 --fault nak:SAD\"; repeatable, in order")
+                   Tr("the module that takes the place of the present one when the next module is asked for "
+                      "(pair, provision): \"\" the next serial number with factory settings, or tarnik-sim's "
+                      "module options, e.g. \"--serial 7 --fault nak:SAD\"; repeatable, in order"))
         ->type_name("OPTIONS")
         ->allow_extra_args(false);
-    app.add_flag("--sim-log", sim.log, "print the simulated module's requests and answers at the end");
+    app.add_flag("--sim-log", sim.log, Tr("print the simulated module's requests and answers at the end"));
 }
 
 std::string GlobalOptions::Check(const CLI::App& app, std::optional<SerialSettings>& knownLine) const {
     // An empty TARNIK_PORT is a mistake in a script, not a wish for COM1.
     const char* portVariable = std::getenv("TARNIK_PORT");
     if (portOption->count() == 0 && portVariable != nullptr && *portVariable == '\0') {
-        return "TARNIK_PORT is set but empty; name the port there or with --port";
+        return Tr("TARNIK_PORT is set but empty; name the port there or with --port");
     }
     if (ports.size() > 1) {
         for (std::size_t k = 0; k < ports.size(); ++k) {
-            if (!KvIsPortName(ports[k])) return "--port: '" + ports[k] + "' is neither COMn nor a device path";
+            if (!KvIsPortName(ports[k]))
+                return TrFormat("--port: '%s' is neither COMn nor a device path", ports[k].c_str());
             if (std::find(ports.begin(), ports.begin() + static_cast<std::ptrdiff_t>(k), ports[k]) !=
                 ports.begin() + static_cast<std::ptrdiff_t>(k)) {
-                return "--port: '" + ports[k] + "' given twice";
+                return TrFormat("--port: '%s' given twice", ports[k].c_str());
             }
         }
-        if (simulate) return "--simulate serves one port: give --port once";
+        if (simulate) return Tr("--simulate serves one port: give --port once");
     } else if (port == kAutoPort) {
-        if (simulate) return "--port auto searches the serial devices present; --simulate needs a port name";
+        if (simulate) return Tr("--port auto searches the serial devices present; --simulate needs a port name");
     } else if (!KvIsPortName(port)) {
-        return "--port: '" + port + "' is neither COMn, a device path nor auto";
+        return TrFormat("--port: '%s' is neither COMn, a device path nor auto", port.c_str());
     }
     if (simulate) {
         const std::string problem = Simulation::Check(sim);
@@ -196,7 +205,7 @@ int RunOnPort(const GlobalOptions& global, const ModuleCommands& module, BenchCo
         }
         const std::string problem =
             bench.Check(global.ports.size() > 1 ? global.ports : std::vector<std::string>{port}, simulation.get());
-        if (!problem.empty()) return Usage(problem + "; nothing was sent");
+        if (!problem.empty()) return Usage(TrFormat("%s; nothing was sent", problem.c_str()));
     }
 
     std::unique_ptr<WireTrace> wire;
@@ -264,7 +273,7 @@ std::optional<int> SearchEveryPort(GlobalOptions& global, const ModuleCommands& 
         return std::nullopt;
     }
     std::vector<std::string> why = choice.why;
-    if (module.ScanAll()) why.front() = "tarnik: scan --all: no module answered on any serial device:";
+    if (module.ScanAll()) why.front() = Tr("tarnik: scan --all: no module answered on any serial device:");
     for (const std::string& line : why) PrintLine(stderr, line);
     if (json) {
         FailureReport report;
@@ -281,7 +290,7 @@ std::optional<int> SearchEveryPort(GlobalOptions& global, const ModuleCommands& 
 // command's port; more than one only for provision.
 std::optional<int> TakePorts(GlobalOptions& global, const BenchCommands& bench) {
     if (global.ports.size() > 1 && !bench.ProvisionParsed()) {
-        return Usage("--port more than once: only provision takes several ports (one station each)");
+        return Usage(Tr("--port more than once: only provision takes several ports (one station each)"));
     }
     for (std::string& port : global.ports) {
         if (port.rfind("usb:", 0) != 0) continue;
@@ -302,22 +311,22 @@ std::optional<int> TakePorts(GlobalOptions& global, const BenchCommands& bench) 
 std::optional<int> RunLinkCommands(const GlobalOptions& global, LinkTestCommand& linkTest, MonitorCommand& monitor,
                                    const std::optional<SerialSettings>& knownLine, bool json) {
     if (!linkTest.Parsed() && !monitor.Parsed()) return std::nullopt;
-    if (global.port == kAutoPort) return Usage("link-test and monitor need their port named: not --port auto");
+    if (global.port == kAutoPort) return Usage(Tr("link-test and monitor need their port named: not --port auto"));
     if (global.simulate) {
         return Usage(
-            "link-test and monitor need ports with modules behind them (tarnik-sim --link A --peer-link B "
-            "serves a simulated pair); nothing was sent");
+            Tr("link-test and monitor need ports with modules behind them (tarnik-sim --link A --peer-link B "
+               "serves a simulated pair); nothing was sent"));
     }
     if (linkTest.Parsed()) {
         const std::string problem = linkTest.Check(global.port, knownLine);
-        if (!problem.empty()) return Usage(problem + "; nothing was sent");
+        if (!problem.empty()) return Usage(TrFormat("%s; nothing was sent", problem.c_str()));
         LinkTestOptions& options = linkTest.Options();
         options.json = json;
         options.quiet = global.quiet;
         options.terminal = RedrawsInPlace();
         return RunLinkTest(options, SteadyClock(), stdout, stderr);
     }
-    if (!knownLine) return Usage("monitor needs the module's line settings: --line B,D,P,S");
+    if (!knownLine) return Usage(Tr("monitor needs the module's line settings: --line B,D,P,S"));
     return monitor.Run(global.port, *knownLine);
 }
 
@@ -336,25 +345,43 @@ std::string UnknownWords(const CLI::App& app) {
     return "";
 }
 
+// CLI11's own words of the help in the chosen language: its labels, the
+// groups of options and commands, the help and version flags. Before anything is added
+// (commands take the help flag and the groups of the program when they are made).
+void SpeakHelp(CLI::App& app) {
+    static const char* const kLabels[] = {N_("Usage"),       N_("OPTIONS"),  N_("SUBCOMMAND"),
+                                          N_("SUBCOMMANDS"), N_("REQUIRED"), N_("Env"),
+                                          N_("Positionals"), N_("Needs"),    N_("Excludes")};
+    for (const char* label : kLabels) app.get_formatter()->label(label, Tr(label));
+    app.option_defaults()->group(Tr("Options"));
+    app.group(Tr("Subcommands"));
+    app.set_help_flag("-h,--help", Tr("Print this help message and exit"));
+    app.set_version_flag("--version", "tarnik " VELMORA_VERSION, Tr("Display program version information and exit"));
+}
+
+// A command makes its help flag before it takes the program's group of
+// options: the flag is put with the command's other options.
+void GroupHelpFlags(CLI::App& app) {
+    for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
+        if (CLI::Option* help = command->get_help_ptr()) help->group(Tr("Options"));
+    }
+}
+
 int RunTarnik(int argc, char** argv) {
 #ifdef _WIN32
     WindowsConsole windowsConsole;
     // An interrupt ends the process without the destructor.
     Interrupt::SetBeforeExit(WindowsConsole::RestoreForExit);
 #endif
-    CLI::App app{
-        "tarnik - configure Tarnik radio modules over a serial line.\n"
-        "Every command that works on a module first searches the port for it at the 84\n"
-        "line settings a module can use, then reads its settings.",
-        "tarnik"};
-    app.footer(kFooter);
+    CLI::App app{Tr(kAbout), "tarnik"};
+    SpeakHelp(app);
+    app.footer(Tr(kFooter));
     app.fallthrough();
-    app.set_version_flag("--version", "tarnik " VELMORA_VERSION);
 
     GlobalOptions global;
     global.Register(app);
     bool json = false;
-    app.add_flag("--json", json, "the result, and any error, as JSON on standard output");
+    app.add_flag("--json", json, Tr("the result, and any error, as JSON on standard output"));
     ModuleCommands module;
     module.Register(app, json);
     BenchCommands bench;
@@ -363,8 +390,10 @@ int RunTarnik(int argc, char** argv) {
     linkTest.Register(app, json);
     MonitorCommand monitor;
     monitor.Register(app);
-    CLI::App* ports = app.add_subcommand("ports", "list the serial devices of this machine with what is known of them");
-    ports->add_flag("--json", json, "print the list as JSON");
+    CLI::App* ports =
+        app.add_subcommand("ports", Tr("list the serial devices of this machine with what is known of them"));
+    ports->add_flag("--json", json, Tr("print the list as JSON"));
+    GroupHelpFlags(app);
     // What no command takes is collected and named below, not refused with
     // CLI11's "A subcommand is required".
     app.allow_extras();
@@ -395,7 +424,7 @@ int RunTarnik(int argc, char** argv) {
     if (!problem.empty()) return Usage(problem);
     if (const std::optional<int> rc = RunLinkCommands(global, linkTest, monitor, knownLine, json)) return *rc;
     problem = module.Check();
-    if (!problem.empty()) return Usage(problem + "; nothing was sent");
+    if (!problem.empty()) return Usage(TrFormat("%s; nothing was sent", problem.c_str()));
 
     ConsoleOptions console;
     console.yes = global.yes;
@@ -408,13 +437,13 @@ int RunTarnik(int argc, char** argv) {
 #endif
     if ((module.ChangesModule() || bench.Parsed()) && !global.yes && !console.interactive) {
         return Usage(
-            "this command changes the module and asks for confirmation, but standard input is not a "
-            "terminal: add --yes; nothing was sent");
+            Tr("this command changes the module and asks for confirmation, but standard input is not a "
+               "terminal: add --yes; nothing was sent"));
     }
 
     if (module.ScanAll() || global.port == kAutoPort) {
         if (bench.Parsed())
-            return Usage("pair and provision need their ports named: not --port auto; nothing was sent");
+            return Usage(Tr("pair and provision need their ports named: not --port auto; nothing was sent"));
         if (const std::optional<int> rc = SearchEveryPort(global, module, json, console, knownLine)) return *rc;
     }
     return RunOnPort(global, module, bench, json, console, knownLine);
@@ -430,9 +459,9 @@ int main(int argc, char** argv) {
     try {
         return RunTarnik(argc, argv);
     } catch (const std::exception& error) {
-        PrintLine(stderr, std::string("tarnik: internal error: ") + error.what());
+        PrintLine(stderr, TrFormat("tarnik: internal error: %s", error.what()));
     } catch (...) {
-        std::fprintf(stderr, "tarnik: internal error\n");
+        std::fprintf(stderr, "%s\n", Tr("tarnik: internal error"));
     }
     return kExitInternal;
 }

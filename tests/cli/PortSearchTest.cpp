@@ -158,14 +158,14 @@ TEST(ProvisionLogThreads, AnAddressChosenIsNobodyElsesUntilItsRecordIsIn) {
     ASSERT_EQ(log.Open(dir.File("units.jsonl")), "");
     auto claim = log.Hold();
     int first = 0;
-    ASSERT_EQ(log.AddressFor(1001, std::nullopt, 1, {}, first), "");
+    ASSERT_EQ(log.AddressFor(1001, std::nullopt, 1, {}, first).english, "");
     std::mutex lock;
     std::condition_variable changed;
     bool chosen = false;
     int second = 0;
     std::thread other([&] {
         int address = 0;
-        const std::string problem = log.AddressFor(2001, std::nullopt, 1, {}, address);
+        const std::string problem = log.AddressFor(2001, std::nullopt, 1, {}, address).english;
         const std::lock_guard<std::mutex> guard(lock);
         second = problem.empty() ? address : -1;
         chosen = true;

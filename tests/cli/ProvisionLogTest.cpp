@@ -64,7 +64,7 @@ TEST(ProvisionLog, AddressesFollowTheRecordsAndNeverRepeat) {
     };
     for (const auto& c : cases) {
         int address = -1;
-        const std::string refusal = log->AddressFor(c.serial, c.planned, c.from, c.reserved, address);
+        const std::string refusal = log->AddressFor(c.serial, c.planned, c.from, c.reserved, address).english;
         if (c.address < 0) {
             EXPECT_NE(refusal.find(c.refusal), std::string::npos) << c.serial << ": " << refusal;
         } else {
@@ -81,7 +81,7 @@ TEST(ProvisionLog, AddressesFollowTheRecordsAndNeverRepeat) {
     ASSERT_EQ(log->Append({{"serialNumber", 1003}, {"address", 12}, {"result", "done"}}), "");
     EXPECT_TRUE(log->Done(1003));
     int address = -1;
-    EXPECT_EQ(log->AddressFor(3000, std::nullopt, 10, {}, address), "");
+    EXPECT_EQ(log->AddressFor(3000, std::nullopt, 10, {}, address).english, "");
     EXPECT_EQ(address, 14);
     EXPECT_NE(log->Append({{"serialNumber", 3000}, {"address", 12}, {"result", "done"}}), "");  // 12 is 1003's
     log.reset();  // the run ends, and so does its hold on the log

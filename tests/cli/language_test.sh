@@ -11,13 +11,15 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
-# The catalog's text for an English message, up to its first conversion.
+# The longest stretch of a message between its conversions.
+literal() {
+  printf '%s' "$1" | sed -E 's/%(%|[-0-9.]*l*[a-z])/\n/g' |
+    awk '{ if (length($0) > length(best)) best = $0 } END { printf "%s", best }'
+}
+
+# The catalog's text for an English message, its longest stretch without a conversion.
 ja() {
-  local text
-  text=$(LANGUAGE= LC_ALL=ja_JP.UTF-8 TEXTDOMAINDIR=$localedir gettext -d tarnik "$1")
-  text=${text%%%*}
-  [ "$text" != "${1%%%*}" ] || fail "the catalog has no Japanese for '$1'"
-  printf '%s' "$text"
+  literal "$(LANGUAGE= LC_ALL=ja_JP.UTF-8 TEXTDOMAINDIR=$localedir gettext -d tarnik -- "$1")"
 }
 
 fast=(--simulate --sim-line 57600,7,N,1)
@@ -26,6 +28,9 @@ cases=(
   "open|3|--port /nonexistent-tarnik-dir/tty read"
   "link|5|${fast[*]} --sim-fault silence:VER read"
   "nak|6|${fast[*]} --sim-change-fault nak:SAD --yes write --address 3"
+  "usage|2|--port /nonexistent-tarnik-dir/tty link-test --peer-port /nonexistent-tarnik-dir/tty"
+  "monitor|3|--port /nonexistent-tarnik-dir/tty monitor --line 9600,8,N,1"
+  "help|0|--help"
 )
 
 run() {  # NAME LANG ARGS...: stdout and stderr together in $work/NAME.LANG
@@ -48,11 +53,16 @@ for entry in "${cases[@]}"; do
 done
 
 # What each command shows: the English under C, the catalog's Japanese under ja_JP.UTF-8.
-expect() {  # NAME MSGID: the English message (up to its first conversion) and its translation
-  local name=$1 msgid=$2
-  grep -qF -- "${msgid%%%*}" "$work/$name.C" || fail "$name under LANG=C lacks '${msgid%%%*}': $(cat "$work/$name.C")"
+expect() {  # NAME MSGID: the English message (its longest stretch without a conversion) and its translation
+  local name=$1 msgid=$2 english
+  english=$(literal "$msgid")
+  grep -qF -- "$english" "$work/$name.C" || fail "$name under LANG=C lacks '$english': $(cat "$work/$name.C")"
   local japanese
   japanese=$(ja "$msgid")
+  if [ -z "$japanese" ] || [ "$japanese" = "$english" ]; then
+    fail "the catalog has no Japanese for '$msgid'"
+    return
+  fi
   grep -qF -- "$japanese" "$work/$name.ja_JP.UTF-8" ||
     fail "$name under LANG=ja_JP.UTF-8 lacks '$japanese': $(cat "$work/$name.ja_JP.UTF-8")"
 }
@@ -66,6 +76,12 @@ expect link "An error occurred in the communication with the Tarnik module."
 expect link "is the module powered, and the cable (a crossed one for the PX-300 and the evaluation kit) firmly in?"
 expect nak "tarnik: the module rejected a request"
 expect nak "the module answered and refused the request (NAK): the line and the cable work; check that the values suit this module"
+expect usage "--peer-port: the same port as --port; the test needs both modules of the pair"
+expect usage "%s; nothing was sent"
+expect monitor "cannot open %s: %s"
+expect help "Env"
+expect help "Print this help message and exit"
+expect help "list the serial devices of this machine with what is known of them"
 
 # read is for people and for grep: ASCII colons and "MHz" in both languages.
 for lang in C ja_JP.UTF-8; do
