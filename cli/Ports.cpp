@@ -16,21 +16,11 @@ nlohmann::ordered_json OrNull(const std::string& text) {
 }  // namespace
 
 std::string PortDescriptionText(const KvPortInfo& port) {
-    std::string text = port.vendor;
-    if (!port.product.empty()) {
-        if (text.empty() || port.product.rfind(text, 0) == 0) {
-            text = port.product;
-        } else {
-            text += " " + port.product;
-        }
-    }
-    if (!port.serialNumber.empty()) {
-        text += text.empty() ? TrFormat("serial number %s", port.serialNumber.c_str())
-                             : TrFormat(", serial number %s", port.serialNumber.c_str());
-    }
-    if (text.empty() && KvIsBuiltInPort(port)) text = Tr("built-in serial port");
-    if (!port.driver.empty()) text += (text.empty() ? "(" : " (") + port.driver + ")";
-    return text;
+    KvPortWords words;
+    words.serialAlone = Tr("serial number %s");
+    words.serialAfter = Tr(", serial number %s");
+    words.builtIn = Tr("built-in serial port");
+    return KvDescribePort(port, words);
 }
 
 nlohmann::ordered_json PortsJson(const std::vector<KvPortInfo>& ports) {

@@ -1,6 +1,6 @@
 #include "KvPortDiscovery.h"
 
-std::string KvDescribePort(const KvPortInfo& port) {
+std::string KvDescribePort(const KvPortInfo& port, const KvPortWords& words) {
     std::string text = port.vendor;
     // "FTDI" and "FTDI FT232R USB UART" would say the maker twice.
     if (!port.product.empty()) {
@@ -10,8 +10,13 @@ std::string KvDescribePort(const KvPortInfo& port) {
             text += " " + port.product;
         }
     }
-    if (!port.serialNumber.empty()) text += (text.empty() ? "serial number " : ", serial number ") + port.serialNumber;
-    if (text.empty() && KvIsBuiltInPort(port)) text = "built-in serial port";
+    if (!port.serialNumber.empty()) {
+        std::string said = text.empty() ? words.serialAlone : words.serialAfter;
+        const std::size_t at = said.find("%s");
+        if (at != std::string::npos) said.replace(at, 2, port.serialNumber);
+        text += said;
+    }
+    if (text.empty() && KvIsBuiltInPort(port)) text = words.builtIn;
     if (!port.driver.empty()) text += (text.empty() ? "(" : " (") + port.driver + ")";
     return text;
 }

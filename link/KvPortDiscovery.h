@@ -22,9 +22,17 @@ std::vector<KvPortInfo> KvDiscoverSerialPorts();
 // A UART on the board or on a card, as opposed to an adapter.
 bool KvIsBuiltInPort(const KvPortInfo& port);
 
+// The words a description is made of, for a program that says them in
+// another language; "%s" stands for the serial number.
+struct KvPortWords {
+    std::string serialAlone = "serial number %s";  // when nothing else is known
+    std::string serialAfter = ", serial number %s";
+    std::string builtIn = "built-in serial port";
+};
+
 // One line describing the device for a list: "FTDI FT232R USB UART (ftdi_sio)".
 // Empty when nothing beyond the name is known.
-std::string KvDescribePort(const KvPortInfo& port);
+std::string KvDescribePort(const KvPortInfo& port, const KvPortWords& words = {});
 
 // The USB serial number of a Windows port from the device instance ids of the
 // port and its parents, nearest first: the last part of the first USB device's
