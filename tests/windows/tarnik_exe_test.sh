@@ -75,8 +75,8 @@ console() {
 # ---- the port list: the mapped port, with the device Wine gives it
 run ports ports
 expect_rc ports 0
-grep -qE "^$port +built-in serial port$" "$work/ports.out" ||
-  fail "ports: no line '$port  built-in serial port' in: $(cat "$work/ports.out")"
+grep -qE "^$port +内蔵シリアルポート$" "$work/ports.out" ||
+  fail "ports: no line '$port  内蔵シリアルポート' in: $(cat "$work/ports.out")"
 run ports-json ports --json
 expect_rc ports-json 0
 tr -d ' \n' <"$work/ports-json.out" | grep -qE "\{\"name\":\"$port\",\"path\":\"\\\\\\\\Device\\\\\\\\Serial[0-9]+\"" ||
@@ -86,8 +86,8 @@ tr -d ' \n' <"$work/ports-json.out" | grep -qE "\{\"name\":\"$port\",\"path\":\"
 #   name        expected code  arguments                                            message
 usage_cases=(
   "bad-address 2 --port $port --yes write --address 10000|--address"
-  "bad-port    2 --port LPT1 scan|is neither COMn, a device path nor auto"
-  "no-yes      2 --port $port write --address 5|add --yes"
+  "bad-port    2 --port LPT1 scan|COMn、デバイスパス、auto のいずれでもありません"
+  "no-yes      2 --port $port write --address 5|--yes を付けてください"
   "missing     3 --port COM250 scan|"
 )
 for case in "${usage_cases[@]}"; do
