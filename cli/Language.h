@@ -19,12 +19,18 @@ const char* Tr(const char* msgid);
 // `format` filled in like printf, as it stands.
 template <typename... Args>
 std::string Format(const char* format, Args... args) {
-    const int size = std::snprintf(nullptr, 0, format, args...);
-    if (size <= 0) return size == 0 ? std::string() : std::string(format);
-    std::string text(static_cast<std::size_t>(size) + 1, '\0');
-    std::snprintf(text.data(), text.size(), format, args...);
-    text.resize(static_cast<std::size_t>(size));
-    return text;
+    // Nothing to fill in: the text as it stands (and no format that is not a
+    // literal handed to printf).
+    if constexpr (sizeof...(Args) == 0) {
+        return format;
+    } else {
+        const int size = std::snprintf(nullptr, 0, format, args...);
+        if (size <= 0) return size == 0 ? std::string() : std::string(format);
+        std::string text(static_cast<std::size_t>(size) + 1, '\0');
+        std::snprintf(text.data(), text.size(), format, args...);
+        text.resize(static_cast<std::size_t>(size));
+        return text;
+    }
 }
 
 // Tr(format) filled in like printf; the catalog keeps the conversions in order.
